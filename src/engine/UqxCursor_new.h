@@ -1,0 +1,67 @@
+#pragma once
+// Recorded cursor shapes: one record per shape in a segment's data file, kept
+// in memory as the mask and colour bits, drawn into the picture AND-then-XOR.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace movarel {
+
+class TqxStream;
+struct Picture;
+
+struct TqxBitmapDescriptor {
+    int32_t Size = 0;       // bytes of bits as stored
+    int32_t Width = 0;
+    int32_t Height = 0;
+    uint8_t BitsPixel = 0;
+    std::vector<uint8_t> Bits;  // the stored bits, rows as the record holds them
+};
+
+class TqxCursor {
+public:
+    // Result codes of LoadFromFile.
+    static constexpr int kLoaded = 0;
+    static constexpr int kOutOfMemory = 2;
+    static constexpr int kNoBitmap = 4;
+
+    // Reads one shape record from the stream's position. The stream always
+    // moves past the whole record when it can be read, so the next record
+    // follows; a short stream raises the stream's read error.
+    int LoadFromFile(TqxStream& stream);
+
+    // Draws the shape with its hotspot at (x, y), clipped to the picture.
+    void Draw(Picture& picture, int32_t x, int32_t y) const;
+
+    void Free();
+
+    int32_t MaskWidth() const { return Mask.Width; }
+    int32_t MaskHeight() const { return Mask.Height; }
+    bool Loaded() const { return FLoaded; }
+
+    int32_t HotSpotX = 0;
+    int32_t HotSpotY = 0;
+    TqxBitmapDescriptor Mask;
+    TqxBitmapDescriptor Colour;
+
+private:
+    bool FLoaded = false;
+};
+
+class TCursorList {
+public:
+    void Clear() { FItems.clear(); }
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    int32_t Add(std::unique_ptr<TqxCursor> shape) {
+        FItems.push_back(std::move(shape));
+        return Count() - 1;
+    }
+    TqxCursor* Get(int32_t index) const {
+        return (index < 0 || index >= Count()) ? nullptr : FItems[static_cast<size_t>(index)].get();
+    }
+
+private:
+    std::vector<std::unique_ptr<TqxCursor>> FItems;
+};
+
+}  // namespace movarel

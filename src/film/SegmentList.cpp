@@ -1,0 +1,82 @@
+#include "film/SegmentList.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unistd.h>
+
+namespace movarel {
+
+TSegmentInfo* TSegmentList::Add(const std::string& directory) {
+    auto record = std::make_unique<TSegmentInfo>();
+    record->CursorTrack = std::make_unique<TqxMemoryStream>();
+    record->Extra = std::make_unique<TqxMemoryStream>();
+    try {
+        std::string frameName = MakeTempFileName("~qxflm", directory, "qxS_");
+        record->FrameStream = std::make_unique<TqxFileStream>(frameName, kModeCreate);
+        record->FrameFileName = frameName;
+        std::string trackName = MakeTempFileName("~cur", directory, "qxS_");
+        record->CursorTrackFile = std::make_unique<TqxFileStream>(trackName, kModeCreate);
+    } catch (...) {
+        DeleteRecord(*record);
+        throw;
+    }
+    FItems.push_back(std::move(record));
+    return FItems.back().get();
+}
+
+TSegmentInfo* TSegmentList::Items(int32_t index) const {
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return FItems[static_cast<size_t>(index)].get();
+}
+
+void TSegmentList::DeleteRecord(TSegmentInfo& record) {
+    record.FrameStream.reset();
+    if (record.CursorTrackFile) {
+        std::string trackName = record.CursorTrackFile->FileName();
+        record.CursorTrackFile.reset();
+        ::unlink(trackName.c_str());
+    }
+    record.CursorTrack.reset();
+    record.Cursors.Clear();
+    record.Extra.reset();
+    if (!record.FrameFileName.empty() && FileExists(record.FrameFileName))
+        ::unlink(record.FrameFileName.c_str());
+    if (!record.SoundFileName.empty() && FileExists(record.SoundFileName))
+        ::unlink(record.SoundFileName.c_str());
+}
+
+void TSegmentList::Clear() {
+    for (auto& record : FItems)
+        DeleteRecord(*record);
+    FItems.clear();
+    FItems.shrink_to_fit();
+}
+
+void TSegmentList::LoadCursorTrack(TSegmentInfo* record) {
+    if (record == nullptr || !record->CursorTrackFile || !record->CursorTrack)
+        return;
+    record->CursorTrack->SetCapacity(record->CursorTrackFile->GetSize());
+    record->CursorTrack->SetPosition(0);
+    record->CursorTrack->CopyFrom(*record->CursorTrackFile, 0);
+}
+
+int GetSoundKind(const std::string& fileName) {
+    size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || fileName.find('/', dot) != std::string::npos)
+        return 0;
+    std::string ext = fileName.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".mp3")
+        return 0x100;
+    if (ext == ".mid")
+        return 0x200;
+    return 0;
+}
+
+TSegmentList& SegmentList() {
+    static TSegmentList list;
+    return list;
+}
+
+}  // namespace movarel

@@ -1,0 +1,61 @@
+#pragma once
+// The loaded film: one record per segment, owning the segment's files in the
+// work directory and its in-memory parts. Clearing the list deletes the files.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/UqxCursor_new.h"
+#include "film/qxClasses.h"
+
+namespace movarel {
+
+struct TSegmentInfo {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    uint8_t BitsPerPixel = 0;
+    int32_t FrameCount = 0;
+    uint8_t Fps = 0;
+    std::string Title;  // the title's bytes as stored (code-page text), at most 255
+    uint32_t Flags = 0;
+    TCursorList Cursors;
+    std::unique_ptr<TqxFileStream> FrameStream;
+    std::unique_ptr<TqxFileStream> CursorTrackFile;
+    std::unique_ptr<TqxMemoryStream> CursorTrack;
+    std::unique_ptr<TqxMemoryStream> Extra;
+    std::string FrameFileName;
+    std::string SoundFileName;
+};
+
+class TSegmentList {
+public:
+    TSegmentList() = default;
+    ~TSegmentList() { Clear(); }
+    TSegmentList(const TSegmentList&) = delete;
+    TSegmentList& operator=(const TSegmentList&) = delete;
+
+    // Makes a new record with its empty frame-stream and cursor-track files
+    // in directory (empty: the system temporary path). Raises
+    // "Cannot open or create file." when a file cannot be created; nothing of
+    // the record is left behind then.
+    TSegmentInfo* Add(const std::string& directory);
+    TSegmentInfo* Items(int32_t index) const;
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    // Deletes every record and its files.
+    void Clear();
+    // Copies the whole cursor-track file into CursorTrack.
+    static void LoadCursorTrack(TSegmentInfo* record);
+
+private:
+    static void DeleteRecord(TSegmentInfo& record);
+    std::vector<std::unique_ptr<TSegmentInfo>> FItems;
+};
+
+// 0x100 for ".mp3", 0x200 for ".mid", 0 otherwise (case-insensitive).
+int GetSoundKind(const std::string& fileName);
+
+// The one segment list of the process.
+TSegmentList& SegmentList();
+
+}  // namespace movarel

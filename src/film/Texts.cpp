@@ -1,0 +1,71 @@
+#include "film/Texts.h"
+
+#include "film/qxClasses.h"
+
+namespace movarel {
+
+namespace {
+void FillDefaults(MessageTexts& t) {
+    t.Error = "Error";
+    t.Loading = "Loading ...";
+    t.InvalidVersionFormat = "Segment %d need Movarel of other version to play\r";
+    t.Warning = "Warning";
+    t.SegmentCountFmt = "Segments count: %d";
+    t.WrongFile = "Invalid file format: %s";
+    t.WrongDisplaySettings = "Wrong display settings (%d bit color)";
+    t.CannotOpenFileFmt = "Cannot open file %s";
+    t.CannotCreateTempFile = "Cannot create temporary file";
+    t.VideoDecompressorError = "Video decompressor error";
+    t.Segments = "Segments";
+}
+}  // namespace
+
+// The texts hold their English values from the first use, so code that runs
+// without the shell's start-up (tools, tests) shows real texts.
+MessageTexts& Texts() {
+    static MessageTexts texts = [] {
+        MessageTexts t;
+        FillDefaults(t);
+        return t;
+    }();
+    return texts;
+}
+
+void SetDefaultTexts() { FillDefaults(Texts()); }
+
+std::string FormatText(const std::string& format, const std::vector<FormatArg>& args) {
+    auto invalid = [&] { return EqxError("Format '" + format + "' invalid or incompatible with argument"); };
+    std::string out;
+    size_t next = 0;
+    for (size_t i = 0; i < format.size(); ++i) {
+        char c = format[i];
+        if (c != '%') {
+            out += c;
+            continue;
+        }
+        if (i + 1 >= format.size())
+            throw invalid();
+        char kind = format[++i];
+        if (kind == '%') {
+            out += '%';
+            continue;
+        }
+        if (next >= args.size())
+            throw invalid();
+        const FormatArg& arg = args[next++];
+        if (kind == 'd') {
+            if (!std::holds_alternative<int64_t>(arg))
+                throw invalid();
+            out += std::to_string(std::get<int64_t>(arg));
+        } else if (kind == 's') {
+            if (!std::holds_alternative<std::string>(arg))
+                throw invalid();
+            out += std::get<std::string>(arg);
+        } else {
+            throw invalid();
+        }
+    }
+    return out;
+}
+
+}  // namespace movarel

@@ -1,0 +1,7 @@
+// The player's entry point.
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    return 0;
+}

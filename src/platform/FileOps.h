@@ -1,0 +1,33 @@
+#pragma once
+// The narrow seam in front of every file operation of the film code. All
+// streams and the cabinet layer go through it, so a test can make a write fail
+// (a full disk) or count what was opened, without touching the real system.
+#include <sys/types.h>
+
+namespace movarel {
+
+struct FileOps {
+    int (*open)(const char* path, int flags, mode_t mode);
+    ssize_t (*read)(int fd, void* buffer, size_t count);
+    ssize_t (*write)(int fd, const void* buffer, size_t count);
+    off_t (*seek)(int fd, off_t offset, int whence);
+    int (*close)(int fd);
+};
+
+// The operations in force; the POSIX ones unless a test replaced them.
+const FileOps& Files();
+
+// Replaces the operations and returns the previous ones.
+FileOps SetFileOps(const FileOps& ops);
+
+// The plain POSIX operations.
+FileOps PosixFileOps();
+
+// Writes all of count bytes, retrying short writes; returns the bytes written
+// (less than count when the platform refused the rest, errno tells why).
+size_t WriteAll(int fd, const void* buffer, size_t count);
+
+// Reads up to count bytes, retrying short reads until end of file or error.
+size_t ReadAll(int fd, void* buffer, size_t count);
+
+}  // namespace movarel

@@ -1,0 +1,154 @@
+// Streams, string list and temporary names.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "film/qxClasses.h"
+#include "platform/TempPath.h"
+#include "test_dirs.h"
+
+using namespace movarel;
+
+TEST(MemoryStream, EmptyStreamCannotBePositionedOrRead) {
+    TqxMemoryStream s;
+    char b[4];
+    EXPECT_EQ(s.Read(b, 4), 0);
+    s.SetPosition(0);
+    EXPECT_EQ(s.GetPosition(), 0);
+    EXPECT_EQ(s.GetSize(), 0);
+    EXPECT_NO_THROW(s.ReadBuffer(nullptr, 0));
+    EXPECT_THROW(s.ReadBuffer(b, 1), EqxError);
+}
+
+TEST(MemoryStream, PositionMustStayInsideTheData) {
+    TqxMemoryStream s;
+    s.Write("abcd", 4);
+    s.SetPosition(4);
+    EXPECT_EQ(s.GetPosition(), 4);  // unchanged from the write
+    s.SetPosition(3);
+    EXPECT_EQ(s.GetPosition(), 3);
+    s.SetPosition(4);
+    EXPECT_EQ(s.GetPosition(), 3);
+}
+
+TEST(MemoryStream, GrowsByPositionPlusCountPlus4096) {
+    TqxMemoryStream s;
+    std::vector<char> fill(4095, 'x');
+    s.Write(fill.data(), 4095);
+    TqxMemoryStream t;
+    t.Write(fill.data(), 4095);
+    s.Write("a", 1);
+    EXPECT_EQ(s.Capacity(), 4096);
+    t.Write("ab", 2);
+    EXPECT_EQ(t.Capacity(), 8193);
+}
+
+TEST(FileStream, CopyFromWholeFileUsesTwoChunks) {
+    TestDir dir;
+    std::string path = dir.path + "src.bin";
+    {
+        TqxFileStream f(path, kModeCreate);
+        std::vector<char> data(100000);
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<char>(i * 7);
+        f.Write(data.data(), 100000);
+    }
+    TqxFileStream src(path, kModeRead);
+    src.SetPosition(src.GetSize());
+    TqxMemoryStream dst;
+    EXPECT_EQ(dst.CopyFrom(src, 0), 100000);
+    EXPECT_EQ(dst.GetSize(), 100000);
+    EXPECT_EQ(static_cast<char>(dst.Data()[99999]), static_cast<char>(99999 * 7));
+}
+
+TEST(FileStream, OpenErrorsAndShortReads) {
+    TestDir dir;
+    EXPECT_THROW(TqxFileStream(dir.path + "missing", kModeRead), EqxError);
+    std::string path = dir.path + "f";
+    { TqxFileStream f(path, kModeCreate); f.Write("abc", 3); }
+    // Creating never reuses an existing name or follows a link.
+    EXPECT_THROW(TqxFileStream(path, kModeCreate), EqxError);
+    ASSERT_EQ(::symlink(path.c_str(), (dir.path + "link").c_str()), 0);
+    EXPECT_THROW(TqxFileStream(dir.path + "link", kModeCreate), EqxError);
+    TqxFileStream f(path, kModeRead);
+    char b[8];
+    try {
+        f.ReadBuffer(b, 8);
+        FAIL();
+    } catch (const EqxError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot read file " + path);
+    }
+}
+
+TEST(StringList, ValuesLookup) {
+    TqxStringList l;
+    l.Add("Error");
+    l.Add("=x");
+    l.Add("  Error =  Text  ");
+    l.Add("Error = Second");
+    l.Add("Eq = a=b");
+    EXPECT_EQ(l.Values("error"), "Text");
+    EXPECT_EQ(l.Values("EQ"), "a=b");
+    EXPECT_EQ(l.Values(""), "");
+    EXPECT_EQ(l.Values("x"), "");
+}
+
+TEST(StringList, SetTextSplitsLines) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> items;
+    };
+    std::vector<Case> cases = {
+        {"A = 1\r\nB = 2", {"A = 1", "B = 2"}},
+        {"A = 1\r\nB = 2\r\n", {"A = 1", "B = 2"}},
+        {"A = 1\r\n\r\nB = 2", {"A = 1", "\r\nB = 2"}},
+        {"\n\n\n", {}},
+        {std::string("A\0B\rC", 5), {"A", "B", "C"}},
+    };
+    for (const auto& c : cases) {
+        TqxStringList l;
+        l.SetText(c.text.data(), static_cast<int32_t>(c.text.size()));
+        ASSERT_EQ(l.Count(), static_cast<int32_t>(c.items.size())) << c.text;
+        for (size_t i = 0; i < c.items.size(); ++i)
+            EXPECT_EQ(l.Get(static_cast<int32_t>(i)), c.items[i]);
+    }
+}
+
+TEST(StringList, DeleteOutsideTheListDoesNothingAndCapacityGrowsBy16) {
+    TqxStringList l;
+    for (int i = 0; i < 17; ++i)
+        l.Add(std::to_string(i));
+    EXPECT_EQ(l.Capacity(), 32);
+    l.Delete(17);
+    l.Delete(-1);
+    EXPECT_EQ(l.Count(), 17);
+    l.Delete(0);
+    EXPECT_EQ(l.Get(0), "1");
+    EXPECT_EQ(l.IndexOf("16"), 15);
+}
+
+TEST(TempNames, SeventeenDigitStampAndFreshName) {
+    TestDir dir;
+    std::string a = MakeTempFileName("cab", dir.path, "qxS_");
+    std::string base = a.substr(dir.path.size());
+    ASSERT_EQ(base.size(), 4 + 17 + 4);
+    EXPECT_EQ(base.substr(0, 4), "qxS_");
+    EXPECT_EQ(base.substr(21), ".cab");
+    { TqxFileStream f(a, kModeCreate); }
+    EXPECT_NE(MakeTempFileName("cab", dir.path, "qxS_"), a);
+}
+
+TEST(WorkDirectory, PrivateAndNeverReused) {
+    TestDir dir;
+    ASSERT_EQ(::mkdir((dir.path + "qxP_0000").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("/tmp", (dir.path + "qxP_0001").c_str()), 0);
+    std::string made = CreateWorkDirectory(dir.path);
+    EXPECT_EQ(made, dir.path + "qxP_0002/");
+    struct stat st;
+    ASSERT_EQ(::stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    RemoveWorkDirectory(made);
+    EXPECT_NE(::stat(made.c_str(), &st), 0);
+}
