@@ -1,13 +1,42 @@
 // movarel-tool: headless commands over the player's own film code.
 #include <cstdio>
-#include <cstring>
+#include <map>
 #include <string>
+#include <vector>
+
+#include "Commands.h"
+
+namespace movarel::tool {
+namespace {
+struct Command {
+    std::string usage;
+    CommandFn fn;
+};
+std::map<std::string, Command>& Registry() {
+    static std::map<std::string, Command> commands;
+    return commands;
+}
+}  // namespace
+
+CommandRegistrar::CommandRegistrar(const char* name, const char* usage, CommandFn fn) {
+    Registry()[name] = Command{usage, fn};
+}
+
+}  // namespace movarel::tool
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-        std::printf("usage: movarel-tool COMMAND ...\n");
-        return argc < 2 ? 2 : 0;
+    using namespace movarel::tool;
+    std::string name = argc >= 2 ? argv[1] : "";
+    auto it = Registry().find(name);
+    if (it == Registry().end()) {
+        std::FILE* out = (name == "--help" || name == "help") ? stdout : stderr;
+        if (!name.empty() && out == stderr)
+            std::fprintf(stderr, "movarel-tool: unknown command '%s'\n", name.c_str());
+        std::fprintf(out, "usage:\n");
+        for (const auto& [cmd, c] : Registry())
+            std::fprintf(out, "  movarel-tool %s\n", c.usage.c_str());
+        return out == stdout ? 0 : 2;
     }
-    std::fprintf(stderr, "movarel-tool: unknown command %s\n", argv[1]);
-    return 2;
+    std::vector<std::string> args(argv + 2, argv + argc);
+    return it->second.fn(args);
 }

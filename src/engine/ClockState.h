@@ -1,0 +1,33 @@
+#pragma once
+// The playback clock's state: one instance for the process, read by the
+// sound, the shell and the panels. Fields written by the timer thread are
+// atomic so readers on the GUI thread never see a torn value.
+#include <atomic>
+#include <cstdint>
+
+namespace movarel {
+
+enum PlayStateValue : uint8_t { Stopped = 0, Playing = 1, Paused = 2 };
+
+struct ClockState {
+    std::atomic<int32_t> CurrentSegment{0};
+    std::atomic<int32_t> FrameIndex{-1};
+    std::atomic<int32_t> TickCount{0};
+    std::atomic<int32_t> TicksPerFrame{1};
+    std::atomic<int32_t> Period{100};
+    uint32_t TimerId = 0;
+    std::atomic<bool> FirstTick{false};
+    std::atomic<bool> EndPosted{false};
+    std::atomic<bool> StopRequested{false};
+    std::atomic<uint8_t> PlayState{Stopped};
+    // The speed slider's position 0..8; 3 is normal speed.
+    std::atomic<int32_t> SpeedPosition{3};
+};
+
+ClockState& Clock();
+
+// Factors by speed position: 0.1, 0.25, 0.5, 1, 2, 3, 5, 10, 1000.
+extern const float kSpeedFactors[9];
+constexpr int32_t kNormalSpeedPosition = 3;
+
+}  // namespace movarel
