@@ -5,7 +5,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #include "film/qxClasses.h"
+#include "platform/FileOps.h"
 #include "platform/TempPath.h"
 #include "test_dirs.h"
 
@@ -151,4 +155,39 @@ TEST(WorkDirectory, PrivateAndNeverReused) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     RemoveWorkDirectory(made);
     EXPECT_NE(::stat(made.c_str(), &st), 0);
+}
+
+namespace {
+// A write that the disk refuses after a budget of bytes, as a full disk does.
+size_t g_writeBudget = 0;
+ssize_t FullDiskWrite(int fd, const void* buffer, size_t count) {
+    if (g_writeBudget == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    size_t n = std::min(count, g_writeBudget);
+    g_writeBudget -= n;
+    return ::write(fd, buffer, n);
+}
+}  // namespace
+
+TEST(FileStream, FullDiskFailsTheCopyWithTheFileName) {
+    TestDir dir;
+    TqxMemoryStream src;
+    std::vector<char> data(100000, 'x');
+    src.Write(data.data(), 100000);
+    std::string path = dir.path + "out";
+    TqxFileStream dst(path, kModeCreate);
+    FileOps ops = PosixFileOps();
+    ops.write = FullDiskWrite;
+    g_writeBudget = 70000;
+    FileOps previous = SetFileOps(ops);
+    try {
+        dst.CopyFrom(src, 0);
+        SetFileOps(previous);
+        FAIL() << "a short write passed as a complete copy";
+    } catch (const EqxError& e) {
+        SetFileOps(previous);
+        EXPECT_EQ(std::string(e.what()), "Cannot write file " + path);
+    }
 }
