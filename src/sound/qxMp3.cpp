@@ -86,9 +86,10 @@ bool GetMp3FileInfo(const std::string& fileName, MpegLayer3WaveFormat& format) {
     if (fileName.empty() || !FileExists(fileName) || !HasMp3Extension(fileName))
         return false;
     unsigned char header[4] = {0, 0, 0, 0};
-    // A file that cannot be opened or is shorter than a header fails the sync
-    // check with zeros.
-    ReadFileStart(fileName, header, sizeof header);
+    // A file that cannot be read or is shorter than a header has no frame
+    // header, whatever its first bytes are.
+    if (ReadFileStart(fileName, header, sizeof header) != static_cast<long>(sizeof header))
+        throw EqxError("GetMp3FileInfo: mp3 format error");
     MpegLayer3WaveFormat result;
     Mp3HeaderToFormat(header, result);
     format = result;
