@@ -1,0 +1,190 @@
+#include "film/QxcabClasses.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <mspack.h>
+#include <unistd.h>
+
+#include "film/qxClasses.h"
+#include "platform/CabIntf.h"
+#include "platform/FileOps.h"
+
+namespace movarel {
+namespace {
+
+constexpr int kErrorBadFormat = 2;  // "Cabinet file does not have the correct format"
+constexpr int kErrorCorrupt = 4;    // "Cabinet file is corrupt"
+constexpr int kErrorNoMemory = 5;   // "Could not allocate enough memory"
+
+constexpr int32_t kHeaderSize = 36;
+constexpr int32_t kFileEntrySize = 16;
+constexpr uint32_t kSignature = 0x4643534D;  // "MSCF"
+
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Get32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+std::string Hex4(int code) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04X", static_cast<unsigned>(code) & 0xFFFFu);
+    return buffer;
+}
+
+std::string CabinetMessage(int errorCode, int osErrorCode, bool errorPresent, bool creationInterface) {
+    if (!errorPresent)
+        return creationInterface ? "FCI error" : "FDI error";
+    std::string text = CabinetErrorText(errorCode, creationInterface) + " [0x" + Hex4(errorCode) + "]";
+    if (osErrorCode != 0)
+        text += ".\r\n" + std::string(std::strerror(osErrorCode)) + " [0x" + Hex4(osErrorCode) + "].";
+    return text;
+}
+
+// The run-time's exception for a file the system refused to open.
+[[noreturn]] void RaiseOsError(int code) {
+    throw EqxError("System Error.  Code: " + std::to_string(code) + ".\r\n" + std::strerror(code));
+}
+
+}  // namespace
+
+EqxCabinet::EqxCabinet(int errorCode, int osErrorCode, bool errorPresent, bool creationInterface)
+    : std::runtime_error(CabinetMessage(errorCode, osErrorCode, errorPresent, creationInterface)),
+      ErrorCode(errorCode),
+      OsErrorCode(osErrorCode),
+      ErrorPresent(errorPresent),
+      CreationInterface(creationInterface) {}
+
+std::string CabinetErrorText(int code, bool creationInterface) {
+    static const char* const kFdi[] = {
+        "No error",
+        "Cabinet not found",
+        "Cabinet file does not have the correct format",
+        "Cabinet file has an unknown version number",
+        "Cabinet file is corrupt",
+        "Could not allocate enough memory",
+        "Unknown compression type in a cabinet folder",
+        "Failure decompressing data from a cabinet file",
+        "Failure writing to target file",
+        "Cabinets in a set do not have the same RESERVE sizes",
+        "Cabinet returned on fdintNEXT_CABINET is incorrect",
+        "FDI aborted",
+    };
+    static const char* const kFci[] = {
+        "No error",
+        "Failure opening file to be stored in cabinet",
+        "Failure reading file to be stored in cabinet",
+        "Out of memory in FCI",
+        "Could not create a temporary file",
+        "Unknown compression type",
+        "Could not create cabinet file",
+        "Client requested abort",
+        "Failure compressing data",
+    };
+    if (creationInterface)
+        return code >= 0 && code < static_cast<int>(std::size(kFci)) ? kFci[code] : "FCI error";
+    return code >= 0 && code < static_cast<int>(std::size(kFdi)) ? kFdi[code] : "FDI error";
+}
+
+struct TqxCabReader::Impl {
+    // The decoder context, made on first use and kept for the reader's life.
+    mscab_decompressor* context = nullptr;
+
+    mscab_decompressor* GetContext() {
+        if (!context) {
+            errno = 0;
+            context = cab::CreateDecompressor();
+            if (!context)
+                throw EqxCabinet(kErrorNoMemory, errno, true, false);
+        }
+        return context;
+    }
+
+    ~Impl() { cab::DestroyDecompressor(context); }
+};
+
+TqxCabReader::TqxCabReader() : FImpl(new Impl) {}
+
+TqxCabReader::~TqxCabReader() { delete FImpl; }
+
+bool TqxCabReader::IsCabinet(const std::string& fileName) {
+    // A file that cannot be opened is a system error, not "no cabinet".
+    int fd = Files().open(fileName.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        RaiseOsError(errno);
+    Files().close(fd);
+
+    mscab_decompressor* d = FImpl->GetContext();
+    // libmspack keeps the name while the cabinet is open; fileName outlives it.
+    mscabd_cabinet* cabinet = d->open(d, const_cast<char*>(fileName.c_str()));
+    if (!cabinet)
+        return false;
+    d->close(d, cabinet);
+    return true;
+}
+
+bool TqxCabReader::ListFiles(const std::string& fileName, const ListCallback& callback) {
+    if (!IsCabinet(fileName))
+        return false;
+
+    TqxFileStream stream(fileName, kModeReadShared);
+    const int32_t fileSize = stream.GetSize();
+    uint8_t header[kHeaderSize];
+    stream.ReadBuffer(header, kHeaderSize);
+    if (Get32(header) != kSignature)
+        throw EqxError("Cabinet file does not have the correct format");
+
+    // The file may have changed since the check above: every offset and count
+    // is held against the real size before it is used.
+    const uint32_t fileTable = Get32(header + 16);
+    const uint16_t fileCount = Get16(header + 28);
+    if (fileTable > static_cast<uint32_t>(fileSize))
+        throw EqxError("Failure setting file stream position");
+    stream.SetPosition(static_cast<int32_t>(fileTable));
+    if (stream.GetPosition() != static_cast<int32_t>(fileTable))
+        throw EqxError("Failure setting file stream position");
+    // Each entry takes at least its 16 bytes and a one-byte name terminator.
+    if (static_cast<int64_t>(fileCount) * (kFileEntrySize + 1) > static_cast<int64_t>(fileSize) - fileTable)
+        throw EqxCabinet(kErrorCorrupt, 0, true, false);
+
+    bool stop = false;
+    for (uint16_t i = 0; i < fileCount && !stop; ++i) {
+        uint8_t entry[kFileEntrySize];
+        stream.ReadBuffer(entry, kFileEntrySize);
+        const uint32_t size = Get32(entry);
+        const uint16_t folderIndex = Get16(entry + 8);
+        const uint16_t date = Get16(entry + 10);
+        const uint16_t time = Get16(entry + 12);
+        const uint16_t attributes = Get16(entry + 14);
+        if (size > static_cast<uint32_t>(INT32_MAX))
+            throw EqxCabinet(kErrorCorrupt, 0, true, false);
+
+        std::string name;
+        for (;;) {
+            char c;
+            stream.ReadBuffer(&c, 1);
+            if (c == '\0')
+                break;
+            if (name.size() >= cab::kMaxEntryName)
+                throw EqxCabinet(kErrorCorrupt, 0, true, false);
+            name += c;
+        }
+        callback(*this, name, static_cast<int32_t>(size), stop, attributes, time, date, folderIndex);
+    }
+    return true;
+}
+
+void TqxCabReader::Extract(const std::string& cabinetFileName, const std::string& destination, int flags) {
+    std::error_code ec;
+    std::filesystem::path expanded = std::filesystem::absolute(cabinetFileName, ec);
+    const std::string cabinetName = ec ? cabinetFileName : expanded.string();
+    cab::ExtractOptions options;
+    options.followSet = (flags & 1) == 0;
+    // Decoding failures are not raised: the caller finds the file missing.
+    cab::ExtractCabinet(cabinetName, destination, options);
+}
+
+}  // namespace movarel
