@@ -1,0 +1,33 @@
+#pragma once
+// The menus' caption texts: English until the language table replaces them.
+// The same texts label the panel's tooltips and the help box.
+#include <string>
+
+namespace movarel {
+
+struct CaptionTexts {
+    std::string File = "File";
+    std::string Actions = "Actions";
+    std::string View = "View";
+    std::string Help = "Help";
+    std::string Load = "Load";
+    std::string Properties = "Properties";
+    std::string Exit = "Exit";
+    std::string Play = "Play";
+    std::string Pause = "Pause";
+    std::string Stop = "Stop";
+    std::string Segments = "Segments";
+    std::string Prev = "Previous segment";
+    std::string Next = "Next segment";
+    std::string ShowPanel = "Show control panel";
+    std::string FullScreen = "Full screen";
+    std::string About = "About";
+    std::string Speed = "Speed";
+    std::string Volume = "Volume";
+    std::string Progress = "Progress";
+};
+
+// The caption texts of the process (UTF-8).
+CaptionTexts& Captions();
+
+}  // namespace movarel

@@ -1,0 +1,55 @@
+#pragma once
+// The main window's commands. The menus, the shortcuts, the bottom panel and
+// the segment list window all end up here; every function runs on the GUI
+// thread. Before the main window exists they do nothing harmful.
+#include <cstdint>
+
+namespace movarel {
+
+// Command identifiers shared by the menus, shortcuts, panel buttons and the clock.
+namespace cmd {
+constexpr int Exit = 100;
+constexpr int Load = 101;
+constexpr int Properties = 102;
+constexpr int Play = 110;
+constexpr int Pause = 111;
+constexpr int Stop = 112;
+constexpr int Segments = 113;
+constexpr int PrevSegment = 114;
+constexpr int NextSegment = 115;
+constexpr int ShowPanel = 120;
+constexpr int FullScreen = 121;
+constexpr int ContextHelp = 130;
+constexpr int About = 131;
+}  // namespace cmd
+
+void Play();
+void Pause();
+// Stops playback; with /closeonfinish it closes the main window instead.
+void Stop();
+void ToggleSegmentList();
+void TogglePanel();
+void ToggleFullScreen();
+void ShowFilmProperties();
+// The open dialog; refused while a film plays or is paused.
+void ChooseFile();
+void ShowHelp();
+void ShowAboutBox();
+void CloseMainWindow();
+
+// Runs command id as a menu choice does (unknown ids do nothing), then
+// refreshes the menu state and the panel layout. Exceptions are reported as
+// "Error in WndProc".
+void RunCommand(int id);
+
+// The clock's StartSegment, for the panels (the segment list, the progress bar).
+bool StartSegmentCommand(int32_t index);
+
+// Check marks and grey states of the menus and the panel's toggle buttons.
+void UpdateMenuState();
+// Places and shows or hides the segment list window and the bottom panel.
+void LayoutPanels();
+// The context menu at the mouse position.
+void ShowPopupMenu();
+
+}  // namespace movarel
