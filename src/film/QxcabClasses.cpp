@@ -121,7 +121,7 @@ bool TqxCabReader::IsCabinet(const std::string& fileName) {
     // libmspack keeps the name while the cabinet is open; fileName outlives it.
     mscabd_cabinet* cabinet = d->open(d, const_cast<char*>(fileName.c_str()));
     if (!cabinet)
-        return false;
+        return cab::IsEmptyCabinet(fileName);
     d->close(d, cabinet);
     return true;
 }

@@ -349,9 +349,25 @@ int64_t DosDateTimeToUnix(uint16_t date, uint16_t time) {
     return result == static_cast<time_t>(-1) ? -1 : static_cast<int64_t>(result);
 }
 
+bool IsEmptyCabinet(const std::string& path) {
+    int fd = Files().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    uint8_t h[36];
+    const size_t got = ReadAll(fd, h, sizeof h);
+    const off_t size = Files().seek(fd, 0, SEEK_END);
+    Files().close(fd);
+    if (got != sizeof h || size < 0)
+        return false;
+    auto get16 = [&](int at) { return static_cast<uint32_t>(h[at] | (h[at + 1] << 8)); };
+    auto get32 = [&](int at) { return get16(at) | (get16(at + 2) << 16); };
+    return std::memcmp(h, "MSCF", 4) == 0 && h[25] == 1 && get16(28) == 0 && get32(8) >= sizeof h &&
+           get32(8) <= static_cast<uint64_t>(size) && get32(16) <= static_cast<uint64_t>(size);
+}
+
 bool IsCabinetFile(const std::string& path) {
     Session session;
-    return session.Open(path) != nullptr;
+    return session.Open(path) != nullptr || IsEmptyCabinet(path);
 }
 
 bool ListCabinet(const std::string& path, std::vector<CabEntry>& entries) {
@@ -359,7 +375,7 @@ bool ListCabinet(const std::string& path, std::vector<CabEntry>& entries) {
     Session session;
     mscabd_cabinet* cab = session.Open(path);
     if (!cab)
-        return false;
+        return IsEmptyCabinet(path);
     for (const mscabd_file* f = cab->files; f; f = f->next) {
         CabEntry e;
         e.name = f->filename ? f->filename : "";
@@ -379,8 +395,10 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
     Session session;
     mscab_decompressor* d = session.Decompressor();
     mscabd_cabinet* first = session.Open(cabinetPath);
-    if (!d || !first)
+    if (!d || !first) {
+        result.opened = IsEmptyCabinet(cabinetPath);
         return result;
+    }
     result.opened = true;
 
     // Join the following cabinets of a set; a next cabinet that is missing

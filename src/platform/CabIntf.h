@@ -29,6 +29,10 @@ struct CabEntry {
 // complete and consistent). A file that cannot be opened is not a cabinet.
 bool IsCabinetFile(const std::string& path);
 
+// libmspack refuses a cabinet without files; its header alone makes it one
+// here (complete, signed "MSCF", version 1.x, no files, sizes within the file).
+bool IsEmptyCabinet(const std::string& path);
+
 // Lists the cabinet's files; false when it is not a cabinet.
 bool ListCabinet(const std::string& path, std::vector<CabEntry>& entries);
 
