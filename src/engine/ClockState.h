@@ -22,6 +22,9 @@ struct ClockState {
     std::atomic<uint8_t> PlayState{Stopped};
     // The speed slider's position 0..8; 3 is normal speed.
     std::atomic<int32_t> SpeedPosition{3};
+    // Above 0 while StopTimer is killing the timer: a tick that waits for a
+    // block gives up, so the kill never waits on a wait.
+    std::atomic<int32_t> TimerStopping{0};
 };
 
 ClockState& Clock();

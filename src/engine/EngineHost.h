@@ -53,6 +53,12 @@ public:
     virtual void SelectInSegmentList(int32_t /*index*/) {}
     virtual void MinimizeMainWindow() {}
 
+    // Manual-tick mode runs the timer's ticks on the main thread, so a tick
+    // that waits for a block refill cannot wait for a later turn of the
+    // message loop: it asks the host to handle the messages posted so far
+    // (through DispatchEngineMessage). False: the host cannot.
+    virtual bool PumpPostedMessages() { return false; }
+
     // The screen's size and colour depth.
     virtual int32_t ScreenWidth() const { return 1920; }
     virtual int32_t ScreenHeight() const { return 1080; }

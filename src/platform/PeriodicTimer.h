@@ -1,0 +1,37 @@
+#pragma once
+// The periodic timer that paces playback: one thread per timer that sleeps to
+// absolute deadlines and calls back every period. Killing a timer waits for a
+// tick that is running, except when the tick itself kills its own timer.
+//
+// In manual-tick mode no thread is started: the caller drives the ticks with
+// TickManualTimers(), so tests and tools run the very same callback sequence
+// without waiting for real time.
+#include <cstdint>
+#include <functional>
+
+namespace movarel {
+
+using TimerCallback = std::function<void()>;
+
+// Starts a periodic timer of periodMs (at least 1). The resolution is kept for
+// the callers' sake; the thread always aims at the exact deadline. Returns the
+// timer's id, 0 when no timer could be made.
+uint32_t TimerSetEvent(uint32_t periodMs, uint32_t resolutionMs, TimerCallback callback);
+
+// Stops a timer. From another thread it returns only after a running tick has
+// finished; from inside the timer's own tick it returns at once and the tick
+// is the last. Unknown ids are ignored.
+void TimerKillEvent(uint32_t id);
+
+// Selects manual-tick mode for timers made from now on.
+void SetManualTickMode(bool manual);
+bool ManualTickMode();
+
+// Manual-tick mode: runs one tick of every live timer on the calling thread,
+// oldest first. Returns false when no timer is live.
+bool TickManualTimers();
+
+// The number of timers that are live (both modes).
+int LiveTimerCount();
+
+}  // namespace movarel
