@@ -8,11 +8,16 @@
 // under the engine lock. The sound has a lock of its own, taken by every
 // operation here and never held while taking the engine lock.
 //
+// Wiring in the shell: InitSound(host) on the main thread once the main window
+// exists; the clock gets a TqxSoundCalls; the host's MM_WOM_DONE message goes
+// to OnWaveDoneMessage(lParam); ShutdownSound when the main window goes.
+//
 // A block wait (the timer waits for frame data) stops the sound and then
 // starts it again: StartSound reopens what StopSound closed, so the sound
 // resumes at the current frame on both routes.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
