@@ -230,7 +230,7 @@ void BM_WaveDoneRefill(benchmark::State& state) {
         uintptr_t header = 0;
         auto deadline = Clock_::now() + std::chrono::seconds(5);
         while (!setup.host.Take(header) && Clock_::now() < deadline) {
-            if (!Sound().SoundActive) {  // the end of the sound: start again
+            if (!SoundModule().SoundActive) {  // the end of the sound: start again
                 StartSound();
                 continue;
             }

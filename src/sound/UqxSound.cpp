@@ -27,11 +27,11 @@ bool MediaPlayerForced() {
 }
 
 bool OnMainThread() {
-    return Sound().MainThread == std::this_thread::get_id();
+    return SoundModule().MainThread == std::this_thread::get_id();
 }
 
 int HeaderIndex(const WaveHeader* header) {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     for (int i = 0; i < 2; ++i)
         if (header == &s.Headers[i])
             return i;
@@ -39,7 +39,7 @@ int HeaderIndex(const WaveHeader* header) {
 }
 
 void CloseSoundFile() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     if (s.SoundFile >= 0) {
         Files().close(s.SoundFile);
         s.SoundFile = -1;
@@ -47,7 +47,7 @@ void CloseSoundFile() {
 }
 
 void OpenSoundFile() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     CloseSoundFile();
     s.SoundFile = Files().open(s.SoundPath.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (s.SoundFile < 0) {
@@ -57,7 +57,7 @@ void OpenSoundFile() {
 }
 
 void WriteHeader(WaveHeader* header) {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     if (s.WaveOut)
         s.WaveOut->Write(header);
 }
@@ -70,20 +70,20 @@ bool TakeReturn(WaveHeader* header) {
 
 }  // namespace
 
-SoundState& Sound() {
+SoundState& SoundModule() {
     static SoundState state;
     return state;
 }
 
 void InitSound(EngineHost* host) {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     s.Host = host;
     s.MainThread = std::this_thread::get_id();
 }
 
 void ShutdownSound() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     StopSound();
     s.ReopenOnStart = false;
@@ -92,7 +92,7 @@ void ShutdownSound() {
 }
 
 bool OpenWaveOut(const MpegLayer3WaveFormat& format, EngineHost* window) {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     if (window == nullptr || !window->HasMainWindow())
         return false;
@@ -122,7 +122,7 @@ bool OpenWaveOut(const MpegLayer3WaveFormat& format, EngineHost* window) {
 }
 
 void CloseWaveOut() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     if (s.WaveOut) {
         // Whatever is still queued comes back first, so the buffers can go.
@@ -144,7 +144,7 @@ void CloseWaveOut() {
 }
 
 bool ReadSoundBuffer(WaveHeader* header) {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     if (s.SoundFile < 0 || header == nullptr || header->lpData == nullptr)
         return false;
@@ -161,7 +161,7 @@ bool ReadSoundBuffer(WaveHeader* header) {
 }
 
 void OnWaveDone(WaveHeader* header) {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     int index = HeaderIndex(header);
     if (index < 0 || !TakeReturn(header))
@@ -171,7 +171,7 @@ void OnWaveDone(WaveHeader* header) {
 }
 
 void PumpWaveDone() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     for (WaveHeader& h : s.Headers)
         if (h.dwFlags.load() & WHDR_DONE)
@@ -179,7 +179,7 @@ void PumpWaveDone() {
 }
 
 void OpenSound() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     s.MainThread = std::this_thread::get_id();
     s.ReopenOnStart = false;
@@ -214,7 +214,7 @@ void OpenSound() {
 }
 
 void SeekSound() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     TSegmentInfo* segment = SegmentList().Items(Clock().CurrentSegment);
     if (segment == nullptr)
@@ -238,7 +238,7 @@ void SeekSound() {
 }
 
 void StartSound() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     if (s.SoundPath.empty() || Clock().SpeedPosition != kNormalSpeedPosition) {
         PauseSound();
@@ -280,7 +280,7 @@ void StartSound() {
 }
 
 void PauseSound() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     if (s.UseMediaPlayer) {
         MediaPlayer().Pause();
@@ -293,7 +293,7 @@ void PauseSound() {
 }
 
 void StopSound() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     if (s.UseMediaPlayer) {
         TMediaPlayer& player = MediaPlayer();
@@ -343,7 +343,7 @@ void TqxSoundCalls::PauseSound() { movarel::PauseSound(); }
 void TqxSoundCalls::StopSound() { movarel::StopSound(); }
 
 int TqxSoundCalls::MediaPlayerMode() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     Guard guard(s.Lock);
     if (s.UseMediaPlayer)
         return MediaPlayer().Mode();

@@ -48,7 +48,7 @@ struct SoundState {
     std::recursive_mutex Lock;
 };
 
-SoundState& Sound();
+SoundState& SoundModule();
 
 // Records the host that receives the device's buffer-done posts and the main
 // thread; called on the main thread when the main window exists.

@@ -150,7 +150,7 @@ void SoundFixture::SetUp() {
     ResetNoAudioNotice();
     WaveOutSetVolume(0xFFFFFFFFu);
     InitSound(&host);
-    Sound().IsNT = true;
+    SoundModule().IsNT = true;
     Clock().SpeedPosition = kNormalSpeedPosition;
     Clock().FrameIndex = 0;
 }
@@ -165,7 +165,7 @@ void SoundFixture::TearDown() {
 }
 
 void SoundFixture::WaitWaveOutDone() {
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     auto idle = [&s] {
         return !s.SoundActive && !(s.Headers[0].dwFlags.load() & WHDR_INQUEUE) &&
                !(s.Headers[1].dwFlags.load() & WHDR_INQUEUE);
@@ -179,7 +179,7 @@ std::vector<int16_t> SoundFixture::PlayToEnd(int speedPosition, int frameIndex) 
     Clock().FrameIndex = frameIndex;
     OpenSound();
     StartSound();
-    if (Sound().UseMediaPlayer) {
+    if (SoundModule().UseMediaPlayer) {
         host.PumpUntil([] { return MediaPlayer().Mode() != mpPlaying; });
         host.PumpFor(60);
     } else {

@@ -44,15 +44,15 @@ TEST_F(SoundRoutes, ChoosesTheRoute) {
     MakeSoundSegment(dir.path, mp3, 10);
 
     OpenSound();
-    EXPECT_FALSE(Sound().UseMediaPlayer) << "a plain MP3 goes to the wave-output device";
-    EXPECT_TRUE(Sound().WaveOpen);
-    EXPECT_GE(Sound().SoundFile, 0);
+    EXPECT_FALSE(SoundModule().UseMediaPlayer) << "a plain MP3 goes to the wave-output device";
+    EXPECT_TRUE(SoundModule().WaveOpen);
+    EXPECT_GE(SoundModule().SoundFile, 0);
     StopSound();
-    EXPECT_EQ(Sound().SoundFile, -1);
+    EXPECT_EQ(SoundModule().SoundFile, -1);
 
     setenv("MOVAREL_SOUND_ROUTE", "mediaplayer", 1);
     OpenSound();
-    EXPECT_TRUE(Sound().UseMediaPlayer) << "forced by the environment";
+    EXPECT_TRUE(SoundModule().UseMediaPlayer) << "forced by the environment";
     EXPECT_TRUE(MediaPlayer().Opened);
     StopSound();
     EXPECT_FALSE(MediaPlayer().Opened);
@@ -60,20 +60,20 @@ TEST_F(SoundRoutes, ChoosesTheRoute) {
 
     InitSound(nullptr);
     OpenSound();
-    EXPECT_TRUE(Sound().UseMediaPlayer) << "no main window to receive returned buffers";
+    EXPECT_TRUE(SoundModule().UseMediaPlayer) << "no main window to receive returned buffers";
     StopSound();
     InitSound(&host);
 
-    Sound().IsNT = false;
+    SoundModule().IsNT = false;
     OpenSound();
-    EXPECT_TRUE(Sound().UseMediaPlayer);
+    EXPECT_TRUE(SoundModule().UseMediaPlayer);
     StopSound();
-    Sound().IsNT = true;
+    SoundModule().IsNT = true;
 
     SegmentList().Items(0)->SoundFileName.clear();
     MediaPlayer().FileName = "stale.mp3";
     OpenSound();
-    EXPECT_TRUE(Sound().SoundPath.empty());
+    EXPECT_TRUE(SoundModule().SoundPath.empty());
     EXPECT_TRUE(MediaPlayer().FileName.empty());
     StartSound();  // no sound: nothing to start, nothing fails
     EXPECT_TRUE(messages.Messages().empty());
@@ -84,7 +84,7 @@ TEST_F(SoundRoutes, AnId3TaggedFileFallsBackToTheMediaPlayerAndSounds) {
     ASSERT_TRUE(StartsWithId3Tag(mp3));
     MakeSoundSegment(dir.path, mp3, 10);
     std::vector<int16_t> played = PlayToEnd(kNormalSpeedPosition, 0);
-    EXPECT_TRUE(Sound().UseMediaPlayer);
+    EXPECT_TRUE(SoundModule().UseMediaPlayer);
     EXPECT_NEAR(static_cast<double>(LoudSpan(played).length()), 0.5 * kRate, 300.0);
     EXPECT_TRUE(messages.Messages().empty());
 }
@@ -115,7 +115,7 @@ TEST_P(SoundAtSpeed, SoundsOnlyAtNormalSpeed) {
     std::string mp3 = MakeToneMp3(dir.path, "tone.mp3", 2.0);
     MakeSoundSegment(dir.path, mp3, 20);
     std::vector<int16_t> played = PlayToEnd(c.speed, 0);
-    EXPECT_EQ(Sound().UseMediaPlayer, c.route == Route::MediaPlayer);
+    EXPECT_EQ(SoundModule().UseMediaPlayer, c.route == Route::MediaPlayer);
     Span span = LoudSpan(played);
     if (c.sounds) {
         EXPECT_NEAR(static_cast<double>(span.length()), 2.0 * kRate, 300.0) << RouteName(c.route);
@@ -164,9 +164,9 @@ TEST_F(SoundRoutes, FortyThousandBytesAreThreeFullBuffers) {
     std::filesystem::resize_file(mp3, 40000);
     MakeSoundSegment(dir.path, mp3, 10);
     OpenSound();
-    ASSERT_FALSE(Sound().UseMediaPlayer);
+    ASSERT_FALSE(SoundModule().UseMediaPlayer);
     StartSound();
-    SoundState& s = Sound();
+    SoundState& s = SoundModule();
     EXPECT_TRUE(s.SoundActive);
     EXPECT_EQ(s.Headers[0].dwBytesRecorded, 16384u);
     EXPECT_EQ(s.Headers[1].dwBytesRecorded, 16384u);
@@ -196,22 +196,22 @@ TEST_F(SoundRoutes, LateReturnMessagesAreIgnored) {
     PauseSound();
     EXPECT_EQ(host.Pending(), 2u);
     StartSound();
-    off_t position = Files().seek(Sound().SoundFile, 0, SEEK_CUR);
+    off_t position = Files().seek(SoundModule().SoundFile, 0, SEEK_CUR);
     EXPECT_EQ(position, 2 * 16384);
     host.PumpOnce();  // the two late messages
-    EXPECT_EQ(Files().seek(Sound().SoundFile, 0, SEEK_CUR), position) << "no chunk was read for them";
-    EXPECT_TRUE(Sound().Headers[0].dwFlags.load() & WHDR_INQUEUE);
-    EXPECT_TRUE(Sound().Headers[1].dwFlags.load() & WHDR_INQUEUE);
+    EXPECT_EQ(Files().seek(SoundModule().SoundFile, 0, SEEK_CUR), position) << "no chunk was read for them";
+    EXPECT_TRUE(SoundModule().Headers[0].dwFlags.load() & WHDR_INQUEUE);
+    EXPECT_TRUE(SoundModule().Headers[1].dwFlags.load() & WHDR_INQUEUE);
 
     WaveHeader foreign;
     OnWaveDone(&foreign);
     OnWaveDone(nullptr);
-    EXPECT_EQ(Files().seek(Sound().SoundFile, 0, SEEK_CUR), position);
+    EXPECT_EQ(Files().seek(SoundModule().SoundFile, 0, SEEK_CUR), position);
 
     // StopSound on the main thread handles the returns itself.
     StopSound();
-    EXPECT_FALSE(Sound().Headers[0].dwFlags.load() & (WHDR_DONE | WHDR_INQUEUE));
-    EXPECT_FALSE(Sound().Headers[1].dwFlags.load() & (WHDR_DONE | WHDR_INQUEUE));
+    EXPECT_FALSE(SoundModule().Headers[0].dwFlags.load() & (WHDR_DONE | WHDR_INQUEUE));
+    EXPECT_FALSE(SoundModule().Headers[1].dwFlags.load() & (WHDR_DONE | WHDR_INQUEUE));
 }
 
 class SoundBlockWait : public SoundFixture, public ::testing::WithParamInterface<Route> {};
@@ -234,7 +234,7 @@ TEST_P(SoundBlockWait, SoundResumesAfterTheWait) {
         EXPECT_EQ(calls.MediaPlayerMode(), mpPlaying);
     });
     timer.join();
-    if (Sound().UseMediaPlayer)
+    if (SoundModule().UseMediaPlayer)
         host.PumpUntil([] { return MediaPlayer().Mode() != mpPlaying; });
     else
         WaitWaveOutDone();
@@ -305,9 +305,9 @@ TEST_F(SoundRoutes, WithoutAudioOutputTheFilmPlaysSilentlyAndTheUserIsToldOnce) 
         Clock().CurrentSegment = segment;
         StopSound();
         OpenSound();
-        EXPECT_FALSE(Sound().UseMediaPlayer);
+        EXPECT_FALSE(SoundModule().UseMediaPlayer);
         StartSound();
-        EXPECT_TRUE(host.PumpUntil([] { return !Sound().SoundActive; })) << "the file is used up silently";
+        EXPECT_TRUE(host.PumpUntil([] { return !SoundModule().SoundActive; })) << "the file is used up silently";
     }
     setenv("MOVAREL_SOUND_ROUTE", "mediaplayer", 1);
     StopSound();
