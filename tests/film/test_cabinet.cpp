@@ -469,6 +469,44 @@ TEST_F(CabinetTest, ListingStopsWhenAsked) {
     EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
 }
 
+// The cabinet announces a next cabinet of a set: the name strings follow the
+// header and every offset behind them moves.
+std::vector<uint8_t> AnnounceNextCabinet(std::vector<uint8_t> cab, const std::string& next) {
+    std::vector<uint8_t> names(next.begin(), next.end());
+    names.push_back(0);
+    names.insert(names.end(), {'d', '2', 0});
+    const uint32_t shift = static_cast<uint32_t>(names.size());
+    auto add32 = [&](size_t at) {
+        uint32_t v = cab[at] | (cab[at + 1] << 8) | (cab[at + 2] << 16) | (static_cast<uint32_t>(cab[at + 3]) << 24);
+        v += shift;
+        for (int i = 0; i < 4; ++i)
+            cab[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    add32(8);   // cabinet size
+    add32(16);  // file table
+    add32(36);  // first data block of the folder
+    cab[30] |= 0x02;  // a next cabinet follows
+    cab.insert(cab.begin() + 36, names.begin(), names.end());
+    return cab;
+}
+
+TEST_F(CabinetTest, AnnouncedNextCabinetThatCannotFollow) {
+    // Missing, this very cabinet again (a loop), and a name leading outside:
+    // the cabinet's own files come out whole and the set ends there.
+    const std::vector<CabFile> files = {File("own.dat", Pattern(50000, 8))};
+    for (const std::string next : {"missing.cab", "pack.cab", "../pack.cab", "/etc/hostname"}) {
+        SCOPED_TRACE(next);
+        std::filesystem::remove_all(Out());
+        const std::string cab = dir.path + "pack.cab";
+        WriteBytes(cab, AnnounceNextCabinet(WriteCabinet(files, CabCompression::MsZip), next));
+        TqxCabReader reader;
+        EXPECT_EQ(List(reader, cab).size(), 1u);
+        reader.Extract(cab, Out(), 0);
+        EXPECT_EQ(ReadBytes(Out() + "own.dat"), files[0].data);
+        EXPECT_EQ(AllFiles(Out()), std::vector<std::string>{"own.dat"});
+    }
+}
+
 // --- damage and failures during extraction ------------------------------------------
 
 TEST_F(CabinetTest, DamagedDataLeavesNoPartialFile) {
@@ -482,7 +520,7 @@ TEST_F(CabinetTest, DamagedDataLeavesNoPartialFile) {
         void (*damage)(std::vector<uint8_t>&);
     } damages[] = {
         {"flipped byte in the last block", true, [](std::vector<uint8_t>& b) { b[b.size() - 50] ^= 0x01; }},
-        {"cut inside the last block", true, [](std::vector<uint8_t>& b) { b.resize(b.size() - 50); }},
+        {"cut inside the last block", true, [](std::vector<uint8_t>& b) { b.erase(b.end() - 50, b.end()); }},
         {"cut just after the first block", false, [](std::vector<uint8_t>& b) { b.resize(FirstBlockEnd(b) + 3); }},
     };
     for (CabCompression c : kAllCompressions) {
