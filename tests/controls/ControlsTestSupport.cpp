@@ -1,0 +1,112 @@
+#include "ControlsTestSupport.h"
+
+#include <QPushButton>
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include "controls/UqxBottomPanel.h"
+#include "controls/UqxSegmentList.h"
+#include "controls/qxControls.h"
+#include "engine/ClockState.h"
+#include "film/SegmentList.h"
+
+namespace movarel::test {
+
+void EnsureApp() {
+    if (QApplication::instance() != nullptr)
+        return;
+    static int argc = 1;
+    static char name[] = "test_controls";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+bool WaitFor(const std::function<bool()>& done, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
+    SegmentList().Clear();
+    for (const SegmentSpec& spec : segments) {
+        TSegmentInfo* seg = SegmentList().Add(dir_.path);
+        seg->Width = spec.Width;
+        seg->Height = spec.Height;
+        seg->BitsPerPixel = 32;
+        seg->FrameCount = spec.FrameCount;
+        seg->Fps = static_cast<uint8_t>(spec.Fps);
+        seg->Title = spec.Title;
+    }
+}
+
+FilmFixture::~FilmFixture() { SegmentList().Clear(); }
+
+MessageRecorder::MessageRecorder() {
+    previous_ = SetMessageBoxHandler([this](const MessageRequest& m) { messages.push_back(m); });
+}
+
+MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(previous_); }
+
+RecordingCalls::RecordingCalls() { previous_ = SetPanelCalls(this); }
+
+RecordingCalls::~RecordingCalls() { SetPanelCalls(previous_); }
+
+void RecordingCalls::ToggleSegmentList() {
+    log.push_back("ToggleSegmentList");
+    segmentListShown = !segmentListShown;
+    if (segmentListShown)
+        FillSegmentList();
+    if (segmentListWindow != nullptr)
+        segmentListWindow->setVisible(segmentListShown);
+    UpdateMenuState();
+}
+
+void RecordingCalls::UpdateMenuState() {
+    SetButtonCheck(PanelButton(kCmdSegments), segmentListShown);
+}
+
+bool RecordingCalls::StartSegment(int32_t index) {
+    log.push_back("StartSegment " + std::to_string(index));
+    if (index < 0 || index >= SegmentList().Count())
+        return false;
+    Clock().CurrentSegment = index;
+    return true;
+}
+
+void RecordingCalls::SetVolumePercent(int32_t percent) {
+    log.push_back("SetVolumePercent " + std::to_string(percent));
+    volume = percent;
+}
+
+PanelFixture::PanelFixture(int width, int height) {
+    EnsureApp();
+    Clock().PlayState = Stopped;
+    Clock().CurrentSegment = 0;
+    Clock().FrameIndex = -1;
+    main = new QWidget;
+    main->resize(width, height);
+    list = CreateSegmentListWindow(main);
+    panel = CreateBottomPanel(main);
+    panel->setGeometry(0, height - kPanelHeight, width, kPanelHeight);
+    panel->show();
+    main->show();
+    QApplication::processEvents();
+}
+
+PanelFixture::~PanelFixture() {
+    delete main;
+    Clock().PlayState = Stopped;
+    Clock().CurrentSegment = 0;
+    Clock().FrameIndex = -1;
+    Clock().SpeedPosition = kNormalSpeedPosition;
+}
+
+QRgb Rgb(uint32_t colorRef) { return ColorFromRef(colorRef).rgb(); }
+
+}  // namespace movarel::test

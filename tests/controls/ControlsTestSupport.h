@@ -1,0 +1,94 @@
+#pragma once
+// Shared pieces of the controls tests: the application object (made once,
+// before the first widget), a film of plain segment records, recorded
+// messages and panel calls that the tests can watch.
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controls/PanelCalls.h"
+#include "platform/MessageBox.h"
+#include "test_dirs.h"
+
+namespace movarel::test {
+
+void EnsureApp();
+// Runs posted events until done() or the time is up.
+bool WaitFor(const std::function<bool()>& done, int milliseconds = 2000);
+
+struct SegmentSpec {
+    int32_t Width;
+    int32_t Height;
+    int32_t FrameCount;
+    int32_t Fps;
+    std::string Title;
+};
+
+// Fills the process's segment list; clears it again when it goes.
+class FilmFixture {
+public:
+    explicit FilmFixture(const std::vector<SegmentSpec>& segments);
+    ~FilmFixture();
+
+private:
+    TestDir dir_;
+};
+
+// Every message shown while it lives.
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    std::vector<MessageRequest> messages;
+
+private:
+    MessageBoxHandler previous_;
+};
+
+// Panel calls that record what the panels asked for and play a small player:
+// a segment list window shown or hidden, a volume, a play state.
+class RecordingCalls : public PanelCalls {
+public:
+    RecordingCalls();
+    ~RecordingCalls() override;
+    void Play() override { log.push_back("Play"); }
+    void Pause() override { log.push_back("Pause"); }
+    void Stop() override { log.push_back("Stop"); }
+    void ChooseFile() override { log.push_back("ChooseFile"); }
+    void ToggleSegmentList() override;
+    void ToggleFullScreen() override { log.push_back("ToggleFullScreen"); }
+    void UpdateMenuState() override;
+    void ShowPopupMenu() override { log.push_back("ShowPopupMenu"); }
+    bool StartSegment(int32_t index) override;
+    void RecalcTimerPeriod() override { log.push_back("RecalcTimerPeriod"); }
+    void StartTimer() override { log.push_back("StartTimer"); }
+    void StopTimer() override { log.push_back("StopTimer"); }
+    double GetVolumePercent() override { return volume; }
+    void SetVolumePercent(int32_t percent) override;
+
+    std::vector<std::string> log;
+    double volume = 0;
+    bool segmentListShown = false;
+    QWidget* segmentListWindow = nullptr;
+
+private:
+    PanelCalls* previous_;
+};
+
+// The main window stand-in with the panel laid out along its bottom and
+// shown, as the shell does it.
+class PanelFixture {
+public:
+    explicit PanelFixture(int width = 640, int height = 400);
+    ~PanelFixture();
+    QWidget* main = nullptr;
+    QWidget* panel = nullptr;
+    QWidget* list = nullptr;
+};
+
+QRgb Rgb(uint32_t colorRef);
+
+}  // namespace movarel::test
