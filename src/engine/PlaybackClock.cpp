@@ -67,7 +67,7 @@ void RunTimer(bool start) {
     if (clock.Period < 1)
         clock.Period = 1;
     const int32_t period = clock.Period;
-    const int32_t resolution = std::max(1, RoundHalfEven(period / 4.0));
+    const int32_t resolution = TimerResolutionFor(period);
     clock.FirstTick = true;
     // Held until the id is stored, so a first tick that ends the segment at
     // once finds the timer it has to stop.
@@ -206,6 +206,8 @@ void RecalcTimerPeriod() {
 }
 
 void StartTimer() { RunTimer(true); }
+
+int32_t TimerResolutionFor(int32_t period) { return std::max(1, RoundHalfEven(period / 4.0)); }
 
 void StopTimer() { RunTimer(false); }
 

@@ -46,6 +46,8 @@ void RecalcTimerPeriod();
 // start set run a new one at Period. Raises "MMTimer = 0" when the timer
 // cannot be made.
 void StartTimer();
+// The resolution asked of the timer for a period: a quarter, at least 1 ms.
+int32_t TimerResolutionFor(int32_t period);
 void StopTimer();
 bool TimerRunning();
 

@@ -1,0 +1,254 @@
+// The block queue: refills on the main thread, hand-over to the clock.
+#include <chrono>
+#include <thread>
+
+#include "EngineFixture.h"
+#include "engine/FrameDecoding.h"
+#include "engine/PlaybackClock.h"
+#include "engine/UqxBlocks.h"
+#include "platform/PeriodicTimer.h"
+
+namespace movarel::test {
+namespace {
+
+using writer::MakeFrameRecord;
+using FrameRun = writer::Run;
+
+// A record of exactly size bytes that sets the first pixel of a
+// 1000 x 1000 frame to colour and leaves the rest unchanged.
+writer::Bytes PaddedRecord(int32_t size, uint32_t colour) {
+    std::vector<FrameRun> runs = {{colour, 1}};
+    int32_t left = 1000 * 1000 - 1;
+    while (left > 0) {
+        uint16_t n = static_cast<uint16_t>(std::min(left, 65535));
+        runs.push_back({0, n});
+        left -= n;
+    }
+    writer::Bytes record = MakeFrameRecord(runs, size);
+    record.resize(static_cast<size_t>(size), 0);
+    return record;
+}
+
+const int32_t kLargest = 5 * 1000 * 1000 + 8;
+
+class Blocks_ : public EngineTest {
+protected:
+    // Nine worst-case records of a 1000 x 1000 segment: three per block.
+    void AddThreeBlocksWorth() {
+        for (uint32_t i = 0; i < 9; ++i)
+            records.push_back(PaddedRecord(kLargest, 0x00010101u * (i + 1)));
+        AddSegment({.width = 1000, .height = 1000, .bpp = 32, .fps = 100, .records = records});
+    }
+    // Pumps like a main thread until pred holds or the time is up.
+    bool PumpUntil(const std::function<bool()>& pred, int ms = 20000) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!pred()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            host.Pump();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    std::vector<writer::Bytes> records;
+};
+
+TEST_F(Blocks_, SmallStreamStaysInBlockZero) {
+    records = {MakeFrameRecord({{0x00AA0000, 8}}), MakeFrameRecord({{0x00000055, 8}}), MakeFrameRecord({{1, 8}})};
+    AddSegment({.width = 4, .height = 2, .records = records});
+    ASSERT_TRUE(StartSegment(0));
+    EXPECT_EQ(Blocks().Blocks[0].Size, 3 * 13);
+    EXPECT_EQ(Blocks().Blocks[1].Size, 0);
+    EXPECT_EQ(Blocks().Queue.Count(), 1);
+    EXPECT_EQ(TickToEnd(), 3);
+    EXPECT_EQ(host.CountPosted(UM_BLOCKEMPTY), 0);
+    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), 1);
+    EXPECT_EQ(CurrentPicture().Pixels, ReferenceDecode(records, 4, 2, 3));
+    EXPECT_TRUE(recorder.Messages().empty());
+}
+
+TEST_F(Blocks_, BlockTakesRecordsWhileTheLargestStillFits) {
+    // 16,777,216 - size - 8 must stay at least 5,000,000 for another record.
+    struct Case {
+        int32_t first;
+        int32_t block0, block1;
+    };
+    const int32_t exact = kBlockSize - kLargest;
+    for (Case c : {Case{exact, exact + kLargest, 0}, Case{exact + 1, exact + 1, kLargest}}) {
+        SCOPED_TRACE(c.first);
+        SegmentList().Clear();
+        records = {PaddedRecord(c.first, 1), PaddedRecord(kLargest, 2)};
+        AddSegment({.width = 1000, .height = 1000, .records = records});
+        ASSERT_TRUE(StartSegment(0));
+        EXPECT_EQ(Blocks().Blocks[0].Size, c.block0);
+        EXPECT_EQ(Blocks().Blocks[1].Size, c.block1);
+        EXPECT_EQ(Blocks().Queue.Count(), c.block1 ? 2 : 1);
+        StopPlaybackForLoad();
+    }
+}
+
+TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
+    const writer::Bytes good = MakeFrameRecord({{0x00123456, 8}});
+    writer::Bytes truncated = MakeFrameRecord({{1, 8}});
+    truncated.resize(truncated.size() - 3);
+    writer::Bytes huge;
+    writer::PutInt32(huge, 0x7FFFFFFF);
+    writer::PutInt32(huge, 1);
+    struct Case {
+        const char* name;
+        std::vector<writer::Bytes> stream;
+        const char* message;
+        int32_t queued;
+    };
+    const std::vector<Case> cases = {
+        {"size 0 first", {MakeFrameRecord({{1, 8}}, 0)}, "DoBlockEmpty: Size = 0", 0},
+        {"negative size after a good one", {good, MakeFrameRecord({{1, 8}}, -5)}, "DoBlockEmpty: Size = 0", 1},
+        {"stream ends inside a record", {good, truncated}, "DoBlockEmpty: BytesRead <> size", 1},
+        {"stream ends inside a size field", {good, writer::Bytes{1, 0}}, "DoBlockEmpty: BytesRead <> size", 1},
+        {"record larger than the block", {good, huge}, "larger than the room left in its block", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SegmentList().Clear();
+        recorder.Clear();
+        AddSegment({.width = 4, .height = 2, .frameCount = 5, .records = c.stream});
+        const int ends = host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment);
+        ASSERT_TRUE(StartSegment(0));
+        EXPECT_EQ(Blocks().Queue.Count(), c.queued);
+        EXPECT_EQ(Blocks().Blocks[1].Size, 0);
+        auto messages = recorder.Messages();
+        ASSERT_EQ(messages.size(), 1u) << "one report, not one per block";
+        EXPECT_NE(messages[0].text.find(c.message), std::string::npos) << messages[0].text;
+        EXPECT_EQ(messages[0].caption, "Error");
+        TickToEnd(20);
+        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), ends + 1);
+        EXPECT_EQ(CurrentPicture().Pixels, c.queued ? std::vector<uint32_t>(8, 0x00123456) : std::vector<uint32_t>(8, 0));
+        EXPECT_EQ(Clock().FrameIndex, 0);
+        StopPlaybackForLoad();
+    }
+}
+
+TEST_F(Blocks_, QueueReportsMisuseAndLeavesItselfUnchanged) {
+    TQueue queue;
+    TBlock& a = Blocks().Blocks[0];
+    TBlock& b = Blocks().Blocks[1];
+    EXPECT_FALSE(queue.AddBlock(nullptr));
+    EXPECT_TRUE(queue.AddBlock(&a));
+    EXPECT_TRUE(queue.AddBlock(&b));
+    EXPECT_FALSE(queue.AddBlock(&a));
+    EXPECT_EQ(queue.Count(), 2);
+    EXPECT_EQ(queue.Head(), &a);
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "AddBlock: FCount > BlockCount");
+    EXPECT_EQ(recorder.Messages()[0].caption, "Debug");
+    EXPECT_EQ(recorder.Messages()[0].icon, MsgIcon::Error);
+
+    struct Case {
+        const char* name;
+        int queued;
+        bool window;
+        uint32_t message;
+        const char* text;  // null: posted
+    };
+    const std::vector<Case> cases = {
+        {"empty queue", 0, true, UM_BLOCKEMPTY, "DoMessage: FCount = 0"},
+        {"no window", 1, false, UM_BLOCKEMPTY, "DoMessage: WindowHandle = 0"},
+        {"block error", 1, true, UM_BLOCKERROR, "DoMessage: UM_BLOCKERROR"},
+        {"unknown message", 1, true, 1024 + 150, "DoMessage: Msg out of bounds"},
+        {"block empty", 2, true, UM_BLOCKEMPTY, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        recorder.Clear();
+        queue.Clear();
+        for (int i = 0; i < c.queued; ++i)
+            queue.AddBlock(&Blocks().Blocks[i]);
+        host.hasWindow = c.window;
+        const int posted = host.CountPosted(UM_BLOCKEMPTY);
+        queue.DoMessage(c.message);
+        if (c.text) {
+            ASSERT_EQ(recorder.Messages().size(), 1u);
+            EXPECT_EQ(recorder.Messages()[0].text, c.text);
+            EXPECT_EQ(recorder.Messages()[0].caption, "Debug");
+            EXPECT_EQ(host.CountPosted(UM_BLOCKEMPTY), posted);
+            EXPECT_EQ(queue.Count(), c.queued);
+        } else {
+            EXPECT_TRUE(recorder.Messages().empty());
+            ASSERT_EQ(host.CountPosted(UM_BLOCKEMPTY), posted + 1);
+            EXPECT_EQ(host.Posted().back().lParam, reinterpret_cast<uintptr_t>(&a));
+            EXPECT_EQ(queue.Count(), 1);
+            EXPECT_EQ(queue.Head(), &b);
+        }
+    }
+    host.hasWindow = true;
+    a.Posted = b.Posted = false;
+}
+
+TEST_F(Blocks_, RefillPostedBeforeARestartIsIgnored) {
+    records = {MakeFrameRecord({{7, 8}})};
+    AddSegment({.width = 4, .height = 2, .records = records});
+    ASSERT_TRUE(StartSegment(0));
+    const uint32_t stale = Blocks().Generation;
+    ASSERT_TRUE(StartSegment(0));
+    const int32_t size = Blocks().Blocks[0].Size;
+    ASSERT_GT(size, 0);
+    DispatchEngineMessage(UM_BLOCKEMPTY, stale, reinterpret_cast<uintptr_t>(&Blocks().Blocks[0]));
+    EXPECT_EQ(Blocks().Blocks[0].Size, size);
+    EXPECT_EQ(Blocks().Queue.Count(), 1);
+}
+
+// Real timer thread; the test's loop stands in for the main window.
+TEST_F(Blocks_, ThreeBlocksWorthPlayWithHandOverOnTheMainThread) {
+    SetManualTickMode(false);
+    AddThreeBlocksWorth();
+    Clock().SpeedPosition = 8;
+    std::vector<uint32_t> lastShown;
+    host.onPresent = [&](const Picture& picture) {
+        if (Clock().FrameIndex == 8)
+            lastShown.assign(picture.Pixels.begin(), picture.Pixels.begin() + 16);
+    };
+    ASSERT_TRUE(StartSegment(0));
+    EXPECT_EQ(Blocks().Blocks[0].Size, 3 * kLargest);
+    EXPECT_EQ(Blocks().Blocks[1].Size, 3 * kLargest);
+    ASSERT_TRUE(PumpUntil([&] { return host.stops > 0; }));
+    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), 1);
+    EXPECT_GE(host.CountPosted(UM_BLOCKEMPTY), 2);
+    std::vector<uint32_t> expected(16, 0);
+    for (uint32_t i = 0; i < 9; ++i)
+        expected[0] ^= 0x00010101u * (i + 1);
+    EXPECT_EQ(lastShown, expected);
+    EXPECT_TRUE(recorder.Messages().empty());
+}
+
+// A tick waiting for a refill that the main thread does not get to must not
+// keep Stop or a segment start waiting forever.
+TEST_F(Blocks_, StopAndRestartEndAWaitForABlock) {
+    SetManualTickMode(false);
+    AddThreeBlocksWorth();
+    Clock().SpeedPosition = 8;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(StartSegment(0));
+        const int before = host.CountPosted(UM_BLOCKEMPTY);
+        // Nothing is pumped: once both blocks are handed back the tick waits.
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (host.CountPosted(UM_BLOCKEMPTY) < before + 2 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(host.CountPosted(UM_BLOCKEMPTY), before + 2);
+        if (round == 0) {
+            StopPlaybackCommand();
+            EXPECT_EQ(Clock().PlayState, Stopped);
+        } else {
+            ASSERT_TRUE(StartSegment(0));
+            EXPECT_EQ(Clock().FrameIndex, 0);
+            StopPlaybackCommand();
+        }
+        EXPECT_FALSE(TimerRunning());
+        // The stale refills are dropped.
+        host.Pump();
+        EXPECT_EQ(Blocks().Queue.Count(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace movarel::test
