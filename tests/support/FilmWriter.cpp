@@ -1,5 +1,6 @@
 #include "FilmWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
