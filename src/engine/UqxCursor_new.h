@@ -46,6 +46,12 @@ public:
 
 private:
     bool FLoaded = false;
+    // The bits unpacked for drawing, one word per pixel: the AND mask as
+    // 0x00FFFFFF (keep) or 0, the XOR colour as 0x00RRGGBB.
+    int32_t FAndWidth = 0, FAndHeight = 0;
+    int32_t FXorWidth = 0, FXorHeight = 0;
+    std::vector<uint32_t> FAnd;
+    std::vector<uint32_t> FXor;
 };
 
 class TCursorList {

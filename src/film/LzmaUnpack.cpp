@@ -1,0 +1,87 @@
+#include "film/LzmaUnpack.h"
+
+#include <lzma.h>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+#include "film/Texts.h"
+#include "film/qxClasses.h"
+#include "platform/MessageBox.h"
+
+namespace movarel {
+
+namespace {
+struct LzmaStream {
+    lzma_stream strm = LZMA_STREAM_INIT;
+    ~LzmaStream() { lzma_end(&strm); }
+};
+}  // namespace
+
+LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::string& directory,
+                                int64_t outputLimit, std::string& outputName, std::string& error) {
+    outputName.clear();
+    error.clear();
+    LzmaStream lz;
+    if (lzma_alone_decoder(&lz.strm, kLzmaMemoryLimit) != LZMA_OK) {
+        ShowMessage(Texts().VideoDecompressorError, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
+        return LzmaUnpackResult::NoDecoder;
+    }
+    std::unique_ptr<TqxFileStream> input;
+    try {
+        input = std::make_unique<TqxFileStream>(packFileName, kModeRead);
+    } catch (const EqxError&) {
+        error = "its pack cannot be opened";
+        return LzmaUnpackResult::Failed;
+    }
+    std::string name = MakeTempFileName("~7z", directory, "qxS_");
+    std::unique_ptr<TqxFileStream> output;
+    try {
+        output = std::make_unique<TqxFileStream>(name, kModeCreate);
+    } catch (const EqxError&) {
+        ShowMessage(Texts().CannotCreateTempFile, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
+        error = "no file for its data could be created";
+        return LzmaUnpackResult::Failed;
+    }
+    auto fail = [&](const std::string& why) {
+        output.reset();
+        ::unlink(name.c_str());
+        error = why;
+        return LzmaUnpackResult::Failed;
+    };
+
+    std::vector<uint8_t> in(TqxStream::kCopyBufferSize), out(TqxStream::kCopyBufferSize);
+    lzma_action action = LZMA_RUN;
+    int64_t written = 0;
+    lz.strm.avail_in = 0;
+    for (;;) {
+        if (lz.strm.avail_in == 0 && action == LZMA_RUN) {
+            int32_t n = input->Read(in.data(), static_cast<int32_t>(in.size()));
+            lz.strm.next_in = in.data();
+            lz.strm.avail_in = static_cast<size_t>(n > 0 ? n : 0);
+            if (n <= 0)
+                action = LZMA_FINISH;
+        }
+        lz.strm.next_out = out.data();
+        lz.strm.avail_out = out.size();
+        lzma_ret ret = lzma_code(&lz.strm, action);
+        size_t produced = out.size() - lz.strm.avail_out;
+        if (produced > 0) {
+            written += static_cast<int64_t>(produced);
+            if (written > outputLimit)
+                return fail("its LZMA pack decodes to more than the segment's sizes allow");
+            if (output->Write(out.data(), static_cast<int32_t>(produced)) != static_cast<int32_t>(produced))
+                return fail("its data cannot be written (disk full?)");
+        }
+        if (ret == LZMA_STREAM_END)
+            break;
+        if (ret == LZMA_MEMLIMIT_ERROR)
+            return fail("its LZMA pack needs more memory than allowed");
+        if (ret != LZMA_OK)
+            return fail("its LZMA pack is damaged or cut short");
+    }
+    outputName = name;
+    return LzmaUnpackResult::Decoded;
+}
+
+}  // namespace movarel
