@@ -1,7 +1,10 @@
 // The player's entry point.
-#include <QApplication>
+#include "controls/ControlPanelHooks.h"
+#include "shell/MainForm.h"
+#include "shell/ShellPanelCalls.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    movarel::InstallControlPanels();
+    movarel::InstallShellPanelCalls();
+    return movarel::RunPlayer(argc, argv);
 }

@@ -1,0 +1,153 @@
+#include "shell/AboutBox.h"
+
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QUrl>
+
+#include "shell/MainForm.h"
+#include "shell/ShellState.h"
+
+#ifndef MOVAREL_HOMEPAGE
+#define MOVAREL_HOMEPAGE "https://movarel.example.org/"
+#endif
+#ifndef MOVAREL_VERSION
+#define MOVAREL_VERSION "1.0.0.0"
+#endif
+
+namespace movarel {
+
+const char* const kHomePage = MOVAREL_HOMEPAGE;
+
+namespace {
+
+UrlOpenerFn& UrlOpener() {
+    static UrlOpenerFn opener;
+    return opener;
+}
+
+QPixmap DrawIcon(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal u = size / 32.0;
+    // A dark film frame with sprocket holes and a green play triangle.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 48, 64));
+    p.drawRoundedRect(QRectF(1 * u, 4 * u, 30 * u, 24 * u), 3 * u, 3 * u);
+    p.setBrush(QColor(230, 230, 235));
+    for (int i = 0; i < 5; ++i) {
+        p.drawRect(QRectF((3 + i * 6) * u, 5.5 * u, 3 * u, 2 * u));
+        p.drawRect(QRectF((3 + i * 6) * u, 24.5 * u, 3 * u, 2 * u));
+    }
+    QPainterPath triangle;
+    triangle.moveTo(12 * u, 10 * u);
+    triangle.lineTo(22 * u, 16 * u);
+    triangle.lineTo(12 * u, 22 * u);
+    triangle.closeSubpath();
+    p.setBrush(QColor(80, 200, 120));
+    p.drawPath(triangle);
+    return pixmap;
+}
+
+class TqxLink : public QWidget {
+public:
+    TqxLink(QWidget* parent, std::string url) : QWidget(parent), FUrl(std::move(url)) {
+        setCursor(Qt::PointingHandCursor);
+        QFont font("Tahoma");
+        font.setPixelSize(14);
+        font.setUnderline(true);
+        setFont(font);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(QColor(0, 0, 255));
+        p.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(FUrl));
+    }
+    // The whole strip is the link, not only its text.
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) OpenUrl(FUrl);
+    }
+
+private:
+    std::string FUrl;
+};
+
+}  // namespace
+
+QIcon MakeMainIcon() {
+    QIcon icon(":/movarel/movarel.png");
+    if (!icon.isNull() && !icon.availableSizes().isEmpty()) return icon;
+    QIcon drawn;
+    for (int size : {16, 32, 48, 64, 128}) drawn.addPixmap(DrawIcon(size));
+    return drawn;
+}
+
+UrlOpenerFn SetUrlOpener(UrlOpenerFn fn) {
+    UrlOpenerFn previous = std::move(UrlOpener());
+    UrlOpener() = std::move(fn);
+    return previous;
+}
+
+void OpenUrl(const std::string& url) {
+    if (UrlOpener())
+        UrlOpener()(url);
+    else
+        QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+std::string TqxAboutBox::VersionLine() { return std::string("version ") + MOVAREL_VERSION; }
+std::string TqxAboutBox::CreditLine() { return "Written by the Movarel developers."; }
+std::string TqxAboutBox::NoticeText() {
+    return "A player for screen-recording films.\r\nFree software: use, study, share and improve it.";
+}
+
+TqxAboutBox::TqxAboutBox(QWidget* owner) : QDialog(owner) {
+    setWindowTitle("About Movarel");
+    setModal(true);
+    // 300 x 120 dialog units of an 8-point font.
+    setFixedSize(450, 195);
+    const int W = width();
+    auto* close = new QPushButton("Close", this);
+    close->setFlat(true);
+    close->setGeometry(368, 160, W / 6, 26);
+    close->setDefault(true);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    FLink = new TqxLink(this, kHomePage);
+    FLink->setGeometry(W / 8, 165, 3 * W / 4, 16);
+}
+
+void TqxAboutBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const int W = width();
+    const int H = height();
+    p.fillRect(rect(), Qt::white);
+    Shell().MainIcon.paint(&p, QRect(W / 64, W / 64, 32, 32));
+    p.setPen(QPen(QColor(128, 128, 136), 1));
+    p.drawLine(W / 64, 150, W - W / 64, 150);
+    p.setPen(Qt::black);
+    p.drawText(QPoint(185, 21 + p.fontMetrics().ascent()), QString::fromStdString(VersionLine()));
+    QFont tahoma("Tahoma");
+    tahoma.setPixelSize(14);
+    p.setFont(tahoma);
+    p.drawText(QRect(W / 8, 50, W / 2, H / 2), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(CreditLine()));
+    QString notice = QString::fromStdString(NoticeText());
+    notice.replace("\r\n", "\n");
+    p.drawText(QRect(W / 8, 80, 5 * W / 6, 60), Qt::AlignLeft | Qt::AlignTop, notice);
+    QFont title("Times New Roman");
+    title.setPixelSize(32);
+    title.setBold(true);
+    p.setFont(title);
+    const int ascent = p.fontMetrics().ascent();
+    p.setPen(QColor(160, 160, 160));
+    p.drawText(QPoint(W / 8 + 2, W / 64 + 2 + ascent), "Movarel");
+    p.setPen(Qt::black);
+    p.drawText(QPoint(W / 8, W / 64 + ascent), "Movarel");
+}
+
+}  // namespace movarel

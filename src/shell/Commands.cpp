@@ -1,0 +1,155 @@
+#include "shell/Commands.h"
+
+#include <QMainWindow>
+
+#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
+#include "film/SegmentList.h"
+#include "film/Texts.h"
+#include "platform/CodePage.h"
+#include "platform/MessageBox.h"
+#include "shell/AboutBox.h"
+#include "shell/CaptionTexts.h"
+#include "shell/Geometry.h"
+#include "shell/MainForm.h"
+#include "shell/Menus.h"
+#include "shell/PanelHooks.h"
+#include "shell/Presentation.h"
+#include "shell/ShellFilm.h"
+#include "shell/ShellState.h"
+#include "sound/UqxSound.h"
+
+namespace movarel {
+
+namespace {
+bool HasSegments() { return SegmentList().Count() > 0; }
+}  // namespace
+
+void Play() {
+    ShellState& s = Shell();
+    if (s.MainWindow == nullptr || !HasSegments()) return;
+    const uint8_t state = Clock().PlayState.load();
+    if (state == Playing) return;
+    if (state == Paused) {
+        StartTimer();
+    } else {
+        s.FullScreenAtPlay = s.FullScreen;
+        SaveWindowPlacement();
+        if (!StartSegment(Clock().CurrentSegment.load())) return;
+    }
+    SetPlayState(Playing);
+}
+
+void Pause() {
+    if (Shell().MainWindow == nullptr || !HasSegments()) return;
+    if (Clock().PlayState.load() != Playing) return;
+    SetPlayState(Paused);
+    StopTimer();
+}
+
+void Stop() {
+    ShellState& s = Shell();
+    if (s.CommandLine.CloseOnFinish) {
+        Clock().StopRequested = true;
+        StopTimer();
+        Sound().StopSound();
+        CloseMainWindow();
+        return;
+    }
+    StopPlaybackCommand();
+    RestoreScreenMode();
+    if (s.ClientArea != nullptr) s.ClientArea->update();
+    Panels().ShowSegmentDescription();
+    Panels().RefreshTimeDisplay();
+}
+
+void ToggleSegmentList() {
+    ShellState& s = Shell();
+    s.SegmentListShown = !s.SegmentListShown;
+    SetMenuCheck(Menus().ActionsMenu, 4, s.SegmentListShown);
+    SetMenuCheck(Menus().PopupMenu, 6, s.SegmentListShown);
+    if (s.SegmentListShown) {
+        Panels().FillSegmentList();
+        Panels().SelectInSegmentList(Clock().CurrentSegment.load());
+    }
+    UpdateMenuState();
+    LayoutPanels();
+    if (s.SegmentListShown)
+        Panels().FocusSegmentList();
+    else if (Panels().SegmentListHasFocus())
+        Panels().FocusSegmentsButton();
+}
+
+void TogglePanel() {
+    ShellState& s = Shell();
+    s.PanelPinned = !s.PanelPinned;
+    UpdateMenuState();
+    LayoutPanels();
+    FitPicture();
+}
+
+void ShowFilmProperties() {
+    if (!HasSegments()) return;
+    std::string text = FormatText("%s\r\r" + Texts().SegmentCountFmt + "\r\r",
+                                  {Shell().ProgramPath, int64_t{SegmentList().Count()}});
+    for (int32_t i = 0; i < SegmentList().Count(); ++i) {
+        const TSegmentInfo* segment = SegmentList().Items(i);
+        const std::string sound = GetSoundKind(segment->SoundFileName) == 0x100 ? "mp3" : " - ";
+        text += FormatText("[%d x %d x %d bit / %d fps  Sound: %s]:  %s\r",
+                           {int64_t{segment->Width}, int64_t{segment->Height}, int64_t{segment->BitsPerPixel},
+                            int64_t{segment->Fps}, sound, DecodeAnsi(segment->Title)});
+    }
+    ShowMessage(text, "Film properties", MsgIcon::Information, MsgOwner::MainWindow);
+}
+
+void ShowHelp() {
+    ShowMessage(HelpText(), DecodeAnsi(Captions().Help), MsgIcon::Information, MsgOwner::MainWindow);
+}
+
+void ShowAboutBox() {
+    TqxAboutBox box(Shell().MainWindow);
+    RunDialog(box);
+}
+
+void ChooseFile() {
+    ShellState& s = Shell();
+    // Loading is offered only while stopped; a key that reaches here in
+    // another state is refused, so a playing film is never loaded over.
+    if (s.MainWindow == nullptr || Clock().PlayState.load() != Stopped) return;
+    const std::string path = ChooseFilmPath(s.MainWindow);
+    if (path.empty()) return;
+    ClearPresentation();
+    LoadFilmFile(path);
+    if (s.ClientArea != nullptr) s.ClientArea->update();
+}
+
+bool StartSegmentCommand(int32_t index) { return StartSegment(index); }
+
+void RunCommand(int id) {
+    GuardWndProc([id] {
+        switch (id) {
+            case cmd::Exit: CloseMainWindow(); break;
+            case cmd::Load: ChooseFile(); break;
+            case cmd::Properties: ShowFilmProperties(); break;
+            case cmd::Play: Play(); break;
+            case cmd::Pause: Pause(); break;
+            case cmd::Stop: Stop(); break;
+            case cmd::Segments: ToggleSegmentList(); break;
+            case cmd::PrevSegment:
+                if (HasSegments()) StartSegment(Clock().CurrentSegment.load() - 1);
+                break;
+            case cmd::NextSegment:
+                if (HasSegments()) StartSegment(Clock().CurrentSegment.load() + 1);
+                break;
+            case cmd::ShowPanel: TogglePanel(); break;
+            case cmd::FullScreen: ToggleFullScreen(); break;
+            case cmd::ContextHelp: ShowHelp(); break;
+            case cmd::About: ShowAboutBox(); break;
+            default: break;
+        }
+        UpdateMenuState();
+        LayoutPanels();
+    });
+}
+
+}  // namespace movarel

@@ -1,0 +1,275 @@
+#include "shell/Geometry.h"
+
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTimer>
+
+#include <cmath>
+#include <mutex>
+
+#include "engine/ClockState.h"
+#include "film/SegmentList.h"
+#include "shell/Commands.h"
+#include "shell/MainForm.h"
+#include "shell/PanelHooks.h"
+#include "shell/ShellState.h"
+
+namespace movarel {
+
+namespace {
+
+struct GeometrySnapshot {
+    std::mutex Lock;
+    PictureGeometry Values;
+};
+
+GeometrySnapshot& Snapshot() {
+    static GeometrySnapshot snapshot;
+    return snapshot;
+}
+
+int32_t PanelSpace() { return Shell().PanelPinned ? Panels().PanelHeight() : 0; }
+
+const TSegmentInfo* CurrentSegment() {
+    return SegmentList().Items(Clock().CurrentSegment.load());
+}
+
+}  // namespace
+
+PictureGeometry ComputePictureGeometry(int32_t filmWidth, int32_t filmHeight, int32_t cw, int32_t ch) {
+    PictureGeometry g;
+    g.FilmWidth = filmWidth;
+    g.FilmHeight = filmHeight;
+    if (filmWidth <= 0 || filmHeight <= 0) return g;
+    if (cw < 0) cw = 0;
+    if (ch < 0) ch = 0;
+    if (cw >= filmWidth && ch >= filmHeight) {
+        g.OffsetX = (cw - filmWidth) / 2;
+        g.OffsetY = (ch - filmHeight) / 2;
+        return g;
+    }
+    g.Stretch = true;
+    const float sx = static_cast<float>(cw) / static_cast<float>(filmWidth);
+    const float sy = static_cast<float>(ch) / static_cast<float>(filmHeight);
+    g.Scale = sx >= sy ? sy : sx;
+    // nearbyint rounds halves to the even neighbour in the default mode.
+    g.ScaledWidth = static_cast<int32_t>(std::nearbyint(static_cast<float>(filmWidth) * g.Scale));
+    g.ScaledHeight = static_cast<int32_t>(std::nearbyint(static_cast<float>(filmHeight) * g.Scale));
+    g.OffsetX = (cw - g.ScaledWidth) / 2;
+    g.OffsetY = (ch - g.ScaledHeight) / 2;
+    return g;
+}
+
+FitWindowResult ComputeFitWindow(const QRect& window, const QSize& client, int32_t filmWidth,
+                                 int32_t filmHeight, int32_t panelHeight, const QSize& screen) {
+    FitWindowResult result;
+    const int32_t cw = client.width();
+    const int32_t ch = client.height() - panelHeight;
+    const int64_t dx = int64_t{filmWidth} - cw;
+    const int64_t dy = int64_t{filmHeight} - ch;
+    if (dx <= 0 && dy <= 0) return result;
+    const int64_t w = window.width() + (dx > 0 ? dx : 0);
+    const int64_t h = window.height() + (dy > 0 ? dy : 0);
+    if (w > screen.width() || h > screen.height()) {
+        result.action = FitWindowResult::Maximize;
+        return result;
+    }
+    const int64_t left = window.left();
+    const int64_t top = window.top();
+    int64_t x = (left + left + window.width()) / 2 - w / 2;
+    int64_t y = (top + top + window.height()) / 2 - h / 2;
+    if (x + w > screen.width()) x = screen.width() - w;
+    if (y + h > screen.height()) y = screen.height() - h;
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
+    result.action = FitWindowResult::Move;
+    result.window = QRect(static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h));
+    return result;
+}
+
+QRect LimitTracking(const QRect& rect) {
+    QRect r = rect;
+    if (r.width() < kMinWindowWidth) r.setWidth(kMinWindowWidth);
+    if (r.height() < kMinWindowHeight) r.setHeight(kMinWindowHeight);
+    return r;
+}
+
+void PublishGeometry(const PictureGeometry& geometry) {
+    std::lock_guard<std::mutex> guard(Snapshot().Lock);
+    Snapshot().Values = geometry;
+}
+
+PictureGeometry CurrentGeometry() {
+    std::lock_guard<std::mutex> guard(Snapshot().Lock);
+    return Snapshot().Values;
+}
+
+QSize ScreenSize() {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) return screen->size();
+    return QSize(1920, 1080);
+}
+
+void RefreshClientRect() {
+    ShellState& s = Shell();
+    if (s.ClientArea != nullptr) s.ClientRect = s.ClientArea->rect();
+}
+
+void FitPicture() {
+    ShellState& s = Shell();
+    const TSegmentInfo* segment = CurrentSegment();
+    const int32_t filmWidth = segment ? segment->Width : 0;
+    const int32_t filmHeight = segment ? segment->Height : 0;
+    RefreshClientRect();
+    QSize client = s.ClientRect.size();
+    QMainWindow* window = s.MainWindow;
+    // The window only ever grows for a film, and never out of full screen or
+    // a maximized state.
+    if (window != nullptr && segment != nullptr && Clock().PlayState.load() == Stopped && !s.FullScreen &&
+        !window->isMaximized() && !window->isFullScreen()) {
+        const QRect before = window->geometry();
+        const FitWindowResult fit =
+            ComputeFitWindow(before, client, filmWidth, filmHeight, PanelSpace(), ScreenSize());
+        if (fit.action == FitWindowResult::Maximize) {
+            window->showMaximized();
+        } else if (fit.action == FitWindowResult::Move) {
+            window->setGeometry(fit.window);
+            // The size event may come later; the client grows with the window.
+            client += fit.window.size() - before.size();
+        }
+    }
+    const PictureGeometry g = ComputePictureGeometry(filmWidth, filmHeight, client.width(),
+                                                     client.height() - PanelSpace());
+    PublishGeometry(g);
+    if (s.ClientArea != nullptr) s.ClientArea->update();
+}
+
+void LayoutSegmentList() {
+    ShellState& s = Shell();
+    if (s.SegmentListWindow == nullptr) return;
+    s.SegmentListWindow->setGeometry(0, 0, kSegmentListWindowWidth, s.ClientRect.height() - PanelSpace());
+}
+
+void PlacePanel() {
+    ShellState& s = Shell();
+    s.PanelSliding = false;
+    if (s.BottomPanelWindow == nullptr) return;
+    const int32_t height = Panels().PanelHeight();
+    s.BottomPanelWindow->setGeometry(0, s.ClientRect.height() - height, s.ClientRect.width(), height);
+}
+
+void HidePanel() {
+    ShellState& s = Shell();
+    if (s.BottomPanelWindow == nullptr) return;
+    if (s.BottomPanelWindow->isVisible() && s.FullScreen && s.PanelSlideTimer != nullptr) {
+        s.PanelSlideTimer->start(kPanelSlidePeriodMs);
+        s.PanelSliding = true;
+    } else {
+        s.BottomPanelWindow->hide();
+    }
+}
+
+void PanelSlideStep() {
+    ShellState& s = Shell();
+    QWidget* panel = s.BottomPanelWindow;
+    if (panel != nullptr && s.PanelSliding && panel->y() <= s.ClientRect.height()) {
+        panel->move(0, panel->y() + kPanelSlideStep);
+        return;
+    }
+    if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
+    if (panel != nullptr) panel->hide();
+    s.PanelSliding = false;
+}
+
+void TrackMouse(int32_t y) {
+    ShellState& s = Shell();
+    if (s.PanelPinned || s.BottomPanelWindow == nullptr) return;
+    if (std::abs(s.ClientRect.height() - y) < kPanelRevealZone) {
+        if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
+        PlacePanel();
+        s.BottomPanelWindow->raise();
+        s.BottomPanelWindow->show();
+    } else {
+        HidePanel();
+    }
+}
+
+void LayoutPanels() {
+    ShellState& s = Shell();
+    RefreshClientRect();
+    if (s.SegmentListWindow != nullptr) {
+        if (s.SegmentListShown) {
+            LayoutSegmentList();
+            s.SegmentListWindow->show();
+        } else {
+            s.SegmentListWindow->hide();
+        }
+    }
+    if (s.PanelPinned) {
+        PlacePanel();
+        if (s.BottomPanelWindow != nullptr) s.BottomPanelWindow->show();
+    } else {
+        HidePanel();
+    }
+}
+
+void SaveWindowPlacement() {
+    ShellState& s = Shell();
+    if (s.MainWindow != nullptr) {
+        const QRect r = s.MainWindow->geometry();
+        s.Saved.X = r.x();
+        s.Saved.Y = r.y();
+        s.Saved.Width = r.width();
+        s.Saved.Height = r.height();
+    }
+    s.Saved.PanelPinned = s.PanelPinned;
+}
+
+void RestoreWindowPlacement() {
+    ShellState& s = Shell();
+    s.PanelPinned = s.Saved.PanelPinned;
+    const int x = s.Saved.X > 0 ? s.Saved.X : 0;
+    const int y = s.Saved.Y > 0 ? s.Saved.Y : 0;
+    const int w = s.Saved.Width > 0 ? s.Saved.Width : kMinWindowWidth;
+    const int h = s.Saved.Height > 0 ? s.Saved.Height : kMinWindowHeight;
+    if (s.MainWindow != nullptr) s.MainWindow->setGeometry(x, y, w, h);
+    UpdateMenuState();
+    LayoutPanels();
+}
+
+void ToggleFullScreen() {
+    ShellState& s = Shell();
+    QMainWindow* window = s.MainWindow;
+    s.FullScreen = !s.FullScreen;
+    if (s.FullScreen) {
+        SaveWindowPlacement();
+        if (window != nullptr) {
+            window->menuBar()->hide();
+            window->showFullScreen();
+        }
+        if (s.PanelPinned) TogglePanel();
+    } else {
+        if (window != nullptr) {
+            window->menuBar()->show();
+            window->showNormal();
+        }
+        RestoreWindowPlacement();
+    }
+    if (s.ClientArea != nullptr) s.ClientArea->update();
+    UpdateMenuState();
+    LayoutPanels();
+}
+
+void RestoreScreenMode() {
+    if (Shell().FullScreen != Shell().FullScreenAtPlay) ToggleFullScreen();
+}
+
+void CheckAutoFullScreen() {
+    const TSegmentInfo* segment = CurrentSegment();
+    if (segment == nullptr || Shell().FullScreen) return;
+    const QSize screen = ScreenSize();
+    if (segment->Width == screen.width() && segment->Height == screen.height()) ToggleFullScreen();
+}
+
+}  // namespace movarel

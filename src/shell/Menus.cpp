@@ -1,0 +1,253 @@
+#include "shell/Menus.h"
+
+#include <QCursor>
+#include <QKeySequence>
+#include <QMainWindow>
+
+#include "engine/ClockState.h"
+#include "film/SegmentList.h"
+#include "film/qxClasses.h"
+#include "platform/CodePage.h"
+#include "platform/MessageBox.h"
+#include "shell/CaptionTexts.h"
+#include "shell/Commands.h"
+#include "shell/PanelHooks.h"
+#include "shell/ShellState.h"
+
+namespace movarel {
+
+MenuState& Menus() {
+    static MenuState state;
+    return state;
+}
+
+CaptionTexts& Captions() {
+    static CaptionTexts texts;
+    return texts;
+}
+
+namespace {
+
+struct ItemSpec {
+    int id;  // 0: separator
+    const char* text;
+};
+
+QMenu* AddMenu(QMenuBar* bar, const char* title, std::initializer_list<ItemSpec> items) {
+    QMenu* menu = bar->addMenu(QString::fromUtf8(title));
+    for (const ItemSpec& item : items) {
+        if (item.id == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromUtf8(item.text));
+        const int id = item.id;
+        QObject::connect(action, &QAction::triggered, [id] { RunCommand(id); });
+    }
+    return menu;
+}
+
+struct ShortcutSpec {
+    QKeySequence key;
+    int id;
+};
+
+QString ToQtCaption(const std::string& text) {
+    std::string converted = DecodeAnsi(text);
+    for (char& c : converted)
+        if (c == '\b') c = '\t';
+    return QString::fromUtf8(converted);
+}
+
+}  // namespace
+
+QAction* MenuItem(QMenu* menu, int position) {
+    if (menu == nullptr) return nullptr;
+    const QList<QAction*> actions = menu->actions();
+    if (position < 0 || position >= actions.size()) return nullptr;
+    return actions[position];
+}
+
+void SetMenuText(QMenu* menu, int position, const std::string& text) {
+    if (text.empty() || text[0] == '\b') return;
+    QAction* action = MenuItem(menu, position);
+    if (action == nullptr) {
+        ShowMessage("SetMenuText: SetMenuItemInfo error", "Debug");
+        return;
+    }
+    action->setText(ToQtCaption(text));
+}
+
+void SetMenuBarText(QMenuBar* bar, int position, const std::string& text) {
+    if (text.empty() || text[0] == '\b') return;
+    const QList<QAction*> actions = bar ? bar->actions() : QList<QAction*>();
+    if (position < 0 || position >= actions.size()) {
+        ShowMessage("SetMenuText: SetMenuItemInfo error", "Debug");
+        return;
+    }
+    actions[position]->setText(ToQtCaption(text));
+}
+
+void SetMenuCheck(QMenu* menu, int position, bool checked) {
+    if (QAction* action = MenuItem(menu, position)) {
+        // Unchecked items show no box, as a plain menu item does.
+        action->setCheckable(checked);
+        action->setChecked(checked);
+    }
+}
+
+void SetMenuEnabled(QMenu* menu, int position, bool enabled) {
+    if (QAction* action = MenuItem(menu, position)) action->setEnabled(enabled);
+}
+
+void BuildMenus(QMainWindow* window) {
+    MenuState& m = Menus();
+    m.MainMenu = window->menuBar();
+    m.MainMenu->clear();
+    m.FileMenu = AddMenu(m.MainMenu, "File", {{101, "Load...\tCtrl+O"}, {102, "Properties...\tF8"}, {0, ""},
+                                              {100, "Exit\tAlt+F4"}});
+    m.ActionsMenu = AddMenu(m.MainMenu, "Actions",
+                            {{110, "Play\tF9"}, {111, "Pause\tF10"}, {112, "Stop\tF11"}, {0, ""},
+                             {113, "Segments\tF6"}, {114, "Previous segment\tF4"}, {115, "Next segment\tF5"}});
+    m.ViewMenu = AddMenu(m.MainMenu, "View", {{120, "Show control panel\tF7"}, {121, "Full screen\tAlt+Enter"}});
+    m.HelpMenu = AddMenu(m.MainMenu, "Help", {{130, "Context Help\tF1"}, {0, ""}, {131, "About..."}});
+
+    m.PopupMenu = new QMenu(window);
+    for (const ItemSpec& item : {ItemSpec{101, "Load..."}, {0, ""}, {110, "Play"}, {111, "Pause"}, {112, "Stop"},
+                                 {0, ""}, {113, "Segments"}, {114, "Previous segment"}, {115, "Next segment"},
+                                 {0, ""}, {120, "Show control panel"}, {121, "Full screen"}, {0, ""},
+                                 {130, "Help"}, {131, "About..."}, {0, ""}, {100, "Close"}}) {
+        if (item.id == 0) {
+            m.PopupMenu->addSeparator();
+            continue;
+        }
+        QAction* action = m.PopupMenu->addAction(QString::fromUtf8(item.text));
+        const int id = item.id;
+        QObject::connect(action, &QAction::triggered, [id] { RunCommand(id); });
+    }
+
+    for (QAction* action : m.Shortcuts) delete action;
+    m.Shortcuts.clear();
+    const ShortcutSpec table[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_O), 101}, {QKeySequence(Qt::Key_F8), 102},
+        {QKeySequence(Qt::Key_F9), 110},           {QKeySequence(Qt::Key_F10), 111},
+        {QKeySequence(Qt::Key_F11), 112},          {QKeySequence(Qt::Key_F6), 113},
+        {QKeySequence(Qt::Key_F7), 120},           {QKeySequence(Qt::ALT | Qt::Key_Return), 121},
+        {QKeySequence(Qt::Key_F1), 130},           {QKeySequence(Qt::Key_F4), 114},
+        {QKeySequence(Qt::Key_F5), 115},
+    };
+    for (const ShortcutSpec& entry : table) {
+        QAction* action = new QAction(window);
+        QList<QKeySequence> keys{entry.key};
+        if (entry.id == 121) keys.append(QKeySequence(Qt::ALT | Qt::Key_Enter));
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        const int id = entry.id;
+        QObject::connect(action, &QAction::triggered, [id] {
+            if (CommandEnabled(id)) RunCommand(id);
+        });
+        window->addAction(action);
+        m.Shortcuts.push_back(action);
+    }
+}
+
+bool CommandEnabled(int id) {
+    const MenuState& m = Menus();
+    QAction* item = nullptr;
+    switch (id) {
+        case cmd::Load: item = MenuItem(m.FileMenu, 0); break;
+        case cmd::Properties: item = MenuItem(m.FileMenu, 1); break;
+        case cmd::Play: item = MenuItem(m.ActionsMenu, 0); break;
+        case cmd::Pause: item = MenuItem(m.ActionsMenu, 1); break;
+        case cmd::Stop: item = MenuItem(m.ActionsMenu, 2); break;
+        case cmd::PrevSegment: item = MenuItem(m.ActionsMenu, 5); break;
+        case cmd::NextSegment: item = MenuItem(m.ActionsMenu, 6); break;
+        default: return true;
+    }
+    return item == nullptr || item->isEnabled();
+}
+
+void ApplyMenuLanguage() {
+    ShellState& s = Shell();
+    if (!s.HasLanguageTable) return;
+    TqxStringList list;
+    list.SetText(s.LanguageTable.data(), static_cast<int32_t>(s.LanguageTable.size()));
+    CaptionTexts& c = Captions();
+    std::string* const fields[] = {&c.File,     &c.Actions,  &c.View,      &c.Help,       &c.Load,
+                                   &c.Properties, &c.Exit,   &c.Play,      &c.Pause,      &c.Stop,
+                                   &c.Segments, &c.Prev,     &c.Next,      &c.ShowPanel,  &c.FullScreen,
+                                   &c.About,    &c.Speed,    &c.Volume,    &c.Progress};
+    const char* const keys[] = {"File",  "Actions", "View",     "Help", "Load",      "Properties", "Exit",
+                                "Play",  "Pause",   "Stop",     "Segments", "Prev",  "Next",       "ShowPanel",
+                                "FullScreen", "About", "Speed", "Sound", "Progress"};
+    static_assert(std::size(fields) == std::size(keys));
+    for (size_t i = 0; i < std::size(keys); ++i) *fields[i] = list.Values(keys[i]);
+    const std::string contextHelp = list.Values("ContextHelp");
+    const std::string close = list.Values("Close");
+
+    MenuState& m = Menus();
+    SetMenuBarText(m.MainMenu, 0, c.File);
+    SetMenuBarText(m.MainMenu, 1, c.Actions);
+    SetMenuBarText(m.MainMenu, 2, c.View);
+    SetMenuBarText(m.MainMenu, 3, c.Help);
+    SetMenuText(m.FileMenu, 0, c.Load + "\bCtrl + O");
+    SetMenuText(m.FileMenu, 1, c.Properties + "\bF8");
+    SetMenuText(m.FileMenu, 3, c.Exit + "\bAlt+F4");
+    SetMenuText(m.ActionsMenu, 0, c.Play + "\bF9");
+    SetMenuText(m.ActionsMenu, 1, c.Pause + "\bF10");
+    SetMenuText(m.ActionsMenu, 2, c.Stop + "\bF11");
+    SetMenuText(m.ActionsMenu, 4, c.Segments + "\bF6");
+    SetMenuText(m.ActionsMenu, 5, c.Prev + "\bF4");
+    SetMenuText(m.ActionsMenu, 6, c.Next + "\bF5");
+    SetMenuText(m.ViewMenu, 0, c.ShowPanel + "\bF7");
+    SetMenuText(m.ViewMenu, 1, c.FullScreen + "\bAlt + Enter");
+    SetMenuText(m.HelpMenu, 0, contextHelp + "\bF1");
+    SetMenuText(m.HelpMenu, 2, c.About);
+    const std::pair<int, const std::string*> popup[] = {
+        {0, &c.Load},       {2, &c.Play},      {3, &c.Pause},       {4, &c.Stop},
+        {6, &c.Segments},   {7, &c.Prev},      {8, &c.Next},        {10, &c.ShowPanel},
+        {11, &c.FullScreen}, {13, &contextHelp}, {14, &c.About},    {16, &close}};
+    for (const auto& [position, text] : popup) SetMenuText(m.PopupMenu, position, *text);
+}
+
+void UpdateMenuState() {
+    MenuState& m = Menus();
+    ShellState& s = Shell();
+    if (m.FileMenu == nullptr) return;
+    SetMenuEnabled(m.FileMenu, 0, false);
+    SetMenuEnabled(m.PopupMenu, 0, false);
+    for (int position : {0, 1, 2}) SetMenuCheck(m.ActionsMenu, position, false);
+    for (int position : {2, 3, 4, 10, 11}) SetMenuCheck(m.PopupMenu, position, false);
+    switch (Clock().PlayState.load()) {
+        case Stopped:
+            SetMenuEnabled(m.FileMenu, 0, s.LoadAllowed);
+            SetMenuEnabled(m.PopupMenu, 0, s.LoadAllowed);
+            SetMenuCheck(m.ActionsMenu, 2, true);
+            SetMenuCheck(m.PopupMenu, 4, true);
+            break;
+        case Playing:
+            SetMenuCheck(m.ActionsMenu, 0, true);
+            SetMenuCheck(m.PopupMenu, 2, true);
+            break;
+        case Paused:
+            SetMenuCheck(m.ActionsMenu, 1, true);
+            SetMenuCheck(m.PopupMenu, 3, true);
+            break;
+        default: break;
+    }
+    SetMenuCheck(m.ViewMenu, 0, s.PanelPinned);
+    SetMenuCheck(m.PopupMenu, 10, s.PanelPinned);
+    SetMenuCheck(m.ViewMenu, 1, s.FullScreen);
+    SetMenuCheck(m.PopupMenu, 11, s.FullScreen);
+    Panels().SetButtonChecks(s.FullScreen, s.SegmentListShown);
+    const bool any = SegmentList().Count() > 0;
+    SetMenuEnabled(m.FileMenu, 1, any);
+    for (int position : {0, 1, 2, 5, 6}) SetMenuEnabled(m.ActionsMenu, position, any);
+    for (int position : {2, 3, 4, 7, 8}) SetMenuEnabled(m.PopupMenu, position, any);
+}
+
+void ShowPopupMenu() {
+    if (Menus().PopupMenu != nullptr) Menus().PopupMenu->popup(QCursor::pos());
+}
+
+}  // namespace movarel

@@ -1,0 +1,50 @@
+#pragma once
+// The menu bar and the context menu: items by position as the menu resource
+// has them, the shortcut table (added to the main window as well, so the keys
+// work in full screen where the menu bar is hidden), the language table's
+// captions, and the check and grey states.
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <string>
+#include <vector>
+
+class QMainWindow;
+
+namespace movarel {
+
+struct MenuState {
+    QMenuBar* MainMenu = nullptr;
+    QMenu* FileMenu = nullptr;
+    QMenu* ActionsMenu = nullptr;
+    QMenu* ViewMenu = nullptr;
+    QMenu* HelpMenu = nullptr;
+    QMenu* PopupMenu = nullptr;
+    // The shortcut table: one window-wide action per key.
+    std::vector<QAction*> Shortcuts;
+};
+
+MenuState& Menus();
+
+// Builds both menus and the shortcuts on window; each chosen item and each key
+// runs its command through choose.
+void BuildMenus(QMainWindow* window);
+
+// The captions from the language table (nothing without one).
+void ApplyMenuLanguage();
+
+// Item operations by position. SetMenuText leaves the item as it is when text
+// is empty or starts with a backspace; a backspace separates the shortcut
+// text, shown after a tab.
+void SetMenuText(QMenu* menu, int position, const std::string& text);
+void SetMenuBarText(QMenuBar* bar, int position, const std::string& text);
+void SetMenuCheck(QMenu* menu, int position, bool checked);
+void SetMenuEnabled(QMenu* menu, int position, bool enabled);
+QAction* MenuItem(QMenu* menu, int position);
+
+// The key of a shortcut-table entry runs its command only while the menu item
+// of that command is enabled, with or without the menu bar.
+bool CommandEnabled(int id);
+
+}  // namespace movarel

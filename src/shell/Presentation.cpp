@@ -1,0 +1,169 @@
+#include "shell/Presentation.h"
+
+#include <QPainter>
+
+#include <cmath>
+#include <cstring>
+
+namespace movarel {
+
+PresentationState& Presentation() {
+    static PresentationState state;
+    return state;
+}
+
+namespace {
+
+// The picture's fourth byte is 0; the window format wants it opaque.
+void CopyRows(QImage& target, const Picture& picture, const QRect& r) {
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const uint32_t* src = picture.Row(y) + r.left();
+        uint32_t* dst = reinterpret_cast<uint32_t*>(target.scanLine(y)) + r.left();
+        for (int x = 0; x < r.width(); ++x) dst[x] = src[x] | 0xFF000000u;
+    }
+}
+
+bool PictureValid(const Picture& picture) {
+    return picture.Width > 0 && picture.Height > 0 &&
+           picture.Pixels.size() >= static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height);
+}
+
+void AskForRepaint(PresentationState& p) {
+    if (!p.RepaintPending.exchange(true) && p.RequestRepaint) p.RequestRepaint();
+}
+
+}  // namespace
+
+void PresentFrame(const Picture& picture) {
+    if (!PictureValid(picture)) return;
+    PresentationState& p = Presentation();
+    {
+        std::lock_guard<std::mutex> guard(p.Lock);
+        if (p.Shared.width() != picture.Width || p.Shared.height() != picture.Height)
+            p.Shared = QImage(picture.Width, picture.Height, QImage::Format_RGB32);
+        if (p.Shared.isNull()) return;
+        const QRect all(0, 0, picture.Width, picture.Height);
+        CopyRows(p.Shared, picture, all);
+        p.Dirty = all;
+        p.CursorOnly = false;
+    }
+    AskForRepaint(p);
+}
+
+void PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) {
+    if (!PictureValid(picture) || rects == nullptr || count <= 0) return;
+    PresentationState& p = Presentation();
+    bool any = false;
+    {
+        std::lock_guard<std::mutex> guard(p.Lock);
+        // Without a whole frame of this size there is nothing to patch.
+        if (p.Shared.width() != picture.Width || p.Shared.height() != picture.Height) return;
+        const QRect all(0, 0, picture.Width, picture.Height);
+        for (int i = 0; i < count; ++i) {
+            const QRect r = QRect(rects[i].x, rects[i].y, rects[i].w, rects[i].h).intersected(all);
+            if (r.isEmpty()) continue;
+            CopyRows(p.Shared, picture, r);
+            p.Dirty = p.Dirty.isNull() ? r : p.Dirty.united(r);
+            any = true;
+        }
+    }
+    if (any) AskForRepaint(p);
+}
+
+QRect MapToWindow(const QRect& r, const PictureGeometry& g) {
+    if (!g.Stretch) return r.translated(g.OffsetX, g.OffsetY);
+    const int x = static_cast<int>(std::nearbyint(r.x() * g.Scale + g.OffsetX));
+    const int y = static_cast<int>(std::nearbyint(r.y() * g.Scale + g.OffsetY));
+    const int w = static_cast<int>(std::nearbyint(r.width() * g.Scale));
+    const int h = static_cast<int>(std::nearbyint(r.height() * g.Scale));
+    // One pixel more on each side covers the smoothing of the neighbours.
+    return QRect(x, y, w, h).adjusted(-1, -1, 1, 1);
+}
+
+QRegion TakePresentation(const PictureGeometry& geometry) {
+    PresentationState& p = Presentation();
+    p.RepaintPending.store(false);
+    QRect dirty;
+    bool cursorOnly = true;
+    {
+        std::lock_guard<std::mutex> guard(p.Lock);
+        dirty = p.Dirty;
+        cursorOnly = p.CursorOnly;
+        p.Dirty = QRect();
+        p.CursorOnly = true;
+        if (dirty.isEmpty() || p.Shared.isNull()) return QRegion();
+        if (p.Front.size() != p.Shared.size()) {
+            p.Front = QImage(p.Shared.size(), QImage::Format_RGB32);
+            dirty = p.Shared.rect();
+            cursorOnly = false;
+        }
+        const size_t bytes = static_cast<size_t>(dirty.width()) * 4;
+        for (int y = dirty.top(); y <= dirty.bottom(); ++y)
+            std::memcpy(p.Front.scanLine(y) + static_cast<size_t>(dirty.left()) * 4,
+                        p.Shared.constScanLine(y) + static_cast<size_t>(dirty.left()) * 4, bytes);
+    }
+    p.HasFrame = true;
+    const QRect area = cursorOnly ? MapToWindow(dirty, geometry) : geometry.FrameRect();
+    if (cursorOnly)
+        p.SmoothArea += area;
+    else
+        p.SmoothArea = QRegion();
+    return QRegion(area);
+}
+
+void ClearPresentation() {
+    PresentationState& p = Presentation();
+    {
+        std::lock_guard<std::mutex> guard(p.Lock);
+        p.Shared = QImage();
+        p.Dirty = QRect();
+        p.CursorOnly = true;
+    }
+    p.Front = QImage();
+    p.HasFrame = false;
+    p.SmoothArea = QRegion();
+}
+
+void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry& g, const QBrush& brush) {
+    const QRect frame = g.FrameRect();
+    const int R = client.width();
+    const int B = client.height();
+    const QRect bands[] = {
+        QRect(QPoint(0, 0), QPoint(R - 1, frame.top() - 1)),
+        QRect(QPoint(0, frame.top() + frame.height()), QPoint(R - 1, B - 1)),
+        QRect(QPoint(0, frame.top()), QPoint(frame.left() - 1, frame.top() + frame.height() - 1)),
+        QRect(QPoint(frame.left() + frame.width(), frame.top()),
+              QPoint(R - 1, frame.top() + frame.height() - 1)),
+    };
+    for (const QRect& band : bands)
+        if (band.isValid() && !band.isEmpty()) painter.fillRect(band, brush);
+}
+
+void PaintFrame(QPainter& painter, const PictureGeometry& g, int32_t fps, const QRegion& area) {
+    PresentationState& p = Presentation();
+    if (!p.HasFrame || p.Front.isNull()) return;
+    if (!g.Stretch) {
+        painter.drawImage(QPoint(g.OffsetX, g.OffsetY), p.Front);
+        return;
+    }
+    const QRect target = g.FrameRect();
+    const QRegion smooth = fps <= 5 ? QRegion(target) : p.SmoothArea.intersected(area);
+    const QRegion fast = QRegion(target).subtracted(smooth);
+    if (!fast.isEmpty()) {
+        painter.save();
+        painter.setClipRegion(fast, Qt::IntersectClip);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(target, p.Front);
+        painter.restore();
+    }
+    if (!smooth.isEmpty()) {
+        painter.save();
+        painter.setClipRegion(smooth, Qt::IntersectClip);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(target, p.Front);
+        painter.restore();
+    }
+    p.SmoothArea = p.SmoothArea.subtracted(area);
+}
+
+}  // namespace movarel

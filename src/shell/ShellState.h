@@ -1,0 +1,59 @@
+#pragma once
+// The shell's process-wide state: the windows, the mode flags and the saved
+// placement, gathered in one struct so a reader sees it at a glance. GUI
+// thread only; what the timer thread needs is published separately
+// (Geometry.h, Presentation.h).
+#include <QIcon>
+#include <QRect>
+
+#include <cstdint>
+#include <string>
+
+#include "shell/UqxCmd.h"
+
+class QTimer;
+class QWidget;
+
+namespace movarel {
+
+class TqxMainWindow;
+
+struct SavedPlacement {
+    int32_t X = 0;
+    int32_t Y = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    bool PanelPinned = false;
+};
+
+struct ShellState {
+    TqxMainWindow* MainWindow = nullptr;  // none until created and again while being destroyed
+    QWidget* ClientArea = nullptr;        // the central widget the picture is drawn on
+    QWidget* SegmentListWindow = nullptr;
+    QWidget* BottomPanelWindow = nullptr;
+    QIcon MainIcon;
+    QRect ClientRect;                     // the client area, refreshed on every size change
+    std::string FilmSource;
+    std::string ProgramPath;              // the player's own file
+    bool IsNT = true;
+    bool LoadAllowed = false;
+    bool FullScreen = false;
+    bool SegmentListShown = false;
+    bool PanelPinned = true;
+    bool PanelSliding = false;
+    bool FullScreenAtPlay = false;
+    bool LoadingTextShown = false;
+    bool Closing = false;                 // the close request ran once
+    bool HasStarted = false;              // the start-up film was read; drops may load films
+    SavedPlacement Saved;
+    QTimer* PanelSlideTimer = nullptr;   // slides the unpinned panel out in full screen
+    CommandLineSettings CommandLine;
+    // The language table appended to the executable (raw bytes); none when
+    // HasLanguageTable is false.
+    std::string LanguageTable;
+    bool HasLanguageTable = false;
+};
+
+ShellState& Shell();
+
+}  // namespace movarel

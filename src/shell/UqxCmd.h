@@ -1,0 +1,56 @@
+#pragma once
+// The command line: window size and place, full screen or maximized, the
+// start segment, close-on-finish and the film to play. Parsing is a pure
+// function so it can be checked without a screen; the shell shows the
+// messages it returns.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/MessageBox.h"
+
+namespace movarel {
+
+constexpr int32_t kMinWindowWidth = 600;
+constexpr int32_t kMinWindowHeight = 400;
+
+enum SizeModeValue : uint8_t { SizeNormal = 0, SizeMaximized = 2 };
+
+struct CommandLineSettings {
+    int32_t WindowX = 0;
+    int32_t WindowY = 0;
+    int32_t WindowWidth = kMinWindowWidth;
+    int32_t WindowHeight = kMinWindowHeight;
+    int32_t StartSegmentNumber = 1;  // 1-based
+    uint8_t SizeMode = SizeNormal;
+    bool FullScreenRequested = false;
+    bool CloseOnFinish = false;
+    std::string FilmPath;  // as given, case kept
+    int32_t ScreenWidth = 0;
+    int32_t ScreenHeight = 0;
+};
+
+struct CommandLineResult {
+    CommandLineSettings Settings;
+    // Boxes to show, in order: the help box, "Wrong command line".
+    std::vector<MessageRequest> Messages;
+};
+
+// args are the arguments after the program name. programName is shown in the
+// help text's usage line.
+CommandLineResult ParseCommandLine(const std::vector<std::string>& args, int32_t screenWidth,
+                                   int32_t screenHeight, const std::string& programName = "movarel");
+
+// The whole argument as a signed 32-bit integer: leading blanks, an optional
+// sign, then decimal digits, or hexadecimal digits after "$", "x" or "0x".
+// Nothing when the text is not such a number or does not fit.
+std::optional<int32_t> StrToInt32(const std::string& text);
+
+// The 20 lines of the help box, joined by CR.
+std::string CommandLineHelpText(const std::string& programName);
+
+extern const char* const kWrongCommandLine;
+extern const char* const kCommandLineHelpCaption;
+
+}  // namespace movarel
