@@ -1,5 +1,8 @@
 #include "controls/PanelCalls.h"
 
+#include "engine/PlaybackClock.h"
+#include "sound/UqxSound.h"
+
 namespace movarel {
 
 namespace {
@@ -34,11 +37,11 @@ void PanelCalls::ToggleSegmentList() {}
 void PanelCalls::ToggleFullScreen() {}
 void PanelCalls::UpdateMenuState() {}
 void PanelCalls::ShowPopupMenu() {}
-bool PanelCalls::StartSegment(int32_t) { return false; }
-void PanelCalls::RecalcTimerPeriod() {}
-void PanelCalls::StartTimer() {}
-void PanelCalls::StopTimer() {}
-double PanelCalls::GetVolumePercent() { return 0; }
-void PanelCalls::SetVolumePercent(int32_t) {}
+bool PanelCalls::StartSegment(int32_t index) { return ::movarel::StartSegment(index); }
+void PanelCalls::RecalcTimerPeriod() { ::movarel::RecalcTimerPeriod(); }
+void PanelCalls::StartTimer() { ::movarel::StartTimer(); }
+void PanelCalls::StopTimer() { ::movarel::StopTimer(); }
+double PanelCalls::GetVolumePercent() { return ::movarel::GetVolumePercent(); }
+void PanelCalls::SetVolumePercent(int32_t percent) { ::movarel::SetVolumePercent(static_cast<float>(percent)); }
 
 }  // namespace movarel
