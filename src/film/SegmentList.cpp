@@ -53,6 +53,13 @@ void TSegmentList::Clear() {
     FItems.shrink_to_fit();
 }
 
+void TSegmentList::DeleteLast() {
+    if (FItems.empty())
+        return;
+    DeleteRecord(*FItems.back());
+    FItems.pop_back();
+}
+
 void TSegmentList::LoadCursorTrack(TSegmentInfo* record) {
     if (record == nullptr || !record->CursorTrackFile || !record->CursorTrack)
         return;

@@ -44,6 +44,9 @@ public:
     int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
     // Deletes every record and its files.
     void Clear();
+    // Deletes the last record and its files (a segment refused while it was
+    // being read).
+    void DeleteLast();
     // Copies the whole cursor-track file into CursorTrack.
     static void LoadCursorTrack(TSegmentInfo* record);
 

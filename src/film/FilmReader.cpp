@@ -1,0 +1,429 @@
+#include "film/FilmReader.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/PlaybackClock.h"
+#include "film/LzmaUnpack.h"
+#include "film/QxcabClasses.h"
+#include "film/SegmentList.h"
+#include "film/Texts.h"
+#include "film/WorkDir.h"
+#include "platform/MessageBox.h"
+
+namespace movarel {
+
+namespace {
+
+constexpr int32_t kHeaderSize = 54;
+constexpr int32_t kMaxTitleField = 256;
+constexpr int32_t kSmallestCursorRecord = 34;
+// The largest record a drawable shape can have: a 256 x 512 mono mask or a
+// 256 x 256 mask with 32-bit colour, each with a little row slack.
+constexpr int64_t kLargestCursorRecord = 34 + (32 * 512 + 4) + (256 * 4 * 256 + 4);
+
+struct ReaderState {
+    std::string warning;  // refused versions, shown together at the end
+    std::string damage;   // damaged segments, shown together at the end
+};
+ReaderState& Reader() {
+    static ReaderState state;
+    return state;
+}
+
+std::string DamagedFilm(const std::string& why) { return "The film is damaged: " + why + "."; }
+
+int32_t Int32At(const uint8_t* p) {
+    uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+    int32_t out;
+    std::memcpy(&out, &v, 4);
+    return out;
+}
+
+bool ReadFully(TqxStream& s, void* buffer, int32_t count) { return s.Read(buffer, count) == count; }
+
+struct SegmentHeader {
+    uint8_t version;
+    int32_t width, height;
+    uint8_t bitsPerPixel;
+    float frameRate;
+    uint32_t flags;
+    int32_t frameCount, cursorCount, cursorTrackSize, extraSize, frameDataSize;
+    int32_t packSize, packOffset, soundSize, soundOffset;
+};
+
+SegmentHeader ParseHeader(const uint8_t* h) {
+    SegmentHeader r;
+    r.version = h[0];
+    r.width = Int32At(h + 1);
+    r.height = Int32At(h + 5);
+    r.bitsPerPixel = h[9];
+    uint32_t rate = static_cast<uint32_t>(Int32At(h + 10));
+    std::memcpy(&r.frameRate, &rate, 4);
+    r.flags = static_cast<uint32_t>(Int32At(h + 14));
+    r.frameCount = Int32At(h + 18);
+    r.cursorCount = Int32At(h + 22);
+    r.cursorTrackSize = Int32At(h + 26);
+    r.extraSize = Int32At(h + 30);
+    r.frameDataSize = Int32At(h + 34);
+    r.packSize = Int32At(h + 38);
+    r.packOffset = Int32At(h + 42);
+    r.soundSize = Int32At(h + 46);
+    r.soundOffset = Int32At(h + 50);
+    return r;
+}
+
+// Why a header cannot be read safely, or empty.
+std::string CheckHeader(const SegmentHeader& h, int64_t segmentStart, int64_t containerEnd) {
+    if (h.width < 0 || h.height < 0)
+        return "has a negative frame size";
+    if (h.frameCount < 0 || h.cursorCount < 0 || h.cursorTrackSize < 0 || h.extraSize < 0 ||
+        h.frameDataSize < 0 || h.packSize < 0 || h.soundSize < 0)
+        return "has a negative count or size";
+    auto inside = [&](int32_t offset, int32_t size) {
+        int64_t start = segmentStart + offset;
+        return start >= 0 && start + size <= containerEnd;
+    };
+    if (h.packSize > 0 && !inside(h.packOffset, h.packSize))
+        return "has a pack that reaches beyond the film";
+    if (h.soundSize > 0 && !inside(h.soundOffset, h.soundSize))
+        return "has sound that reaches beyond the film";
+    return std::string();
+}
+
+// A refused segment: the reason goes into the damage text, the load goes on.
+struct SegmentDamaged {
+    std::string why;
+};
+
+std::string NormaliseCabName(const std::string& name) {
+    std::string out = name;
+    std::replace(out.begin(), out.end(), '\\', '/');
+    return out;
+}
+
+bool SafeRelativeName(const std::string& name) {
+    if (name.empty() || name[0] == '/' || name.size() > 780)
+        return false;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos)
+            end = name.size();
+        std::string part = name.substr(start, end - start);
+        if (part == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// The files a segment load creates besides the record's own, deleted when the
+// segment is done with (or fails).
+struct LoadScratch {
+    std::string packFile;
+    std::string dataFile;
+    std::vector<std::string> extracted;  // relative to the work directory
+
+    ~LoadScratch() {
+        if (!packFile.empty())
+            ::unlink(packFile.c_str());
+        if (!dataFile.empty())
+            ::unlink(dataFile.c_str());
+        for (const std::string& name : extracted) {
+            std::string path = WorkDir() + name;
+            ::unlink(path.c_str());
+            // Names with folders made folders below the work directory.
+            std::string dir = name;
+            for (size_t slash = dir.rfind('/'); slash != std::string::npos && slash > 0; slash = dir.rfind('/')) {
+                dir.resize(slash);
+                ::rmdir((WorkDir() + dir).c_str());
+            }
+        }
+    }
+};
+
+int64_t LzmaOutputLimit(const SegmentHeader& h) {
+    int64_t limit = 4 + kMaxTitleField + static_cast<int64_t>(h.cursorCount) * kLargestCursorRecord +
+                    h.frameDataSize + h.cursorTrackSize + h.extraSize;
+    return std::min<int64_t>(limit, INT32_MAX);
+}
+
+void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& dataFile) {
+    TqxFileStream data(dataFile, kModeRead);
+    int64_t size = data.GetSize();
+    uint8_t word[4];
+    if (!ReadFully(data, word, 4))
+        throw SegmentDamaged{"has a data file without a title"};
+    int32_t n = Int32At(word);
+    if (n < 0 || n > kMaxTitleField)
+        throw SegmentDamaged{"has a title field of " + std::to_string(static_cast<uint32_t>(n)) + " bytes"};
+    uint8_t title[kMaxTitleField];
+    if (n > 0 && !ReadFully(data, title, n))
+        throw SegmentDamaged{"has a title that is cut short"};
+    if (n > 0)
+        seg.Title.assign(reinterpret_cast<const char*>(title + 1), std::min<int32_t>(title[0], n - 1));
+
+    int64_t remaining = size - data.GetPosition();
+    if (static_cast<int64_t>(h.cursorCount) * kSmallestCursorRecord > remaining)
+        throw SegmentDamaged{"has more cursor shapes than its data file holds"};
+    try {
+        for (int32_t i = 0; i < h.cursorCount; ++i) {
+            auto shape = std::make_unique<TqxCursor>();
+            shape->LoadFromFile(data);  // a refused shape still moves the file on
+            seg.Cursors.Add(std::move(shape));
+        }
+    } catch (const EqxError&) {
+        throw SegmentDamaged{"has cursor shapes that are cut short"};
+    }
+    remaining = size - data.GetPosition();
+    if (static_cast<int64_t>(h.frameDataSize) + h.cursorTrackSize + h.extraSize > remaining)
+        throw SegmentDamaged{"has a data file shorter than its sizes"};
+    if (h.frameDataSize > 0)
+        seg.FrameStream->CopyFrom(data, h.frameDataSize);
+    if (h.cursorTrackSize > 0) {
+        seg.CursorTrackFile->CopyFrom(data, h.cursorTrackSize);
+        TSegmentList::LoadCursorTrack(&seg);
+    }
+    if (h.extraSize > 0) {
+        seg.Extra->SetCapacity(h.extraSize);
+        seg.Extra->CopyFrom(data, h.extraSize);
+    }
+}
+
+enum class SegmentOutcome { Added, Refused, StopLoad };
+
+SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segmentStart, int32_t place) {
+    TSegmentList& list = SegmentList();
+    TSegmentInfo* seg = list.Add(WorkDir());
+    LoadScratch scratch;
+    try {
+        seg->Width = h.width;
+        seg->Height = h.height;
+        seg->BitsPerPixel = h.bitsPerPixel;
+        seg->Flags = h.flags;
+        seg->FrameCount = h.frameCount;
+        seg->Fps = FpsFromRate(h.frameRate);
+
+        scratch.packFile = MakeTempFileName("cab", WorkDir(), "qxS_");
+        {
+            TqxFileStream pack(scratch.packFile, kModeCreate);
+            if (h.packSize > 0) {
+                film.SetPosition(static_cast<int32_t>(segmentStart + h.packOffset));
+                pack.CopyFrom(film, h.packSize);
+            }
+        }
+
+        switch (h.flags & 0xF000) {
+            case 0x0000: {
+                TqxCabReader reader;
+                std::vector<std::string> names;
+                reader.ListFiles(scratch.packFile, [&](TqxCabReader&, const std::string& name, int32_t, bool&,
+                                                       uint16_t, uint16_t, uint16_t, uint16_t) {
+                    names.push_back(NormaliseCabName(name));
+                });
+                if (names.empty())
+                    break;
+                for (const std::string& name : names) {
+                    if (!SafeRelativeName(name))
+                        throw SegmentDamaged{"has a pack with an unsafe file name"};
+                    if (FileExists(WorkDir() + name))
+                        throw SegmentDamaged{"has a pack whose file name is taken"};
+                }
+                scratch.extracted = names;
+                reader.Extract(scratch.packFile, WorkDir(), 0);
+                break;
+            }
+            case 0x2000: {
+                std::string error;
+                LzmaUnpackResult r =
+                    UnpackLzmaPack(scratch.packFile, WorkDir(), LzmaOutputLimit(h), scratch.dataFile, error);
+                if (r == LzmaUnpackResult::NoDecoder)
+                    return SegmentOutcome::StopLoad;
+                if (r == LzmaUnpackResult::Failed)
+                    throw SegmentDamaged{error};
+                break;
+            }
+            default:
+                break;  // an unknown packing: the segment stays empty
+        }
+        ::unlink(scratch.packFile.c_str());
+        scratch.packFile.clear();
+
+        std::string dataFile = !scratch.dataFile.empty() ? scratch.dataFile
+                               : scratch.extracted.empty() ? std::string()
+                                                           : WorkDir() + scratch.extracted.back();
+        if (!dataFile.empty() && FileExists(dataFile))
+            ReadDataFile(*seg, h, dataFile);
+
+        if (h.soundSize > 0 && (h.flags & 0x0F00) == 0x100) {
+            seg->SoundFileName = MakeTempFileName("mp3", WorkDir(), "qxS_");
+            TqxFileStream sound(seg->SoundFileName, kModeCreate);
+            film.SetPosition(static_cast<int32_t>(segmentStart + h.soundOffset));
+            sound.CopyFrom(film, h.soundSize);
+        }
+        return SegmentOutcome::Added;
+    } catch (const SegmentDamaged& d) {
+        list.DeleteLast();
+        Reader().damage += DamagedFilm("segment " + std::to_string(place) + " " + d.why) + "\r";
+        return SegmentOutcome::Refused;
+    } catch (...) {
+        list.DeleteLast();
+        throw;
+    }
+}
+
+}  // namespace
+
+uint8_t FpsFromRate(float rate) {
+    if (!std::isfinite(rate))
+        return 0;
+    double r = std::nearbyint(static_cast<double>(rate));  // the default mode rounds halves to even
+    if (r < static_cast<double>(INT32_MIN) || r > static_cast<double>(INT32_MAX))
+        return 0;
+    return static_cast<uint8_t>(static_cast<uint32_t>(static_cast<int32_t>(r)) & 0xFF);
+}
+
+const std::string& LastFilmWarning() { return Reader().warning; }
+
+bool ReadFilm(TqxStream& stream) {
+    ReaderState& state = Reader();
+    state.warning.clear();
+    state.damage.clear();
+    int64_t filmStart = stream.GetPosition();
+    int64_t end = stream.GetSize();
+    auto damaged = [](const std::string& why) {
+        ShowMessage(DamagedFilm(why), Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
+        return false;
+    };
+    if (filmStart < 0)
+        return false;
+
+    uint8_t word[4];
+    if (!ReadFully(stream, word, 4))
+        return damaged("its segment count is cut short");
+    int32_t count = Int32At(word);
+    if (count <= 0)
+        return false;
+    if (static_cast<int64_t>(count) * 6 > end - filmStart - 4)
+        return damaged("its directory is cut short");
+    std::vector<uint8_t> directory(static_cast<size_t>(count) * 6);
+    if (!ReadFully(stream, directory.data(), count * 6))
+        return damaged("its directory is cut short");
+
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* entry = directory.data() + static_cast<size_t>(i) * 6;
+        int16_t kind = static_cast<int16_t>(entry[4] | entry[5] << 8);
+        if (kind != 1)
+            continue;
+        int64_t segmentStart = filmStart + Int32At(entry);
+        std::string where = "segment " + std::to_string(i + 1);
+        uint8_t raw[kHeaderSize];
+        if (segmentStart < 0 || segmentStart + kHeaderSize > end) {
+            state.damage += DamagedFilm(where + " has its header outside the film") + "\r";
+            continue;
+        }
+        stream.SetPosition(static_cast<int32_t>(segmentStart));
+        if (!ReadFully(stream, raw, kHeaderSize)) {
+            state.damage += DamagedFilm(where + " has a header that is cut short") + "\r";
+            continue;
+        }
+        SegmentHeader h = ParseHeader(raw);
+        if (h.version > 1) {
+            state.warning += FormatText(Texts().InvalidVersionFormat, {int64_t{i + 1}});
+            continue;
+        }
+        std::string why = CheckHeader(h, segmentStart, end);
+        if (!why.empty()) {
+            state.damage += DamagedFilm(where + " " + why) + "\r";
+            continue;
+        }
+        if (ReadSegment(stream, h, segmentStart, i + 1) == SegmentOutcome::StopLoad)
+            return false;
+    }
+
+    SelectSegment(0);
+    if (!state.damage.empty())
+        ShowMessage(state.damage, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
+    if (!state.warning.empty())
+        ShowMessage(state.warning, Texts().Warning, MsgIcon::Warning, MsgOwner::MainWindow);
+    return true;
+}
+
+bool LoadAppendedFilm(TqxStream& stream) {
+    int64_t size = stream.GetSize();
+    if (size < 4)
+        return false;
+    stream.SetPosition(static_cast<int32_t>(size - 4));
+    uint8_t word[4];
+    if (!ReadFully(stream, word, 4))
+        return false;
+    int64_t f = Int32At(word);
+    if (f <= 0 || f > size - 4)
+        return false;  // a length larger than the file means nothing is appended
+    stream.SetPosition(static_cast<int32_t>(size - f - 4));
+    return ReadFilm(stream);
+}
+
+FilmLoadHooks& LoadHooks() {
+    static FilmLoadHooks hooks;
+    return hooks;
+}
+
+namespace {
+
+std::string OwnExecutable() {
+    if (LoadHooks().OwnExecutablePath)
+        return LoadHooks().OwnExecutablePath();
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+}  // namespace
+
+void LoadFilm(const std::string& path) {
+    std::unique_ptr<TqxFileStream> file;
+    try {
+        file = std::make_unique<TqxFileStream>(path, kModeRead);
+    } catch (const EqxError&) {
+        ShowMessage(FormatText(Texts().CannotOpenFileFmt, {path}), Texts().Error, MsgIcon::Error,
+                    MsgOwner::MainWindow);
+        return;
+    }
+    FilmLoadHooks& hooks = LoadHooks();
+    auto finish = [&] {
+        file.reset();
+        if (hooks.InvalidateMainWindow)
+            hooks.InvalidateMainWindow();
+    };
+    try {
+        SegmentList().Clear();
+        if (hooks.ShowLoadingText)
+            hooks.ShowLoadingText();
+        ReadFilm(*file);
+        if (hooks.RefreshSegmentList)
+            hooks.RefreshSegmentList();
+        if (hooks.SetWindowCaption)
+            hooks.SetWindowCaption(Lower(path) != Lower(OwnExecutable()) ? "Movarel - [" + path + "]"
+                                                                          : std::string("Movarel"));
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+}  // namespace movarel

@@ -1,0 +1,47 @@
+#pragma once
+// Reads a film into the segment list: the segment directory, the 54-byte
+// headers, each segment's pack (cabinet or LZMA) unpacked into the work
+// directory and its data file split into title, cursor shapes, frame stream,
+// cursor track, extra block and sound file.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "film/qxClasses.h"
+
+namespace movarel {
+
+// What a film load asks of the shell; every hook may stay empty (tools, tests).
+struct FilmLoadHooks {
+    std::function<void()> ShowLoadingText;
+    std::function<void()> RefreshSegmentList;
+    std::function<void(const std::string& caption)> SetWindowCaption;
+    std::function<void()> InvalidateMainWindow;
+    // The player's own file, for the caption rule; default /proc/self/exe.
+    std::function<std::string()> OwnExecutablePath;
+};
+FilmLoadHooks& LoadHooks();
+
+// Reads the film that begins at the stream's position into the (cleared)
+// segment list. False when the segment count is 0 or less, the film is
+// damaged beyond its directory, or the LZMA decoder cannot be set up.
+// Shows its own messages. Exceptions of the copies (a short film, a full
+// disk, a cabinet error) end the load; the segment being read is removed
+// with all its files, the ones read before stay.
+bool ReadFilm(TqxStream& stream);
+
+// Reads the film appended to the end of the stream (trailer F); false when
+// nothing is appended (F <= 0, or F larger than the file allows).
+bool LoadAppendedFilm(TqxStream& stream);
+
+// Loads a film file from its start (open dialog, dropped file).
+void LoadFilm(const std::string& path);
+
+// Frames per second from the header's rate: rounded, halves to even, low 8
+// bits kept; 0 when the rate is not finite or does not fit 32 bits.
+uint8_t FpsFromRate(float rate);
+
+// The warning text of the last ReadFilm (refused versions).
+const std::string& LastFilmWarning();
+
+}  // namespace movarel

@@ -1,0 +1,130 @@
+#include "film/LanguageTable.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "film/Texts.h"
+#include "platform/CodePage.h"
+
+namespace movarel {
+
+namespace {
+
+struct LanguageTableState {
+    std::string buffer;
+    bool present = false;
+};
+LanguageTableState& Table() {
+    static LanguageTableState state;
+    return state;
+}
+
+bool ReadInt32At(TqxFileStream& f, int64_t at, int32_t& value) {
+    if (at < 0 || at > INT32_MAX)
+        return false;
+    f.SetPosition(static_cast<int32_t>(at));
+    uint8_t w[4];
+    if (f.Read(w, 4) != 4)
+        return false;
+    uint32_t v = uint32_t{w[0]} | uint32_t{w[1]} << 8 | uint32_t{w[2]} << 16 | uint32_t{w[3]} << 24;
+    std::memcpy(&value, &v, 4);
+    return true;
+}
+
+}  // namespace
+
+bool ReadAppendedLanguageTable(const std::string& exePath) {
+    LanguageTableState& t = Table();
+    t.buffer.clear();
+    t.present = false;
+    std::unique_ptr<TqxFileStream> f;
+    try {
+        f = std::make_unique<TqxFileStream>(exePath, kModeReadShared);
+    } catch (const EqxError&) {
+        return false;
+    }
+    int64_t size = f->GetSize();
+    int32_t filmLength = 0, tableLength = 0;
+    if (!ReadInt32At(*f, size - 4, filmLength))
+        return false;
+    int64_t lengthAt = size - static_cast<int64_t>(filmLength) - 8;
+    // A length larger than the file means nothing is appended.
+    if (filmLength < 0 || lengthAt < 0 || !ReadInt32At(*f, lengthAt, tableLength))
+        return false;
+    if (tableLength <= 0 || tableLength > lengthAt)
+        return false;
+    std::string buffer(static_cast<size_t>(tableLength), '\0');
+    f->SetPosition(static_cast<int32_t>(lengthAt - tableLength));
+    if (f->Read(buffer.data(), tableLength) != tableLength)
+        return false;
+    t.buffer = std::move(buffer);
+    t.present = true;
+    return true;
+}
+
+const std::string& LanguageTableBuffer() { return Table().buffer; }
+bool HasLanguageTable() { return Table().present; }
+
+void SetLanguageTableBuffer(const std::string& table) {
+    Table().buffer = table;
+    Table().present = !table.empty();
+}
+
+void TranslateText(const std::string& key, std::string& text, const TqxStringList* list) {
+    if (key.empty() || list == nullptr)
+        return;
+    std::string value = list->Values(key);
+    if (!value.empty())
+        text = value;
+}
+
+void ApplyMessageTexts() {
+    if (!HasLanguageTable())
+        return;
+    TqxStringList list;
+    const std::string& b = LanguageTableBuffer();
+    list.SetText(b.data(), static_cast<int32_t>(b.size()));
+    MessageTexts& t = Texts();
+    const std::pair<const char*, std::string*> keys[] = {
+        {"Error", &t.Error},
+        {"Loading", &t.Loading},
+        {"InvalidVersionFormat", &t.InvalidVersionFormat},
+        {"Warning", &t.Warning},
+        {"SegmentCountFmt", &t.SegmentCountFmt},
+        {"WrongFile", &t.WrongFile},
+        {"WrongDisplaySettings", &t.WrongDisplaySettings},
+        {"CannotOpenFileFmt", &t.CannotOpenFileFmt},
+        {"CannotCreateTempFile", &t.CannotCreateTempFile},
+        {"VideoDecompressorError", &t.VideoDecompressorError},
+        {"Segments", &t.Segments},
+    };
+    for (const auto& [key, text] : keys) {
+        std::string value;
+        TranslateText(key, value, &list);
+        if (!value.empty())
+            *text = DecodeAnsi(value);
+    }
+}
+
+const std::vector<std::string>& CaptionKeys() {
+    static const std::vector<std::string> keys = {
+        "File", "Actions", "View", "Help", "Load", "Properties", "Exit",
+        "Play", "Pause", "Stop", "Segments", "Prev", "Next", "ShowPanel",
+        "FullScreen", "About", "Speed", "Sound", "Progress", "ContextHelp", "Close"};
+    return keys;
+}
+
+std::vector<std::pair<std::string, std::string>> LookUpCaptions() {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (!HasLanguageTable())
+        return out;
+    TqxStringList list;
+    const std::string& b = LanguageTableBuffer();
+    list.SetText(b.data(), static_cast<int32_t>(b.size()));
+    for (const std::string& key : CaptionKeys())
+        out.emplace_back(key, DecodeAnsi(list.Values(key)));
+    return out;
+}
+
+}  // namespace movarel
