@@ -1,0 +1,107 @@
+// Frame decoding and applying with the recorded cursor drawn over the picture,
+// in the order of a timer tick. The input gives the frame size and depth, the
+// cursor shapes (read by the shape reader), the cursor track and the frame
+// records; sizes are bounded so one run stays small.
+//
+// Input: width, height, depth selector, shape count (bytes); per shape a
+// 16-bit length and the record; a 16-bit sample count and 6 bytes per sample;
+// the rest is the frame stream.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "FuzzSupport.h"
+#include "engine/ClockState.h"
+#include "engine/CursorTrack.h"
+#include "engine/FrameDecoding.h"
+#include "engine/UqxCursor_new.h"
+#include "film/SegmentList.h"
+#include "film/qxClasses.h"
+
+using namespace movarel;
+
+namespace {
+
+constexpr int32_t kDepths[] = {32, 24, 16, 8};
+
+void AddShapes(TSegmentInfo& segment, fuzz::InputReader& in, int shapes) {
+    for (int i = 0; i < shapes; ++i) {
+        std::vector<uint8_t> record = in.Take(in.Word());
+        TqxMemoryStream stream;
+        if (!record.empty())
+            stream.Write(record.data(), static_cast<int32_t>(record.size()));
+        if (stream.GetSize() > 0)
+            stream.SetPosition(0);
+        auto shape = std::make_unique<TqxCursor>();
+        try {
+            if (shape->LoadFromFile(stream) != TqxCursor::kLoaded)
+                continue;
+        } catch (const EqxError&) {
+            continue;
+        }
+        segment.Cursors.Add(std::move(shape));
+    }
+}
+
+void Tick(const uint8_t* record, int32_t available) {
+    RestoreCursorBackground();
+    if (UnpackRecord(record, available) == UnpackResult::Done)
+        ApplyXorFrame();
+    ReadCursorSample();
+    SaveCursorBackground();
+    DrawCursor();
+    PixelRect rects[2];
+    CursorAreaRects(rects);
+    CommitCursorPosition();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::DiscardMessages();
+    fuzz::InputReader in(data, size);
+    const int32_t width = 1 + in.Byte() % 64;
+    const int32_t height = 1 + in.Byte() % 64;
+    const int32_t depth = kDepths[in.Byte() % 4];
+    const int shapes = in.Byte() % 5;
+
+    SegmentList().Clear();
+    TSegmentInfo* segment = SegmentList().Add(fuzz::PrivateDir());
+    segment->Width = width;
+    segment->Height = height;
+    segment->BitsPerPixel = static_cast<uint8_t>(depth);
+    AddShapes(*segment, in, shapes);
+    std::vector<uint8_t> track = in.Take(6 * static_cast<size_t>(in.Word() % 256));
+    if (!track.empty()) {
+        segment->CursorTrack->Write(track.data(), static_cast<int32_t>(track.size()));
+        segment->CursorTrack->SetPosition(0);
+    }
+
+    Clock().CurrentSegment = 0;
+    Cursor() = CursorState{};
+    if (PrepareDisplay()) {
+        ResetCursorBox();
+        ClearFrameBitmaps();
+        // The records are copied so each one ends exactly where the input
+        // does: a read past it is a read past the buffer.
+        const uint8_t* at = in.Rest();
+        size_t left = in.RestSize();
+        for (int frame = 0; frame < 64; ++frame) {
+            std::unique_ptr<uint8_t[]> copy(new uint8_t[left ? left : 1]);
+            if (left)
+                std::memcpy(copy.get(), at, left);
+            Tick(copy.get(), static_cast<int32_t>(left));
+            int32_t recordSize = 0;
+            if (left >= 4)
+                std::memcpy(&recordSize, at, 4);
+            if (recordSize < 8 || static_cast<size_t>(recordSize) > left)
+                break;
+            at += recordSize;
+            left -= static_cast<size_t>(recordSize);
+        }
+    }
+    DeleteFrameBitmaps();
+    SegmentList().Clear();
+    return 0;
+}
