@@ -30,6 +30,7 @@ constexpr int64_t kLargestCursorRecord = 34 + (32 * 512 + 4) + (256 * 4 * 256 + 
 struct ReaderState {
     std::string warning;  // refused versions, shown together at the end
     std::string damage;   // damaged segments, shown together at the end
+    std::vector<uint8_t> versions;  // per segment in the list
 };
 ReaderState& Reader() {
     static ReaderState state;
@@ -289,12 +290,18 @@ uint8_t FpsFromRate(float rate) {
     return static_cast<uint8_t>(static_cast<uint32_t>(static_cast<int32_t>(r)) & 0xFF);
 }
 
+uint8_t SegmentVersion(int32_t index) {
+    const std::vector<uint8_t>& v = Reader().versions;
+    return (index >= 0 && static_cast<size_t>(index) < v.size()) ? v[static_cast<size_t>(index)] : 0;
+}
+
 const std::string& LastFilmWarning() { return Reader().warning; }
 
 bool ReadFilm(TqxStream& stream) {
     ReaderState& state = Reader();
     state.warning.clear();
     state.damage.clear();
+    state.versions.assign(static_cast<size_t>(SegmentList().Count()), 0);
     int64_t filmStart = stream.GetPosition();
     int64_t end = stream.GetSize();
     auto damaged = [](const std::string& why) {
@@ -343,7 +350,10 @@ bool ReadFilm(TqxStream& stream) {
             state.damage += DamagedFilm(where + " " + why) + "\r";
             continue;
         }
-        if (ReadSegment(stream, h, segmentStart, i + 1) == SegmentOutcome::StopLoad)
+        SegmentOutcome outcome = ReadSegment(stream, h, segmentStart, i + 1);
+        if (outcome != SegmentOutcome::Refused)
+            state.versions.push_back(h.version);
+        if (outcome == SegmentOutcome::StopLoad)
             return false;
     }
 

@@ -41,6 +41,9 @@ void LoadFilm(const std::string& path);
 // bits kept; 0 when the rate is not finite or does not fit 32 bits.
 uint8_t FpsFromRate(float rate);
 
+// The header version of segment index of the last ReadFilm.
+uint8_t SegmentVersion(int32_t index);
+
 // The warning text of the last ReadFilm (refused versions).
 const std::string& LastFilmWarning();
 
