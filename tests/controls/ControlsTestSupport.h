@@ -16,6 +16,10 @@
 namespace movarel::test {
 
 void EnsureApp();
+// As the first member of a fixture, so the application exists before its widgets.
+struct AppFirst {
+    AppFirst() { EnsureApp(); }
+};
 // Runs posted events until done() or the time is up.
 bool WaitFor(const std::function<bool()>& done, int milliseconds = 2000);
 

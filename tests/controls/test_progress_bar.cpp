@@ -15,6 +15,7 @@ using namespace movarel::test;
 namespace {
 
 struct BarFixture {
+    AppFirst app;
     QWidget parent;
     TqxProgressBar* bar;
     std::vector<int32_t> asked;

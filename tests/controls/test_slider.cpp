@@ -13,6 +13,7 @@ using namespace movarel::test;
 namespace {
 
 struct SliderFixture {
+    AppFirst app;
     QWidget parent;
     TqxSlider* s;
     int events = 0;
