@@ -1,0 +1,94 @@
+// movarel-tool info, run as the user runs it: a JSON object, exit codes and
+// nothing left in the temporary folder.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+
+#include "FilmWriter.h"
+#include "test_dirs.h"
+
+using namespace movarel::writer;
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+};
+
+ToolRun RunInfo(const std::string& tmp, const std::string& args) {
+    const char* tool = std::getenv("MOVAREL_TOOL");
+    std::string cmd = "TMPDIR='" + tmp + "' '" + (tool ? tool : "movarel-tool") + "' info " + args + " 2>/dev/null";
+    ToolRun r{-1, ""};
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+bool Has(const std::string& out, const std::string& piece) { return out.find(piece) != std::string::npos; }
+
+}  // namespace
+
+TEST(InfoCommand, PrintsEverySegmentFieldAndLeavesNothingBehind) {
+    TestDir tmp, films;
+    FilmSpec film;
+    SegmentSpec s;
+    s.width = 4;
+    s.height = 2;
+    s.bitsPerPixel = 24;
+    s.fps = 29.97f;
+    s.pacing = true;
+    s.packing = Packing::Lzma;
+    s.title = "Caf\xE9 \"quoted\"\x01";
+    s.frames = {Image(8, 0x112233)};
+    s.cursors = {MonoCursor(1, 1, {1}, {0})};
+    s.track = {{0, 1, 1}, {0, 2, 1}};
+    s.extra = {1, 2, 3, 4, 5};
+    s.sound = SilentMp3(0.05);
+    film.segments = {s};
+    film.segments.push_back(s);
+    film.segments[1].version = 7;
+    WriteFileBytes(films.path + "a.qxf", BuildFilmFile(film));
+
+    for (const char* mode : {"", " --from-start"}) {
+        ToolRun r = RunInfo(tmp.path, "'" + films.path + "a.qxf'" + mode);
+        EXPECT_EQ(r.status, 0) << r.out;
+        const char* expected[] = {
+            "\"index\": 0", "\"version\": 0", "\"width\": 4", "\"height\": 2", "\"bits_per_pixel\": 24",
+            "\"fps\": 30", "\"flags\": 8449", "\"frame_count\": 1", "\"cursor_count\": 1",
+            "\"title\": \"Caf\xC3\xA9 \\\"quoted\\\"\\u0001\"", "\"frame_stream_bytes\": 13",
+            "\"cursor_track_bytes\": 12", "\"extra_bytes\": 5", "\"sound_file\": true",
+            "\"warning\": \"Segment 2 need Movarel of other version to play\\r\"",
+            "{\"caption\": \"Warning\", \"text\": \"Segment 2 need Movarel of other version to play\\r\"}"};
+        for (const char* e : expected)
+            EXPECT_TRUE(Has(r.out, e)) << e << "\n" << r.out;
+        EXPECT_FALSE(Has(r.out, "\"index\": 1"));
+        EXPECT_TRUE(tmp.Files().empty());
+    }
+}
+
+TEST(InfoCommand, FilmsThatCannotBeReadExitWithOne) {
+    TestDir tmp, films;
+    FilmSpec film;
+    film.segments = {SegmentSpec{}};
+    Bytes bytes = BuildFilm(film);
+    PutInt32(bytes, 999999);  // a trailer that does not fit
+    WriteFileBytes(films.path + "t.qxf", bytes);
+
+    ToolRun missing = RunInfo(tmp.path, "'" + films.path + "none.qxf'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(Has(missing.out, "{\"caption\": \"Error\", \"text\": \"Cannot open file " + films.path + "none.qxf\"}"))
+        << missing.out;
+    EXPECT_EQ(RunInfo(tmp.path, "'" + films.path + "t.qxf'").status, 1);
+    EXPECT_EQ(RunInfo(tmp.path, "'" + films.path + "t.qxf' --from-start").status, 0);
+    EXPECT_TRUE(tmp.Files().empty());
+}
