@@ -71,11 +71,10 @@ public:
         if (QListWidget* list = SegmentListBox())
             list->setFocus(Qt::OtherFocusReason);
     }
-    bool SegmentListHasFocus() override {
-        QListWidget* list = SegmentListBox();
-        return list != nullptr && list->hasFocus();
-    }
+    // Asked just after the window was hidden, when Qt has already moved the focus.
+    bool SegmentListHasFocus() override { return SegmentListHadFocus(); }
     void FocusSegmentsButton() override {
+        ForgetSegmentListFocus();
         if (QPushButton* button = PanelButton(kCmdSegments))
             button->setFocus(Qt::OtherFocusReason);
     }

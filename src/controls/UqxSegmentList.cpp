@@ -160,6 +160,12 @@ protected:
         if (e->button() == Qt::RightButton)
             Guarded(kMsgRButtonDown, [] { Calls().ShowPopupMenu(); });
     }
+    void showEvent(QShowEvent*) override { SegmentListModule().FocusOnHide = false; }
+    void hideEvent(QHideEvent*) override {
+        // Sent before Qt moves the focus off the hidden window.
+        SegmentListState& s = SegmentListModule();
+        s.FocusOnHide = s.ListBox != nullptr && s.ListBox->hasFocus();
+    }
 };
 
 }  // namespace
@@ -230,5 +236,14 @@ void FillSegmentList() {
 }
 
 QListWidget* SegmentListBox() { return SegmentListModule().ListBox; }
+
+bool SegmentListHadFocus() {
+    const SegmentListState& s = SegmentListModule();
+    if (s.ListBox == nullptr)
+        return false;
+    return s.ListBox->hasFocus() || (s.FocusOnHide && !s.Window->isVisible());
+}
+
+void ForgetSegmentListFocus() { SegmentListModule().FocusOnHide = false; }
 
 }  // namespace movarel

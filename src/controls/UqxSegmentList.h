@@ -24,6 +24,9 @@ struct SegmentListState {
     QListWidget* ListBox = nullptr;
     QPushButton* CloseButton = nullptr;
     std::string Title;
+    // The list box had the focus when the window was last hidden (Qt moves the
+    // focus away while hiding, so the hand-off asks this afterwards).
+    bool FocusOnHide = false;
     QBrush AccentBrush;
     QPen AccentPen;
 };
@@ -41,5 +44,8 @@ void ClearSegmentNames();
 void FillSegmentList();
 // The list box, for the focus moves of the segment-list toggle.
 QListWidget* SegmentListBox();
+// The list box has the focus, or had it when the window was just hidden.
+bool SegmentListHadFocus();
+void ForgetSegmentListFocus();
 
 }  // namespace movarel

@@ -9,13 +9,12 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QLocale>
-#include <QStringDecoder>
 
 #include <cmath>
 #include <limits>
 
 #include "controls/ControlPictures.h"
+#include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 
 namespace movarel {
@@ -214,22 +213,7 @@ void DrawFrameRect(QPainter& painter, int32_t l, int32_t t, int32_t r, int32_t b
     painter.drawRect(QRect(l, t, r - l - 1, b - t - 1));
 }
 
-QString DecodeFilmText(const std::string& bytes) {
-    const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(raw);
-    if (!utf8.hasError())
-        return text;
-    QByteArray page = qgetenv("MOVAREL_CODEPAGE");
-    if (!page.isEmpty() && page.front() >= '0' && page.front() <= '9')
-        page.prepend("windows-");
-    if (page.isEmpty())
-        page = QLocale::system().script() == QLocale::CyrillicScript ? "windows-1251" : "windows-1252";
-    QStringDecoder decoder(page.constData());
-    if (!decoder.isValid())
-        return QString::fromLatin1(raw);
-    return decoder(raw);
-}
+QString DecodeFilmText(const std::string& bytes) { return QString::fromStdString(DecodeAnsi(bytes)); }
 
 QRect AreaRect(int32_t l, int32_t t, int32_t r, int32_t b) {
     if (r <= l || b <= t)

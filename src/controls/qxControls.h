@@ -138,9 +138,7 @@ QColor ColorFromRef(uint32_t colorRef);
 // Rectangle(l, t, r, b) of the panels: outline with the painter's pen, inside
 // with its brush, covering l .. r-1 and t .. b-1. Reversed edges are swapped.
 void DrawFrameRect(QPainter& painter, int32_t l, int32_t t, int32_t r, int32_t b);
-// A segment title or language text from a film (code-page bytes) for display:
-// valid UTF-8 stays, otherwise the code page named by MOVAREL_CODEPAGE, otherwise
-// Windows-1251 for Cyrillic locales and Windows-1252 for the rest.
+// A segment title or language text from a film (code-page bytes) for display.
 QString DecodeFilmText(const std::string& bytes);
 
 // The area l .. r-1, t .. b-1 as a Qt rectangle (empty when r <= l or b <= t).

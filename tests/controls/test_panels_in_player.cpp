@@ -88,6 +88,18 @@ TEST_F(PlayerFixture, TheSegmentsButtonAndTheMenuCheckStayInStep) {
     EXPECT_TRUE(recorder_.messages.empty());
 }
 
+TEST_F(PlayerFixture, HidingTheListFromTheMenuHandsTheFocusToTheSegmentsButton) {
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+    RunCommand(113);
+    ASSERT_TRUE(SegmentListModule().Window->isVisible());
+    EXPECT_TRUE(SegmentListBox()->hasFocus());
+    RunCommand(113);
+    EXPECT_FALSE(SegmentListModule().Window->isVisible());
+    EXPECT_TRUE(PanelButton(kCmdSegments)->hasFocus());
+    EXPECT_FALSE(PanelButton(kCmdSegments)->isChecked());
+}
+
 TEST_F(PlayerFixture, TheSpeedSliderChangesTheTimerPeriodWhilePlayingAndPaused) {
     if (Clock().PlayState != Playing)
         RunCommand(110);
