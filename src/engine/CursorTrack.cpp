@@ -21,6 +21,10 @@ Clip ClipBox(const Picture& picture, int32_t x, int32_t y, int32_t w, int32_t h)
     c.y0 = std::max(y, 0);
     c.x1 = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(x) + w, picture.Width));
     c.y1 = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(y) + h, picture.Height));
+    // A box wholly right of or below the picture covers nothing (not a
+    // negative width).
+    c.x1 = std::max(c.x1, c.x0);
+    c.y1 = std::max(c.y1, c.y0);
     return c;
 }
 

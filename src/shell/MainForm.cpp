@@ -22,6 +22,7 @@
 
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
+#include "film/FilmReader.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
 #include "film/WorkDir.h"
@@ -352,6 +353,20 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
         QObject::connect(s.PanelSlideTimer, &QTimer::timeout, [] { GuardWndProc([] { PanelSlideStep(); }); });
     }
 
+    FilmLoadHooks& hooks = LoadHooks();
+    hooks.ShowLoadingText = [] { ShowLoadingText(); };
+    hooks.RefreshSegmentList = [] {
+        if (Shell().SegmentListShown) Panels().FillSegmentList();
+    };
+    hooks.SetWindowCaption = [](const std::string& caption) {
+        if (Shell().MainWindow != nullptr) Shell().MainWindow->setWindowTitle(QString::fromStdString(caption));
+    };
+    hooks.InvalidateMainWindow = [] {
+        Shell().LoadingTextShown = false;
+        if (Shell().ClientArea != nullptr) Shell().ClientArea->update();
+    };
+    hooks.OwnExecutablePath = [] { return Shell().ProgramPath; };
+
     SetupEngine(window, &ShellSound());
     InitSound(window);
     Clock().TicksPerFrame = 1;
@@ -502,6 +517,7 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
 void FinishPlayer(TqxMainWindow* window) {
     if (Shell().MainWindow != nullptr) DoneMainWindow();
     delete window;
+    Menus() = MenuState();
     Shell().PanelSlideTimer = nullptr;
     Shell().ClientArea = nullptr;
     Shell().BottomPanelWindow = nullptr;

@@ -126,7 +126,7 @@ void BuildMenus(QMainWindow* window) {
         QObject::connect(action, &QAction::triggered, [id] { RunCommand(id); });
     }
 
-    for (QAction* action : m.Shortcuts) delete action;
+    // The window owns the actions; a previous window took its own with it.
     m.Shortcuts.clear();
     const ShortcutSpec table[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_O), 101}, {QKeySequence(Qt::Key_F8), 102},

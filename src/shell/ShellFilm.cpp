@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "film/FilmReader.h"
 #include "film/Texts.h"
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"
@@ -74,8 +75,7 @@ void ApplyMessageTexts(const std::string& table) {
     }
 }
 
-// Until the film reader is linked in, nothing loads.
-bool LoadStartupFilm(TqxFileStream&) { return false; }
-void LoadFilmFile(const std::string&) {}
+bool LoadStartupFilm(TqxFileStream& stream) { return LoadAppendedFilm(stream); }
+void LoadFilmFile(const std::string& path) { LoadFilm(path); }
 
 }  // namespace movarel

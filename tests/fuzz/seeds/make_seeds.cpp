@@ -8,41 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "../HostileFilms.h"
 #include "FilmWriter.h"
 
 namespace fs = std::filesystem;
 using namespace movarel::writer;
+using namespace movarel::hostile;
 using Seeds = std::vector<Bytes>;
 
 namespace {
 
 Bytes FromText(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-Image Pattern(int32_t width, int32_t height, uint32_t seed) {
-    Image image(static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (size_t i = 0; i < image.size(); ++i)
-        image[i] = ((static_cast<uint32_t>(i) / 3 + seed) % 4 == 0) ? 0x00FF8040u * (seed + 1) & 0xFFFFFFu : 0;
-    return image;
-}
-
-CursorShapeSpec SmallColourCursor(int32_t side, uint8_t bits) {
-    std::vector<uint8_t> mask(static_cast<size_t>(side * side));
-    std::vector<uint32_t> colours(mask.size());
-    for (size_t i = 0; i < mask.size(); ++i) {
-        mask[i] = (i % 3) == 0;
-        colours[i] = (i % 2) ? 0x00FFFFFFu : 0x00102030u;
-    }
-    return ColourCursor(side, side, mask, colours, side / 2, side / 2, bits);
-}
-
-CursorShapeSpec SmallMonoCursor(int32_t side) {
-    std::vector<uint8_t> andMask(static_cast<size_t>(side * side)), xorMask(andMask.size());
-    for (size_t i = 0; i < andMask.size(); ++i) {
-        andMask[i] = (i % 4) != 0;
-        xorMask[i] = (i % 5) == 0;
-    }
-    return MonoCursor(side, side, andMask, xorMask, 1, 1);
-}
 
 // --- MP3 header -------------------------------------------------------------
 
@@ -161,79 +137,16 @@ Seeds FrameDecodingSeeds() {
     return seeds;
 }
 
-// --- the whole film -------------------------------------------------------------
-
-SegmentSpec SmallSegment(Packing packing) {
-    SegmentSpec seg;
-    seg.width = 8;
-    seg.height = 4;
-    seg.packing = packing;
-    seg.title = "Take";
-    seg.frames = {Pattern(8, 4, 0), Pattern(8, 4, 1)};
-    seg.cursors = {SmallColourCursor(4, 32), SmallMonoCursor(2)};
-    seg.track = {{0, 1, 1}, {1, 2, 2}};
-    seg.sound = SilentMp3(0.05);
-    return seg;
-}
-
 Seeds FilmLoadSeeds() {
     Seeds seeds;
-    for (Packing packing : {Packing::CabStored, Packing::CabMsZip, Packing::CabLzx, Packing::Lzma}) {
-        FilmSpec film;
-        film.segments = {SmallSegment(packing)};
-        seeds.push_back(BuildFilmFile(film));
-    }
-    FilmSpec two;
-    two.segments = {SmallSegment(Packing::CabMsZip), SmallSegment(Packing::Lzma)};
-    two.segments[1].soundKind = kSoundWav;
-    seeds.push_back(BuildFilmFile(two));
-
-    FilmSpec traversal;  // a cabinet name that leads outside
-    traversal.segments = {SmallSegment(Packing::CabStored)};
-    traversal.segments[0].cabFileName = "..\\..\\escape.dat";
-    seeds.push_back(BuildFilmFile(traversal));
-
-    FilmSpec absolute = traversal;
-    absolute.segments[0].cabFileName = "\\tmp\\absolute.dat";
-    seeds.push_back(BuildFilmFile(absolute));
-
-    FilmSpec huge;  // sizes far beyond the file
-    huge.segments = {SmallSegment(Packing::Lzma)};
-    huge.segments[0].width = 1 << 20;
-    huge.segments[0].frames.clear();
-    huge.segments[0].frameCount = 3;
-    huge.segments[0].frameDataSize = 0x7FFFFFF0;
-    huge.segments[0].cursorCount = 1 << 30;
-    seeds.push_back(BuildFilmFile(huge));
-
-    FilmSpec negative;
-    negative.segments = {SmallSegment(Packing::CabMsZip)};
-    negative.segments[0].packSize = -100;
-    negative.segments[0].soundSize = -1;
-    negative.segments[0].titleField = 0xFFFFFFFFu;
-    seeds.push_back(BuildFilmFile(negative));
-
-    FilmSpec cut;
-    cut.segments = {SmallSegment(Packing::CabLzx), SmallSegment(Packing::Lzma)};
-    Bytes whole = BuildFilm(cut);
-    cut.cutAt = whole.size() - 40;
-    seeds.push_back(BuildFilmFile(cut));
-
-    FilmSpec bomb;  // a small pack that unpacks to a large data file
-    bomb.segments = {SmallSegment(Packing::Lzma)};
-    bomb.segments[0].extra = Bytes(4 << 20, 0);
-    seeds.push_back(BuildFilmFile(bomb));
-
-    FilmSpec countLies;
-    countLies.segments = {SmallSegment(Packing::CabStored)};
-    countLies.segmentCount = 1000;
-    seeds.push_back(BuildFilmFile(countLies));
-
-    FilmSpec badKind;
-    badKind.segments = {SmallSegment(Packing::Raw)};
-    badKind.segments[0].packingBits = 0x3000;
-    badKind.segments[0].kind = 7;
-    seeds.push_back(BuildFilmFile(badKind));
+    for (NamedFilm& film : FilmSeeds())
+        seeds.push_back(std::move(film.bytes));
+    // A language table in front of the film, as in a self-playing file.
+    FilmSpec film;
+    film.segments = {SmallSegment(Packing::CabMsZip)};
+    seeds.push_back(BuildSelfPlaying(Bytes{0x7F, 'E', 'L', 'F'},
+                                     BuildLanguageTable({{"CannotReadFile", "%s %d %s"}, {"Error", "Fehler"}}),
+                                     BuildFilm(film)));
     return seeds;
 }
 

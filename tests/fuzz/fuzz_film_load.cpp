@@ -1,0 +1,86 @@
+// The whole film load on a film file of the input's bytes, with the real
+// cabinet and LZMA layers: through the trailer as at start-up, then from the
+// start as the open dialog does, and the language table in front of it. Once
+// the list is cleared the work directory must hold nothing at all; a file or
+// folder left behind is reported as a finding.
+#include <dirent.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "FuzzSupport.h"
+#include "film/FilmReader.h"
+#include "film/LanguageTable.h"
+#include "film/SegmentList.h"
+#include "film/Texts.h"
+#include "film/WorkDir.h"
+#include "film/qxClasses.h"
+#include "platform/TempPath.h"
+
+using namespace movarel;
+
+namespace {
+
+const std::string& FuzzWorkDir() {
+    static const std::string dir = [] {
+        std::string made = CreateWorkDirectory(fuzz::PrivateDir());
+        if (made.empty())
+            abort();
+        return made;
+    }();
+    return dir;
+}
+
+void ExpectEmptyWorkDir(const char* after) {
+    DIR* dir = opendir(FuzzWorkDir().c_str());
+    if (dir == nullptr)
+        abort();  // the work directory itself went away
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            std::fprintf(stderr, "left in the work directory after %s: %s\n", after, name.c_str());
+            abort();
+        }
+    }
+    closedir(dir);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::DiscardMessages();
+    WorkDir() = FuzzWorkDir();
+    const std::string path = fuzz::PrivateDir() + "film.qxf";
+    fuzz::WriteInput(path, data, size);
+
+    // A table in front of the film replaces the message texts, so the
+    // messages of this load are formatted from texts of the input.
+    if (ReadAppendedLanguageTable(path)) {
+        ApplyMessageTexts();
+        LookUpCaptions();
+    }
+
+    try {
+        TqxFileStream stream(path, kModeReadShared);
+        SegmentList().Clear();
+        LoadAppendedFilm(stream);
+        SegmentList().Clear();
+        ExpectEmptyWorkDir("the appended film");
+
+        stream.SetPosition(0);
+        ReadFilm(stream);
+        for (int32_t i = 0; i < SegmentList().Count(); ++i)
+            TSegmentList::LoadCursorTrack(SegmentList().Items(i));
+        SegmentList().Clear();
+        ExpectEmptyWorkDir("the film from its start");
+    } catch (const EqxError&) {
+        // Only opening the input may raise here; the readers show their own messages.
+        SegmentList().Clear();
+        ExpectEmptyWorkDir("a refused film");
+    }
+
+    SetLanguageTableBuffer(std::string());
+    SetDefaultTexts();
+    return 0;
+}

@@ -1,0 +1,114 @@
+#include "ShellTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cstdlib>
+
+#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
+#include "film/WorkDir.h"
+
+namespace shelltest {
+
+using namespace movarel;
+using namespace movarel::writer;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_shell";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+        auto* a = new QApplication(argc, argv);
+        a->setQuitOnLastWindowClosed(false);
+        return a;
+    }();
+    return *app;
+}
+
+bool WaitFor(const std::function<bool()>& pred, int milliseconds) {
+    App();
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred()) {
+        if (timer.elapsed() > milliseconds) return pred();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void Pump(int milliseconds) {
+    WaitFor([] { return false; }, milliseconds);
+}
+
+MessageRecorder::MessageRecorder() {
+    previous = SetMessageBoxHandler([this](const MessageRequest& m) { messages.push_back(m); });
+}
+MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(previous); }
+
+Image Solid(int32_t width, int32_t height, uint32_t colour) {
+    return Image(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
+}
+
+Image Quadrants(int32_t width, int32_t height) {
+    Image image(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const bool right = x >= width / 2, bottom = y >= height / 2;
+            image[static_cast<size_t>(y) * width + x] =
+                bottom ? (right ? 0xFFFFFFu : 0x0000FFu) : (right ? 0x00FF00u : 0xFF0000u);
+        }
+    return image;
+}
+
+FilmSpec StillFilm(int32_t width, int32_t height, const Image& image, int frames, float fps, int segments) {
+    FilmSpec film;
+    for (int s = 0; s < segments; ++s) {
+        SegmentSpec segment;
+        segment.width = width;
+        segment.height = height;
+        segment.fps = fps;
+        segment.soundKind = kSoundWav;
+        segment.packing = Packing::CabStored;
+        segment.title = "Segment " + std::to_string(s + 1);
+        segment.frames.assign(static_cast<size_t>(frames), image);
+        film.segments.push_back(segment);
+    }
+    return film;
+}
+
+std::string WriteFilm(const TestDir& dir, const std::string& name, const FilmSpec& film) {
+    const std::string path = dir.path + name;
+    WriteFileBytes(path, BuildFilmFile(film));
+    return path;
+}
+
+PlayerRun::PlayerRun(const std::vector<std::string>& args, const Bytes& table, const Bytes& appendedFilm) {
+    App();
+    const char* tmp = std::getenv("TMPDIR");
+    oldTmp = tmp ? tmp : "";
+    setenv("TMPDIR", dir.path.c_str(), 1);
+    const Bytes exe = {0x7F, 'E', 'L', 'F', 0, 0, 0, 0};
+    const std::string program = dir.path + "player";
+    WriteFileBytes(program, BuildSelfPlaying(exe, table, appendedFilm));
+    window = StartPlayer(args, program);
+    workDir = WorkDir();
+}
+
+void PlayerRun::Finish() {
+    if (finished) return;
+    finished = true;
+    if (window != nullptr && window->isVisible()) window->close();
+    FinishPlayer(window);
+    window = nullptr;
+    if (oldTmp.empty())
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR", oldTmp.c_str(), 1);
+}
+
+PlayerRun::~PlayerRun() { Finish(); }
+
+}  // namespace shelltest

@@ -1,0 +1,64 @@
+#pragma once
+// Shared pieces of the shell tests: one QApplication for the process, a
+// message-box recorder, films written into a scratch folder, and the player
+// started in-process around the test's own event loop.
+#include <QApplication>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "FilmWriter.h"
+#include "platform/MessageBox.h"
+#include "shell/MainForm.h"
+#include "test_dirs.h"
+
+namespace shelltest {
+
+QApplication& App();
+
+// Processes events until pred holds or the time runs out; returns pred().
+bool WaitFor(const std::function<bool()>& pred, int milliseconds = 5000);
+void Pump(int milliseconds);
+
+struct MessageRecorder {
+    MessageRecorder();
+    ~MessageRecorder();
+    std::vector<movarel::MessageRequest> messages;
+    movarel::MessageBoxHandler previous;
+};
+
+// A one-colour image.
+movarel::writer::Image Solid(int32_t width, int32_t height, uint32_t colour);
+// Four quadrants: red, green / blue, white.
+movarel::writer::Image Quadrants(int32_t width, int32_t height);
+
+// A film of segments, each `frames` copies of image at fps, stored packing,
+// no sound and no cursor.
+movarel::writer::FilmSpec StillFilm(int32_t width, int32_t height, const movarel::writer::Image& image,
+                                    int frames, float fps, int segments = 1);
+
+// The player started with args and a stand-in for its own file (some bytes,
+// an optional language table, no film unless given), in a scratch folder that
+// is also the temporary path; stopped and cleaned up at the end.
+class PlayerRun {
+public:
+    explicit PlayerRun(const std::vector<std::string>& args, const movarel::writer::Bytes& table = {},
+                       const movarel::writer::Bytes& appendedFilm = {});
+    ~PlayerRun();
+    void Finish();
+    movarel::TqxMainWindow* window = nullptr;
+    std::string workDir;
+    TestDir dir;
+    MessageRecorder recorder;
+
+private:
+    bool finished = false;
+    std::string oldTmp;
+};
+
+// Writes a .qxf file into dir and returns its path.
+std::string WriteFilm(const TestDir& dir, const std::string& name, const movarel::writer::FilmSpec& film);
+
+}  // namespace shelltest
