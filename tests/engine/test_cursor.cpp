@@ -179,9 +179,10 @@ TEST_F(Cursor_, CursorAreaIsOneRectangleWhenTheBoxesOverlap) {
 }
 
 TEST_F(Cursor_, BetweenFramesOnlyTheCursorAreaIsPresented) {
-    std::vector<writer::CursorSample> track = {{0, 1, 1}, {0, 2, 1}, {0, 30, 20}, {0, 31, 20}};
-    TSegmentInfo* segment = AddSegment({.width = 40, .height = 30, .flags = 1,
-                                        .records = {MakeFrameRecord({{kBase, 1200}}), MakeFrameRecord({{0, 1200}})},
+    // The jump is wider than any box the process has grown to.
+    std::vector<writer::CursorSample> track = {{0, 1, 1}, {0, 2, 1}, {0, 250, 90}, {0, 251, 90}};
+    TSegmentInfo* segment = AddSegment({.width = 300, .height = 100, .flags = 1,
+                                        .records = {MakeFrameRecord({{kBase, 30000}}), MakeFrameRecord({{0, 30000}})},
                                         .track = track});
     AddShape(segment, Block(4, 4, 0, 0));
     ASSERT_TRUE(StartSegment(0));
@@ -191,7 +192,7 @@ TEST_F(Cursor_, BetweenFramesOnlyTheCursorAreaIsPresented) {
     EXPECT_EQ(host.cursorAreas[0].size(), 1u);
     EXPECT_EQ(host.cursorAreas[1].size(), 2u);
     EXPECT_EQ(host.cursorAreas[1][0].x, 2);
-    EXPECT_EQ(host.cursorAreas[1][1].x, 30);
+    EXPECT_EQ(host.cursorAreas[1][1].x, 250);
 }
 
 }  // namespace
