@@ -1,0 +1,153 @@
+// Real-time headless playback of a 1920 x 1080 32-bit segment at the fastest
+// speed (position 8, a 1 ms period) on the real timer thread, with the main
+// thread refilling blocks; frames per second achieved and peak resident memory.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FilmWriter.h"
+#include "engine/ClockState.h"
+#include "engine/EngineHost.h"
+#include "engine/Picture.h"
+#include "engine/PlaybackClock.h"
+#include "engine/UqxBlocks.h"
+#include "film/SegmentList.h"
+#include "film/Texts.h"
+
+using namespace movarel;
+
+namespace {
+
+constexpr int32_t kW = 1920, kH = 1080, kFrames = 1500;
+
+// Stands in for the main window: posted messages wait for the loop below, and
+// every whole picture is copied into a presentation buffer, as the shell does.
+class BenchHost : public EngineHost {
+public:
+    void PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) override {
+        std::lock_guard<std::mutex> guard(lock);
+        queue.push_back({message, wParam, lParam});
+    }
+    void PresentFrame(const Picture& picture) override {
+        std::lock_guard<std::mutex> guard(presentLock);
+        presented.assign(picture.Pixels.begin(), picture.Pixels.end());
+    }
+    void RunStopCommand() override { StopPlaybackCommand(); }
+    // Returns true once the end of the segment arrived.
+    bool Pump() {
+        for (;;) {
+            Msg m{};
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (queue.empty())
+                    return false;
+                m = queue.front();
+                queue.pop_front();
+            }
+            if (m.message == WM_COMMAND_MSG)
+                return true;
+            DispatchEngineMessage(m.message, m.wParam, m.lParam);
+        }
+    }
+
+private:
+    struct Msg {
+        uint32_t message;
+        uintptr_t wParam, lParam;
+    };
+    std::mutex lock, presentLock;
+    std::deque<Msg> queue;
+    std::vector<uint32_t> presented;
+};
+
+long PeakRssKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+void WriteSegment() {
+    TSegmentInfo* s = SegmentList().Add("");
+    s->Width = kW;
+    s->Height = kH;
+    s->BitsPerPixel = 32;
+    s->Fps = 25;
+    s->FrameCount = kFrames;
+    // A first full picture of bands, then frames in which a stretch of every
+    // 10th row changes (about 5% of the pixels).
+    std::vector<writer::Run> runs;
+    for (int32_t i = 0; i < kW * kH / 60000; ++i)
+        runs.push_back({0x00406080u + static_cast<uint32_t>(i), 60000});
+    runs.push_back({0x00FFFFFF, static_cast<uint16_t>(kW * kH % 60000)});
+    writer::Bytes first = writer::MakeFrameRecord(runs);
+    s->FrameStream->Write(first.data(), static_cast<int32_t>(first.size()));
+    for (int f = 1; f < kFrames; ++f) {
+        runs.clear();
+        for (int32_t y = 0; y < kH; ++y) {
+            if ((y + f) % 10 == 0) {
+                runs.push_back({0, 400});
+                runs.push_back({0x00010203u * static_cast<uint32_t>(f % 50 + 1), 1000});
+                runs.push_back({0, kW - 1400});
+            } else {
+                runs.push_back({0, kW});
+            }
+        }
+        writer::Bytes record = writer::MakeFrameRecord(runs);
+        s->FrameStream->Write(record.data(), static_cast<int32_t>(record.size()));
+    }
+    s->FrameStream->SetPosition(0);
+}
+
+double achievedFps = 0;
+long peakKiB = 0;
+
+void BM_RealTimePlaybackAtMaxSpeed(benchmark::State& state) {
+    SetDefaultTexts();
+    WriteSegment();
+    BenchHost host;
+    SetupEngine(&host, nullptr);
+    Clock().SpeedPosition = 8;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        StartSegment(0);
+        while (!host.Pump())
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        achievedFps = (Clock().FrameIndex + 1) / seconds;
+        state.SetIterationTime(seconds);
+    }
+    StopPlaybackForLoad();
+    peakKiB = PeakRssKiB();
+    state.counters["frames/s"] = achievedFps;
+    SetupEngine(nullptr, nullptr);
+    SegmentList().Clear();
+}
+
+BENCHMARK(BM_RealTimePlaybackAtMaxSpeed)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    // One tick per frame: the tick comes every period (1 ms) and sleeps 1 ms
+    // inside the lock, so the clock cannot run faster than one frame per 2 ms.
+    std::printf("\nplayback at speed position 8: %.0f frames/s achieved; bound 500 frames/s (1 ms period + 1 ms sleep)\n",
+                achievedFps);
+    const double frameMiB = kW * kH * 4 / 1048576.0;
+    const double limitMiB = 2 * 16 + 3 * frameMiB + 30;
+    std::printf("peak resident memory: %.1f MiB; limit %.1f MiB (two blocks, three frames of %.1f MiB, 30 MiB)\n",
+                peakKiB / 1024.0, limitMiB, frameMiB);
+    benchmark::Shutdown();
+}
