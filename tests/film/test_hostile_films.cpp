@@ -1,0 +1,294 @@
+// Hostile films and a hostile machine: damaged and malicious films, links
+// planted where the player writes, and a disk that fills up while a film is
+// unpacked. Each must end in a clear message, write nothing outside the work
+// directory and leave nothing behind once the list is cleared.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../fuzz/HostileFilms.h"
+#include "FilmWriter.h"
+#include "film/FilmReader.h"
+#include "film/SegmentList.h"
+#include "film/WorkDir.h"
+#include "platform/FileOps.h"
+#include "platform/MessageBox.h"
+#include "platform/TempPath.h"
+#include "test_dirs.h"
+
+using namespace movarel;
+using namespace movarel::writer;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Everything below root (files, folders, links), as relative paths.
+std::vector<std::string> Everything(const std::string& root) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        out.push_back(fs::relative(it->path(), root).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The scratch folder stands in for the system temporary folder: the work
+// directory two levels down, so a name with "../.." from inside a cabinet
+// would still land here, where the test sees it.
+struct HostileFilmTest : ::testing::Test {
+    TestDir scratch;
+    std::string work;
+    std::string films;
+    std::vector<MessageRequest> shown;
+    MessageBoxHandler previous;
+
+    void SetUp() override {
+        fs::create_directories(scratch.path + "tmp/user");
+        work = CreateWorkDirectory(scratch.path + "tmp/user/");
+        ASSERT_FALSE(work.empty());
+        films = scratch.path + "films/";
+        fs::create_directories(films);
+        WorkDir() = work;
+        SegmentList().Clear();
+        previous = SetMessageBoxHandler([this](const MessageRequest& m) { shown.push_back(m); });
+    }
+    void TearDown() override {
+        SegmentList().Clear();
+        EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "left in the work directory";
+        SetMessageBoxHandler(previous);
+        WorkDir().clear();
+    }
+    std::string Write(const Bytes& bytes) {
+        WriteFileBytes(films + "film.qxf", bytes);
+        return films + "film.qxf";
+    }
+    // Everything outside the work directory that the test did not make.
+    std::vector<std::string> Strays() {
+        std::vector<std::string> out;
+        for (const std::string& name : Everything(scratch.path)) {
+            if (name == "films" || name == "films/film.qxf" || name == "tmp" || name == "tmp/user" ||
+                name.rfind("outside", 0) == 0 || name.rfind("tmp/user/qxP_", 0) == 0)
+                continue;
+            out.push_back(name);
+        }
+        return out;
+    }
+};
+
+// --- broken films ----------------------------------------------------------
+
+TEST_F(HostileFilmTest, EveryTestFilmEndsCleanlyThroughTheTrailerAndFromTheStart) {
+    for (const hostile::NamedFilm& film : hostile::FilmSeeds()) {
+        SCOPED_TRACE(film.name);
+        shown.clear();
+        const std::string path = Write(film.bytes);
+        TqxFileStream stream(path, kModeRead);
+        bool appended = LoadAppendedFilm(stream);
+        SegmentList().Clear();
+        EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "after the trailer load";
+
+        const size_t afterTrailer = shown.size();
+        stream.SetPosition(0);
+        bool read = ReadFilm(stream);
+        if (film.damaged) {
+            // Told about it either way: at least one message, none of them empty.
+            EXPECT_GT(shown.size(), afterTrailer);
+            for (const MessageRequest& m : shown)
+                EXPECT_FALSE(m.text.empty());
+        } else {
+            EXPECT_TRUE(appended);
+            EXPECT_TRUE(read);
+            EXPECT_GT(SegmentList().Count(), 0);
+            EXPECT_EQ(shown.size(), 0u) << (shown.empty() ? "" : shown[0].text);
+        }
+        SegmentList().Clear();
+        EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "after the load from the start";
+        EXPECT_EQ(Strays(), std::vector<std::string>{}) << "written outside the work directory";
+    }
+}
+
+TEST_F(HostileFilmTest, UnpackedSizeIsBoundedByTheHeader) {
+    // A pack of 4 MiB of zeros behind a header that promises a few bytes:
+    // whatever the reader keeps, it never unpacks the whole bomb.
+    for (Packing packing : {Packing::Lzma, Packing::CabMsZip}) {
+        SCOPED_TRACE(static_cast<int>(packing));
+        FilmSpec film;
+        film.segments = {hostile::SmallSegment(packing)};
+        film.segments[0].extra = Bytes(64 << 20, 0);
+        film.segments[0].extraSize = 16;
+        TqxFileStream stream(Write(BuildFilmFile(film)), kModeRead);
+        ReadFilm(stream);
+        for (int32_t i = 0; i < SegmentList().Count(); ++i)
+            EXPECT_LE(SegmentList().Items(i)->Extra->Capacity(), 1 << 20);
+        SegmentList().Clear();
+    }
+}
+
+// --- links planted in the work directory -------------------------------------
+
+// The local-time stamps MakeTempFileName will use over the next milliseconds.
+std::vector<std::string> ComingStamps(int milliseconds) {
+    std::vector<std::string> out;
+    struct timeval now;
+    ::gettimeofday(&now, nullptr);
+    int64_t start = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_usec / 1000;
+    for (int64_t ms = start; ms < start + milliseconds; ++ms) {
+        time_t seconds = static_cast<time_t>(ms / 1000);
+        struct tm local;
+        ::localtime_r(&seconds, &local);
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d%03d", local.tm_year + 1900, local.tm_mon + 1,
+                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms % 1000));
+        out.push_back(stamp);
+    }
+    return out;
+}
+
+TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
+    const std::string outside = scratch.path + "outside/";
+    fs::create_directories(outside);
+    WriteFileBytes(outside + "precious", Bytes{'k', 'e', 'e', 'p'});
+    FilmSpec film;
+    film.segments = {hostile::SmallSegment(Packing::CabMsZip), hostile::SmallSegment(Packing::Lzma)};
+    const std::string path = Write(BuildFilmFile(film));
+    const std::string cabName = film.segments[0].cabFileName;
+
+    struct Case {
+        const char* name;
+        bool dangling;       // the link points at a name outside that does not exist yet
+        bool likeTempFiles;  // links named as the next temporary files, else as the cabinet's file
+    };
+    for (const Case& c : {Case{"dangling links named as temporary files", true, true},
+                          Case{"links to a file, named as temporary files", false, true},
+                          Case{"dangling link named as the cabinet's file", true, false},
+                          Case{"link to a file, named as the cabinet's file", false, false}}) {
+        SCOPED_TRACE(c.name);
+        shown.clear();
+        std::vector<std::string> links;
+        auto plant = [&](const std::string& name) {
+            const std::string target = c.dangling ? outside + name : outside + "precious";
+            ASSERT_EQ(::symlink(target.c_str(), (work + name).c_str()), 0) << name;
+            links.push_back(work + name);
+        };
+        if (c.likeTempFiles) {
+            for (const std::string& stamp : ComingStamps(600))
+                for (const char* ext : {"~qxflm", "~cur", "cab", "~7z", "mp3"})
+                    plant(std::string("qxS_") + stamp + "." + ext);
+        } else {
+            plant(cabName);
+        }
+        try {
+            TqxFileStream stream(path, kModeRead);
+            bool read = ReadFilm(stream);
+            // A load that passes over a planted name reads every segment or says why not.
+            if (SegmentList().Count() < 2) {
+                EXPECT_TRUE(!read || !shown.empty());
+            }
+        } catch (const EqxError& e) {
+            EXPECT_NE(std::string(e.what()), "");
+        }
+        SegmentList().Clear();
+        for (const std::string& link : links) {
+            struct stat st;
+            EXPECT_EQ(::lstat(link.c_str(), &st), 0) << "a planted link was removed: " << link;
+            ::unlink(link.c_str());
+        }
+        EXPECT_EQ(Everything(outside), std::vector<std::string>{"precious"});
+        EXPECT_EQ(ReadFileBytes(outside + "precious"), (Bytes{'k', 'e', 'e', 'p'}));
+        EXPECT_EQ(Strays(), std::vector<std::string>{});
+    }
+    // With the links gone the same film loads whole.
+    shown.clear();
+    TqxFileStream stream(path, kModeRead);
+    EXPECT_TRUE(ReadFilm(stream));
+    EXPECT_EQ(SegmentList().Count(), 2);
+    EXPECT_TRUE(shown.empty());
+}
+
+// --- a disk that fills up ----------------------------------------------------------
+
+size_t g_budget = 0;
+ssize_t WriteUntilFull(int fd, const void* buffer, size_t count) {
+    if (g_budget == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    size_t n = std::min(count, g_budget);
+    g_budget -= n;
+    return ::write(fd, buffer, n);
+}
+
+struct FileOpsGuard {
+    FileOps previous;
+    explicit FileOpsGuard(const FileOps& ops) : previous(SetFileOps(ops)) {}
+    ~FileOpsGuard() { SetFileOps(previous); }
+};
+
+TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNothing) {
+    FilmSpec film;
+    film.segments = {hostile::SmallSegment(Packing::CabMsZip), hostile::SmallSegment(Packing::Lzma),
+                     hostile::SmallSegment(Packing::CabStored)};
+    const std::string path = Write(BuildFilmFile(film));
+
+    // How much a whole load writes, then every budget short of it.
+    FileOps counting = PosixFileOps();
+    counting.write = WriteUntilFull;
+    g_budget = SIZE_MAX;
+    {
+        FileOpsGuard guard(counting);
+        LoadFilm(path);
+    }
+    const size_t whole = SIZE_MAX - g_budget;
+    ASSERT_GT(whole, 0u);
+    ASSERT_EQ(SegmentList().Count(), 3);
+    SegmentList().Clear();
+
+    std::vector<size_t> budgets;
+    for (size_t b = 0; b < whole; b += std::max<size_t>(1, whole / 97))
+        budgets.push_back(b);
+    budgets.push_back(whole - 1);
+    for (size_t budget : budgets) {
+        SCOPED_TRACE("disk full after " + std::to_string(budget) + " of " + std::to_string(whole) + " bytes");
+        shown.clear();
+        g_budget = budget;
+        std::string error;
+        {
+            FileOpsGuard guard(counting);
+            try {
+                LoadFilm(path);
+            } catch (const EqxError& e) {
+                error = e.what();
+            }
+        }
+        // A load that stops short says so, naming the file it could not write.
+        if (SegmentList().Count() < 3 || !error.empty()) {
+            std::string said = error;
+            for (const MessageRequest& m : shown)
+                said += m.text;
+            EXPECT_NE(said.find(work), std::string::npos) << "no file named in: " << said;
+        }
+        // What stayed in the list is whole: its frame files are complete.
+        for (int32_t i = 0; i < SegmentList().Count(); ++i) {
+            TSegmentInfo* seg = SegmentList().Items(i);
+            EXPECT_GT(seg->FrameStream->GetSize(), 0) << "segment " << i + 1 << " kept without its frames";
+        }
+        SegmentList().Clear();
+        ASSERT_EQ(Everything(work), std::vector<std::string>{}) << "partial files left";
+    }
+    // The player is still usable: the next load is whole.
+    shown.clear();
+    LoadFilm(path);
+    EXPECT_EQ(SegmentList().Count(), 3);
+    EXPECT_TRUE(shown.empty());
+}
+
+}  // namespace
