@@ -367,6 +367,16 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     };
     hooks.OwnExecutablePath = [] { return Shell().ProgramPath; };
 
+    Presentation().RequestRepaint = [area = s.ClientArea] {
+        QMetaObject::invokeMethod(
+            area,
+            [area] {
+                const QRegion changed = TakePresentation(CurrentGeometry());
+                if (!changed.isEmpty()) area->update(changed);
+            },
+            Qt::QueuedConnection);
+    };
+
     SetupEngine(window, &ShellSound());
     InitSound(window);
     Clock().TicksPerFrame = 1;
@@ -396,6 +406,10 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
         window->setGeometry(c.WindowX, c.WindowY, c.WindowWidth, c.WindowHeight);
         window->show();
     }
+
+    // Stop returns to the mode of the start, not to windowed mode, when the
+    // command line asked for full screen.
+    s.FullScreenAtPlay = s.FullScreen;
 
     RefreshClientRect();
     LayoutSegmentList();
@@ -443,6 +457,7 @@ void DoneMainWindow() {
         s.MainWindow = nullptr;
     }
     if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
+    Presentation().RequestRepaint = nullptr;
     SetupEngine(nullptr, nullptr);
 }
 

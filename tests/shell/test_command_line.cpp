@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"Segment", {"/segm", "3", "/closeonfinish"}, 0, 0, 600, 400, false, 0, 3, true, "", false},
         LineCase{"FilmFirstKeepsCase", {"/home/User/Film.QXF", "/segm", "2"}, 0, 0, 600, 400, false, 0, 2, false,
                  "/home/User/Film.QXF", false},
+        LineCase{"AbsolutePathFirst", {"/foo", "/segm", "4"}, 0, 0, 600, 400, false, 0, 4, false, "/foo", false},
         LineCase{"RelativeFilm", {"Demo.qxf"}, 0, 0, 600, 400, false, 0, 1, false, "Demo.qxf", false},
         LineCase{"FilmAfterOptionIgnored", {"/closeonfinish", "film.qxf"}, 0, 0, 600, 400, false, 0, 1, true, "",
                  false},
