@@ -39,15 +39,15 @@ struct Fixture {
         }
         Bytes data = BuildDataFile(s);
         Bytes pack = PackDataFile(data, Packing::CabLzx, s.cabFileName);
-        FilmSpec spec;
+        FilmSpec filmSpec;
         s.pack = pack;
         s.rawFrameRecords.clear();
         s.frameDataSize = static_cast<int32_t>(data.size() - 4 - 1);
         s.frameCount = kFrames;
-        spec.segments = {s};
+        filmSpec.segments = {s};
         film = dir.path + "big.qxf";
         cab = dir.path + "big.cab";
-        WriteFileBytes(film, BuildFilmFile(spec));
+        WriteFileBytes(film, BuildFilmFile(filmSpec));
         WriteFileBytes(cab, pack);
         WorkDir() = CreateWorkDirectory(dir.path);
         SetMessageBoxHandler([](const MessageRequest& m) { std::fprintf(stderr, "%s\n", m.text.c_str()); });

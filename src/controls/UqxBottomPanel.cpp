@@ -337,13 +337,13 @@ QWidget* CreateBottomPanel(QWidget* mainWindow) {
     s.InfoText = FormatText("%d x %d x %d / %d fps", {int64_t{600}, int64_t{400}, int64_t{32}, int64_t{12}});
 
     for (size_t i = 0; i < 7; ++i) {
-        const ButtonSpec& spec = kButtons[i];
+        const ButtonSpec& entry = kButtons[i];
         auto* button = new QPushButton(panel);
-        button->setObjectName(QString("PanelButton%1").arg(spec.id));
-        button->setGeometry(spec.x, 8, 24, 24);
-        button->setCheckable(spec.toggle);
-        SetButtonBitmap(button, spec.picture);
-        const int id = spec.id;
+        button->setObjectName(QString("PanelButton%1").arg(entry.id));
+        button->setGeometry(entry.x, 8, 24, 24);
+        button->setCheckable(entry.toggle);
+        SetButtonBitmap(button, entry.picture);
+        const int id = entry.id;
         QObject::connect(button, &QPushButton::clicked, panel,
                          [id] { Guarded(kMsgCommand, [id] { RunPanelCommand(id); }); });
         s.Buttons[i] = button;

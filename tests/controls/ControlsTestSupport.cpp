@@ -34,14 +34,14 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds) {
 
 FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
     SegmentList().Clear();
-    for (const SegmentSpec& spec : segments) {
+    for (const SegmentSpec& want : segments) {
         TSegmentInfo* seg = SegmentList().Add(dir_.path);
-        seg->Width = spec.Width;
-        seg->Height = spec.Height;
+        seg->Width = want.Width;
+        seg->Height = want.Height;
         seg->BitsPerPixel = 32;
-        seg->FrameCount = spec.FrameCount;
-        seg->Fps = static_cast<uint8_t>(spec.Fps);
-        seg->Title = spec.Title;
+        seg->FrameCount = want.FrameCount;
+        seg->Fps = static_cast<uint8_t>(want.Fps);
+        seg->Title = want.Title;
     }
 }
 
