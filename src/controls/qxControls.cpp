@@ -287,8 +287,8 @@ void SetMenuCheck(QWidget* menu, int position, bool checked) {
     QAction* item = ItemAt(menu, position);
     if (item == nullptr)
         return;
-    if (checked)
-        item->setCheckable(true);
+    // Unchecked items show no box, as a plain menu item does.
+    item->setCheckable(checked);
     item->setChecked(checked);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+#include "controls/qxControls.h"
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
 #include "film/SegmentList.h"

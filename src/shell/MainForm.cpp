@@ -23,6 +23,7 @@
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
 #include "film/FilmReader.h"
+#include "film/LanguageTable.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
 #include "film/WorkDir.h"
@@ -509,8 +510,9 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     s = ShellState();
     s.ProgramPath = programPath;
     SetDefaultTexts();
-    s.HasLanguageTable = ReadLanguageTableOf(programPath, s.LanguageTable);
-    if (s.HasLanguageTable) ApplyMessageTexts(s.LanguageTable);
+    // No table (or a trailer that does not fit the file) keeps the English texts.
+    ReadAppendedLanguageTable(programPath);
+    ApplyMessageTexts();
     WorkDir() = CreateWorkDirectory(GetTempPath());
 
     Clock().PlayState = Stopped;

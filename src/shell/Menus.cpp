@@ -4,7 +4,9 @@
 #include <QKeySequence>
 #include <QMainWindow>
 
+#include "controls/qxControls.h"
 #include "engine/ClockState.h"
+#include "film/LanguageTable.h"
 #include "film/SegmentList.h"
 #include "film/qxClasses.h"
 #include "platform/CodePage.h"
@@ -52,13 +54,6 @@ struct ShortcutSpec {
     int id;
 };
 
-QString ToQtCaption(const std::string& text) {
-    std::string converted = DecodeAnsi(text);
-    for (char& c : converted)
-        if (c == '\b') c = '\t';
-    return QString::fromUtf8(converted);
-}
-
 }  // namespace
 
 QAction* MenuItem(QMenu* menu, int position) {
@@ -66,38 +61,6 @@ QAction* MenuItem(QMenu* menu, int position) {
     const QList<QAction*> actions = menu->actions();
     if (position < 0 || position >= actions.size()) return nullptr;
     return actions[position];
-}
-
-void SetMenuText(QMenu* menu, int position, const std::string& text) {
-    if (text.empty() || text[0] == '\b') return;
-    QAction* action = MenuItem(menu, position);
-    if (action == nullptr) {
-        ShowMessage("SetMenuText: SetMenuItemInfo error", "Debug");
-        return;
-    }
-    action->setText(ToQtCaption(text));
-}
-
-void SetMenuBarText(QMenuBar* bar, int position, const std::string& text) {
-    if (text.empty() || text[0] == '\b') return;
-    const QList<QAction*> actions = bar ? bar->actions() : QList<QAction*>();
-    if (position < 0 || position >= actions.size()) {
-        ShowMessage("SetMenuText: SetMenuItemInfo error", "Debug");
-        return;
-    }
-    actions[position]->setText(ToQtCaption(text));
-}
-
-void SetMenuCheck(QMenu* menu, int position, bool checked) {
-    if (QAction* action = MenuItem(menu, position)) {
-        // Unchecked items show no box, as a plain menu item does.
-        action->setCheckable(checked);
-        action->setChecked(checked);
-    }
-}
-
-void SetMenuEnabled(QMenu* menu, int position, bool enabled) {
-    if (QAction* action = MenuItem(menu, position)) action->setEnabled(enabled);
 }
 
 void BuildMenus(QMainWindow* window) {
@@ -168,10 +131,10 @@ bool CommandEnabled(int id) {
 }
 
 void ApplyMenuLanguage() {
-    ShellState& s = Shell();
-    if (!s.HasLanguageTable) return;
+    if (!HasLanguageTable()) return;
     TqxStringList list;
-    list.SetText(s.LanguageTable.data(), static_cast<int32_t>(s.LanguageTable.size()));
+    const std::string& table = LanguageTableBuffer();
+    list.SetText(table.data(), static_cast<int32_t>(table.size()));
     CaptionTexts& c = Captions();
     std::string* const fields[] = {&c.File,     &c.Actions,  &c.View,      &c.Help,       &c.Load,
                                    &c.Properties, &c.Exit,   &c.Play,      &c.Pause,      &c.Stop,
@@ -185,11 +148,15 @@ void ApplyMenuLanguage() {
     const std::string contextHelp = list.Values("ContextHelp");
     const std::string close = list.Values("Close");
 
+    // Captions are code-page bytes; the shortcut suffix is plain ASCII.
+    const auto SetMenuText = [](QWidget* menu, int position, const std::string& text) {
+        movarel::SetMenuText(menu, position, DecodeAnsi(text));
+    };
     MenuState& m = Menus();
-    SetMenuBarText(m.MainMenu, 0, c.File);
-    SetMenuBarText(m.MainMenu, 1, c.Actions);
-    SetMenuBarText(m.MainMenu, 2, c.View);
-    SetMenuBarText(m.MainMenu, 3, c.Help);
+    SetMenuText(m.MainMenu, 0, c.File);
+    SetMenuText(m.MainMenu, 1, c.Actions);
+    SetMenuText(m.MainMenu, 2, c.View);
+    SetMenuText(m.MainMenu, 3, c.Help);
     SetMenuText(m.FileMenu, 0, c.Load + "\bCtrl + O");
     SetMenuText(m.FileMenu, 1, c.Properties + "\bF8");
     SetMenuText(m.FileMenu, 3, c.Exit + "\bAlt+F4");

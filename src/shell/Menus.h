@@ -34,13 +34,7 @@ void BuildMenus(QMainWindow* window);
 // The captions from the language table (nothing without one).
 void ApplyMenuLanguage();
 
-// Item operations by position. SetMenuText leaves the item as it is when text
-// is empty or starts with a backspace; a backspace separates the shortcut
-// text, shown after a tab.
-void SetMenuText(QMenu* menu, int position, const std::string& text);
-void SetMenuBarText(QMenuBar* bar, int position, const std::string& text);
-void SetMenuCheck(QMenu* menu, int position, bool checked);
-void SetMenuEnabled(QMenu* menu, int position, bool enabled);
+// The item at position (separators counted), or null.
 QAction* MenuItem(QMenu* menu, int position);
 
 // The key of a shortcut-table entry runs its command only while the menu item

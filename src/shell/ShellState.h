@@ -48,10 +48,6 @@ struct ShellState {
     SavedPlacement Saved;
     QTimer* PanelSlideTimer = nullptr;   // slides the unpinned panel out in full screen
     CommandLineSettings CommandLine;
-    // The language table appended to the executable (raw bytes); none when
-    // HasLanguageTable is false.
-    std::string LanguageTable;
-    bool HasLanguageTable = false;
 };
 
 ShellState& Shell();
