@@ -69,6 +69,12 @@ if(TARGET test_tools)
     MOVAREL_HAS_PLAYER=$<BOOL:$<TARGET_EXISTS:movarel>>)
 endif()
 
+# The shell's tests start the player and movarel-tool of this tree as
+# programs (movarel --version, self-playing films).
+if(TARGET test_shell)
+  add_dependencies(test_shell movarel movarel-tool)
+endif()
+
 # The Debian package. Its library dependencies come from dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME movarel)

@@ -1,0 +1,69 @@
+// movarel --version, run as a packager's script runs it: no display, no
+// temporary folder touched, the About box's version on one line.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "shell/AboutBox.h"
+#include "test_dirs.h"
+
+namespace {
+
+struct Run {
+    int status = -1;
+    std::string out;
+};
+
+Run RunCommand(const std::string& command) {
+    Run r;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+// The player of this build tree sits one folder above movarel-tool.
+std::string PlayerPath() {
+    const char* tool = std::getenv("MOVAREL_TOOL");
+    if (tool == nullptr)
+        return std::string();
+    return (std::filesystem::path(tool).parent_path().parent_path() / "movarel").string();
+}
+
+}  // namespace
+
+TEST(Version, PrintsTheAboutBoxVersionWithoutStartingThePlayer) {
+    const std::string player = PlayerPath();
+    if (player.empty())
+        GTEST_SKIP() << "MOVAREL_TOOL is not set (run through ctest)";
+    ASSERT_TRUE(std::filesystem::exists(player)) << player;
+    TestDir dir;
+    // A platform plugin that does not exist makes any Qt application abort,
+    // and the private TMPDIR shows whether a work directory was made.
+    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no-such-platform TMPDIR='" +
+                            dir.path + "' ";
+    const std::string expected = "Movarel " + movarel::TqxAboutBox::VersionLine() + "\n";
+    ASSERT_TRUE(std::regex_match(expected, std::regex("Movarel version [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << expected;
+
+    // Alone, or among the player's own options and a film that does not exist.
+    for (const char* args : {"--version", "/size 800 600 --version", "missing.qxf --version /closeonfinish"}) {
+        const Run r = RunCommand(env + "timeout 20 '" + player + "' " + args + " 2>&1");
+        EXPECT_EQ(r.status, 0) << args << ": " << r.out;
+        EXPECT_EQ(r.out, expected) << args;
+    }
+    EXPECT_TRUE(dir.Files().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+}
