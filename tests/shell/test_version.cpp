@@ -15,13 +15,13 @@
 
 namespace {
 
-struct Run {
+struct CommandRun {
     int status = -1;
     std::string out;
 };
 
-Run RunCommand(const std::string& command) {
-    Run r;
+CommandRun RunCommand(const std::string& command) {
+    CommandRun r;
     FILE* p = ::popen(command.c_str(), "r");
     if (!p)
         return r;
@@ -60,7 +60,7 @@ TEST(Version, PrintsTheAboutBoxVersionWithoutStartingThePlayer) {
 
     // Alone, or among the player's own options and a film that does not exist.
     for (const char* args : {"--version", "/size 800 600 --version", "missing.qxf --version /closeonfinish"}) {
-        const Run r = RunCommand(env + "timeout 20 '" + player + "' " + args + " 2>&1");
+        const CommandRun r = RunCommand(env + "timeout 20 '" + player + "' " + args + " 2>&1");
         EXPECT_EQ(r.status, 0) << args << ": " << r.out;
         EXPECT_EQ(r.out, expected) << args;
     }

@@ -1,10 +1,15 @@
 // movarel-tool frames: plays a film headless through the engine, ticking the
-// clock by hand, and writes or hashes the picture of every frame as shown.
+// clock by hand, and writes or hashes the picture of every frame as shown,
+// or hands every tick's picture to ffmpeg for a video.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -14,6 +19,7 @@
 #include "Commands.h"
 #include "PngWriter.h"
 #include "Sha256.h"
+#include "VideoExport.h"
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
 #include "engine/FrameDecoding.h"
@@ -24,6 +30,7 @@
 #include "film/SegmentList.h"
 #include "film/Texts.h"
 #include "film/WorkDir.h"
+#include "film/qxClasses.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/TempPath.h"
 
@@ -32,7 +39,8 @@ namespace movarel::tool {
 namespace {
 
 constexpr const char* kUsage =
-    "frames FILM [--from-start] [--segment N] [--first A] [--last B] [--out DIR] [--digest]";
+    "frames FILM [--from-start] [--segment N] [--first A] [--last B] [--out DIR] [--digest]\n"
+    "  movarel-tool frames FILM [--from-start] [--segment N] --video FILE.mp4";
 
 struct FramesOptions {
     std::string film;
@@ -42,6 +50,7 @@ struct FramesOptions {
     int32_t last = INT32_MAX;
     std::string outDir;
     bool digest = false;
+    std::string video;
 };
 
 // One thread is the main thread and the timer: posted messages wait in a
@@ -58,6 +67,10 @@ public:
     void PresentFrame(const Picture& picture) override {
         if (onPresent)
             onPresent(picture);
+    }
+    void PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) override {
+        if (onCursorArea)
+            onCursorArea(picture, rects, count);
     }
     // Block refills only; the tool walks the segments itself.
     void PumpBlocks() {
@@ -82,6 +95,7 @@ public:
     void Clear() { queue.clear(); }
 
     std::function<void(const Picture&)> onPresent;
+    std::function<void(const Picture&, const PixelRect*, int)> onCursorArea;
 
 private:
     struct Message {
@@ -122,6 +136,10 @@ bool ParseOptions(const std::vector<std::string>& args, FramesOptions* o) {
             if (i + 1 >= args.size())
                 return false;
             o->outDir = args[++i];
+        } else if (a == "--video") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return false;
+            o->video = args[++i];
         } else if (!a.empty() && a[0] == '-') {
             return false;
         } else if (o->film.empty()) {
@@ -214,10 +232,186 @@ bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index) {
     return ok;
 }
 
+// The timer's rate for a segment: the picture can change on every tick, and
+// at three ticks per frame the cursor moves between frames. A frame rate of
+// 0 runs the timer at 100 ms.
+int32_t TickRate(const TSegmentInfo& segment) {
+    const int32_t ticks = (segment.Flags & 1) != 0 ? 3 : 1;
+    return segment.Fps > 0 ? int32_t{segment.Fps} * ticks : 10;
+}
+
+bool Decodable(const TSegmentInfo& segment) {
+    return (segment.BitsPerPixel == 24 || segment.BitsPerPixel == 32) && segment.Width > 0 && segment.Height > 0;
+}
+
+std::string SoundFileOf(const TSegmentInfo& segment) {
+    if (segment.SoundFileName.empty() || !FileExists(segment.SoundFileName))
+        return std::string();
+    struct stat st {};
+    return ::stat(segment.SoundFileName.c_str(), &st) == 0 && st.st_size > 0 ? segment.SoundFileName
+                                                                            : std::string();
+}
+
+// A name next to the output, so the finished file is renamed into place and
+// a failed export leaves an older file of that name as it was. The name
+// keeps the output's extension, from which ffmpeg picks the format.
+std::string ScratchNameFor(const std::string& out, const char* step) {
+    const size_t slash = out.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? std::string() : out.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? out : out.substr(slash + 1);
+    return dir + ".movarel-" + std::to_string(::getpid()) + "-" + step + "-" + base;
+}
+
+// Plays segments from..to into one video. The screen the player would show
+// is kept up to date from what the engine presents (whole pictures and
+// cursor areas alike) and sent once per tick; segments of a slower timer
+// repeat pictures to fill the fastest segment's rate.
+int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t to) {
+    const std::string ffmpeg = FindOnPath("ffmpeg", std::getenv("PATH"));
+    if (ffmpeg.empty()) {
+        std::fprintf(stderr,
+                     "movarel-tool frames: --video needs ffmpeg, and there is none on PATH "
+                     "(on Debian: apt-get install ffmpeg)\n");
+        return 1;
+    }
+    int result = 0;
+    std::vector<int32_t> segments;
+    int32_t width = 0, height = 0, rate = 1;
+    for (int32_t i = from; i <= to; ++i) {
+        const TSegmentInfo& segment = *SegmentList().Items(i);
+        if (!Decodable(segment)) {
+            std::fprintf(stderr, "segment %d: %d bits per pixel at %d x %d cannot be decoded; skipped\n", i,
+                         int{segment.BitsPerPixel}, segment.Width, segment.Height);
+            result = 1;
+            continue;
+        }
+        segments.push_back(i);
+        width = std::max(width, segment.Width);
+        height = std::max(height, segment.Height);
+        rate = std::max(rate, TickRate(segment));
+    }
+    if (segments.empty()) {
+        std::fprintf(stderr, "movarel-tool frames: no segment to export\n");
+        return 1;
+    }
+
+    VideoCanvas canvas(width, height);
+    const std::string encoded = ScratchNameFor(o.video, "video");
+    const std::string muxed = ScratchNameFor(o.video, "sound");
+    PipedProcess encoder;
+    std::string error;
+    if (!encoder.Start(EncodeArguments(ffmpeg, canvas.Width(), canvas.Height(), rate, encoded), &error)) {
+        std::fprintf(stderr, "movarel-tool frames: %s\n", error.c_str());
+        return 1;
+    }
+    // A failing ffmpeg closes the pipe; the write reports it instead of a
+    // signal ending the tool without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::vector<ExportedPart> parts;
+    bool piped = true;
+    int64_t totalFrames = 0;
+    for (int32_t index : segments) {
+        const TSegmentInfo& segment = *SegmentList().Items(index);
+        const int32_t segmentRate = TickRate(segment);
+        Picture screen;
+        bool changed = false;
+        host.onPresent = [&](const Picture& picture) {
+            screen = picture;
+            changed = true;
+        };
+        host.onCursorArea = [&](const Picture& picture, const PixelRect* rects, int count) {
+            if (screen.Width != picture.Width || screen.Height != picture.Height) {
+                screen = picture;
+            } else {
+                for (int r = 0; r < count; ++r)
+                    for (int32_t y = rects[r].y; y < rects[r].y + rects[r].h; ++y)
+                        std::copy(picture.Row(y) + rects[r].x, picture.Row(y) + rects[r].x + rects[r].w,
+                                  screen.Row(y) + rects[r].x);
+            }
+            changed = true;
+        };
+        ExportedPart part;
+        part.soundFile = SoundFileOf(segment);
+        if (!StartSegment(index)) {
+            std::fprintf(stderr, "segment %d: cannot be decoded; skipped\n", index);
+            result = 1;
+        } else {
+            int64_t ticks = 0;
+            while (piped && !Clock().EndPosted) {
+                if (!TickManualTimers())
+                    break;
+                host.PumpBlocks();
+                ++ticks;
+                if (changed) {
+                    canvas.Draw(screen);
+                    changed = false;
+                }
+                const int64_t due = (ticks * rate + segmentRate / 2) / segmentRate;
+                for (; part.frames < due && piped; ++part.frames)
+                    piped = encoder.Write(canvas.Rgb().data(), canvas.Rgb().size());
+            }
+            if (host.TakeError()) {
+                std::fprintf(stderr, "segment %d: %s; the video stops there\n", index, LastEngineError().c_str());
+                result = 1;
+            }
+        }
+        StopPlaybackForLoad();
+        host.Clear();
+        host.onPresent = nullptr;
+        host.onCursorArea = nullptr;
+        totalFrames += part.frames;
+        parts.push_back(part);
+        if (!piped)
+            break;
+    }
+
+    const int encodeStatus = encoder.Finish();
+    if (!piped || encodeStatus != 0 || totalFrames == 0) {
+        std::fprintf(stderr, "movarel-tool frames: ffmpeg could not write %s%s\n", o.video.c_str(),
+                     totalFrames == 0 ? " (no frame was played)" : " (its message is above)");
+        std::remove(encoded.c_str());
+        return 1;
+    }
+
+    bool sound = false;
+    for (const ExportedPart& part : parts)
+        sound = sound || (!part.soundFile.empty() && part.frames > 0);
+    std::string finished = encoded;
+    if (sound) {
+        if (RunProgram(MuxArguments(ffmpeg, encoded, parts, rate, muxed)) == 0) {
+            finished = muxed;
+        } else {
+            std::remove(muxed.c_str());
+            std::fprintf(stderr, "movarel-tool frames: the sound could not be added (ffmpeg's message is above); "
+                                 "%s has no sound\n", o.video.c_str());
+            sound = false;
+            result = 1;
+        }
+    }
+    if (std::rename(finished.c_str(), o.video.c_str()) != 0) {
+        std::fprintf(stderr, "movarel-tool frames: cannot write %s: %s\n", o.video.c_str(), std::strerror(errno));
+        std::remove(finished.c_str());
+        std::remove(encoded.c_str());
+        return 1;
+    }
+    if (finished != encoded)
+        std::remove(encoded.c_str());
+    std::printf("%s: %lld frames at %d per second, %d x %d, %.3f s, %s\n", o.video.c_str(),
+                static_cast<long long>(totalFrames), rate, canvas.Width(), canvas.Height(),
+                static_cast<double>(totalFrames) / rate, sound ? "with sound" : "no sound");
+    return result;
+}
+
 int RunFrames(const std::vector<std::string>& args) {
     FramesOptions o;
     if (!ParseOptions(args, &o) || o.first > o.last) {
         std::fprintf(stderr, "usage: movarel-tool %s\n", kUsage);
+        return 2;
+    }
+    if (!o.video.empty() && (o.digest || !o.outDir.empty() || o.first != 0 || o.last != INT32_MAX)) {
+        std::fprintf(stderr, "movarel-tool frames: --video exports whole segments; it does not go with "
+                             "--first, --last, --out or --digest\n");
         return 2;
     }
     if (!o.outDir.empty() && ::mkdir(o.outDir.c_str(), 0755) != 0 && errno != EEXIST) {
@@ -246,9 +440,13 @@ int RunFrames(const std::vector<std::string>& args) {
     } else {
         const int32_t from = o.segment >= 0 ? o.segment : 0;
         const int32_t to = o.segment >= 0 ? o.segment : SegmentList().Count() - 1;
-        for (int32_t i = from; i <= to; ++i)
-            if (!PlaySegment(host, o, i))
-                result = 1;
+        if (!o.video.empty()) {
+            result = ExportVideo(host, o, from, to);
+        } else {
+            for (int32_t i = from; i <= to; ++i)
+                if (!PlaySegment(host, o, i))
+                    result = 1;
+        }
     }
     std::fflush(stdout);
     StopPlaybackForLoad();

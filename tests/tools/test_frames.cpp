@@ -1,0 +1,499 @@
+// movarel-tool frames, run as the user runs it: the PNG files and digests of
+// the frames the player shows, and the video export through ffmpeg read back
+// with ffprobe and ffmpeg itself. The expected pictures are worked out here
+// from the images and cursor samples the film was written from, not by the
+// engine's code.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FilmWriter.h"
+#include "test_dirs.h"
+
+using namespace movarel::writer;
+
+namespace {
+
+struct CommandRun {
+    int status = -1;
+    std::string out;
+};
+
+CommandRun RunShell(const std::string& command) {
+    CommandRun r;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::string Tool() {
+    const char* tool = std::getenv("MOVAREL_TOOL");
+    return tool ? tool : "movarel-tool";
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// movarel-tool frames ARGS with a private TMPDIR; stdout only, or both.
+CommandRun Frames(const TestDir& tmp, const std::string& args, bool withErrors = false) {
+    return RunShell("TMPDIR=" + Quote(tmp.path) + " " + Quote(Tool()) + " frames " + args +
+                    (withErrors ? " 2>&1" : " 2>/dev/null"));
+}
+
+bool HaveCommand(const std::string& name) { return RunShell("command -v " + name + " >/dev/null").status == 0; }
+
+// --- pictures worked out by hand ------------------------------------------
+
+using Rgb = std::vector<uint8_t>;  // width * height * 3, top row first
+
+struct Shape {
+    int32_t width, height, hotX, hotY;
+    std::vector<uint8_t> andMask;     // 1: the picture shows through
+    std::vector<uint32_t> colours;
+};
+
+// The image with the cursor drawn at (x, y), clipped at the edges.
+Rgb Expected(const Image& image, int32_t w, int32_t h, const Shape& shape, int32_t x, int32_t y) {
+    Image shown = image;
+    for (int32_t cy = 0; cy < shape.height; ++cy)
+        for (int32_t cx = 0; cx < shape.width; ++cx) {
+            const int32_t px = x - shape.hotX + cx, py = y - shape.hotY + cy;
+            const size_t i = static_cast<size_t>(cy * shape.width + cx);
+            if (px < 0 || py < 0 || px >= w || py >= h)
+                continue;
+            uint32_t& p = shown[static_cast<size_t>(py * w + px)];
+            p = ((shape.andMask[i] ? p : 0u) ^ shape.colours[i]) & 0xFFFFFF;
+        }
+    Rgb rgb;
+    for (uint32_t p : shown) {
+        rgb.push_back(static_cast<uint8_t>(p >> 16));
+        rgb.push_back(static_cast<uint8_t>(p >> 8));
+        rgb.push_back(static_cast<uint8_t>(p));
+    }
+    return rgb;
+}
+
+// SHA-256 by the system's sha256sum, so the tool's own hash is checked too.
+std::string Sha256Of(const TestDir& dir, const Rgb& bytes) {
+    WriteFileBytes(dir.path + "rgb.bin", Bytes(bytes.begin(), bytes.end()));
+    CommandRun r = RunShell("sha256sum " + Quote(dir.path + "rgb.bin"));
+    return r.out.substr(0, 64);
+}
+
+// A PNG reader for 8-bit RGB files, with every row filter.
+bool ReadPng(const std::string& path, int32_t* w, int32_t* h, Rgb* rgb) {
+    const Bytes file = ReadFileBytes(path);
+    const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (file.size() < 8 || !std::equal(signature, signature + 8, file.begin()))
+        return false;
+    auto be32 = [&](size_t at) {
+        return (uint32_t{file[at]} << 24) | (uint32_t{file[at + 1]} << 16) | (uint32_t{file[at + 2]} << 8) |
+               file[at + 3];
+    };
+    Bytes idat;
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const uint32_t length = be32(at);
+        const std::string type(file.begin() + static_cast<long>(at) + 4, file.begin() + static_cast<long>(at) + 8);
+        if (at + 12 + length > file.size())
+            return false;
+        const uint8_t* data = file.data() + at + 8;
+        if (type == "IHDR") {
+            *w = static_cast<int32_t>(be32(at + 8));
+            *h = static_cast<int32_t>(be32(at + 12));
+            if (data[8] != 8 || data[9] != 2 || data[12] != 0)
+                return false;
+        } else if (type == "IDAT") {
+            idat.insert(idat.end(), data, data + length);
+        }
+        at += 12 + length;
+    }
+    const size_t stride = static_cast<size_t>(*w) * 3;
+    Bytes raw((stride + 1) * static_cast<size_t>(*h));
+    uLongf rawSize = raw.size();
+    if (uncompress(raw.data(), &rawSize, idat.data(), idat.size()) != Z_OK || rawSize != raw.size())
+        return false;
+    rgb->assign(stride * static_cast<size_t>(*h), 0);
+    for (size_t y = 0; y < static_cast<size_t>(*h); ++y) {
+        const uint8_t filter = raw[y * (stride + 1)];
+        const uint8_t* in = &raw[y * (stride + 1) + 1];
+        uint8_t* row = &(*rgb)[y * stride];
+        const uint8_t* up = y > 0 ? row - stride : nullptr;
+        for (size_t i = 0; i < stride; ++i) {
+            const int a = i >= 3 ? row[i - 3] : 0, b = up ? up[i] : 0, c = (up && i >= 3) ? up[i - 3] : 0;
+            int predicted = 0;
+            switch (filter) {
+                case 0: predicted = 0; break;
+                case 1: predicted = a; break;
+                case 2: predicted = b; break;
+                case 3: predicted = (a + b) / 2; break;
+                case 4: {
+                    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+                    predicted = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+                    break;
+                }
+                default: return false;
+            }
+            row[i] = static_cast<uint8_t>(in[i] + predicted);
+        }
+    }
+    return true;
+}
+
+// --- the film for the frame checks ------------------------------------------
+
+// A 2 x 2 shape with one transparent corner and the hotspot inside it, so
+// colour, transparency, hotspot and clipping all show in the picture.
+Shape TestShape() { return {2, 2, 1, 0, {0, 0, 1, 0}, {0xFF0000, 0x00FF00, 0x000000, 0xFFFFFF}}; }
+
+// Pixels that differ in every channel, by position and frame.
+Image Pattern(int32_t w, int32_t h, int32_t frame) {
+    Image image;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            image.push_back(static_cast<uint32_t>(((x * 40 + frame * 7) << 16) | ((y * 60 + frame * 11) << 8) |
+                                                  ((x * y * 9 + frame * 30) & 0xFF)));
+    return image;
+}
+
+struct FrameCase {
+    int32_t width, height;
+    uint8_t bitsPerPixel;
+    bool pacing;  // three ticks, so three cursor samples, per frame
+    std::vector<CursorSample> track;
+};
+
+SegmentSpec SegmentFor(const FrameCase& c) {
+    const Shape shape = TestShape();
+    SegmentSpec s;
+    s.width = c.width;
+    s.height = c.height;
+    s.bitsPerPixel = c.bitsPerPixel;
+    s.pacing = c.pacing;
+    for (int32_t f = 0; f < 3; ++f)
+        s.frames.push_back(Pattern(c.width, c.height, f));
+    s.cursors = {ColourCursor(shape.width, shape.height, shape.andMask, shape.colours, shape.hotX, shape.hotY)};
+    s.track = c.track;
+    return s;
+}
+
+const std::vector<FrameCase>& FrameCases() {
+    static const std::vector<FrameCase> cases = {
+        // One tick per frame; the last sample lies on the right edge.
+        {6, 4, 32, false, {{0, 1, 1}, {0, 4, 2}, {0, 5, 3}}},
+        // 24 bits at an odd width (padded rows), three ticks per frame: the
+        // frames shown are those of ticks 0, 3 and 6; the cursor leaves at
+        // the top-left corner on tick 6.
+        {5, 3, 24, true, {{0, 2, 1}, {0, 9, 9}, {0, 9, 9}, {0, 3, 2}, {0, 9, 9}, {0, 9, 9}, {0, 0, 0}}},
+    };
+    return cases;
+}
+
+Rgb ExpectedFrame(const FrameCase& c, int32_t frame) {
+    const CursorSample& s = c.track[static_cast<size_t>(frame * (c.pacing ? 3 : 1))];
+    return Expected(Pattern(c.width, c.height, frame), c.width, c.height, TestShape(), s.x, s.y);
+}
+
+std::string WriteFrameFilm(const TestDir& dir) {
+    FilmSpec film;
+    for (const FrameCase& c : FrameCases())
+        film.segments.push_back(SegmentFor(c));
+    const std::string path = dir.path + "frames.qxf";
+    WriteFileBytes(path, BuildFilmFile(film));
+    return path;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+TEST(FramesCommand, DigestsAreThoseOfTheFramesAsShownWithTheCursor) {
+    TestDir tmp, films;
+    const std::string film = WriteFrameFilm(films);
+    const CommandRun r = Frames(tmp, Quote(film) + " --digest");
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::vector<std::string> expected;
+    for (size_t s = 0; s < FrameCases().size(); ++s)
+        for (int32_t f = 0; f < 3; ++f)
+            expected.push_back(std::to_string(s) + " " + std::to_string(f) + " " +
+                               Sha256Of(films, ExpectedFrame(FrameCases()[s], f)));
+    EXPECT_EQ(Lines(r.out), expected);
+    EXPECT_TRUE(tmp.Files().empty());
+
+    // One segment, and a range of its frames.
+    const CommandRun one = Frames(tmp, Quote(film) + " --digest --segment 1 --first 1 --last 1");
+    ASSERT_EQ(one.status, 0);
+    EXPECT_EQ(Lines(one.out), std::vector<std::string>{expected[4]});
+}
+
+TEST(FramesCommand, PngFilesHoldThePicturesOfTheChosenFrames) {
+    TestDir tmp, films;
+    const std::string film = WriteFrameFilm(films);
+    const std::string out = films.path + "png";
+    const CommandRun r = Frames(tmp, Quote(film) + " --first 1 --out " + Quote(out));
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"000-00001.png", "000-00002.png", "001-00001.png", "001-00002.png"}));
+    for (size_t s = 0; s < FrameCases().size(); ++s)
+        for (int32_t f = 1; f < 3; ++f) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/%03zu-%05d.png", s, f);
+            int32_t w = 0, h = 0;
+            Rgb rgb;
+            ASSERT_TRUE(ReadPng(out + name, &w, &h, &rgb)) << name;
+            EXPECT_EQ(w, FrameCases()[s].width);
+            EXPECT_EQ(h, FrameCases()[s].height);
+            EXPECT_EQ(rgb, ExpectedFrame(FrameCases()[s], f)) << name;
+        }
+}
+
+TEST(FramesCommand, BadArgumentsAreRefusedWithTheUsage) {
+    TestDir tmp, films;
+    const std::string film = WriteFrameFilm(films);
+    struct Case {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"", 2, "usage: movarel-tool frames"},
+        {Quote(film) + " --segment", 2, "usage:"},
+        {Quote(film) + " --segment -1", 2, "usage:"},
+        {Quote(film) + " --first 3 --last 2", 2, "usage:"},
+        {Quote(film) + " --segment 2 --digest", 2, "there is no segment 2"},
+        {Quote(film) + " --video", 2, "usage:"},
+        {Quote(film) + " --video x.mp4 --digest", 2, "--video exports whole segments"},
+        {Quote(film) + " --video x.mp4 --last 3", 2, "--video exports whole segments"},
+        {Quote(films.path + "missing.qxf") + " --digest", 1, "missing.qxf"},
+    };
+    for (const Case& c : cases) {
+        const CommandRun r = Frames(tmp, c.args, true);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args << "\n" << r.out;
+    }
+    EXPECT_TRUE(tmp.Files().empty());
+    EXPECT_FALSE(std::filesystem::exists(films.path + "x.mp4"));
+}
+
+// --- video export -------------------------------------------------------------
+
+namespace {
+
+// Colours far apart, so a lossy encoding cannot turn one into another.
+const uint32_t kColours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0xFFFF00};
+
+uint32_t ColourOf(int32_t frame) { return kColours[frame % 6]; }
+
+// frames solid pictures, each of the next colour.
+SegmentSpec SolidSegment(int32_t w, int32_t h, float fps, bool pacing, int32_t frames, int32_t colourShift) {
+    SegmentSpec s;
+    s.width = w;
+    s.height = h;
+    s.fps = fps;
+    s.pacing = pacing;
+    for (int32_t f = 0; f < frames; ++f)
+        s.frames.push_back(Image(static_cast<size_t>(w * h), ColourOf(f + colourShift)));
+    return s;
+}
+
+std::string ToneMp3(const TestDir& dir, double seconds) {
+    const std::string wav = dir.path + "tone.wav", mp3 = dir.path + "tone.mp3";
+    const CommandRun r = RunShell("sox -n -r 44100 -c 1 " + Quote(wav) + " synth " + std::to_string(seconds) +
+                                  " sine 440 vol 0.5 2>&1 && lame --quiet -b 128 " + Quote(wav) + " " + Quote(mp3) +
+                                  " 2>&1");
+    EXPECT_EQ(r.status, 0) << r.out;
+    return mp3;
+}
+
+// ffprobe's key=value lines for one stream kind ("v" or "a"); empty when the
+// file has no such stream.
+std::string Probe(const std::string& file, const std::string& kind) {
+    return RunShell("ffprobe -v error -count_frames -select_streams " + kind +
+                    " -show_entries stream=width,height,nb_read_frames,duration,r_frame_rate,codec_type"
+                    " -of default=noprint_wrappers=1 " + Quote(file) + " 2>&1")
+        .out;
+}
+
+double Field(const std::string& probe, const std::string& key) {
+    for (const std::string& line : Lines(probe))
+        if (line.rfind(key + "=", 0) == 0)
+            return std::atof(line.c_str() + key.size() + 1);
+    return -1;
+}
+
+// The video decoded back: one RGB picture per frame.
+std::vector<Rgb> DecodeVideo(const std::string& file, int32_t w, int32_t h) {
+    const CommandRun r = RunShell("ffmpeg -v error -i " + Quote(file) + " -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
+    std::vector<Rgb> frames;
+    const size_t size = static_cast<size_t>(w * h * 3);
+    for (size_t at = 0; at + size <= r.out.size(); at += size)
+        frames.emplace_back(r.out.begin() + static_cast<long>(at), r.out.begin() + static_cast<long>(at + size));
+    return frames;
+}
+
+// The sound decoded back as mono 16-bit samples at 8000 per second.
+std::vector<int16_t> DecodeSound(const std::string& file) {
+    const CommandRun r =
+        RunShell("ffmpeg -v error -i " + Quote(file) + " -vn -ac 1 -ar 8000 -f s16le - 2>/dev/null");
+    std::vector<int16_t> samples(r.out.size() / 2);
+    std::memcpy(samples.data(), r.out.data(), samples.size() * 2);
+    return samples;
+}
+
+bool Near(const Rgb& picture, int32_t w, int32_t x, int32_t y, uint32_t colour) {
+    const uint8_t* p = &picture[static_cast<size_t>((y * w + x) * 3)];
+    const int want[3] = {int(colour >> 16 & 0xFF), int(colour >> 8 & 0xFF), int(colour & 0xFF)};
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(p[i] - want[i]) > 48)
+            return false;
+    return true;
+}
+
+class VideoExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* program : {"ffmpeg", "ffprobe", "sox", "lame"})
+            if (!HaveCommand(program))
+                GTEST_SKIP() << program << " is not installed (scripts/install-deps installs it)";
+    }
+    TestDir tmp, films;
+};
+
+}  // namespace
+
+// Two segments of different sizes and timer rates: 2 s at 10 frames per
+// second, then 10 frames at 5 per second with three ticks per frame (a timer
+// of 15 per second, 28 ticks to its last frame). The video runs at the faster
+// rate, the smaller segment centred on black, and the second segment's tone
+// starts where the segment starts and is cut where the video ends.
+TEST_F(VideoExport, SegmentsFollowEachOtherAtTheirOwnPaceWithTheSoundInPlace) {
+    FilmSpec film;
+    film.segments = {SolidSegment(32, 24, 10.0f, false, 20, 0), SolidSegment(16, 8, 5.0f, true, 10, 3)};
+    film.segments[1].sound = ReadFileBytes(ToneMp3(films, 3.0));
+    WriteFileBytes(films.path + "two.qxf", BuildFilmFile(film));
+    const std::string video = films.path + "two.mp4";
+
+    const CommandRun r = Frames(tmp, Quote(films.path + "two.qxf") + " --video " + Quote(video), true);
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string v = Probe(video, "v"), a = Probe(video, "a");
+    EXPECT_EQ(Field(v, "width"), 32) << v;
+    EXPECT_EQ(Field(v, "height"), 24) << v;
+    EXPECT_NE(v.find("r_frame_rate=15/1"), std::string::npos) << v;
+    const double seconds = 2.0 + 28.0 / 15;
+    EXPECT_NEAR(Field(v, "nb_read_frames"), seconds * 15, 1.0) << v;
+    EXPECT_NEAR(Field(v, "duration"), seconds, 1.0 / 15) << v;
+    ASSERT_NE(a.find("codec_type=audio"), std::string::npos) << a;
+    EXPECT_NEAR(Field(a, "duration"), seconds, 0.05) << a;
+
+    // Frame n at n/15 s shows the first segment's frame n * 10 / 15, then the
+    // second segment's frame of its tick, inside a black border.
+    const std::vector<Rgb> frames = DecodeVideo(video, 32, 24);
+    ASSERT_GE(frames.size(), 57u);
+    for (int32_t n = 0; n < 30; ++n)
+        EXPECT_TRUE(Near(frames[static_cast<size_t>(n)], 32, 16, 12, ColourOf(n * 10 / 15))) << "frame " << n;
+    for (int32_t tick = 0; tick < 27; ++tick) {
+        const Rgb& picture = frames[static_cast<size_t>(30 + tick)];
+        EXPECT_TRUE(Near(picture, 32, 16, 12, ColourOf(3 + tick / 3))) << "tick " << tick;
+        EXPECT_TRUE(Near(picture, 32, 2, 2, 0x000000)) << "tick " << tick;
+    }
+
+    // Silence for the first two seconds, then the tone to the end.
+    const std::vector<int16_t> sound = DecodeSound(video);
+    size_t first = sound.size(), last = 0;
+    for (size_t i = 0; i < sound.size(); ++i)
+        if (std::abs(sound[i]) > 2000) {
+            first = std::min(first, i);
+            last = i;
+        }
+    EXPECT_NEAR(static_cast<double>(first) / 8000, 2.0, 0.05);
+    EXPECT_NEAR(static_cast<double>(last) / 8000, seconds, 0.1);
+    EXPECT_TRUE(tmp.Files().empty());
+    EXPECT_EQ(films.Files(), (std::vector<std::string>{"tone.mp3", "tone.wav", "two.mp4", "two.qxf"}));
+}
+
+// One segment alone: its own rate, its tone from the start; a film without
+// sound gives a video without a sound stream.
+TEST_F(VideoExport, OneSegmentAndFilmsWithoutSound) {
+    FilmSpec film;
+    film.segments = {SolidSegment(32, 24, 10.0f, false, 20, 0), SolidSegment(17, 9, 4.0f, false, 6, 1)};
+    film.segments[1].sound = ReadFileBytes(ToneMp3(films, 0.5));
+    WriteFileBytes(films.path + "film.qxf", BuildFilmFile(film));
+
+    const CommandRun one =
+        Frames(tmp, Quote(films.path + "film.qxf") + " --segment 1 --video " + Quote(films.path + "one.mkv"), true);
+    ASSERT_EQ(one.status, 0) << one.out;
+    const std::string v = Probe(films.path + "one.mkv", "v");
+    // Odd sizes become even ones for the 4:2:0 encoding.
+    EXPECT_EQ(Field(v, "width"), 18) << v;
+    EXPECT_EQ(Field(v, "height"), 10) << v;
+    EXPECT_EQ(Field(v, "nb_read_frames"), 6) << v;
+    const std::vector<int16_t> sound = DecodeSound(films.path + "one.mkv");
+    ASSERT_FALSE(sound.empty());
+    size_t first = sound.size();
+    for (size_t i = 0; i < sound.size() && first == sound.size(); ++i)
+        if (std::abs(sound[i]) > 2000)
+            first = i;
+    EXPECT_LT(static_cast<double>(first) / 8000, 0.05);
+
+    const CommandRun silent =
+        Frames(tmp, Quote(films.path + "film.qxf") + " --segment 0 --video " + Quote(films.path + "silent.mp4"), true);
+    ASSERT_EQ(silent.status, 0) << silent.out;
+    EXPECT_EQ(Field(Probe(films.path + "silent.mp4", "v"), "nb_read_frames"), 20);
+    EXPECT_EQ(Probe(films.path + "silent.mp4", "a"), "");
+}
+
+// Without ffmpeg, or when ffmpeg fails, the tool says so, and a file that
+// was there before keeps its contents; nothing half-written is left.
+TEST_F(VideoExport, FailuresAreReportedAndLeaveNoPartialFile) {
+    FilmSpec film;
+    film.segments = {SolidSegment(8, 8, 10.0f, false, 3, 0)};
+    WriteFileBytes(films.path + "f.qxf", BuildFilmFile(film));
+    WriteFileBytes(films.path + "old.mp4", Bytes{'o', 'l', 'd'});
+    WriteFileBytes(films.path + "old.nosuchformat", Bytes{'o', 'l', 'd'});
+
+    const CommandRun missing = RunShell("PATH=" + Quote(films.path) + " TMPDIR=" + Quote(tmp.path) + " " +
+                                        Quote(Tool()) + " frames " + Quote(films.path + "f.qxf") + " --video " +
+                                        Quote(films.path + "old.mp4") + " 2>&1");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("needs ffmpeg"), std::string::npos) << missing.out;
+
+    const CommandRun unknown = Frames(
+        tmp, Quote(films.path + "f.qxf") + " --video " + Quote(films.path + "old.nosuchformat"), true);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.out.find("ffmpeg could not write"), std::string::npos) << unknown.out;
+
+    const CommandRun noFolder =
+        Frames(tmp, Quote(films.path + "f.qxf") + " --video " + Quote(films.path + "no/such/folder.mp4"), true);
+    EXPECT_EQ(noFolder.status, 1);
+    EXPECT_NE(noFolder.out.find("ffmpeg could not write"), std::string::npos) << noFolder.out;
+
+    EXPECT_EQ(ReadFileBytes(films.path + "old.mp4"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadFileBytes(films.path + "old.nosuchformat"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(films.Files(), (std::vector<std::string>{"f.qxf", "old.mp4", "old.nosuchformat"}));
+    EXPECT_TRUE(tmp.Files().empty());
+}
