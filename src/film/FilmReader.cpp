@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "film/SegmentList.h"
 #include "film/Texts.h"
 #include "film/WorkDir.h"
+#include "platform/CabIntf.h"
 #include "platform/MessageBox.h"
 
 namespace movarel {
@@ -102,54 +106,47 @@ struct SegmentDamaged {
     std::string why;
 };
 
-std::string NormaliseCabName(const std::string& name) {
-    std::string out = name;
-    std::replace(out.begin(), out.end(), '\\', '/');
-    return out;
-}
-
-bool SafeRelativeName(const std::string& name) {
-    if (name.empty() || name[0] == '/' || name.size() > 780)
-        return false;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find('/', start);
-        if (end == std::string::npos)
-            end = name.size();
-        std::string part = name.substr(start, end - start);
-        if (part == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-
 // The files a segment load creates besides the record's own, deleted when the
 // segment is done with (or fails).
 struct LoadScratch {
     std::string packFile;
     std::string dataFile;
-    std::vector<std::string> extracted;  // relative to the work directory
+    // A cabinet is extracted into a folder of its own: what it writes is
+    // decided by the decoder, not by our reading of its file table (the two
+    // disagree on a cabinet whose file-table offset lies), and a set may pull
+    // in files of further cabinets. Removing the folder removes all of it,
+    // whatever the names, and no name can meet a file of the player's.
+    std::string unpackDir;
 
     ~LoadScratch() {
         if (!packFile.empty())
             ::unlink(packFile.c_str());
         if (!dataFile.empty())
             ::unlink(dataFile.c_str());
-        for (const std::string& name : extracted) {
-            std::string path = WorkDir() + name;
-            ::unlink(path.c_str());
-            // Names with folders made folders below the work directory.
-            std::string dir = name;
-            for (size_t slash = dir.rfind('/'); slash != std::string::npos && slash > 0; slash = dir.rfind('/')) {
-                dir.resize(slash);
-                ::rmdir((WorkDir() + dir).c_str());
-            }
+        if (!unpackDir.empty()) {
+            // remove_all deletes links themselves, never what they point at.
+            std::error_code ignored;
+            std::filesystem::remove_all(unpackDir, ignored);
         }
     }
 };
 
-int64_t LzmaOutputLimit(const SegmentHeader& h) {
+// A new, empty folder in the work directory, mode 0700. mkdir never follows
+// a link, so a name planted in the way is passed over.
+std::string MakeUnpackDir() {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::string name = MakeTempFileName("~cab", WorkDir(), "qxS_");
+        if (::mkdir(name.c_str(), 0700) == 0)
+            return name + "/";
+        if (errno != EEXIST)
+            throw EqxError("Cannot create folder " + name);
+    }
+    throw EqxError("Cannot create a folder in " + WorkDir());
+}
+
+// The most a segment's pack may unpack to: the data file its header
+// describes, with the largest shapes its cursor count allows.
+int64_t UnpackedSizeLimit(const SegmentHeader& h) {
     int64_t limit = 4 + kMaxTitleField + static_cast<int64_t>(h.cursorCount) * kLargestCursorRecord +
                     h.frameDataSize + h.cursorTrackSize + h.extraSize;
     return std::min<int64_t>(limit, INT32_MAX);
@@ -211,6 +208,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
         seg->FrameCount = h.frameCount;
         seg->Fps = FpsFromRate(h.frameRate);
 
+        std::string cabDataFile;
         scratch.packFile = MakeTempFileName("cab", WorkDir(), "qxS_");
         {
             TqxFileStream pack(scratch.packFile, kModeCreate);
@@ -226,24 +224,32 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                 std::vector<std::string> names;
                 reader.ListFiles(scratch.packFile, [&](TqxCabReader&, const std::string& name, int32_t, bool&,
                                                        uint16_t, uint16_t, uint16_t, uint16_t) {
-                    names.push_back(NormaliseCabName(name));
+                    names.push_back(name);
                 });
                 if (names.empty())
                     break;
-                for (const std::string& name : names) {
-                    if (!SafeRelativeName(name))
+                for (const std::string& name : names)
+                    if (cab::SafeRelativePath(name).empty())
                         throw SegmentDamaged{"has a pack with an unsafe file name"};
-                    if (FileExists(WorkDir() + name))
-                        throw SegmentDamaged{"has a pack whose file name is taken"};
-                }
-                scratch.extracted = names;
-                reader.Extract(scratch.packFile, WorkDir(), 0);
+                scratch.unpackDir = MakeUnpackDir();
+                cab::ExtractResult unpacked =
+                    reader.Extract(scratch.packFile, scratch.unpackDir, 0, UnpackedSizeLimit(h));
+                if (unpacked.tooLarge > 0)
+                    throw SegmentDamaged{"has a cabinet that unpacks to more than the segment's sizes allow"};
+                if (unpacked.noSpace > 0)
+                    throw EqxError("There is not enough free space to unpack segment " + std::to_string(place) +
+                                   " into " + WorkDir());
+                // The data file is the last one listed, when the decoder
+                // wrote it; otherwise the segment has none.
+                const std::string wanted = cab::SafeRelativePath(names.back());
+                if (std::find(unpacked.files.begin(), unpacked.files.end(), wanted) != unpacked.files.end())
+                    cabDataFile = scratch.unpackDir + wanted;
                 break;
             }
             case 0x2000: {
                 std::string error;
                 LzmaUnpackResult r =
-                    UnpackLzmaPack(scratch.packFile, WorkDir(), LzmaOutputLimit(h), scratch.dataFile, error);
+                    UnpackLzmaPack(scratch.packFile, WorkDir(), UnpackedSizeLimit(h), scratch.dataFile, error);
                 if (r == LzmaUnpackResult::NoDecoder)
                     return SegmentOutcome::StopLoad;
                 if (r == LzmaUnpackResult::Failed)
@@ -256,9 +262,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
         ::unlink(scratch.packFile.c_str());
         scratch.packFile.clear();
 
-        std::string dataFile = !scratch.dataFile.empty() ? scratch.dataFile
-                               : scratch.extracted.empty() ? std::string()
-                                                           : WorkDir() + scratch.extracted.back();
+        const std::string dataFile = !scratch.dataFile.empty() ? scratch.dataFile : cabDataFile;
         if (!dataFile.empty() && FileExists(dataFile))
             ReadDataFile(*seg, h, dataFile);
 

@@ -31,7 +31,7 @@ LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::stri
     try {
         input = std::make_unique<TqxFileStream>(packFileName, kModeRead);
     } catch (const EqxError&) {
-        error = "its pack cannot be opened";
+        error = "has a pack that cannot be opened";
         return LzmaUnpackResult::Failed;
     }
     std::string name = MakeTempFileName("~7z", directory, "qxS_");
@@ -40,7 +40,7 @@ LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::stri
         output = std::make_unique<TqxFileStream>(name, kModeCreate);
     } catch (const EqxError&) {
         ShowMessage(Texts().CannotCreateTempFile, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
-        error = "no file for its data could be created";
+        error = "has no file for its data: one cannot be created";
         return LzmaUnpackResult::Failed;
     }
     auto fail = [&](const std::string& why) {
@@ -69,16 +69,16 @@ LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::stri
         if (produced > 0) {
             written += static_cast<int64_t>(produced);
             if (written > outputLimit)
-                return fail("its LZMA pack decodes to more than the segment's sizes allow");
+                return fail("has an LZMA pack that decodes to more than the segment's sizes allow");
             if (output->Write(out.data(), static_cast<int32_t>(produced)) != static_cast<int32_t>(produced))
-                return fail("its data cannot be written (disk full?)");
+                return fail("has data that cannot be written (disk full?)");
         }
         if (ret == LZMA_STREAM_END)
             break;
         if (ret == LZMA_MEMLIMIT_ERROR)
-            return fail("its LZMA pack needs more memory than allowed");
+            return fail("has an LZMA pack that needs more memory than allowed");
         if (ret != LZMA_OK)
-            return fail("its LZMA pack is damaged or cut short");
+            return fail("has an LZMA pack that is damaged or cut short");
     }
     outputName = name;
     return LzmaUnpackResult::Decoded;

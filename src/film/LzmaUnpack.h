@@ -8,7 +8,8 @@ namespace movarel {
 
 enum class LzmaUnpackResult {
     Decoded,      // outputName holds the data file
-    Failed,       // the pack does not decode (message in error); no output file
+    Failed,       // the pack does not decode; no output file. error completes
+                  // "segment N ..." ("has an LZMA pack that is damaged ...")
     NoDecoder,    // the decoder cannot be set up; "Video decompressor error" was shown
 };
 

@@ -177,14 +177,16 @@ bool TqxCabReader::ListFiles(const std::string& fileName, const ListCallback& ca
     return true;
 }
 
-void TqxCabReader::Extract(const std::string& cabinetFileName, const std::string& destination, int flags) {
+cab::ExtractResult TqxCabReader::Extract(const std::string& cabinetFileName, const std::string& destination,
+                                        int flags, int64_t maxBytes) {
     std::error_code ec;
     std::filesystem::path expanded = std::filesystem::absolute(cabinetFileName, ec);
     const std::string cabinetName = ec ? cabinetFileName : expanded.string();
     cab::ExtractOptions options;
     options.followSet = (flags & 1) == 0;
+    options.maxBytes = maxBytes;
     // Decoding failures are not raised: the caller finds the file missing.
-    cab::ExtractCabinet(cabinetName, destination, options);
+    return cab::ExtractCabinet(cabinetName, destination, options);
 }
 
 }  // namespace movarel

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/CabIntf.h"
+
 namespace movarel {
 
 // A cabinet failure. The message is built from the error record as the
@@ -39,9 +41,12 @@ public:
     bool ListFiles(const std::string& fileName, const ListCallback& callback);
     // Extracts every file of the cabinet (and of the following cabinets of a
     // set, unless flags bit 0 is set) into destination. Failures inside the
-    // decoder are not raised: a missing or short output file is what the
-    // caller sees. Never writes outside destination.
-    void Extract(const std::string& cabinetFileName, const std::string& destination, int flags);
+    // decoder are not raised: a missing output file is what the caller sees,
+    // and the result says what was written and what was refused. maxBytes
+    // bounds what the whole extraction may write (0 = only the free space).
+    // Never writes outside destination.
+    cab::ExtractResult Extract(const std::string& cabinetFileName, const std::string& destination, int flags,
+                               int64_t maxBytes = 0);
 
 private:
     struct Impl;

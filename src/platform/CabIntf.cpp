@@ -10,6 +10,7 @@
 #include <mspack.h>
 #include <set>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "platform/FileOps.h"
@@ -22,10 +23,15 @@ constexpr int kMaxCabinetsInSet = 256;
 
 struct SeamFile : mspack_file {
     int fd = -1;
+    int64_t writeBudget = -1;  // bytes this file may still take; -1 = no bound
 };
 
 struct SeamSystem : mspack_system {
     int lastError = 0;  // errno of the last failed file operation
+    // Handed to the next file opened for writing: the length the cabinet
+    // declares for it. The decoder should never write more; if it does, the
+    // write fails and the file is deleted like any other failed one.
+    int64_t nextWriteBudget = -1;
 };
 
 SeamSystem& Seam();
@@ -66,6 +72,10 @@ mspack_file* SeamOpen(mspack_system* self, const char* filename, int mode) {
         return nullptr;
     }
     file->fd = fd;
+    if (mode == MSPACK_SYS_OPEN_WRITE) {
+        file->writeBudget = sys->nextWriteBudget;
+        sys->nextWriteBudget = -1;
+    }
     return file;
 }
 
@@ -96,6 +106,13 @@ int SeamWrite(mspack_file* file, void* buffer, int bytes) {
     auto* f = static_cast<SeamFile*>(file);
     if (!f || bytes < 0)
         return -1;
+    if (f->writeBudget >= 0) {
+        if (bytes > f->writeBudget) {
+            Seam().lastError = EFBIG;
+            return -1;
+        }
+        f->writeBudget -= bytes;
+    }
     size_t n = WriteAll(f->fd, buffer, static_cast<size_t>(bytes));
     if (n != static_cast<size_t>(bytes)) {
         Seam().lastError = errno;
@@ -150,8 +167,10 @@ SeamSystem& Seam() {
     return sys;
 }
 
-// Owns one decompressor and every cabinet it opened; each cabinet is closed
-// on its own, in reverse order, as libmspack requires for a set.
+// Owns one decompressor and every cabinet it opened. libmspack's close()
+// frees a cabinet together with every cabinet appended to it, so a cabinet
+// joined into a set is closed with the set and never on its own (that would
+// free it twice); one that could not be joined is closed by itself.
 class Session {
 public:
     Session() : FDecompressor(CreateDecompressor()) {}
@@ -176,6 +195,16 @@ public:
         if (cab)
             FCabinets.push_back(cab);
         return cab;
+    }
+
+    // next now belongs to the set of the cabinet it was appended to.
+    void Joined(mscabd_cabinet* next) {
+        for (auto it = FCabinets.begin(); it != FCabinets.end(); ++it) {
+            if (*it == next) {
+                FCabinets.erase(it);
+                return;
+            }
+        }
     }
 
 private:
@@ -263,6 +292,14 @@ bool MakeSubdirectories(const std::string& root, const std::string& relative) {
         ++pos;
     }
     return true;
+}
+
+// Bytes an unprivileged process may still write below path; -1 when unknown.
+int64_t FreeBytes(const std::string& path) {
+    struct statvfs st;
+    if (::statvfs(path.c_str(), &st) != 0)
+        return -1;
+    return static_cast<int64_t>(st.f_bavail) * static_cast<int64_t>(st.f_frsize);
 }
 
 void ApplyStoredMetadata(const std::string& path, const mscabd_file* file) {
@@ -418,6 +455,7 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
             mscabd_cabinet* next = session.Open(nextPath);
             if (!next || d->append(d, last, next) != MSPACK_ERR_OK)
                 break;
+            session.Joined(next);
             last = next;
         }
     }
@@ -425,7 +463,20 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
     if (!MakeDirectories(destination))
         return result;
 
+    int64_t total = 0;
     for (mscabd_file* f = first->files; f; f = f->next) {
+        // Sizes come from the cabinet: held against the bound and the disk
+        // before a byte is decoded.
+        const int64_t length = f->length;
+        const int64_t freeBytes = FreeBytes(destination);
+        if (options.maxBytes > 0 && total + length > options.maxBytes) {
+            ++result.tooLarge;
+            continue;
+        }
+        if (freeBytes >= 0 && length > freeBytes) {
+            ++result.noSpace;
+            continue;
+        }
         std::string relative = SafeRelativePath(f->filename ? f->filename : "");
         if (relative.empty() || !MakeSubdirectories(destination, relative)) {
             ++result.skipped;
@@ -437,7 +488,9 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
             ++result.skipped;
             continue;
         }
+        Seam().nextWriteBudget = length;
         int error = d->extract(d, f, const_cast<char*>(path.c_str()));
+        Seam().nextWriteBudget = -1;
         if (error == MSPACK_ERR_OPEN) {
             ++result.failed;
             continue;
@@ -449,7 +502,9 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
             continue;
         }
         ApplyStoredMetadata(path, f);
+        total += length;
         ++result.written;
+        result.files.push_back(relative);
     }
     return result;
 }

@@ -40,6 +40,10 @@ struct ExtractOptions {
     // Follow the cabinet set into the next cabinets (they must sit in the
     // same directory as the first one).
     bool followSet = true;
+    // The most one extraction may write, all its files together; 0 = no
+    // bound. A file that would go beyond it is not decoded at all, so a small
+    // cabinet that declares a huge file cannot fill the disk.
+    int64_t maxBytes = 0;
 };
 
 struct ExtractResult {
@@ -47,11 +51,17 @@ struct ExtractResult {
     int written = 0;      // files extracted completely
     int skipped = 0;      // unsafe names, or a destination that is not a regular file
     int failed = 0;       // decoding or writing failed; nothing was left behind
+    int tooLarge = 0;     // not decoded: would go beyond maxBytes
+    int noSpace = 0;      // not decoded: larger than the free space of the disk
+    // What was written, relative to the destination ('/' separators), in
+    // extraction order; the cabinet's own listing may disagree with it.
+    std::vector<std::string> files;
 };
 
 // Extracts every file into destination (created when missing). A file whose
-// decoding or writing fails is deleted, never left half-written. The stored
-// DOS date and time (local time) and the read-only attribute are applied.
+// decoding or writing fails is deleted, never left half-written; so is one
+// that would write more than the cabinet declares for it. The stored DOS date
+// and time (local time) and the read-only attribute are applied.
 ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& destination,
                              const ExtractOptions& options = {});
 

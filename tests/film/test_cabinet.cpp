@@ -22,6 +22,7 @@
 #include "test_dirs.h"
 
 using namespace movarel;
+using movarel::writer::AnnounceNextCabinet;
 using movarel::writer::CabCompression;
 using movarel::writer::CabFile;
 using movarel::writer::WriteCabinet;
@@ -469,25 +470,24 @@ TEST_F(CabinetTest, ListingStopsWhenAsked) {
     EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
 }
 
-// The cabinet announces a next cabinet of a set: the name strings follow the
-// header and every offset behind them moves.
-std::vector<uint8_t> AnnounceNextCabinet(std::vector<uint8_t> cab, const std::string& next) {
-    std::vector<uint8_t> names(next.begin(), next.end());
-    names.push_back(0);
-    names.insert(names.end(), {'d', '2', 0});
-    const uint32_t shift = static_cast<uint32_t>(names.size());
-    auto add32 = [&](size_t at) {
-        uint32_t v = cab[at] | (cab[at + 1] << 8) | (cab[at + 2] << 16) | (static_cast<uint32_t>(cab[at + 3]) << 24);
-        v += shift;
-        for (int i = 0; i < 4; ++i)
-            cab[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    add32(8);   // cabinet size
-    add32(16);  // file table
-    add32(36);  // first data block of the folder
-    cab[30] |= 0x02;  // a next cabinet follows
-    cab.insert(cab.begin() + 36, names.begin(), names.end());
-    return cab;
+TEST_F(CabinetTest, SetGoesOnIntoTheNextCabinet) {
+    // The first cabinet announces the second: extraction takes both files,
+    // the listing only the first's, flags bit 0 stops after the first, and
+    // the joined set is freed once when the extraction ends.
+    const std::vector<CabFile> own = {File("first.dat", Pattern(2000, 1))};
+    const std::vector<CabFile> more = {File("second.dat", Pattern(3000, 2))};
+    WriteBytes(dir.path + "part2.cab", WriteCabinet(more, CabCompression::Lzx));
+    const std::string cab = dir.path + "pack.cab";
+    WriteBytes(cab, AnnounceNextCabinet(WriteCabinet(own, CabCompression::MsZip), "part2.cab"));
+    TqxCabReader reader;
+    EXPECT_EQ(List(reader, cab).size(), 1u);
+    cab::ExtractResult result = reader.Extract(cab, Out(), 0);
+    EXPECT_EQ(result.files, (std::vector<std::string>{"first.dat", "second.dat"}));
+    EXPECT_EQ(ReadBytes(Out() + "first.dat"), own[0].data);
+    EXPECT_EQ(ReadBytes(Out() + "second.dat"), more[0].data);
+    std::filesystem::remove_all(Out());
+    EXPECT_EQ(reader.Extract(cab, Out(), 1).files, std::vector<std::string>{"first.dat"});
+    EXPECT_EQ(AllFiles(Out()), std::vector<std::string>{"first.dat"});
 }
 
 TEST_F(CabinetTest, AnnouncedNextCabinetThatCannotFollow) {
@@ -560,6 +560,53 @@ TEST_F(CabinetTest, FullDiskLeavesNoPartialFile) {
             EXPECT_EQ(ReadBytes(Out() + "big"), files[0].data);
         }
     }
+}
+
+TEST_F(CabinetTest, BoundOnWhatAnExtractionWritesRefusesFilesBeforeDecoding) {
+    // Files of 1000, 30000 and 5000 bytes: each is written while the running
+    // total stays within the bound; a refused file is never created, and a
+    // smaller one after it still fits.
+    const std::vector<CabFile> files = {File("a", Pattern(1000, 1)), File("b", Pattern(30000, 2)),
+                                        File("c", Pattern(5000, 3))};
+    const struct {
+        int64_t bound;
+        std::vector<std::string> written;
+    } cases[] = {
+        {0, {"a", "b", "c"}},  // no bound
+        {36000, {"a", "b", "c"}},
+        {35999, {"a", "b"}},
+        {30999, {"a", "c"}},
+        {999, {}},
+    };
+    for (CabCompression c : kAllCompressions) {
+        const std::string cab = Cabinet(files, c);
+        for (const auto& k : cases) {
+            SCOPED_TRACE(std::string(CompressionName(c)) + " bound " + std::to_string(k.bound));
+            std::filesystem::remove_all(Out());
+            cab::ExtractResult result = TqxCabReader().Extract(cab, Out(), 0, k.bound);
+            EXPECT_EQ(result.files, k.written);
+            EXPECT_EQ(result.written, static_cast<int>(k.written.size()));
+            EXPECT_EQ(result.tooLarge, static_cast<int>(files.size() - k.written.size()));
+            EXPECT_EQ(AllFiles(Out()), k.written);
+            for (const CabFile& f : files) {
+                if (Exists(Out() + f.name)) {
+                    EXPECT_EQ(ReadBytes(Out() + f.name), f.data) << f.name;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(CabinetTest, BombIsRefusedFromItsDeclaredSize) {
+    // 16 MiB of zeros packs into a few kilobytes of MSZIP; with a bound of
+    // 1 MiB not one byte of it is decoded to disk.
+    const std::string cab = Cabinet({File("bomb", std::vector<uint8_t>(16u << 20, 0))}, CabCompression::MsZip);
+    ASSERT_LT(std::filesystem::file_size(cab), 1u << 20);
+    ScopedFullDisk nothingMayBeWritten(0);
+    cab::ExtractResult result = TqxCabReader().Extract(cab, Out(), 0, 1 << 20);
+    EXPECT_EQ(result.tooLarge, 1);
+    EXPECT_EQ(result.failed, 0);
+    EXPECT_EQ(AllFiles(Out()), std::vector<std::string>{});
 }
 
 // --- messages --------------------------------------------------------------------

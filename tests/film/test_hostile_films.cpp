@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "../fuzz/HostileFilms.h"
+#include "CabWriter.h"
 #include "FilmWriter.h"
 #include "film/FilmReader.h"
 #include "film/SegmentList.h"
@@ -116,20 +118,116 @@ TEST_F(HostileFilmTest, EveryTestFilmEndsCleanlyThroughTheTrailerAndFromTheStart
     }
 }
 
-TEST_F(HostileFilmTest, UnpackedSizeIsBoundedByTheHeader) {
-    // A pack of 4 MiB of zeros behind a header that promises a few bytes:
-    // whatever the reader keeps, it never unpacks the whole bomb.
-    for (Packing packing : {Packing::Lzma, Packing::CabMsZip}) {
+// Counts what the film code writes, without ever running out.
+size_t g_budget = 0;
+ssize_t WriteUntilFull(int fd, const void* buffer, size_t count) {
+    if (g_budget == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    size_t n = std::min(count, g_budget);
+    g_budget -= n;
+    return ::write(fd, buffer, n);
+}
+
+struct FileOpsGuard {
+    FileOps previous;
+    explicit FileOpsGuard(const FileOps& ops) : previous(SetFileOps(ops)) {}
+    ~FileOpsGuard() { SetFileOps(previous); }
+};
+
+TEST_F(HostileFilmTest, PackThatUnpacksBeyondItsSizesIsRefusedBeforeItFillsTheDisk) {
+    // 4 MiB of zeros behind a header that promises a 16-byte extra block:
+    // the segment is refused with a message, the load writes little beyond
+    // the pack itself, the good segment in front stays and nothing is left.
+    for (Packing packing : {Packing::Lzma, Packing::CabMsZip, Packing::CabLzx}) {
         SCOPED_TRACE(static_cast<int>(packing));
+        shown.clear();
         FilmSpec film;
-        film.segments = {hostile::SmallSegment(packing)};
-        film.segments[0].extra = Bytes(64 << 20, 0);
-        film.segments[0].extraSize = 16;
-        TqxFileStream stream(Write(BuildFilmFile(film)), kModeRead);
-        ReadFilm(stream);
-        for (int32_t i = 0; i < SegmentList().Count(); ++i)
-            EXPECT_LE(SegmentList().Items(i)->Extra->Capacity(), 1 << 20);
+        film.segments = {hostile::SmallSegment(Packing::CabStored), hostile::SmallSegment(packing)};
+        film.segments[1].extra = Bytes(4 << 20, 0);
+        film.segments[1].extraSize = 16;
+        const Bytes bytes = BuildFilmFile(film);
+        const size_t packSize = PackDataFile(BuildDataFile(film.segments[1]), packing,
+                                             film.segments[1].cabFileName).size();
+        TqxFileStream stream(Write(bytes), kModeRead);
+        FileOps counting = PosixFileOps();
+        counting.write = WriteUntilFull;
+        g_budget = SIZE_MAX;
+        {
+            FileOpsGuard guard(counting);
+            EXPECT_TRUE(ReadFilm(stream));
+        }
+        EXPECT_LT(SIZE_MAX - g_budget, packSize + (1u << 20)) << "the bomb was unpacked";
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text.rfind("The film is damaged: segment 2 has ", 0), 0u) << shown[0].text;
+        EXPECT_NE(shown[0].text.find("more than the segment's sizes allow"), std::string::npos) << shown[0].text;
+        ASSERT_EQ(SegmentList().Count(), 1);
+        EXPECT_EQ(SegmentList().Items(0)->Title, "Take");
         SegmentList().Clear();
+        EXPECT_EQ(Everything(work), std::vector<std::string>{});
+    }
+}
+
+// The fuzzer's film whose cabinet lists one file and unpacks another: the
+// listing seeks to the file-table offset of the header, the decoder reads on
+// behind the folders. Whatever a cabinet unpacks is gone when its segment
+// has been read, and the segment's data is only ever the file it listed.
+TEST_F(HostileFilmTest, CabinetsThatUnpackOtherFilesThanTheyListLeaveNothing) {
+    const SegmentSpec good = hostile::SmallSegment(Packing::CabMsZip);
+    const Bytes dataFile = BuildDataFile(good);
+    const Bytes cabinet = WriteCabinet({CabFile{good.cabFileName, dataFile}}, CabCompression::MsZip);
+
+    Bytes decoy = cabinet;  // a second file table at the end names another file
+    PutInt32(decoy, static_cast<int32_t>(dataFile.size()));
+    PutInt32(decoy, 0);
+    for (uint16_t field : {uint16_t{0}, uint16_t{0x3B6B}, uint16_t{0xB8E4}, uint16_t{0x20}})
+        PutUInt16(decoy, field);
+    for (char c : std::string("decoy.dat"))
+        decoy.push_back(static_cast<uint8_t>(c));
+    decoy.push_back(0);
+    decoy = MoveFileTableOffset(decoy, static_cast<int32_t>(cabinet.size()) - 44);
+    for (int i = 0; i < 4; ++i)  // the cabinet size takes in the decoy
+        decoy[8 + i] = static_cast<uint8_t>(decoy.size() >> (8 * i));
+
+    const struct {
+        const char* name;
+        Bytes pack;
+        bool plantNext;  // a cabinet named "next.cab" waits in the work directory
+        bool loadsWhole;
+    } cases[] = {
+        {"file-table offset four bytes early (the fuzz finding)", MoveFileTableOffset(cabinet, -4), false, false},
+        {"file-table offset at a decoy table", decoy, false, false},
+        {"a set that goes on in a cabinet of the work directory", AnnounceNextCabinet(cabinet, "next.cab"), true,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        shown.clear();
+        const std::string next = work + "next.cab";
+        if (c.plantNext)
+            WriteFileBytes(next, WriteCabinet({CabFile{"other.dat", Bytes(300, 7)}}, CabCompression::Stored));
+        FilmSpec film;
+        film.segments = {good};
+        film.segments[0].pack = c.pack;
+        TqxFileStream stream(Write(BuildFilmFile(film)), kModeRead);
+        EXPECT_TRUE(ReadFilm(stream));
+        EXPECT_TRUE(shown.empty()) << shown[0].text;
+        ASSERT_EQ(SegmentList().Count(), 1);
+        TSegmentInfo* seg = SegmentList().Items(0);
+        EXPECT_EQ(seg->Title, c.loadsWhole ? "Take" : "");
+        EXPECT_EQ(seg->FrameStream->GetSize() > 0, c.loadsWhole);
+        // Right after the load only the segment's own files are there.
+        std::vector<std::string> expected = {fs::path(seg->FrameFileName).filename().string(),
+                                             fs::path(seg->CursorTrackFile->FileName()).filename().string(),
+                                             fs::path(seg->SoundFileName).filename().string()};
+        if (c.plantNext)
+            expected.push_back("next.cab");
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(Everything(work), expected);
+        SegmentList().Clear();
+        ::unlink(next.c_str());
+        EXPECT_EQ(Everything(work), std::vector<std::string>{});
     }
 }
 
@@ -145,7 +243,7 @@ std::vector<std::string> ComingStamps(int milliseconds) {
         time_t seconds = static_cast<time_t>(ms / 1000);
         struct tm local;
         ::localtime_r(&seconds, &local);
-        char stamp[32];
+        char stamp[64];
         std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d%03d", local.tm_year + 1900, local.tm_mon + 1,
                       local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms % 1000));
         out.push_back(stamp);
@@ -215,23 +313,6 @@ TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
 }
 
 // --- a disk that fills up ----------------------------------------------------------
-
-size_t g_budget = 0;
-ssize_t WriteUntilFull(int fd, const void* buffer, size_t count) {
-    if (g_budget == 0) {
-        errno = ENOSPC;
-        return -1;
-    }
-    size_t n = std::min(count, g_budget);
-    g_budget -= n;
-    return ::write(fd, buffer, n);
-}
-
-struct FileOpsGuard {
-    FileOps previous;
-    explicit FileOpsGuard(const FileOps& ops) : previous(SetFileOps(ops)) {}
-    ~FileOpsGuard() { SetFileOps(previous); }
-};
 
 TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNothing) {
     FilmSpec film;

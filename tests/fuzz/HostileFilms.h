@@ -111,9 +111,7 @@ inline std::vector<NamedFilm> FilmSeeds() {
 
     FilmSpec cabBomb = bomb;
     cabBomb.segments[0].packing = Packing::CabMsZip;
-    // The cabinet layer does not bound what it extracts: the longer data
-    // file is read as far as the header says, without a message.
-    films.push_back({"MSZIP bomb", BuildFilmFile(cabBomb), false});
+    films.push_back({"MSZIP bomb", BuildFilmFile(cabBomb), true});
 
     FilmSpec countLies;
     countLies.segments = {SmallSegment(Packing::CabStored)};

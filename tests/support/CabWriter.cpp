@@ -198,4 +198,28 @@ std::vector<uint8_t> WriteCabinet(const std::vector<CabFile>& files, CabCompress
     return out;
 }
 
+namespace {
+uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+}  // namespace
+
+std::vector<uint8_t> AnnounceNextCabinet(std::vector<uint8_t> cab, const std::string& next) {
+    std::vector<uint8_t> names(next.begin(), next.end());
+    names.push_back(0);
+    names.insert(names.end(), {'d', '2', 0});
+    const uint32_t shift = static_cast<uint32_t>(names.size());
+    Set32(cab, 8, Get32(cab, 8) + shift);    // cabinet size
+    Set32(cab, 16, Get32(cab, 16) + shift);  // file table
+    Set32(cab, 36, Get32(cab, 36) + shift);  // first data block of the folder
+    cab[30] |= 0x02;  // a next cabinet follows
+    cab.insert(cab.begin() + 36, names.begin(), names.end());
+    return cab;
+}
+
+std::vector<uint8_t> MoveFileTableOffset(std::vector<uint8_t> cab, int32_t delta) {
+    Set32(cab, 16, static_cast<uint32_t>(static_cast<int64_t>(Get32(cab, 16)) + delta));
+    return cab;
+}
+
 }  // namespace movarel::writer

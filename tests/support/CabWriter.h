@@ -21,4 +21,14 @@ struct CabFile {
 // The whole cabinet file.
 std::vector<uint8_t> WriteCabinet(const std::vector<CabFile>& files, CabCompression compression);
 
+// The cabinet made the first of a set: it announces next as the following
+// cabinet (the name strings follow the header; every offset behind them moves).
+std::vector<uint8_t> AnnounceNextCabinet(std::vector<uint8_t> cab, const std::string& next);
+
+// The cabinet with its file-table offset (header offset 16) moved by delta
+// bytes while the entries stay where they are, right behind the folders: a
+// reader that seeks to the offset and one that reads on from the folders see
+// different files.
+std::vector<uint8_t> MoveFileTableOffset(std::vector<uint8_t> cab, int32_t delta);
+
 }  // namespace movarel::writer
