@@ -148,6 +148,33 @@ TEST_F(InstallTest, MimeDatabaseMapsFilmFilesToTheFilmType) {
     ASSERT_EQ(update.status, 0) << update.out;
     std::string globs = ReadText(mime + "/globs2");
     EXPECT_NE(globs.find(":application/x-movarel-film:*.qxf"), std::string::npos) << globs;
+
+    // What a file manager asks: the type of a film, and the program for that
+    // type, looked up in the installed data alone. Without a desktop in the
+    // environment xdg-mime uses its generic route (File::MimeInfo's mimetype).
+    if (!HaveCommand("xdg-mime") || !HaveCommand("mimetype") || !HaveCommand("update-desktop-database"))
+        GTEST_SKIP() << "xdg-mime, mimetype or update-desktop-database is not installed";
+    CommandRun desktops = RunShell("update-desktop-database '" + Installed("share/applications") + "'");
+    ASSERT_EQ(desktops.status, 0) << desktops.out;
+    TestDir home;
+    movarel::writer::FilmSpec film;
+    film.segments = {movarel::writer::SegmentSpec{}};
+    movarel::writer::WriteFileBytes(home.path + "lesson.qxf", movarel::writer::BuildFilmFile(film));
+    const std::string clean = "env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u "
+                              "GNOME_DESKTOP_SESSION_ID -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS "
+                              "HOME='" + home.path + "' XDG_DATA_DIRS=/usr/share ";
+    const std::string installed = clean + "XDG_DATA_HOME='" + Installed("share") + "' ";
+    CommandRun type = RunShell(installed + "xdg-mime query filetype '" + home.path + "lesson.qxf'");
+    EXPECT_EQ(type.status, 0) << type.out;
+    EXPECT_EQ(type.out, "application/x-movarel-film\n");
+    CommandRun program = RunShell(installed + "xdg-mime query default application/x-movarel-film");
+    EXPECT_EQ(program.status, 0) << program.out;
+    EXPECT_EQ(program.out, "movarel.desktop\n");
+    // The system's own database does not know the type: the answer above
+    // came from the installed files.
+    CommandRun system = RunShell(clean + "XDG_DATA_HOME='" + home.path + "' xdg-mime query filetype '" + home.path +
+                                 "lesson.qxf'");
+    EXPECT_NE(system.out, "application/x-movarel-film\n");
 }
 
 TEST_F(InstallTest, IconsAreA48PixelPngAndAnSvg) {
@@ -173,8 +200,8 @@ TEST_F(InstallTest, ManPagesNameTheirProgramAndItsOptions) {
     };
     const std::vector<Page> pages = {
         {"movarel.1.gz", ".TH MOVAREL 1",
-         {"/size", "/pos", "/segm", "/closeonfinish", "/help", "F1", "F11", "Ctrl+O", "Alt+Enter"}},
-        {"movarel-tool.1.gz", ".TH MOVAREL-TOOL 1", {"info", "frames", "bundle", "from\\-start"}},
+         {"/size", "/pos", "/segm", "/closeonfinish", "/help", "\\-\\-version", "F1", "F11", "Ctrl+O", "Alt+Enter"}},
+        {"movarel-tool.1.gz", ".TH MOVAREL-TOOL 1", {"info", "frames", "bundle", "from\\-start", "\\-\\-video"}},
     };
     for (const Page& p : pages) {
         std::string text = Gunzip(Installed("share/man/man1/" + p.file));
