@@ -50,6 +50,20 @@ std::string FindPlayer() {
     return std::string();
 }
 
+// The player ends a table line at CR (a LF after it is skipped), so a
+// table written with Unix line ends would read as one long line: a LF
+// alone becomes CR LF.
+Bytes WithCrLf(const Bytes& table) {
+    Bytes out;
+    out.reserve(table.size() + table.size() / 16);
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (table[i] == '\n' && (i == 0 || table[i - 1] != '\r'))
+            out.push_back('\r');
+        out.push_back(table[i]);
+    }
+    return out;
+}
+
 int Fail(const std::string& message) {
     std::fprintf(stderr, "movarel-tool bundle: %s\n", message.c_str());
     return 1;
@@ -79,6 +93,7 @@ int Bundle(const std::vector<std::string>& args) {
     if (!ReadWhole(player, exe)) return Fail("cannot read the player " + player);
     if (!ReadWhole(film, filmFile)) return Fail("cannot read the film " + film);
     if (!table.empty() && !ReadWhole(table, tableBytes)) return Fail("cannot read the language table " + table);
+    tableBytes = WithCrLf(tableBytes);
 
     // A film file is the film followed by its length; the length must match.
     if (filmFile.size() < 8) return Fail(film + " is not a film file");

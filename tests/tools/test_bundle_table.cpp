@@ -1,0 +1,60 @@
+// movarel-tool bundle's layout of a self-playing file, with a stand-in for
+// the player so it runs without the GUI build: player, table, its length,
+// film, its length; and a table with Unix line ends made readable.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "FilmWriter.h"
+#include "test_dirs.h"
+
+using namespace movarel::writer;
+
+namespace {
+
+int RunCommand(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Tool() {
+    const char* tool = std::getenv("MOVAREL_TOOL");
+    return tool ? tool : "movarel-tool";
+}
+
+}  // namespace
+
+TEST(BundleCommand, AppendsTableAndFilmWithTheirLengthsInCrLfLines) {
+    TestDir dir;
+    const Bytes player = {0x7F, 'E', 'L', 'F', 1, 2, 3};
+    WriteFileBytes(dir.path + "player", player);
+    FilmSpec spec;
+    spec.segments = {SegmentSpec{}};
+    const Bytes film = BuildFilm(spec);
+    WriteFileBytes(dir.path + "film.qxf", BuildFilmFile(spec));
+
+    struct Case {
+        std::string table, appended;
+    };
+    const Case cases[] = {
+        {"Error = Fehler\nPlay = Abspielen\n", "Error = Fehler\r\nPlay = Abspielen\r\n"},
+        {"Error = Fehler\r\nPlay = Abspielen", "Error = Fehler\r\nPlay = Abspielen"},
+        {"\nError=Fehler\r\n\nStop=Halt", "\r\nError=Fehler\r\n\r\nStop=Halt"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes(dir.path + "table.txt", Bytes(c.table.begin(), c.table.end()));
+        ASSERT_EQ(RunCommand("'" + Tool() + "' bundle '" + dir.path + "film.qxf' --player '" + dir.path + "player' --out '" +
+                      dir.path + "out' --language '" + dir.path + "table.txt' >/dev/null"),
+                  0);
+        Bytes expected = player;
+        Append(expected, Bytes(c.appended.begin(), c.appended.end()));
+        PutInt32(expected, static_cast<int32_t>(c.appended.size()));
+        Append(expected, film);
+        PutInt32(expected, static_cast<int32_t>(film.size()));
+        EXPECT_EQ(ReadFileBytes(dir.path + "out"), expected) << c.table;
+    }
+}
