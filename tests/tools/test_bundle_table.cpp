@@ -31,10 +31,10 @@ TEST(BundleCommand, AppendsTableAndFilmWithTheirLengthsInCrLfLines) {
     TestDir dir;
     const Bytes player = {0x7F, 'E', 'L', 'F', 1, 2, 3};
     WriteFileBytes(dir.path + "player", player);
-    FilmSpec spec;
-    spec.segments = {SegmentSpec{}};
-    const Bytes film = BuildFilm(spec);
-    WriteFileBytes(dir.path + "film.qxf", BuildFilmFile(spec));
+    FilmSpec oneSegment;
+    oneSegment.segments = {SegmentSpec{}};
+    const Bytes film = BuildFilm(oneSegment);
+    WriteFileBytes(dir.path + "film.qxf", BuildFilmFile(oneSegment));
 
     struct Case {
         std::string table, appended;
