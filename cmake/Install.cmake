@@ -89,4 +89,6 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# movarel-tool frames --video hands its frames to ffmpeg.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS ffmpeg)
 include(CPack)

@@ -492,6 +492,21 @@ TEST_F(VideoExport, FailuresAreReportedAndLeaveNoPartialFile) {
     EXPECT_EQ(noFolder.status, 1);
     EXPECT_NE(noFolder.out.find("ffmpeg could not write"), std::string::npos) << noFolder.out;
 
+    // Sizes from the film that no segment can have are refused before
+    // anything is allocated for them.
+    FilmSpec huge;
+    huge.segments = {SegmentSpec{}};
+    huge.segments[0].width = 60000;
+    huge.segments[0].height = 60000;
+    huge.segments[0].rawFrameRecords = {MakeFrameRecord({{0x123456, 64}})};
+    WriteFileBytes(films.path + "huge.qxf", BuildFilmFile(huge));
+    const CommandRun tooLarge =
+        Frames(tmp, Quote(films.path + "huge.qxf") + " --video " + Quote(films.path + "old.mp4"), true);
+    EXPECT_EQ(tooLarge.status, 1);
+    EXPECT_NE(tooLarge.out.find("segment 0: 60000 x 60000 pixels at 32 bits cannot be decoded"), std::string::npos)
+        << tooLarge.out;
+    std::filesystem::remove(films.path + "huge.qxf");
+
     EXPECT_EQ(ReadFileBytes(films.path + "old.mp4"), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(ReadFileBytes(films.path + "old.nosuchformat"), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(films.Files(), (std::vector<std::string>{"f.qxf", "old.mp4", "old.nosuchformat"}));

@@ -240,8 +240,11 @@ int32_t TickRate(const TSegmentInfo& segment) {
     return segment.Fps > 0 ? int32_t{segment.Fps} * ticks : 10;
 }
 
+// The sizes come from the film; the canvas is made before any segment
+// starts, so the engine's own limit is applied here first.
 bool Decodable(const TSegmentInfo& segment) {
-    return (segment.BitsPerPixel == 24 || segment.BitsPerPixel == 32) && segment.Width > 0 && segment.Height > 0;
+    return (segment.BitsPerPixel == 24 || segment.BitsPerPixel == 32) && segment.Width > 0 && segment.Height > 0 &&
+           LargestRecordBytes(segment.Width, segment.Height) <= kBlockSize;
 }
 
 std::string SoundFileOf(const TSegmentInfo& segment) {
@@ -280,8 +283,8 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     for (int32_t i = from; i <= to; ++i) {
         const TSegmentInfo& segment = *SegmentList().Items(i);
         if (!Decodable(segment)) {
-            std::fprintf(stderr, "segment %d: %d bits per pixel at %d x %d cannot be decoded; skipped\n", i,
-                         int{segment.BitsPerPixel}, segment.Width, segment.Height);
+            std::fprintf(stderr, "segment %d: %d x %d pixels at %d bits cannot be decoded; skipped\n", i,
+                         segment.Width, segment.Height, int{segment.BitsPerPixel});
             result = 1;
             continue;
         }
