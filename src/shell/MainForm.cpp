@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "engine/ClockState.h"
@@ -37,6 +39,7 @@
 #include "shell/Presentation.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
+#include "shell/Signals.h"
 #include "sound/UqxSound.h"
 
 namespace movarel {
@@ -169,6 +172,17 @@ TqxClientArea::TqxClientArea(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+namespace {
+// With MOVAREL_STARTUP_TRACE set, the first painted frame is announced on
+// standard error, so the start-up time can be measured from outside.
+void ReportFirstFramePainted() {
+    static bool reported = false;
+    if (reported) return;
+    reported = true;
+    if (std::getenv("MOVAREL_STARTUP_TRACE") != nullptr) std::fprintf(stderr, "movarel: first frame painted\n");
+}
+}  // namespace
+
 void TqxClientArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QBrush background = palette().brush(QPalette::Window);
@@ -179,8 +193,10 @@ void TqxClientArea::paintEvent(QPaintEvent* event) {
     } else {
         const PictureGeometry g = CurrentGeometry();
         EraseBorders(painter, rect(), g, background);
-        if (Presentation().HasFrame)
+        if (Presentation().HasFrame) {
             PaintFrame(painter, g, segment->Fps, event->region());
+            ReportFirstFramePainted();
+        }
         else
             painter.fillRect(g.FrameRect(), Qt::black);
     }
@@ -492,6 +508,7 @@ int RunPlayer(int argc, char** argv) {
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
     QApplication app(argc, argv);
     InstallQtMessageBoxes();
+    InstallTerminationSignals();
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     TqxMainWindow* window = StartPlayer(args, ProgramPathOf(argc > 0 ? argv[0] : nullptr));
@@ -502,6 +519,9 @@ int RunPlayer(int argc, char** argv) {
         code = 1;
     }
     FinishPlayer(window);
+    RemoveTerminationSignals();
+    // Ended by a signal: the conventional status, after the same clean-up.
+    if (TerminationSignal() != 0) code = 128 + TerminationSignal();
     return code;
 }
 

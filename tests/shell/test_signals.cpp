@@ -1,0 +1,113 @@
+// The player started as its own process and ended by a signal: it must clean
+// up as closing the window does, whether it is playing or showing a box.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "ShellTestSupport.h"
+#include "test_dirs.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The player with TMPDIR set to tmp; returns its pid.
+// Qt's runtime folder goes into runtime, so tmp holds only what the player
+// itself made there.
+pid_t StartPlayerProcess(const std::string& tmp, const std::string& runtime, const std::string& argument) {
+    std::vector<std::string> env{"TMPDIR=" + tmp, "XDG_RUNTIME_DIR=" + runtime, "QT_QPA_PLATFORM=offscreen",
+                                 "SDL_AUDIODRIVER=dummy"};
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        bool overridden = false;
+        for (const char* name : {"TMPDIR=", "XDG_RUNTIME_DIR=", "QT_QPA_PLATFORM=", "SDL_AUDIODRIVER="})
+            overridden = overridden || entry.rfind(name, 0) == 0;
+        if (!overridden) env.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = MOVAREL_PLAYER, arg = argument;
+    char* argv[] = {program.data(), arg.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    return pid;
+}
+
+// Waits up to seconds for the process; its wait status, or -1 (then it is killed).
+int WaitForExit(pid_t pid, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+std::string Runtime(const TestDir& dir) {
+    const std::string path = dir.path + "runtime";
+    fs::create_directory(path);
+    fs::permissions(path, fs::perms::owner_all);
+    return path;
+}
+
+// True once the work directory holds a file: the film was read and split.
+bool WorkDirectoryHasFiles(const std::string& tmp) {
+    for (const auto& entry : fs::directory_iterator(tmp))
+        if (entry.is_directory() && !fs::is_empty(entry.path())) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(Signals, EachEndsAPlayingFilmAndRemovesTheWorkDirectory) {
+    TestDir dir;
+    // Long enough to be still playing when the signal comes.
+    const std::string film = shelltest::WriteFilm(
+        dir, "long.qxf", shelltest::StillFilm(64, 48, shelltest::Quadrants(64, 48), 600, 10));
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(number));
+        const std::string tmp = dir.path + "tmp" + std::to_string(number);
+        fs::create_directory(tmp);
+        const pid_t pid = StartPlayerProcess(tmp, Runtime(dir), film);
+        ASSERT_GT(pid, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!WorkDirectoryHasFiles(tmp) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(WorkDirectoryHasFiles(tmp));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the timer runs
+        ASSERT_EQ(kill(pid, number), 0);
+        const int status = WaitForExit(pid, 30);
+        ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + number);
+        EXPECT_TRUE(fs::is_empty(tmp));
+    }
+}
+
+TEST(Signals, EndAPlayerThatShowsAMessageBox) {
+    TestDir dir;
+    const std::string tmp = dir.path + "tmp";
+    fs::create_directory(tmp);
+    // A missing film: the player waits in the box that says so.
+    const pid_t pid = StartPlayerProcess(tmp, Runtime(dir), dir.path + "missing.qxf");
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the player did not wait in its box";
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    const int status = WaitForExit(pid, 30);
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
