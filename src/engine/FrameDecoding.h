@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Picture.h"
+#include "platform/LargePages.h"
 
 namespace movarel {
 
@@ -40,7 +41,7 @@ struct DecodingState {
     int32_t ScreenBits = 0;
     // The XOR surface in the segment's own layout: (height + 1) rows of
     // RowBytes + RowPadding bytes, top-down.
-    std::vector<uint8_t> XorSurface;
+    std::vector<uint8_t, LargePageAllocator<uint8_t>> XorSurface;
     Picture Image;
     bool StretchFlag = false;
     // The non-zero runs of the last unpacked frame. The surface is zero

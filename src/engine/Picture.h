@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/LargePages.h"
+
 namespace movarel {
 
 struct Picture {
@@ -15,7 +17,15 @@ struct Picture {
     void Reset(int32_t width, int32_t height) {
         Width = width;
         Height = height;
-        Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0u);
+        const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+        if (Pixels.capacity() < count) {
+            // Fresh memory is advised before the zeros touch it.
+            std::vector<uint32_t> fresh;
+            fresh.reserve(count);
+            AdviseLargePages(fresh.data(), count * sizeof(uint32_t));
+            Pixels.swap(fresh);
+        }
+        Pixels.assign(count, 0u);
     }
     uint32_t* Row(int32_t y) { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
     const uint32_t* Row(int32_t y) const {

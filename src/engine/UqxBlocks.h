@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/LargePages.h"
+
 namespace movarel {
 
 constexpr int32_t kBlockCount = 2;
@@ -15,13 +17,17 @@ constexpr int32_t kBlockSize = 0x1000000;  // 16 MiB
 
 // A dynamic array of bytes, allocated once and never resized.
 struct TByteData {
-    explicit TByteData(int32_t size) : Bytes(new uint8_t[static_cast<size_t>(size)]), Length(size) {}
+    explicit TByteData(int32_t size)
+        : Bytes(static_cast<uint8_t*>(AllocateLarge(static_cast<size_t>(size)))), Length(size) {}
     uint8_t* data() { return Bytes.get(); }
     const uint8_t* data() const { return Bytes.get(); }
     int32_t size() const { return Length; }
 
 private:
-    std::unique_ptr<uint8_t[]> Bytes;
+    struct Free {
+        void operator()(uint8_t* p) const noexcept { FreeLarge(p); }
+    };
+    std::unique_ptr<uint8_t, Free> Bytes;
     int32_t Length;
 };
 
