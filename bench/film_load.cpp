@@ -88,6 +88,7 @@ BENCHMARK(BM_LoadFilm)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
+    F();  // the film is written before any timing starts
     struct Reporter : benchmark::ConsoleReporter {
         double extract = 0, load = 0;
         void ReportRuns(const std::vector<Run>& runs) override {
