@@ -29,14 +29,7 @@ struct Fixture {
         s.width = 1920;
         s.height = 1080;
         s.packing = Packing::CabLzx;
-        // Changes scattered over the whole screen, as a busy recording has.
-        Image prev(1920u * 1080u), img(1920u * 1080u);
-        for (int f = 0; f < kFrames; ++f) {
-            for (size_t i = static_cast<size_t>(f) % 128; i < img.size(); i += 128)
-                img[i] = static_cast<uint32_t>(i * 2654435761u + static_cast<uint32_t>(f) * 40503u) & 0xFFFFFF;
-            s.rawFrameRecords.push_back(EncodeFrameRecord(prev, img, 1920, 1080));
-            prev = img;
-        }
+        s.rawFrameRecords = BusyScreenRecords(1920, 1080, kFrames);
         Bytes data = BuildDataFile(s);
         Bytes pack = PackDataFile(data, Packing::CabLzx, s.cabFileName);
         FilmSpec filmSpec;

@@ -44,14 +44,7 @@ struct Fixture {
         s.height = 1080;
         s.fps = 10;
         s.packing = Packing::CabLzx;
-        // Changes scattered over the whole screen, as a busy recording has.
-        Image prev(1920u * 1080u), img(1920u * 1080u);
-        for (int f = 0; f < kFrames; ++f) {
-            for (size_t i = static_cast<size_t>(f) % 128; i < img.size(); i += 128)
-                img[i] = static_cast<uint32_t>(i * 2654435761u + static_cast<uint32_t>(f) * 40503u) & 0xFFFFFF;
-            s.rawFrameRecords.push_back(EncodeFrameRecord(prev, img, 1920, 1080));
-            prev = img;
-        }
+        s.rawFrameRecords = BusyScreenRecords(1920, 1080, kFrames);
         FilmSpec film;
         film.segments = {s};
         const std::string qxf = dir.path + "big.qxf";

@@ -11,28 +11,10 @@
 #include <string>
 
 #include "shell/AboutBox.h"
+#include "run_command.h"
 #include "test_dirs.h"
 
 namespace {
-
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-CommandRun RunCommand(const std::string& command) {
-    CommandRun r;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
 
 // The player of this build tree sits one folder above movarel-tool.
 std::string PlayerPath() {

@@ -54,6 +54,19 @@ Bytes MakeFrameRecord(const std::vector<Run>& runs, std::optional<int32_t> size,
     return out;
 }
 
+std::vector<Bytes> BusyScreenRecords(int32_t width, int32_t height, int frames) {
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    Image prev(pixels), img(pixels);
+    std::vector<Bytes> records;
+    for (int f = 0; f < frames; ++f) {
+        for (size_t i = static_cast<size_t>(f) % 128; i < img.size(); i += 128)
+            img[i] = static_cast<uint32_t>(i * 2654435761u + static_cast<uint32_t>(f) * 40503u) & 0xFFFFFF;
+        records.push_back(EncodeFrameRecord(prev, img, width, height));
+        prev = img;
+    }
+    return records;
+}
+
 Bytes EncodeFrameRecord(const Image& prev, const Image& next, int32_t width, int32_t height) {
     size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
     if (next.size() != pixels || (!prev.empty() && prev.size() != pixels))

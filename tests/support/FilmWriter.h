@@ -27,6 +27,9 @@ using Image = std::vector<uint32_t>;
 // black picture); runs of equal values are merged up to 65535 pixels, and
 // unchanged pixels become runs of colour 0.
 Bytes EncodeFrameRecord(const Image& prev, const Image& next, int32_t width, int32_t height);
+// The records of a busy recording for benchmarks: every frame changes one
+// pixel in 128 all over the screen, with values that pack poorly.
+std::vector<Bytes> BusyScreenRecords(int32_t width, int32_t height, int frames);
 
 // A record from explicit runs (colour 0x00RRGGBB, count); size and run count
 // are computed unless given, for records that lie about themselves.

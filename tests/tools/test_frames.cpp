@@ -19,30 +19,12 @@
 #include <vector>
 
 #include "FilmWriter.h"
+#include "run_command.h"
 #include "test_dirs.h"
 
 using namespace movarel::writer;
 
 namespace {
-
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-CommandRun RunShell(const std::string& command) {
-    CommandRun r;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
 
 std::string Tool() {
     const char* tool = std::getenv("MOVAREL_TOOL");
@@ -53,11 +35,11 @@ std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 // movarel-tool frames ARGS with a private TMPDIR; stdout only, or both.
 CommandRun Frames(const TestDir& tmp, const std::string& args, bool withErrors = false) {
-    return RunShell("TMPDIR=" + Quote(tmp.path) + " " + Quote(Tool()) + " frames " + args +
+    return RunCommand("TMPDIR=" + Quote(tmp.path) + " " + Quote(Tool()) + " frames " + args +
                     (withErrors ? " 2>&1" : " 2>/dev/null"));
 }
 
-bool HaveCommand(const std::string& name) { return RunShell("command -v " + name + " >/dev/null").status == 0; }
+bool HaveCommand(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null").status == 0; }
 
 // --- pictures worked out by hand ------------------------------------------
 
@@ -93,7 +75,7 @@ Rgb Expected(const Image& image, int32_t w, int32_t h, const Shape& shape, int32
 // SHA-256 by the system's sha256sum, so the tool's own hash is checked too.
 std::string Sha256Of(const TestDir& dir, const Rgb& bytes) {
     WriteFileBytes(dir.path + "rgb.bin", Bytes(bytes.begin(), bytes.end()));
-    CommandRun r = RunShell("sha256sum " + Quote(dir.path + "rgb.bin"));
+    CommandRun r = RunCommand("sha256sum " + Quote(dir.path + "rgb.bin"));
     return r.out.substr(0, 64);
 }
 
@@ -323,7 +305,7 @@ SegmentSpec SolidSegment(int32_t w, int32_t h, float fps, bool pacing, int32_t f
 
 std::string ToneMp3(const TestDir& dir, double seconds) {
     const std::string wav = dir.path + "tone.wav", mp3 = dir.path + "tone.mp3";
-    const CommandRun r = RunShell("sox -n -r 44100 -c 1 " + Quote(wav) + " synth " + std::to_string(seconds) +
+    const CommandRun r = RunCommand("sox -n -r 44100 -c 1 " + Quote(wav) + " synth " + std::to_string(seconds) +
                                   " sine 440 vol 0.5 2>&1 && lame --quiet -b 128 " + Quote(wav) + " " + Quote(mp3) +
                                   " 2>&1");
     EXPECT_EQ(r.status, 0) << r.out;
@@ -333,7 +315,7 @@ std::string ToneMp3(const TestDir& dir, double seconds) {
 // ffprobe's key=value lines for one stream kind ("v" or "a"); empty when the
 // file has no such stream.
 std::string Probe(const std::string& file, const std::string& kind) {
-    return RunShell("ffprobe -v error -count_frames -select_streams " + kind +
+    return RunCommand("ffprobe -v error -count_frames -select_streams " + kind +
                     " -show_entries stream=width,height,nb_read_frames,duration,r_frame_rate,codec_type"
                     " -of default=noprint_wrappers=1 " + Quote(file) + " 2>&1")
         .out;
@@ -348,7 +330,7 @@ double Field(const std::string& probe, const std::string& key) {
 
 // The video decoded back: one RGB picture per frame.
 std::vector<Rgb> DecodeVideo(const std::string& file, int32_t w, int32_t h) {
-    const CommandRun r = RunShell("ffmpeg -v error -i " + Quote(file) + " -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
+    const CommandRun r = RunCommand("ffmpeg -v error -i " + Quote(file) + " -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
     std::vector<Rgb> frames;
     const size_t size = static_cast<size_t>(w * h * 3);
     for (size_t at = 0; at + size <= r.out.size(); at += size)
@@ -359,7 +341,7 @@ std::vector<Rgb> DecodeVideo(const std::string& file, int32_t w, int32_t h) {
 // The sound decoded back as mono 16-bit samples at 8000 per second.
 std::vector<int16_t> DecodeSound(const std::string& file) {
     const CommandRun r =
-        RunShell("ffmpeg -v error -i " + Quote(file) + " -vn -ac 1 -ar 8000 -f s16le - 2>/dev/null");
+        RunCommand("ffmpeg -v error -i " + Quote(file) + " -vn -ac 1 -ar 8000 -f s16le - 2>/dev/null");
     std::vector<int16_t> samples(r.out.size() / 2);
     std::memcpy(samples.data(), r.out.data(), samples.size() * 2);
     return samples;
@@ -476,7 +458,7 @@ TEST_F(VideoExport, FailuresAreReportedAndLeaveNoPartialFile) {
     WriteFileBytes(films.path + "old.mp4", Bytes{'o', 'l', 'd'});
     WriteFileBytes(films.path + "old.nosuchformat", Bytes{'o', 'l', 'd'});
 
-    const CommandRun missing = RunShell("PATH=" + Quote(films.path) + " TMPDIR=" + Quote(tmp.path) + " " +
+    const CommandRun missing = RunCommand("PATH=" + Quote(films.path) + " TMPDIR=" + Quote(tmp.path) + " " +
                                         Quote(Tool()) + " frames " + Quote(films.path + "f.qxf") + " --video " +
                                         Quote(films.path + "old.mp4") + " 2>&1");
     EXPECT_EQ(missing.status, 1);

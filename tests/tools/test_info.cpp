@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "FilmWriter.h"
+#include "run_command.h"
 #include "test_dirs.h"
 
 using namespace movarel::writer;
@@ -21,17 +22,8 @@ struct ToolRun {
 ToolRun RunInfo(const std::string& tmp, const std::string& args) {
     const char* tool = std::getenv("MOVAREL_TOOL");
     std::string cmd = "TMPDIR='" + tmp + "' '" + (tool ? tool : "movarel-tool") + "' info " + args + " 2>/dev/null";
-    ToolRun r{-1, ""};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    const CommandRun run = RunCommand(cmd);
+    return ToolRun{run.status, run.out};
 }
 
 bool Has(const std::string& out, const std::string& piece) { return out.find(piece) != std::string::npos; }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "FilmWriter.h"
+#include "run_command.h"
 #include "test_dirs.h"
 
 #ifndef MOVAREL_BUILD_DIR
@@ -22,24 +23,7 @@
 
 namespace {
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-CommandRun RunShell(const std::string& command) {
-    CommandRun r;
-    FILE* p = ::popen((command + " 2>&1").c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+CommandRun RunShell(const std::string& command) { return RunCommand(command + " 2>&1"); }
 
 bool HaveCommand(const std::string& name) { return RunShell("command -v " + name).status == 0; }
 
