@@ -113,6 +113,14 @@ inline std::vector<NamedFilm> FilmSeeds() {
     cabBomb.segments[0].packing = Packing::CabMsZip;
     films.push_back({"MSZIP bomb", BuildFilmFile(cabBomb), true});
 
+    FilmSpec tableMoved;  // the listing and the decoder see different files
+    tableMoved.segments = {SmallSegment(Packing::CabMsZip)};
+    tableMoved.segments[0].pack = MoveFileTableOffset(
+        WriteCabinet({CabFile{tableMoved.segments[0].cabFileName, BuildDataFile(tableMoved.segments[0])}},
+                     CabCompression::MsZip),
+        -4);
+    films.push_back({"cabinet whose file-table offset lies: an empty segment", BuildFilmFile(tableMoved), false});
+
     FilmSpec countLies;
     countLies.segments = {SmallSegment(Packing::CabStored)};
     countLies.segmentCount = 1000;
