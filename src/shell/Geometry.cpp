@@ -1,5 +1,6 @@
 #include "shell/Geometry.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -173,6 +174,17 @@ void HidePanel() {
 void PanelSlideStep() {
     ShellState& s = Shell();
     QWidget* panel = s.BottomPanelWindow;
+    // A pointer that comes back to the bottom edge while the panel still
+    // slides lands on the panel, whose mouse moves never reach the client
+    // area: without this look at the pointer the panel would slide away
+    // under it and stay hidden until the pointer moved again.
+    if (panel != nullptr && s.PanelSliding && s.ClientArea != nullptr) {
+        const int32_t y = s.ClientArea->mapFromGlobal(QCursor::pos()).y();
+        if (std::abs(s.ClientRect.height() - y) < kPanelRevealZone) {
+            TrackMouse(y);
+            return;
+        }
+    }
     if (panel != nullptr && s.PanelSliding && panel->y() <= s.ClientRect.height()) {
         panel->move(0, panel->y() + kPanelSlideStep);
         return;

@@ -1,0 +1,64 @@
+// The unpinned panel in full screen inside the real player: it slides away
+// when the pointer leaves the bottom edge and comes back when it returns.
+#include <gtest/gtest.h>
+
+#include <QCursor>
+#include <QTimer>
+#include <QWidget>
+#include <QtTest/QTest>
+
+#include "ControlsTestSupport.h"
+#include "FilmWriter.h"
+#include "controls/ControlPanelHooks.h"
+#include "controls/PanelCalls.h"
+#include "shell/Geometry.h"
+#include "shell/MainForm.h"
+#include "shell/ShellPanelCalls.h"
+#include "shell/ShellState.h"
+
+using namespace movarel;
+
+// The pointer that returns to the bottom edge while the panel still slides
+// is over the panel, whose mouse moves never reach the client area; the
+// panel must come back all the same.
+TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
+    test::EnsureApp();
+    InstallControlPanels();
+    InstallShellPanelCalls();
+    TestDir dir;
+    const std::string program = dir.path + "player";
+    writer::WriteFileBytes(program, writer::Bytes(64, 0));
+    TqxMainWindow* window = StartPlayer({"/size", "fullscreen"}, program);
+    ASSERT_NE(window, nullptr);
+    (void)QTest::qWaitForWindowExposed(window);
+    ShellState& s = Shell();
+    QWidget* panel = s.BottomPanelWindow;
+    ASSERT_NE(panel, nullptr);
+    const int bottom = s.ClientArea->height();
+    ASSERT_EQ(s.ClientRect.height(), bottom);
+
+    TrackMouse(bottom - 1);
+    ASSERT_TRUE(panel->isVisible());
+    TrackMouse(bottom / 2);
+    ASSERT_TRUE(s.PanelSliding);
+    PanelSlideStep();
+    PanelSlideStep();
+    ASSERT_EQ(panel->y(), bottom - 40 + 4);
+
+    QCursor::setPos(s.ClientArea->mapToGlobal(QPoint(300, bottom - 2)));
+    ASSERT_TRUE(test::WaitFor([&] { return s.ClientArea->mapFromGlobal(QCursor::pos()).y() == bottom - 2; }));
+    PanelSlideStep();
+    EXPECT_FALSE(s.PanelSliding);
+    EXPECT_FALSE(s.PanelSlideTimer->isActive());
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->y(), bottom - 40);
+
+    // Away from the edge the slide goes on as before, down and out of view.
+    QCursor::setPos(s.ClientArea->mapToGlobal(QPoint(300, bottom / 2)));
+    TrackMouse(bottom / 2);
+    EXPECT_TRUE(test::WaitFor([&] { return !panel->isVisible(); }, 3000));
+    EXPECT_FALSE(s.PanelSliding);
+
+    FinishPlayer(window);
+    SetPanelCalls(nullptr);
+}
