@@ -14,8 +14,8 @@ using writer::MakeFrameRecord;
 constexpr uint32_t kBase = 0x00203040;
 constexpr uint32_t kInk = 0x00FFEEDD;
 
-void AddShape(TSegmentInfo* segment, const writer::CursorShapeSpec& spec) {
-    writer::Bytes bytes = writer::EncodeCursorShape(spec);
+void AddShape(TSegmentInfo* segment, const writer::CursorShapeSpec& written) {
+    writer::Bytes bytes = writer::EncodeCursorShape(written);
     TqxMemoryStream stream;
     stream.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
     stream.SetPosition(0);

@@ -10,8 +10,8 @@
 namespace movarel::test {
 namespace {
 
-std::unique_ptr<TqxCursor> LoadShape(const writer::CursorShapeSpec& spec) {
-    writer::Bytes bytes = writer::EncodeCursorShape(spec);
+std::unique_ptr<TqxCursor> LoadShape(const writer::CursorShapeSpec& written) {
+    writer::Bytes bytes = writer::EncodeCursorShape(written);
     TqxMemoryStream stream;
     stream.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
     stream.SetPosition(0);

@@ -212,9 +212,9 @@ TEST_F(FilmReaderTest, ShortFilmsAreDamagedNotGarbage) {
 }
 
 TEST_F(FilmReaderTest, TrailerDecidesWhatIsAppended) {
-    FilmSpec spec;
-    spec.segments = {GoodSegment(Packing::CabStored)};
-    Bytes film = BuildFilm(spec);
+    FilmSpec layout;
+    layout.segments = {GoodSegment(Packing::CabStored)};
+    Bytes film = BuildFilm(layout);
     Bytes exe(1000, 0x7F);
     Bytes table = BuildLanguageTable({{"Error", "Fehler"}});
     {
@@ -242,11 +242,11 @@ TEST_F(FilmReaderTest, TrailerDecidesWhatIsAppended) {
 }
 
 TEST_F(FilmReaderTest, LoadFilmReportsAFileThatCannotBeOpenedAndKeepsTheFilm) {
-    FilmSpec spec;
-    spec.segments = {GoodSegment(Packing::CabMsZip)};
+    FilmSpec filmSpec;
+    filmSpec.segments = {GoodSegment(Packing::CabMsZip)};
     std::string caption;
     LoadHooks().SetWindowCaption = [&](const std::string& c) { caption = c; };
-    LoadFilm(Write(BuildFilmFile(spec)));
+    LoadFilm(Write(BuildFilmFile(filmSpec)));
     EXPECT_EQ(caption, "Movarel - [" + films.path + "film.qxf]");
     LoadFilm(films.path + "missing.qxf");
     LoadHooks() = FilmLoadHooks();

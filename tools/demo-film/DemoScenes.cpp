@@ -161,13 +161,13 @@ writer::SegmentSpec WritingANote(const DemoOptions& options, std::string& soundN
         Pointer shape = scene.notes.open && Inside(text, p) ? Pointer::IBeam : Pointer::Arrow;
         take.Frame(scene, p, shape);
     }
-    writer::SegmentSpec spec = take.Finish();
+    writer::SegmentSpec segment = take.Finish();
     if (options.sound) {
-        spec.sound = EncodeMp3(SynthesiseWav(sounds, frames / double(kFps)), soundNote);
+        segment.sound = EncodeMp3(SynthesiseWav(sounds, frames / double(kFps)), soundNote);
     } else {
         soundNote = "sound was turned off";
     }
-    return spec;
+    return segment;
 }
 
 // Take 2: drag the editor out of the way and point at a link in the viewer.
