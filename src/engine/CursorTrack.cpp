@@ -126,8 +126,12 @@ void ReadCursorSample() {
     }
     c.CurrentShape = segment->Cursors.Get(c.SampleShape);
     if (c.CurrentShape != nullptr) {
-        c.NewX = c.SampleX - c.CurrentShape->HotSpotX;
-        c.NewY = c.SampleY - c.CurrentShape->HotSpotY;
+        // Hotspots are any 32-bit value the film holds: the difference is
+        // taken wide and held far outside every picture, where it draws
+        // nothing and later sums with the box size cannot overflow.
+        auto place = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -(1 << 30), 1 << 30)); };
+        c.NewX = place(int64_t{c.SampleX} - c.CurrentShape->HotSpotX);
+        c.NewY = place(int64_t{c.SampleY} - c.CurrentShape->HotSpotY);
     }
 }
 

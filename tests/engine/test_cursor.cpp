@@ -95,6 +95,25 @@ TEST_F(Cursor_, CursorIsClippedAtThePictureEdgesAndLeavesNoTrace) {
     EXPECT_EQ(CurrentPicture().Pixels, ReferenceDecode(records, 8, 8, records.size()));
 }
 
+TEST_F(Cursor_, HotspotsAtTheEndsOfTheIntRangeDrawNothingAndLeaveThePictureAlone) {
+    // The fuzzer's shape: a hotspot of -2147483647 once overflowed the
+    // position (sample minus hotspot).
+    for (int32_t hot : {INT32_MIN, -2147483647, INT32_MAX}) {
+        SCOPED_TRACE(hot);
+        SegmentList().Clear();
+        std::vector<writer::Bytes> records = {MakeFrameRecord({{kBase, 64}})};
+        TSegmentInfo* segment =
+            AddSegment({.width = 8, .height = 8, .records = records, .track = {{0, 1, 1}}});
+        AddShape(segment, Block(4, 4, hot, hot));
+        std::vector<std::vector<uint32_t>> shown;
+        host.onPresent = [&](const Picture& picture) { shown.push_back(picture.Pixels); };
+        ASSERT_TRUE(StartSegment(0));
+        TickToEnd();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0], ReferenceDecode(records, 8, 8, 1));
+    }
+}
+
 TEST_F(Cursor_, TrackShorterThanTheSegmentAndTracksThatDrawNothing) {
     struct Case {
         const char* name;
