@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <string>
 
 #include "shell/AboutBox.h"
@@ -15,6 +14,26 @@
 #include "test_dirs.h"
 
 namespace {
+
+// "Movarel version A.B.C.D" and a line end, each part digits.
+bool IsFourPartVersionLine(const std::string& text) {
+    const std::string head = "Movarel version ";
+    if (text.rfind(head, 0) != 0 || text.empty() || text.back() != '\n') return false;
+    int parts = 1;
+    bool digit = false;
+    for (size_t i = head.size(); i + 1 < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == '.' && digit) {
+            ++parts;
+            digit = false;
+        } else {
+            return false;
+        }
+    }
+    return parts == 4 && digit;
+}
 
 // The player of this build tree sits one folder above movarel-tool.
 std::string PlayerPath() {
@@ -37,7 +56,7 @@ TEST(Version, PrintsTheAboutBoxVersionWithoutStartingThePlayer) {
     const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no-such-platform TMPDIR='" +
                             dir.path + "' ";
     const std::string expected = "Movarel " + movarel::TqxAboutBox::VersionLine() + "\n";
-    ASSERT_TRUE(std::regex_match(expected, std::regex("Movarel version [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\n")))
+    ASSERT_TRUE(IsFourPartVersionLine(expected))
         << expected;
 
     // Alone, or among the player's own options and a film that does not exist.
