@@ -10,7 +10,6 @@
 #include <mspack.h>
 #include <set>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "platform/FileOps.h"
@@ -294,14 +293,6 @@ bool MakeSubdirectories(const std::string& root, const std::string& relative) {
     return true;
 }
 
-// Bytes an unprivileged process may still write below path; -1 when unknown.
-int64_t FreeBytes(const std::string& path) {
-    struct statvfs st;
-    if (::statvfs(path.c_str(), &st) != 0)
-        return -1;
-    return static_cast<int64_t>(st.f_bavail) * static_cast<int64_t>(st.f_frsize);
-}
-
 void ApplyStoredMetadata(const std::string& path, const mscabd_file* file) {
     int fd = Files().open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0);
     if (fd < 0)
@@ -468,7 +459,7 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
         // Sizes come from the cabinet: held against the bound and the disk
         // before a byte is decoded.
         const int64_t length = f->length;
-        const int64_t freeBytes = FreeBytes(destination);
+        const int64_t freeBytes = Files().freeBytes(destination.c_str());
         if (options.maxBytes > 0 && total + length > options.maxBytes) {
             ++result.tooLarge;
             continue;

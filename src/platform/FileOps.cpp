@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace movarel {
@@ -12,6 +13,12 @@ ssize_t PosixRead(int fd, void* buffer, size_t count) { return ::read(fd, buffer
 ssize_t PosixWrite(int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); }
 off_t PosixSeek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
 int PosixClose(int fd) { return ::close(fd); }
+int64_t PosixFreeBytes(const char* path) {
+    struct statvfs st;
+    if (::statvfs(path, &st) != 0)
+        return -1;
+    return static_cast<int64_t>(st.f_bavail) * static_cast<int64_t>(st.f_frsize);
+}
 
 FileOps& Current() {
     static FileOps ops = PosixFileOps();
@@ -20,7 +27,7 @@ FileOps& Current() {
 
 }  // namespace
 
-FileOps PosixFileOps() { return FileOps{PosixOpen, PosixRead, PosixWrite, PosixSeek, PosixClose}; }
+FileOps PosixFileOps() { return FileOps{PosixOpen, PosixRead, PosixWrite, PosixSeek, PosixClose, PosixFreeBytes}; }
 
 const FileOps& Files() { return Current(); }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The narrow seam in front of every file operation of the film code. All
 // streams and the cabinet layer go through it, so a test can make a write fail
-// (a full disk) or count what was opened, without touching the real system.
+// (a full disk), report a nearly full disk, or count what was opened, without
+// touching the real system.
+#include <cstdint>
 #include <sys/types.h>
 
 namespace movarel {
@@ -12,6 +14,8 @@ struct FileOps {
     ssize_t (*write)(int fd, const void* buffer, size_t count);
     off_t (*seek)(int fd, off_t offset, int whence);
     int (*close)(int fd);
+    // Bytes an unprivileged process may still write below path; -1 when unknown.
+    int64_t (*freeBytes)(const char* path);
 };
 
 // The operations in force; the POSIX ones unless a test replaced them.

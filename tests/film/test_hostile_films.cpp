@@ -372,4 +372,63 @@ TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNoth
     EXPECT_TRUE(shown.empty());
 }
 
+// A disk that reports itself nearly full: the first few queries see room,
+// then only a few bytes are left.
+int g_roomyQueries = 0;
+int64_t FreeBytesRunningOut(const char*) { return g_roomyQueries-- > 0 ? (int64_t{1} << 40) : 8; }
+int64_t FreeBytesUnknown(const char*) { return -1; }
+
+TEST_F(HostileFilmTest, CabinetLargerThanTheFreeSpaceIsNotUnpacked) {
+    FilmSpec film;
+    film.segments = {hostile::SmallSegment(Packing::CabStored), hostile::SmallSegment(Packing::CabMsZip),
+                     hostile::SmallSegment(Packing::CabLzx)};
+    const std::string path = Write(BuildFilmFile(film));
+    FileOps nearlyFull = PosixFileOps();
+    nearlyFull.freeBytes = FreeBytesRunningOut;
+
+    // Each cabinet holds one data file, so the n-th query is segment n's.
+    for (int roomy = 0; roomy < 3; ++roomy) {
+        SCOPED_TRACE("room for " + std::to_string(roomy) + " segments");
+        g_roomyQueries = roomy;
+        std::string error;
+        {
+            FileOpsGuard guard(nearlyFull);
+            try {
+                LoadFilm(path);
+            } catch (const EqxError& e) {
+                error = e.what();
+            }
+        }
+        EXPECT_EQ(error, "There is not enough free space to unpack segment " + std::to_string(roomy + 1) + " into " +
+                             WorkDir());
+        EXPECT_EQ(SegmentList().Count(), roomy) << "the segments before the full disk stay";
+        SegmentList().Clear();
+        EXPECT_EQ(Everything(work), std::vector<std::string>{});
+    }
+
+    // The refusal comes before decoding: nothing of the data file is written.
+    g_roomyQueries = 0;
+    g_budget = SIZE_MAX;
+    {
+        FileOps counted = nearlyFull;
+        counted.write = WriteUntilFull;
+        FileOpsGuard guard(counted);
+        EXPECT_THROW(LoadFilm(path), EqxError);
+    }
+    const size_t packSize = PackDataFile(BuildDataFile(film.segments[0]), Packing::CabStored,
+                                         film.segments[0].cabFileName).size();
+    EXPECT_LE(SIZE_MAX - g_budget, packSize) << "only the pack was copied out";
+    SegmentList().Clear();
+
+    // A disk whose free space cannot be told is not taken for a full one.
+    nearlyFull.freeBytes = FreeBytesUnknown;
+    shown.clear();
+    {
+        FileOpsGuard guard(nearlyFull);
+        LoadFilm(path);
+    }
+    EXPECT_EQ(SegmentList().Count(), 3);
+    EXPECT_TRUE(shown.empty());
+}
+
 }  // namespace
