@@ -122,7 +122,9 @@ bool PrepareDisplay() {
     // and its sizes come straight from the film: refuse before allocating.
     if (segment->Width <= 0 || segment->Height <= 0 ||
         LargestRecordBytes(segment->Width, segment->Height) > kBlockSize) {
-        ShowMessage(FormatText("Segment %d cannot be played: its frames of %d x %d pixels are too large.",
+        const bool empty = segment->Width <= 0 || segment->Height <= 0;
+        ShowMessage(FormatText(empty ? "Segment %d cannot be played: its frames of %d x %d pixels are empty."
+                                     : "Segment %d cannot be played: its frames of %d x %d pixels are too large.",
                                {int64_t{index + 1}, int64_t{segment->Width}, int64_t{segment->Height}}),
                     Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
         return false;

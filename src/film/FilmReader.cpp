@@ -52,6 +52,12 @@ int32_t Int32At(const uint8_t* p) {
 
 bool ReadFully(TqxStream& s, void* buffer, int32_t count) { return s.Read(buffer, count) == count; }
 
+bool StartsWithCabinetSignature(const std::string& path) {
+    TqxFileStream file(path, kModeRead);
+    char signature[4] = {};
+    return file.Read(signature, 4) == 4 && std::memcmp(signature, "MSCF", 4) == 0;
+}
+
 struct SegmentHeader {
     uint8_t version;
     int32_t width, height;
@@ -222,10 +228,16 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
             case 0x0000: {
                 TqxCabReader reader;
                 std::vector<std::string> names;
-                reader.ListFiles(scratch.packFile, [&](TqxCabReader&, const std::string& name, int32_t, bool&,
-                                                       uint16_t, uint16_t, uint16_t, uint16_t) {
-                    names.push_back(name);
-                });
+                const bool listed =
+                    reader.ListFiles(scratch.packFile, [&](TqxCabReader&, const std::string& name, int32_t, bool&,
+                                                           uint16_t, uint16_t, uint16_t, uint16_t) {
+                        names.push_back(name);
+                    });
+                // A pack that is no cabinet at all leaves the segment empty;
+                // one that says it is a cabinet but cannot be read is damage,
+                // not an empty recording.
+                if (!listed && StartsWithCabinetSignature(scratch.packFile))
+                    throw SegmentDamaged{"has a cabinet that is damaged or cut short"};
                 if (names.empty())
                     break;
                 for (const std::string& name : names)
@@ -241,9 +253,13 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                                    " into " + WorkDir());
                 // The data file is the last one listed, when the decoder
                 // wrote it; otherwise the segment has none.
+                if (!unpacked.writeFailed.empty())
+                    throw EqxError("Cannot write file " + unpacked.writeFailed);
                 const std::string wanted = cab::SafeRelativePath(names.back());
                 if (std::find(unpacked.files.begin(), unpacked.files.end(), wanted) != unpacked.files.end())
                     cabDataFile = scratch.unpackDir + wanted;
+                else if (unpacked.failed > 0)
+                    throw SegmentDamaged{"has a cabinet that is damaged or cut short"};
                 break;
             }
             case 0x2000: {

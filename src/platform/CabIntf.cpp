@@ -480,6 +480,7 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
             continue;
         }
         Seam().nextWriteBudget = length;
+        Seam().lastError = 0;
         int error = d->extract(d, f, const_cast<char*>(path.c_str()));
         Seam().nextWriteBudget = -1;
         if (error == MSPACK_ERR_OPEN) {
@@ -490,6 +491,14 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
             // We created this file; a partial one would pass for damaged data.
             ::unlink(path.c_str());
             ++result.failed;
+            // The disk refused the data: the next file would fare no better,
+            // and the caller must tell the user which file it was. A decoder
+            // that runs past the file's declared size (EFBIG) is damage.
+            if (error == MSPACK_ERR_WRITE && Seam().lastError != EFBIG) {
+                result.writeFailed = path;
+                result.writeError = Seam().lastError;
+                return result;
+            }
             continue;
         }
         ApplyStoredMetadata(path, f);

@@ -53,6 +53,10 @@ struct ExtractResult {
     int failed = 0;       // decoding or writing failed; nothing was left behind
     int tooLarge = 0;     // not decoded: would go beyond maxBytes
     int noSpace = 0;      // not decoded: larger than the free space of the disk
+    // The file that could not be written (a full disk, an I/O error), with
+    // the errno of the failure; extraction stops there. Empty when none.
+    std::string writeFailed;
+    int writeError = 0;
     // What was written, relative to the destination ('/' separators), in
     // extraction order; the cabinet's own listing may disagree with it.
     std::vector<std::string> files;

@@ -165,21 +165,24 @@ TEST_F(Decoding_, DepthWithoutLayoutWarnsAtEveryStartAndDrawsNothing) {
     }
 }
 
-TEST_F(Decoding_, FramesTooLargeForABlockAreRefusedAtStart) {
+TEST_F(Decoding_, FramesTooLargeForABlockOrEmptyAreRefusedAtStart) {
     struct Case {
         int32_t width, height;
-        bool plays;
+        const char* refusal;  // nullptr: plays
     };
     // 8 + 5 * w * h must fit 16 MiB.
-    for (Case c : {Case{1831, 1832, true}, Case{1832, 1832, false}, Case{0, 10, false}, Case{-4, 10, false},
-                   Case{100000, 100000, false}}) {
+    for (Case c : {Case{1831, 1832, nullptr}, Case{1832, 1832, "1832 x 1832 pixels are too large."},
+                   Case{0, 10, "0 x 10 pixels are empty."}, Case{-4, 10, "-4 x 10 pixels are empty."},
+                   Case{100000, 100000, "100000 x 100000 pixels are too large."}}) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
         SegmentList().Clear();
         recorder.Clear();
         AddSegment({.width = c.width, .height = c.height, .bpp = 32, .records = {}});
-        EXPECT_EQ(StartSegment(0), c.plays);
-        EXPECT_EQ(recorder.Contains("too large"), !c.plays);
-        if (!c.plays) {
+        const bool plays = c.refusal == nullptr;
+        EXPECT_EQ(StartSegment(0), plays);
+        EXPECT_EQ(recorder.Contains("Segment 1 cannot be played: its frames of "), !plays);
+        if (!plays) {
+            EXPECT_TRUE(recorder.Contains(c.refusal));
             EXPECT_EQ(Clock().PlayState, Stopped);
         }
     }

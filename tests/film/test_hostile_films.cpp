@@ -3,6 +3,7 @@
 // unpacked. Each must end in a clear message, write nothing outside the work
 // directory and leave nothing behind once the list is cleared.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -370,6 +371,95 @@ TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNoth
     LoadFilm(path);
     EXPECT_EQ(SegmentList().Count(), 3);
     EXPECT_TRUE(shown.empty());
+}
+
+// A cabinet that cannot be read or decoded is damage, told to the user, not
+// an empty recording; a pack that is no cabinet at all still leaves its
+// segment empty and silent.
+TEST_F(HostileFilmTest, DamagedCabinetsAreReportedAndLeaveNothing) {
+    const SegmentSpec bad = hostile::SmallSegment(Packing::CabMsZip);
+    const Bytes pack = PackDataFile(BuildDataFile(bad), Packing::CabMsZip, bad.cabFileName);
+    Bytes brokenBlock = pack;
+    const auto ck = std::search(brokenBlock.begin() + 36, brokenBlock.end(), std::begin("CK"), std::begin("CK") + 2);
+    ASSERT_NE(ck, brokenBlock.end());
+    *ck = 'X';
+    struct Case {
+        const char* name;
+        Bytes pack;
+        bool damaged;
+    };
+    const Case cases[] = {
+        {"header cut short", Bytes(pack.begin(), pack.begin() + 20), true},
+        {"data cut short", Bytes(pack.begin(), pack.end() - 10), true},
+        {"block signature broken", brokenBlock, true},
+        {"not a cabinet", Bytes(300, 0x55), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        shown.clear();
+        FilmSpec film;
+        film.segments = {hostile::SmallSegment(Packing::CabStored), bad};
+        film.segments[1].pack = c.pack;
+        LoadFilm(Write(BuildFilmFile(film)));
+        if (c.damaged) {
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].text, "The film is damaged: segment 2 has a cabinet that is damaged or cut short.\r");
+            EXPECT_EQ(SegmentList().Count(), 1);
+        } else {
+            EXPECT_TRUE(shown.empty());
+            ASSERT_EQ(SegmentList().Count(), 2);
+            EXPECT_EQ(SegmentList().Items(1)->FrameStream->GetSize(), 0);
+        }
+        SegmentList().Clear();
+        EXPECT_EQ(Everything(work), std::vector<std::string>{});
+    }
+}
+
+// Files the cabinet decoder writes into fail as on a full disk; everything
+// else is written.
+std::vector<int> g_unpackedFds;
+int OpenNotingUnpacked(const char* path, int flags, mode_t mode) {
+    int fd = ::open(path, flags, mode);
+    if (fd >= 0 && std::string(path).find(".~cab/") != std::string::npos)
+        g_unpackedFds.push_back(fd);
+    return fd;
+}
+ssize_t WriteFailingUnpacked(int fd, const void* buffer, size_t count) {
+    if (std::find(g_unpackedFds.begin(), g_unpackedFds.end(), fd) != g_unpackedFds.end()) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return ::write(fd, buffer, count);
+}
+int CloseNotingUnpacked(int fd) {
+    g_unpackedFds.erase(std::remove(g_unpackedFds.begin(), g_unpackedFds.end(), fd), g_unpackedFds.end());
+    return ::close(fd);
+}
+
+TEST_F(HostileFilmTest, FailedWriteOfAnUnpackedFileNamesThatFile) {
+    FilmSpec film;
+    film.segments = {hostile::SmallSegment(Packing::CabMsZip)};
+    const std::string path = Write(BuildFilmFile(film));
+    FileOps failing = PosixFileOps();
+    failing.open = OpenNotingUnpacked;
+    failing.write = WriteFailingUnpacked;
+    failing.close = CloseNotingUnpacked;
+    std::string error;
+    {
+        FileOpsGuard guard(failing);
+        try {
+            LoadFilm(path);
+        } catch (const EqxError& e) {
+            error = e.what();
+        }
+    }
+    g_unpackedFds.clear();
+    const std::string prefix = "Cannot write file " + work;
+    EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
+    EXPECT_NE(error.find(".~cab/" + film.segments[0].cabFileName), std::string::npos) << error;
+    EXPECT_TRUE(shown.empty());
+    SegmentList().Clear();
+    EXPECT_EQ(Everything(work), std::vector<std::string>{});
 }
 
 // A disk that reports itself nearly full: the first few queries see room,
