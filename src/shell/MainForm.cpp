@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <stdexcept>
 
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
@@ -104,6 +105,10 @@ std::string BaseName(const std::string& path) {
 void GuardWndProc(const std::function<void()>& handler) {
     try {
         handler();
+    } catch (const std::runtime_error& e) {
+        // The reason ("Cannot write file ...", a damaged cabinet, a bad MP3
+        // header) is what the user can act on; the box names it below.
+        ShowMessage(std::string("Error in WndProc\r") + e.what(), "Error", MsgIcon::Error, MsgOwner::MainWindow);
     } catch (...) {
         ShowMessage("Error in WndProc", "Error", MsgIcon::Error, MsgOwner::MainWindow);
     }

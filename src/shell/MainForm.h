@@ -64,7 +64,8 @@ private:
 };
 
 // Runs a handler as the window procedure does: an exception becomes the
-// "Error in WndProc" box and the event counts as handled.
+// "Error in WndProc" box, with the exception's message on the next line when
+// it carries one, and the event counts as handled.
 void GuardWndProc(const std::function<void()>& handler);
 
 // Start-up of the main window: panels, menus, command line, placement, the

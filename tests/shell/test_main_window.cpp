@@ -6,17 +6,21 @@
 #include <QMenuBar>
 #include <QTest>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "ShellTestSupport.h"
 #include "engine/ClockState.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
+#include "film/WorkDir.h"
 #include "platform/CodePage.h"
+#include "platform/FileOps.h"
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/Geometry.h"
+#include "shell/MainForm.h"
 #include "shell/Menus.h"
 #include "shell/Presentation.h"
 #include "shell/ShellState.h"
@@ -239,6 +243,42 @@ TEST(MainWindow, LoadIsRefusedWhilePlaying) {
     DropFiles({film});
     EXPECT_TRUE(IsState(Playing));
     EXPECT_EQ(SegmentList().Count(), 1);
+    SetOpenFileDialog(previous);
+}
+
+namespace {
+// Every write fails as on a full disk.
+ssize_t WriteToFullDisk(int, const void*, size_t) {
+    errno = ENOSPC;
+    return -1;
+}
+}  // namespace
+
+TEST(MainWindow, FailedLoadSaysWhyAndLeavesThePlayerUsable) {
+    PlayerRun run({});
+    TestDir films;
+    const std::string film = LongFilm(films, "film.qxf");
+    OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return film; });
+    FileOps full = PosixFileOps();
+    full.write = WriteToFullDisk;
+    const FileOps working = SetFileOps(full);
+    RunCommand(cmd::Load);
+    SetFileOps(working);
+    ASSERT_EQ(run.recorder.messages.size(), 1u);
+    const std::string said = run.recorder.messages[0].text;
+    EXPECT_EQ(said.rfind("Error in WndProc\rCannot write file " + WorkDir(), 0), 0u) << said;
+    EXPECT_EQ(SegmentList().Count(), 0);
+    EXPECT_EQ(Clock().PlayState.load(), Stopped);
+
+    // A handler that fails without a message still gets the plain box.
+    GuardWndProc([] { throw 42; });
+    ASSERT_EQ(run.recorder.messages.size(), 2u);
+    EXPECT_EQ(run.recorder.messages[1].text, "Error in WndProc");
+
+    RunCommand(cmd::Load);
+    EXPECT_EQ(SegmentList().Count(), 1);
+    RunCommand(cmd::Play);
+    EXPECT_TRUE(IsState(Playing));
     SetOpenFileDialog(previous);
 }
 
