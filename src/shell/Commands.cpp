@@ -121,6 +121,9 @@ void ChooseFile() {
     if (path.empty()) return;
     ClearPresentation();
     LoadFilmFile(path);
+    // The film is not started here, so the panel would go on describing the
+    // previous one (or an empty list) until Play.
+    Panels().ShowSegmentDescription();
     if (s.ClientArea != nullptr) s.ClientArea->update();
 }
 

@@ -135,3 +135,22 @@ TEST_F(PlayerFixture, TheTimerThreadMovesTheTimeText) {
     RunCommand(112);
     EXPECT_EQ(Clock().PlayState, Stopped);
 }
+
+TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
+    if (Clock().PlayState != Stopped)
+        RunCommand(cmd::Stop);
+    // Three segments of 80 x 60 at 10 fps, 20 frames each: 6 seconds.
+    const std::string other = dir_->path + "other.qxf";
+    writer::FilmSpec film = writer::DemoFilm(80, 60, 20);
+    film.segments.push_back(film.segments.front());
+    writer::WriteFileBytes(other, writer::BuildFilmFile(film));
+    OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return other; });
+    RunCommand(cmd::Load);
+    SetOpenFileDialog(previous);
+    ASSERT_EQ(SegmentList().Count(), 3);
+    EXPECT_EQ(Clock().PlayState, Stopped);
+    EXPECT_EQ(BottomPanel().InfoText, "80 x 60 x 32 / 10 fps");
+    const std::string& time = BottomPanel().TimeText;  // after the speed read-out
+    EXPECT_EQ(time.substr(time.find(' ')), "    00:00:00 | 00:00:06") << time;
+    EXPECT_TRUE(recorder_.messages.empty());
+}
