@@ -251,10 +251,10 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                 if (unpacked.noSpace > 0)
                     throw EqxError("There is not enough free space to unpack segment " + std::to_string(place) +
                                    " into " + WorkDir());
-                // The data file is the last one listed, when the decoder
-                // wrote it; otherwise the segment has none.
                 if (!unpacked.writeFailed.empty())
                     throw EqxError("Cannot write file " + unpacked.writeFailed);
+                // The data file is the last one listed, when the decoder
+                // wrote it; otherwise the segment has none.
                 const std::string wanted = cab::SafeRelativePath(names.back());
                 if (std::find(unpacked.files.begin(), unpacked.files.end(), wanted) != unpacked.files.end())
                     cabDataFile = scratch.unpackDir + wanted;

@@ -70,8 +70,12 @@ LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::stri
             written += static_cast<int64_t>(produced);
             if (written > outputLimit)
                 return fail("has an LZMA pack that decodes to more than the segment's sizes allow");
-            if (output->Write(out.data(), static_cast<int32_t>(produced)) != static_cast<int32_t>(produced))
-                return fail("has data that cannot be written (disk full?)");
+            if (output->Write(out.data(), static_cast<int32_t>(produced)) != static_cast<int32_t>(produced)) {
+                // A full disk is no damage of the film: the load ends as
+                // every other refused write does, naming the file.
+                fail("");
+                throw EqxError("Cannot write file " + name);
+            }
         }
         if (ret == LZMA_STREAM_END)
             break;
