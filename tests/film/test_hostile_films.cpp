@@ -137,6 +137,18 @@ struct FileOpsGuard {
     ~FileOpsGuard() { SetFileOps(previous); }
 };
 
+// Loads the film with ops in force; the text of the error that ended the
+// load, or empty when it ran through.
+std::string LoadWith(const FileOps& ops, const std::string& path) {
+    FileOpsGuard guard(ops);
+    try {
+        LoadFilm(path);
+    } catch (const EqxError& e) {
+        return e.what();
+    }
+    return std::string();
+}
+
 TEST_F(HostileFilmTest, PackThatUnpacksBeyondItsSizesIsRefusedBeforeItFillsTheDisk) {
     // 4 MiB of zeros behind a header that promises a 16-byte extra block:
     // the segment is refused with a message, the load writes little beyond
@@ -342,15 +354,7 @@ TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNoth
         SCOPED_TRACE("disk full after " + std::to_string(budget) + " of " + std::to_string(whole) + " bytes");
         shown.clear();
         g_budget = budget;
-        std::string error;
-        {
-            FileOpsGuard guard(counting);
-            try {
-                LoadFilm(path);
-            } catch (const EqxError& e) {
-                error = e.what();
-            }
-        }
+        const std::string error = LoadWith(counting, path);
         // A load that stops short says so, naming the file it could not write.
         if (SegmentList().Count() < 3 || !error.empty()) {
             std::string said = error;
@@ -453,15 +457,7 @@ TEST_F(HostileFilmTest, FailedWriteOfAnUnpackedFileNamesThatFile) {
         failing.open = OpenNotingUnpacked;
         failing.write = WriteFailingUnpacked;
         failing.close = CloseNotingUnpacked;
-        std::string error;
-        {
-            FileOpsGuard guard(failing);
-            try {
-                LoadFilm(path);
-            } catch (const EqxError& e) {
-                error = e.what();
-            }
-        }
+        const std::string error = LoadWith(failing, path);
         g_unpackedFds.clear();
         const std::string prefix = "Cannot write file " + work;
         EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
@@ -491,15 +487,7 @@ TEST_F(HostileFilmTest, CabinetLargerThanTheFreeSpaceIsNotUnpacked) {
     for (int roomy = 0; roomy < 3; ++roomy) {
         SCOPED_TRACE("room for " + std::to_string(roomy) + " segments");
         g_roomyQueries = roomy;
-        std::string error;
-        {
-            FileOpsGuard guard(nearlyFull);
-            try {
-                LoadFilm(path);
-            } catch (const EqxError& e) {
-                error = e.what();
-            }
-        }
+        const std::string error = LoadWith(nearlyFull, path);
         EXPECT_EQ(error, "There is not enough free space to unpack segment " + std::to_string(roomy + 1) + " into " +
                              WorkDir());
         EXPECT_EQ(SegmentList().Count(), roomy) << "the segments before the full disk stay";
