@@ -158,6 +158,19 @@ int64_t UnpackedSizeLimit(const SegmentHeader& h) {
     return std::min<int64_t>(limit, INT32_MAX);
 }
 
+// The frame stream is nearly all of a data file: rather than copying it out,
+// the data file itself becomes the segment's frame-stream file, seen through
+// a window on the frame stream. False, with the segment's own empty file kept,
+// when the file cannot be moved.
+bool TakeFrameStreamInPlace(TSegmentInfo& seg, const std::string& dataFile, int32_t start, int32_t length) {
+    if (::rename(dataFile.c_str(), seg.FrameFileName.c_str()) != 0)
+        return false;
+    auto moved = std::make_unique<TqxFileStream>(seg.FrameFileName, kModeRead);
+    moved->Restrict(start, length);
+    seg.FrameStream = std::move(moved);
+    return true;
+}
+
 void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& dataFile) {
     TqxFileStream data(dataFile, kModeRead);
     int64_t size = data.GetSize();
@@ -185,11 +198,12 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
     } catch (const EqxError&) {
         throw SegmentDamaged{"has cursor shapes that are cut short"};
     }
-    remaining = size - data.GetPosition();
+    const int32_t frameStart = data.GetPosition();
+    remaining = size - frameStart;
     if (static_cast<int64_t>(h.frameDataSize) + h.cursorTrackSize + h.extraSize > remaining)
         throw SegmentDamaged{"has a data file shorter than its sizes"};
-    if (h.frameDataSize > 0)
-        seg.FrameStream->CopyFrom(data, h.frameDataSize);
+    // The cursor track and the extra block follow the frame stream.
+    data.SetPosition(frameStart + h.frameDataSize);
     if (h.cursorTrackSize > 0) {
         seg.CursorTrackFile->CopyFrom(data, h.cursorTrackSize);
         TSegmentList::LoadCursorTrack(&seg);
@@ -197,6 +211,10 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
     if (h.extraSize > 0) {
         seg.Extra->SetCapacity(h.extraSize);
         seg.Extra->CopyFrom(data, h.extraSize);
+    }
+    if (h.frameDataSize > 0 && !TakeFrameStreamInPlace(seg, dataFile, frameStart, h.frameDataSize)) {
+        data.SetPosition(frameStart);
+        seg.FrameStream->CopyFrom(data, h.frameDataSize);
     }
 }
 

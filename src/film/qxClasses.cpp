@@ -64,13 +64,13 @@ int32_t TqxFileStream::GetPosition() {
     off_t pos = Files().seek(FHandle, 0, SEEK_CUR);
     if (pos < 0)
         return -1;
-    return static_cast<int32_t>(std::min<off_t>(pos, INT32_MAX));
+    return static_cast<int32_t>(std::clamp<int64_t>(pos - FBase, 0, INT32_MAX));
 }
 
 void TqxFileStream::SetPosition(int32_t offset) {
     // A negative offset cannot be a position; leave the stream where it is.
     if (offset >= 0)
-        Files().seek(FHandle, offset, SEEK_SET);
+        Files().seek(FHandle, static_cast<off_t>(FBase + offset), SEEK_SET);
 }
 
 int32_t TqxFileStream::GetSize() {
@@ -80,16 +80,34 @@ int32_t TqxFileStream::GetSize() {
         Files().seek(FHandle, here, SEEK_SET);
     if (end < 0)
         return 0;
-    return static_cast<int32_t>(std::min<off_t>(end, INT32_MAX));
+    int64_t size = std::max<int64_t>(end - FBase, 0);
+    if (FLength >= 0)
+        size = std::min<int64_t>(size, FLength);
+    return static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX));
+}
+
+void TqxFileStream::Restrict(int64_t base, int32_t length) {
+    FBase = std::max<int64_t>(base, 0);
+    FLength = std::max<int32_t>(length, 0);
+    SetPosition(0);
+}
+
+int32_t TqxFileStream::Room(int32_t count) {
+    if (FLength < 0)
+        return count;
+    const int32_t pos = GetPosition();
+    return pos < 0 ? 0 : std::clamp(FLength - pos, 0, count);
 }
 
 int32_t TqxFileStream::Read(void* buffer, int32_t count) {
+    count = Room(count);
     if (count <= 0)
         return 0;
     return static_cast<int32_t>(ReadAll(FHandle, buffer, static_cast<size_t>(count)));
 }
 
 int32_t TqxFileStream::Write(const void* buffer, int32_t count) {
+    count = Room(count);
     if (count <= 0)
         return 0;
     return static_cast<int32_t>(WriteAll(FHandle, buffer, static_cast<size_t>(count)));

@@ -62,9 +62,18 @@ public:
     const std::string& FileName() const { return FFileName; }
     int Handle() const { return FHandle; }
 
+    // Makes the stream show only length bytes of the file from base on:
+    // positions, the size, reads and writes all stay inside that window, so
+    // a part of a larger file can be used in place instead of copied out.
+    void Restrict(int64_t base, int32_t length);
+
 private:
     int FHandle = -1;
     std::string FFileName;
+    int64_t FBase = 0;
+    int32_t FLength = -1;  // -1: the whole file
+    // How many of count bytes fit between the position and the window's end.
+    int32_t Room(int32_t count);
 };
 
 class TqxMemoryStream : public TqxStream {

@@ -67,6 +67,41 @@ TEST(FileStream, CopyFromWholeFileUsesTwoChunks) {
     EXPECT_EQ(static_cast<char>(dst.Data()[99999]), static_cast<char>(99999 * 7));
 }
 
+TEST(FileStream, RestrictedStreamStaysInsideItsWindow) {
+    TestDir dir;
+    const std::string path = dir.path + "data";
+    { TqxFileStream f(path, kModeCreate); f.Write("0123456789", 10); }
+    struct Case {
+        int64_t base;
+        int32_t length;
+        int32_t size;           // what the stream reports
+        const char* whole;      // everything a read from the start gives
+    };
+    for (const Case& c : {Case{3, 4, 4, "3456"}, Case{0, 10, 10, "0123456789"}, Case{8, 5, 2, "89"},
+                          Case{12, 4, 0, ""}, Case{5, 0, 0, ""}}) {
+        SCOPED_TRACE(std::to_string(c.base) + "+" + std::to_string(c.length));
+        TqxFileStream f(path, 2);
+        f.Restrict(c.base, c.length);
+        EXPECT_EQ(f.GetPosition(), 0);
+        EXPECT_EQ(f.GetSize(), c.size);
+        char buffer[16] = {};
+        EXPECT_EQ(f.Read(buffer, 16), c.size);
+        EXPECT_EQ(std::string(buffer), c.whole);
+        EXPECT_EQ(f.GetPosition(), c.size);
+        EXPECT_EQ(f.Read(buffer, 1), 0) << "read past the window";
+        if (c.size == c.length) {  // at the window's end: no room to write
+            EXPECT_EQ(f.Write("x", 1), 0) << "written past the window";
+        }
+        f.SetPosition(1);
+        EXPECT_EQ(f.Read(buffer, 2), std::min(2, std::max(c.size - 1, 0)));
+    }
+    // Nothing outside a window was touched.
+    char all[11] = {};
+    TqxFileStream f(path, kModeRead);
+    EXPECT_EQ(f.Read(all, 10), 10);
+    EXPECT_EQ(std::string(all), "0123456789");
+}
+
 TEST(FileStream, OpenErrorsAndShortReads) {
     TestDir dir;
     EXPECT_THROW(TqxFileStream(dir.path + "missing", kModeRead), EqxError);
