@@ -160,11 +160,18 @@ int64_t UnpackedSizeLimit(const SegmentHeader& h) {
 
 // The frame stream is nearly all of a data file: rather than copying it out,
 // the data file itself becomes the segment's frame-stream file, seen through
-// a window on the frame stream. False, with the segment's own empty file kept,
-// when the file cannot be moved.
+// a window on the frame stream. False, with a new empty frame-stream file in
+// its place, when the data file cannot be moved.
 bool TakeFrameStreamInPlace(TSegmentInfo& seg, const std::string& dataFile, int32_t start, int32_t length) {
-    if (::rename(dataFile.c_str(), seg.FrameFileName.c_str()) != 0)
+    // Renaming over an existing file makes ext4 write the moved file out at
+    // once (its guard for replace-by-rename), which costs more than the copy
+    // saved; with the segment's empty file gone first, the rename is a move.
+    seg.FrameStream.reset();
+    ::unlink(seg.FrameFileName.c_str());
+    if (::rename(dataFile.c_str(), seg.FrameFileName.c_str()) != 0) {
+        seg.FrameStream = std::make_unique<TqxFileStream>(seg.FrameFileName, kModeCreate);
         return false;
+    }
     auto moved = std::make_unique<TqxFileStream>(seg.FrameFileName, kModeRead);
     moved->Restrict(start, length);
     seg.FrameStream = std::move(moved);
