@@ -29,8 +29,7 @@ struct MessageRecorder {
     movarel::MessageBoxHandler previous;
 };
 
-// A one-colour image.
-movarel::writer::Image Solid(int32_t width, int32_t height, uint32_t colour);
+using movarel::writer::Solid;  // a one-colour image, from the film writer
 // Four quadrants: red, green / blue, white.
 movarel::writer::Image Quadrants(int32_t width, int32_t height);
 
