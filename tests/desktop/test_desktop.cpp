@@ -26,6 +26,20 @@ constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
 constexpr uint32_t kAccent = 0x9098A8;  // the panel's and the segment list's title colour
 constexpr int kPanelHeight = 40;
 
+Image Solid(int width, int height, uint32_t colour) { return Image(static_cast<size_t>(width) * height, colour); }
+
+SegmentSpec StillSegment(int width, int height, const Image& image, int frames, float fps, const std::string& title) {
+    SegmentSpec s;
+    s.width = width;
+    s.height = height;
+    s.fps = fps;
+    s.soundKind = kSoundWav;
+    s.packing = Packing::CabStored;
+    s.title = title;
+    s.frames.assign(static_cast<size_t>(frames), image);
+    return s;
+}
+
 // Three 320 x 240 segments: red, green, blue, each `frames` frames at 10 fps.
 std::string ColourFilm(const TestDir& dir, int frames = 300, int segments = 3) {
     FilmSpec film;

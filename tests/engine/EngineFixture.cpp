@@ -151,6 +151,10 @@ int EngineTest::TickToEnd(int limit) {
     return ticks;
 }
 
+writer::Image Solid(int32_t width, int32_t height, uint32_t colour) {
+    return writer::Image(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
+}
+
 std::vector<uint32_t> ReferenceDecode(const std::vector<writer::Bytes>& records, int32_t width, int32_t height,
                                       size_t count) {
     std::vector<uint32_t> picture(static_cast<size_t>(width) * static_cast<size_t>(height), 0);

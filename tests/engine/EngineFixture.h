@@ -116,7 +116,8 @@ protected:
     MessageRecorder recorder;
 };
 
-using writer::Solid;
+// Solid-colour image helpers.
+writer::Image Solid(int32_t width, int32_t height, uint32_t colour);
 // A reference decoding: the picture after applying the records in order.
 std::vector<uint32_t> ReferenceDecode(const std::vector<writer::Bytes>& records, int32_t width, int32_t height,
                                       size_t count);

@@ -45,6 +45,8 @@ struct FilmReaderTest : ::testing::Test {
     }
 };
 
+Image Solid(int32_t w, int32_t h, uint32_t colour) { return Image(static_cast<size_t>(w * h), colour); }
+
 SegmentSpec GoodSegment(Packing packing) {
     SegmentSpec s;
     s.width = 5;

@@ -48,6 +48,10 @@ MessageRecorder::MessageRecorder() {
 }
 MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(previous); }
 
+Image Solid(int32_t width, int32_t height, uint32_t colour) {
+    return Image(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
+}
+
 Image Quadrants(int32_t width, int32_t height) {
     Image image(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (int32_t y = 0; y < height; ++y)
@@ -61,8 +65,17 @@ Image Quadrants(int32_t width, int32_t height) {
 
 FilmSpec StillFilm(int32_t width, int32_t height, const Image& image, int frames, float fps, int segments) {
     FilmSpec film;
-    for (int s = 0; s < segments; ++s)
-        film.segments.push_back(StillSegment(width, height, image, frames, fps, "Segment " + std::to_string(s + 1)));
+    for (int s = 0; s < segments; ++s) {
+        SegmentSpec segment;
+        segment.width = width;
+        segment.height = height;
+        segment.fps = fps;
+        segment.soundKind = kSoundWav;
+        segment.packing = Packing::CabStored;
+        segment.title = "Segment " + std::to_string(s + 1);
+        segment.frames.assign(static_cast<size_t>(frames), image);
+        film.segments.push_back(segment);
+    }
     return film;
 }
 

@@ -29,7 +29,8 @@ struct MessageRecorder {
     movarel::MessageBoxHandler previous;
 };
 
-using movarel::writer::Solid;  // a one-colour image, from the film writer
+// A one-colour image.
+movarel::writer::Image Solid(int32_t width, int32_t height, uint32_t colour);
 // Four quadrants: red, green / blue, white.
 movarel::writer::Image Quadrants(int32_t width, int32_t height);
 

@@ -228,23 +228,6 @@ uint32_t PackingFlags(const SegmentSpec& seg) {
 
 }  // namespace
 
-Image Solid(int32_t width, int32_t height, uint32_t colour) {
-    return Image(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
-}
-
-SegmentSpec StillSegment(int32_t width, int32_t height, const Image& image, int frames, float fps,
-                         const std::string& title) {
-    SegmentSpec s;
-    s.width = width;
-    s.height = height;
-    s.fps = fps;
-    s.soundKind = kSoundWav;
-    s.packing = Packing::CabStored;
-    s.title = title;
-    s.frames.assign(static_cast<size_t>(frames), image);
-    return s;
-}
-
 Bytes BuildDataFile(const SegmentSpec& seg) {
     if (seg.dataFile)
         return *seg.dataFile;

@@ -152,14 +152,6 @@ struct FilmSpec {
     std::optional<size_t> cutAt;
 };
 
-// An image of one colour (0x00RRGGBB).
-Image Solid(int32_t width, int32_t height, uint32_t colour);
-
-// A segment of frames frames, all showing image: stored cabinet, WAV sound
-// kind (so no sound file is extracted).
-SegmentSpec StillSegment(int32_t width, int32_t height, const Image& image, int frames, float fps,
-                         const std::string& title);
-
 // The unpacked data file of a segment: N, title, cursor shapes, frame stream,
 // cursor track, extra block.
 Bytes BuildDataFile(const SegmentSpec& segment);
