@@ -52,7 +52,7 @@ struct PanelSegmentCopy {
     std::string Title;
 };
 
-// Tooltip texts, the menus' caption texts once the language table is applied.
+// Tooltip texts (UTF-8), the menus' caption texts once the language table is applied.
 struct PanelTooltipTexts {
     std::string Play = "Play";
     std::string Pause = "Pause";

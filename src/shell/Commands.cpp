@@ -104,7 +104,7 @@ void ShowFilmProperties() {
 }
 
 void ShowHelp() {
-    ShowMessage(HelpText(), DecodeAnsi(Captions().Help), MsgIcon::Information, MsgOwner::MainWindow);
+    ShowMessage(HelpText(), Captions().Help, MsgIcon::Information, MsgOwner::MainWindow);
 }
 
 void ShowAboutBox() {

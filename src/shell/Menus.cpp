@@ -4,12 +4,13 @@
 #include <QKeySequence>
 #include <QMainWindow>
 
+#include <map>
+
 #include "controls/qxControls.h"
 #include "engine/ClockState.h"
 #include "film/LanguageTable.h"
 #include "film/SegmentList.h"
 #include "film/qxClasses.h"
-#include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
@@ -132,9 +133,10 @@ bool CommandEnabled(int id) {
 
 void ApplyMenuLanguage() {
     if (!HasLanguageTable()) return;
-    TqxStringList list;
-    const std::string& table = LanguageTableBuffer();
-    list.SetText(table.data(), static_cast<int32_t>(table.size()));
+    // The table's values come decoded from its code page, so the captions,
+    // and every tooltip and box that shows them, hold display text.
+    std::map<std::string, std::string> values;
+    for (auto& [key, value] : LookUpCaptions()) values.emplace(key, std::move(value));
     CaptionTexts& c = Captions();
     std::string* const fields[] = {&c.File,     &c.Actions,  &c.View,      &c.Help,       &c.Load,
                                    &c.Properties, &c.Exit,   &c.Play,      &c.Pause,      &c.Stop,
@@ -144,14 +146,10 @@ void ApplyMenuLanguage() {
                                 "Play",  "Pause",   "Stop",     "Segments", "Prev",  "Next",       "ShowPanel",
                                 "FullScreen", "About", "Speed", "Sound", "Progress"};
     static_assert(std::size(fields) == std::size(keys));
-    for (size_t i = 0; i < std::size(keys); ++i) *fields[i] = list.Values(keys[i]);
-    const std::string contextHelp = list.Values("ContextHelp");
-    const std::string close = list.Values("Close");
+    for (size_t i = 0; i < std::size(keys); ++i) *fields[i] = values[keys[i]];
+    const std::string contextHelp = values["ContextHelp"];
+    const std::string close = values["Close"];
 
-    // Captions are code-page bytes; the shortcut suffix is plain ASCII.
-    const auto SetMenuText = [](QWidget* menu, int position, const std::string& text) {
-        movarel::SetMenuText(menu, position, DecodeAnsi(text));
-    };
     MenuState& m = Menus();
     SetMenuText(m.MainMenu, 0, c.File);
     SetMenuText(m.MainMenu, 1, c.Actions);

@@ -12,9 +12,11 @@
 #include "controls/ControlPanelHooks.h"
 #include "controls/UqxBottomPanel.h"
 #include "controls/UqxSegmentList.h"
+#include "controls/qxProgressBar.h"
 #include "controls/qxSlider.h"
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
+#include "film/LanguageTable.h"
 #include "film/SegmentList.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
@@ -153,4 +155,58 @@ TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
     const std::string& time = BottomPanel().TimeText;  // after the speed read-out
     EXPECT_EQ(time.substr(time.find(' ')), "    00:00:00 | 00:00:06") << time;
     EXPECT_TRUE(recorder_.messages.empty());
+}
+
+namespace {
+// The player started on a stand-in for its own file that carries a language
+// table and no film; stopped and cleaned up when it goes.
+struct TablePlayer {
+    explicit TablePlayer(const writer::Bytes& table) {
+        test::EnsureApp();
+        InstallControlPanels();
+        InstallShellPanelCalls();
+        const std::string program = dir.path + "player";
+        writer::WriteFileBytes(program, writer::BuildSelfPlaying(writer::Bytes(64, 0), table, writer::Bytes{}));
+        window = StartPlayer({}, program);
+    }
+    ~TablePlayer() {
+        if (window != nullptr)
+            FinishPlayer(window);
+        SetPanelCalls(nullptr);
+        SetLanguageTableBuffer("");
+    }
+    TestDir dir;
+    test::MessageRecorder recorder;
+    TqxMainWindow* window = nullptr;
+};
+}  // namespace
+
+TEST(PanelLanguage, AWindows1251TableLabelsTheTooltipsAsItLabelsTheMenus) {
+    setenv("MOVAREL_CODEPAGE", "1251", 1);
+    // "Пуск", "Назад", "Скорость", "Громкость" in Windows-1251; Progress is missing.
+    TablePlayer run(writer::BuildLanguageTable({{"Play", "\xCF\xF3\xF1\xEA"},
+                                                {"Prev", "\xCD\xE0\xE7\xE0\xE4"},
+                                                {"Speed", "\xD1\xEA\xEE\xF0\xEE\xF1\xF2\xFC"},
+                                                {"Sound", "\xC3\xF0\xEE\xEC\xEA\xEE\xF1\xF2\xFC"}}));
+    unsetenv("MOVAREL_CODEPAGE");
+    ASSERT_NE(run.window, nullptr);
+    const QString play = QString::fromUtf8("\xD0\x9F\xD1\x83\xD1\x81\xD0\xBA");
+    const QString prev = QString::fromUtf8("\xD0\x9D\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xB4");
+    const BottomPanelState& s = BottomPanel();
+    struct Case {
+        const char* what;
+        QString shown, expected;
+    } cases[] = {
+        {"Play button", PanelButton(kCmdPlay)->toolTip(), play},
+        {"Previous button", PanelButton(kCmdPrevSegment)->toolTip(), prev},
+        {"speed slider", s.SpeedSlider->toolTip(),
+         QString::fromUtf8("\xD0\xA1\xD0\xBA\xD0\xBE\xD1\x80\xD0\xBE\xD1\x81\xD1\x82\xD1\x8C")},
+        {"volume slider", s.VolumeSlider->toolTip(),
+         QString::fromUtf8("\xD0\x93\xD1\x80\xD0\xBE\xD0\xBC\xD0\xBA\xD0\xBE\xD1\x81\xD1\x82\xD1\x8C")},
+        {"progress bar (key missing)", s.ProgressBar->toolTip(), QString()},
+        {"Play menu item", Menus().ActionsMenu->actions()[0]->text(), play + "\tF9"},
+        {"Previous menu item", Menus().ActionsMenu->actions()[5]->text(), prev + "\tF4"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.shown.toStdString(), c.expected.toStdString()) << c.what;
 }
