@@ -18,7 +18,13 @@ namespace {
 
 void Debug(const char* text, MsgOwner owner) { ShowMessage(text, "Debug", MsgIcon::Error, owner); }
 
-void RefillError(const std::string& text) { ShowMessage(text, Texts().Error, MsgIcon::None, MsgOwner::MainWindow); }
+// A bad record in the frame stream is damage to the film, told as the film
+// reader tells it: which segment, and what is wrong with its frames.
+void ReportDamagedFrames(const std::string& why) {
+    const int64_t segment = int64_t{Clock().CurrentSegment} + 1;
+    ShowMessage(DamagedFilmText("segment " + std::to_string(segment) + " " + why), Texts().Error, MsgIcon::Error,
+                MsgOwner::MainWindow);
+}
 
 int32_t ReadInt32(const uint8_t* p) {
     int32_t value;
@@ -148,25 +154,26 @@ void DoBlockEmpty(TBlock* block) {
     int32_t records = 0;
     while (stream.GetPosition() < stream.GetSize()) {
         if (stream.Read(data + size, 4) != 4) {
-            RefillError("DoBlockEmpty: BytesRead <> size");
+            ReportDamagedFrames("has a frame record that is cut short");
             state.StreamBroken = true;
             break;
         }
         const int32_t recordSize = ReadInt32(data + size);
         if (recordSize <= 0) {
-            RefillError("DoBlockEmpty: Size = 0");
+            ReportDamagedFrames("has a frame record with a size of " + std::to_string(recordSize) + " bytes");
             state.StreamBroken = true;
             break;
         }
         if (recordSize > kBlockSize - size) {
-            RefillError(FormatText("DoBlockEmpty: a frame record of %d bytes is larger than the room left in "
-                                   "its block (%d bytes)",
-                                   {int64_t{recordSize}, int64_t{kBlockSize - size}}));
+            // A segment starts only when its largest record fits the room
+            // left, so a record beyond that room is no frame of this size.
+            ReportDamagedFrames("has a frame record of " + std::to_string(recordSize) + " bytes, larger than a frame of " +
+                                std::to_string(segment->Width) + " x " + std::to_string(segment->Height) + " can be");
             state.StreamBroken = true;
             break;
         }
         if (stream.Read(data + size + 4, recordSize - 4) != recordSize - 4) {
-            RefillError("DoBlockEmpty: BytesRead <> size");
+            ReportDamagedFrames("has a frame record that is cut short");
             state.StreamBroken = true;
             break;
         }

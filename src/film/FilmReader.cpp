@@ -41,7 +41,7 @@ ReaderState& Reader() {
     return state;
 }
 
-std::string DamagedFilm(const std::string& why) { return "The film is damaged: " + why + "."; }
+std::string DamagedFilm(const std::string& why) { return DamagedFilmText(why); }
 
 int32_t Int32At(const uint8_t* p) {
     uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;

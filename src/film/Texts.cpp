@@ -33,6 +33,8 @@ MessageTexts& Texts() {
 
 void SetDefaultTexts() { FillDefaults(Texts()); }
 
+std::string DamagedFilmText(const std::string& why) { return "The film is damaged: " + why + "."; }
+
 std::string FormatText(const std::string& format, const std::vector<FormatArg>& args) {
     auto invalid = [&] { return EqxError("Format '" + format + "' invalid or incompatible with argument"); };
     std::string out;

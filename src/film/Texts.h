@@ -29,6 +29,10 @@ MessageTexts& Texts();
 // Gives every message text its English value.
 void SetDefaultTexts();
 
+// A damaged film in the player's own words: "The film is damaged: " + why + ".".
+// These texts are not in the language table.
+std::string DamagedFilmText(const std::string& why);
+
 using FormatArg = std::variant<int64_t, std::string>;
 
 // Fills %d and %s placeholders in order (%% is a percent sign). A placeholder

@@ -101,11 +101,18 @@ TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
         int32_t queued;
     };
     const std::vector<Case> cases = {
-        {"size 0 first", {MakeFrameRecord({{1, 8}}, 0)}, "DoBlockEmpty: Size = 0", 0},
-        {"negative size after a good one", {good, MakeFrameRecord({{1, 8}}, -5)}, "DoBlockEmpty: Size = 0", 1},
-        {"stream ends inside a record", {good, truncated}, "DoBlockEmpty: BytesRead <> size", 1},
-        {"stream ends inside a size field", {good, writer::Bytes{1, 0}}, "DoBlockEmpty: BytesRead <> size", 1},
-        {"record larger than the block", {good, huge}, "larger than the room left in its block", 1},
+        {"size 0 first", {MakeFrameRecord({{1, 8}}, 0)},
+         "The film is damaged: segment 1 has a frame record with a size of 0 bytes.", 0},
+        {"negative size after a good one", {good, MakeFrameRecord({{1, 8}}, -20)},
+         "The film is damaged: segment 1 has a frame record with a size of -20 bytes.", 1},
+        {"stream ends inside a record", {good, truncated},
+         "The film is damaged: segment 1 has a frame record that is cut short.", 1},
+        {"stream ends inside a size field", {good, writer::Bytes{1, 0}},
+         "The film is damaged: segment 1 has a frame record that is cut short.", 1},
+        {"record larger than the block", {good, huge},
+         "The film is damaged: segment 1 has a frame record of 2147483647 bytes, larger than a frame of 4 x 2 "
+         "can be.",
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -118,8 +125,9 @@ TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
         EXPECT_EQ(Blocks().Blocks[1].Size, 0);
         auto messages = recorder.Messages();
         ASSERT_EQ(messages.size(), 1u) << "one report, not one per block";
-        EXPECT_NE(messages[0].text.find(c.message), std::string::npos) << messages[0].text;
+        EXPECT_EQ(messages[0].text, c.message);
         EXPECT_EQ(messages[0].caption, "Error");
+        EXPECT_EQ(messages[0].icon, MsgIcon::Error);
         TickToEnd(20);
         EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), ends + 1);
         EXPECT_EQ(CurrentPicture().Pixels, c.queued ? std::vector<uint32_t>(8, 0x00123456) : std::vector<uint32_t>(8, 0));
