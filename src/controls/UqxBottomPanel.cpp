@@ -90,13 +90,21 @@ QRect TimeTextRect() {
     MakeBoundsRect(BottomPanel().W - 2, 1, -170, 20, r);
     return AreaRect(r.Left, r.Top, r.Right, r.Bottom);
 }
+// The volume read-out stands right of the volume slider, as wide as its
+// widest text; the segment name follows it to the panel's right edge. Under
+// the slider the name would only peek out between the two as a stray letter.
+constexpr int32_t kVolumeTextLeft = 548;
+constexpr int32_t kNameGap = 8;
+int32_t SegmentNameLeft() {
+    return kVolumeTextLeft + QFontMetrics(BottomPanel().PanelFont).horizontalAdvance("100%") + kNameGap;
+}
 QRect SegmentNameRect() {
     const BottomPanelState& s = BottomPanel();
-    return AreaRect(498, s.H - 19, s.W - 2, s.H - 3);
+    return AreaRect(SegmentNameLeft(), s.H - 19, s.W - 2, s.H - 3);
 }
 QRect VolumeTextRect() {
     const BottomPanelState& s = BottomPanel();
-    return AreaRect(548, s.H - 19, s.W - 2, s.H - 3);
+    return AreaRect(kVolumeTextLeft, s.H - 19, std::min(SegmentNameLeft(), s.W - 2), s.H - 3);
 }
 QRect HeaderRect() {
     const BottomPanelState& s = BottomPanel();
@@ -303,10 +311,12 @@ private:
         DrawOpaqueText(p, TimeTextRect(), Qt::AlignRight | Qt::AlignTop, QString::fromStdString(s.TimeText),
                        Qt::white, accent);
 
-        // The volume text lies inside the segment name's box and is drawn after it.
-        p.fillRect(SegmentNameRect(), s.WhiteBrush);
-        DrawOpaqueText(p, SegmentNameRect(), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(s.SegmentName),
-                       accent, Qt::white);
+        // A name longer than its place ends in an ellipsis rather than mid-letter.
+        const QRect name = SegmentNameRect();
+        p.fillRect(name, s.WhiteBrush);
+        DrawOpaqueText(p, name, Qt::AlignLeft | Qt::AlignTop,
+                       fm.elidedText(QString::fromStdString(s.SegmentName), Qt::ElideRight, name.width()), accent,
+                       Qt::white);
         p.fillRect(VolumeTextRect(), s.WhiteBrush);
         DrawOpaqueText(p, VolumeTextRect(), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(s.VolumeText),
                        accent, Qt::white);

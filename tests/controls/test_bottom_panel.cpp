@@ -413,3 +413,27 @@ TEST(BottomPanel, GrabShowsTheLayoutColours) {
     for (const Case& c : cases)
         EXPECT_EQ(img.pixel(c.x, c.y), c.colour) << c.what << " at " << c.x << "," << c.y;
 }
+
+TEST(BottomPanel, TheSegmentNameHasItsOwnPlaceRightOfTheVolume) {
+    RecordingCalls calls;
+    FilmFixture film({{640, 480, 100, 10, "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"}});
+    PanelFixture f(800, 400);
+    calls.volume = 100;
+    PanelVolumeRefresh();
+    PanelSegmentInfoRefresh();
+    const QImage img = f.panel->grab().toImage();
+    ASSERT_EQ(img.size(), QSize(800, 40));
+    const QRgb white = QColor(Qt::white).rgb();
+    // Ink in the columns from .. to - 1 of the bottom text row.
+    auto inked = [&](int from, int to) {
+        int n = 0;
+        for (int x = from; x < to; ++x)
+            for (int y = 40 - 19; y < 40 - 3; ++y)
+                n += img.pixel(x, y) != white;
+        return n;
+    };
+    EXPECT_EQ(inked(544, 548), 0) << "between the volume slider and the read-out";
+    EXPECT_GT(inked(548, 580), 0) << "the volume read-out";
+    const int nameLeft = 548 + QFontMetrics(BottomPanel().PanelFont).horizontalAdvance("100%");
+    EXPECT_GT(inked(nameLeft, 798), 0) << "the segment name";
+}
