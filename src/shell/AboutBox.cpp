@@ -122,23 +122,31 @@ TqxAboutBox::TqxAboutBox(QWidget* owner) : QDialog(owner) {
     FLink->setGeometry(W / 8, 165, 3 * W / 4, 16);
 }
 
+QFont TqxAboutBox::TextFont() {
+    QFont tahoma("Tahoma");
+    tahoma.setPixelSize(14);
+    return tahoma;
+}
+
+// As wide as the notice below it: half the box cut the credit line short
+// with fonts a little wider than Tahoma.
+QRect TqxAboutBox::CreditRect() const { return QRect(width() / 8, 50, 5 * width() / 6, height() / 2); }
+QRect TqxAboutBox::NoticeRect() const { return QRect(width() / 8, 80, 5 * width() / 6, 60); }
+
 void TqxAboutBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int W = width();
-    const int H = height();
     p.fillRect(rect(), Qt::white);
     Shell().MainIcon.paint(&p, QRect(W / 64, W / 64, 32, 32));
     p.setPen(QPen(QColor(128, 128, 136), 1));
     p.drawLine(W / 64, 150, W - W / 64, 150);
     p.setPen(Qt::black);
     p.drawText(QPoint(185, 21 + p.fontMetrics().ascent()), QString::fromStdString(VersionLine()));
-    QFont tahoma("Tahoma");
-    tahoma.setPixelSize(14);
-    p.setFont(tahoma);
-    p.drawText(QRect(W / 8, 50, W / 2, H / 2), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(CreditLine()));
+    p.setFont(TextFont());
+    p.drawText(CreditRect(), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(CreditLine()));
     QString notice = QString::fromStdString(NoticeText());
     notice.replace("\r\n", "\n");
-    p.drawText(QRect(W / 8, 80, 5 * W / 6, 60), Qt::AlignLeft | Qt::AlignTop, notice);
+    p.drawText(NoticeRect(), Qt::AlignLeft | Qt::AlignTop, notice);
     QFont title("Times New Roman");
     title.setPixelSize(32);
     title.setBold(true);

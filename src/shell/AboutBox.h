@@ -24,6 +24,10 @@ public:
     static std::string CreditLine();
     static std::string NoticeText();
     QWidget* Link() const { return FLink; }
+    // Where the credit line and the notice are drawn, and their font.
+    QRect CreditRect() const;
+    QRect NoticeRect() const;
+    static QFont TextFont();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
