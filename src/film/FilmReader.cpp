@@ -449,14 +449,18 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
-void LoadFilm(const std::string& path) {
+std::string FilmWindowCaption(const std::string& path) {
+    return Lower(path) != Lower(OwnExecutable()) ? "Movarel - [" + path + "]" : std::string("Movarel");
+}
+
+bool LoadFilm(const std::string& path) {
     std::unique_ptr<TqxFileStream> file;
     try {
         file = std::make_unique<TqxFileStream>(path, kModeRead);
     } catch (const EqxError&) {
         ShowMessage(FormatText(Texts().CannotOpenFileFmt, {path}), Texts().Error, MsgIcon::Error,
                     MsgOwner::MainWindow);
-        return;
+        return false;
     }
     FilmLoadHooks& hooks = LoadHooks();
     auto finish = [&] {
@@ -472,13 +476,13 @@ void LoadFilm(const std::string& path) {
         if (hooks.RefreshSegmentList)
             hooks.RefreshSegmentList();
         if (hooks.SetWindowCaption)
-            hooks.SetWindowCaption(Lower(path) != Lower(OwnExecutable()) ? "Movarel - [" + path + "]"
-                                                                          : std::string("Movarel"));
+            hooks.SetWindowCaption(FilmWindowCaption(path));
     } catch (...) {
         finish();
         throw;
     }
     finish();
+    return true;
 }
 
 }  // namespace movarel

@@ -34,8 +34,13 @@ bool ReadFilm(TqxStream& stream);
 // nothing is appended (F <= 0, or F larger than the file allows).
 bool LoadAppendedFilm(TqxStream& stream);
 
-// Loads a film file from its start (open dialog, dropped file).
-void LoadFilm(const std::string& path);
+// Loads a film file from its start (open dialog, dropped file). False when
+// the file cannot be opened; the film loaded before then stays.
+bool LoadFilm(const std::string& path);
+
+// The main window's caption for a film read from path: "Movarel - [path]",
+// or "Movarel" when path is the player's own file (a self-playing film).
+std::string FilmWindowCaption(const std::string& path);
 
 // Frames per second from the header's rate: rounded, halves to even, low 8
 // bits kept; 0 when the rate is not finite or does not fit 32 bits.

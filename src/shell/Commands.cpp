@@ -92,7 +92,7 @@ void TogglePanel() {
 void ShowFilmProperties() {
     if (!HasSegments()) return;
     std::string text = FormatText("%s\r\r" + Texts().SegmentCountFmt + "\r\r",
-                                  {Shell().ProgramPath, int64_t{SegmentList().Count()}});
+                                  {FilmPathForProperties(), int64_t{SegmentList().Count()}});
     for (int32_t i = 0; i < SegmentList().Count(); ++i) {
         const TSegmentInfo* segment = SegmentList().Items(i);
         const std::string sound = GetSoundKind(segment->SoundFileName) == 0x100 ? "mp3" : " - ";

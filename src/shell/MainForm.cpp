@@ -450,6 +450,8 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     ShowLoadingText();
     try {
         s.LoadAllowed = !LoadStartupFilm(*stream);
+        // The caption names a film from the command line as the open dialog's.
+        if (!s.LoadAllowed) window->setWindowTitle(QString::fromStdString(FilmWindowCaption(s.FilmSource)));
     } catch (...) {
         s.LoadingTextShown = false;
         throw;

@@ -9,7 +9,11 @@ namespace movarel {
 
 // The film at the end of stream (start-up). False when none is appended.
 bool LoadStartupFilm(TqxFileStream& stream);
-// A film file read from its start (open dialog, drop).
+// A film file read from its start (open dialog, drop); once it opens, it is
+// the film's source that Properties names.
 void LoadFilmFile(const std::string& path);
+// The film's path for Properties: its source made absolute (the player's own
+// file for a self-playing film).
+std::string FilmPathForProperties();
 
 }  // namespace movarel

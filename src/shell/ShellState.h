@@ -33,7 +33,7 @@ struct ShellState {
     QWidget* BottomPanelWindow = nullptr;
     QIcon MainIcon;
     QRect ClientRect;                     // the client area, refreshed on every size change
-    std::string FilmSource;
+    std::string FilmSource;               // the loaded film's file as given: command line, dialog, drop, or ProgramPath
     std::string ProgramPath;              // the player's own file
     bool IsNT = true;
     bool LoadAllowed = false;

@@ -321,6 +321,48 @@ TEST(MainWindow, SegmentBeyondTheFilmStopsAtOnce) {
     EXPECT_EQ(Shell().MainWindow, nullptr);
 }
 
+TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
+    TestDir films;
+    const std::string film = LongFilm(films, "lesson.qxf");
+    const FilmSpec spec = StillFilm(64, 48, Solid(64, 48, 0x336699), 100, 10.0f);
+    enum Route { CommandLine, RelativeCommandLine, Dialog, Drop, SelfPlaying };
+    struct Case {
+        const char* name;
+        Route route;
+        std::string title;  // empty: "Movarel - [" + the film's path + "]"
+    } cases[] = {
+        {"command line", CommandLine, ""},
+        {"command line, relative to the working folder", RelativeCommandLine, "Movarel - [lesson.qxf]"},
+        {"open dialog", Dialog, ""},
+        {"dropped", Drop, ""},
+        {"self-playing", SelfPlaying, "Movarel"},
+    };
+    const std::filesystem::path oldDir = std::filesystem::current_path();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args;
+        if (c.route == CommandLine) args = {film};
+        if (c.route == RelativeCommandLine) {
+            std::filesystem::current_path(films.path);
+            args = {"lesson.qxf"};
+        }
+        PlayerRun run(args, {}, c.route == SelfPlaying ? BuildFilm(spec) : Bytes{});
+        OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return film; });
+        if (c.route == Dialog) RunCommand(cmd::Load);
+        if (c.route == Drop) DropFiles({film});
+        SetOpenFileDialog(previous);
+        ASSERT_EQ(SegmentList().Count(), 1);
+        const std::string path = c.route == SelfPlaying ? Shell().ProgramPath : film;
+        EXPECT_EQ(run.window->windowTitle().toStdString(), c.title.empty() ? "Movarel - [" + film + "]" : c.title);
+        run.recorder.messages.clear();
+        RunCommand(cmd::Properties);
+        ASSERT_EQ(run.recorder.messages.size(), 1u);
+        const std::string& text = run.recorder.messages[0].text;
+        EXPECT_EQ(text.substr(0, text.find('\r')), path);
+        std::filesystem::current_path(oldDir);
+    }
+}
+
 TEST(MainWindow, PropertiesHelpAndAbout) {
     TestDir films;
     const std::string film = LongFilm(films, "long.qxf");
@@ -329,7 +371,7 @@ TEST(MainWindow, PropertiesHelpAndAbout) {
     ASSERT_FALSE(run.recorder.messages.empty());
     const MessageRequest& p = run.recorder.messages.back();
     EXPECT_EQ(p.caption, "Film properties");
-    EXPECT_EQ(p.text, Shell().ProgramPath + "\r\rSegments count: 1\r\r[64 x 48 x 32 bit / 10 fps  Sound:  - ]:  Segment 1\r");
+    EXPECT_EQ(p.text, film + "\r\rSegments count: 1\r\r[64 x 48 x 32 bit / 10 fps  Sound:  - ]:  Segment 1\r");
     RunCommand(cmd::ContextHelp);
     EXPECT_EQ(run.recorder.messages.back().caption, "Help");
     EXPECT_EQ(run.recorder.messages.back().text.rfind("Documentation is available on author's web site\r", 0), 0u);
