@@ -17,6 +17,13 @@ install(FILES ${movarel_data}/icons/movarel-48.png DESTINATION ${CMAKE_INSTALL_D
         RENAME movarel.png)
 install(FILES ${movarel_data}/icons/movarel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The README is what Help (F1) opens when no web page is set; its pictures
+# go with it so it reads as on the project's page.
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/movarel)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/screenshot-playing.png ${CMAKE_SOURCE_DIR}/docs/screenshot-segments.png
+              ${CMAKE_SOURCE_DIR}/docs/screenshot-fullscreen.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/movarel/docs)
+
 # Man pages are installed compressed, as Debian expects, when gzip is there.
 find_program(MOVAREL_GZIP gzip)
 set(movarel_man_pages movarel.1 movarel-tool.1)

@@ -11,7 +11,7 @@
 #include "shell/ShellState.h"
 
 #ifndef MOVAREL_HOMEPAGE
-#define MOVAREL_HOMEPAGE "https://movarel.example.org/"
+#define MOVAREL_HOMEPAGE ""
 #endif
 #ifndef MOVAREL_VERSION
 #define MOVAREL_VERSION "1.0.0.0"
@@ -94,11 +94,9 @@ UrlOpenerFn SetUrlOpener(UrlOpenerFn fn) {
     return previous;
 }
 
-void OpenUrl(const std::string& url) {
-    if (UrlOpener())
-        UrlOpener()(url);
-    else
-        QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+bool OpenUrl(const std::string& url) {
+    if (UrlOpener()) return UrlOpener()(url);
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
 std::string TqxAboutBox::VersionLine() { return std::string("version ") + MOVAREL_VERSION; }
@@ -107,7 +105,7 @@ std::string TqxAboutBox::NoticeText() {
     return "A player for screen-recording films.\r\nFree software: use, study, share and improve it.";
 }
 
-TqxAboutBox::TqxAboutBox(QWidget* owner) : QDialog(owner) {
+TqxAboutBox::TqxAboutBox(QWidget* owner, const std::string& homePage) : QDialog(owner) {
     setWindowTitle("About Movarel");
     setModal(true);
     // 300 x 120 dialog units of an 8-point font.
@@ -118,8 +116,11 @@ TqxAboutBox::TqxAboutBox(QWidget* owner) : QDialog(owner) {
     close->setGeometry(368, 160, W / 6, 26);
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    FLink = new TqxLink(this, kHomePage);
-    FLink->setGeometry(W / 8, 165, 3 * W / 4, 16);
+    // A link that leads nowhere would only disappoint.
+    if (!homePage.empty()) {
+        FLink = new TqxLink(this, homePage);
+        FLink->setGeometry(W / 8, 165, 3 * W / 4, 16);
+    }
 }
 
 QFont TqxAboutBox::TextFont() {

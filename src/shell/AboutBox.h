@@ -10,20 +10,25 @@ class QWidget;
 
 namespace movarel {
 
+// The project's home page, set when the player is built; empty when the
+// build names none.
+extern const char* const kHomePage;
+
 // The program icon, drawn by the program itself (a film frame with a play
 // triangle), 32 x 32 and larger sizes.
 QIcon MakeMainIcon();
 
 // The About box: icon, product name with a shadow, version line, separator,
-// credit line, notice, the home page link and a flat Close button.
+// credit line, notice, the home page link and a flat Close button. Without a
+// home page there is no link.
 class TqxAboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit TqxAboutBox(QWidget* owner);
+    explicit TqxAboutBox(QWidget* owner, const std::string& homePage = kHomePage);
     static std::string VersionLine();
     static std::string CreditLine();
     static std::string NoticeText();
-    QWidget* Link() const { return FLink; }
+    QWidget* Link() const { return FLink; }  // null without a home page
     // Where the credit line and the notice are drawn, and their font.
     QRect CreditRect() const;
     QRect NoticeRect() const;
@@ -36,9 +41,10 @@ private:
     QWidget* FLink = nullptr;
 };
 
-// Opens a web page; replaceable so tests open nothing.
-using UrlOpenerFn = std::function<void(const std::string& url)>;
+// Opens a web page or a local document with the desktop's program for it;
+// false when none took it. Replaceable so tests launch nothing.
+using UrlOpenerFn = std::function<bool(const std::string& url)>;
 UrlOpenerFn SetUrlOpener(UrlOpenerFn fn);
-void OpenUrl(const std::string& url);
+bool OpenUrl(const std::string& url);
 
 }  // namespace movarel

@@ -12,6 +12,7 @@
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Geometry.h"
+#include "shell/Help.h"
 #include "shell/MainForm.h"
 #include "shell/Menus.h"
 #include "shell/PanelHooks.h"
@@ -104,7 +105,9 @@ void ShowFilmProperties() {
 }
 
 void ShowHelp() {
-    ShowMessage(HelpText(), Captions().Help, MsgIcon::Information, MsgOwner::MainWindow);
+    const HelpRoute route = ChooseHelpRoute(kHomePage, InstalledHelpDocuments(Shell().ProgramPath));
+    if (!route.Url.empty() && OpenUrl(route.Url)) return;
+    ShowMessage(route.Message, Captions().Help, MsgIcon::Information, MsgOwner::MainWindow);
 }
 
 void ShowAboutBox() {

@@ -137,7 +137,7 @@ std::string ChooseFilmPath(QWidget* owner) {
     if (Modals().OpenDialog) return Modals().OpenDialog(owner);
     QFileDialog dialog(owner);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter("Tessaray films (*.qxf)");
+    dialog.setNameFilter("Movarel films (*.qxf)");
     dialog.setDefaultSuffix("qxf");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
     return dialog.selectedFiles().first().toStdString();
@@ -168,7 +168,6 @@ void InstallQtMessageBoxes() {
     });
 }
 
-std::string HelpText() { return std::string("Documentation is available on author's web site\r") + kHomePage; }
 
 // --- the client area ----------------------------------------------------------
 

@@ -105,8 +105,4 @@ std::string ChooseFilmPath(QWidget* owner);
 // returns the exit code.
 int RunPlayer(int argc, char** argv);
 
-// The help text of command 130.
-std::string HelpText();
-extern const char* const kHomePage;
-
 }  // namespace movarel

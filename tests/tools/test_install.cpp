@@ -92,6 +92,9 @@ TEST_F(InstallTest, PutsEveryFileInItsPlace) {
         {"share/icons/hicolor/scalable/apps/movarel.svg", false},
         {"share/man/man1/movarel.1.gz", false},
         {"share/man/man1/movarel-tool.1.gz", false},
+        // What Help (F1) opens when the build names no web page.
+        {"share/doc/movarel/README.md", false},
+        {"share/doc/movarel/docs/screenshot-playing.png", false},
     };
     if (MOVAREL_HAS_PLAYER)
         expected.push_back({"bin/movarel", true});
