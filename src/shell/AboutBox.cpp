@@ -1,11 +1,14 @@
 #include "shell/AboutBox.h"
 
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QUrl>
+
+#include <algorithm>
 
 #include "shell/MainForm.h"
 #include "shell/ShellState.h"
@@ -129,6 +132,22 @@ QFont TqxAboutBox::TextFont() {
     return tahoma;
 }
 
+QFont TqxAboutBox::TitleFont() {
+    QFont title("Times New Roman");
+    title.setPixelSize(32);
+    title.setBold(true);
+    return title;
+}
+
+// At (185, 21), or right of the product name and its shadow when a wider
+// font than Times New Roman reaches that far.
+QRect TqxAboutBox::VersionRect() const {
+    const QFontMetrics name(TitleFont());
+    const QFontMetrics text(font());
+    const int left = std::max(185, width() / 8 + name.horizontalAdvance("Movarel") + 2 + 6);
+    return QRect(left, 21, text.horizontalAdvance(QString::fromStdString(VersionLine())), text.height());
+}
+
 // As wide as the notice below it: half the box cut the credit line short
 // with fonts a little wider than Tahoma.
 QRect TqxAboutBox::CreditRect() const { return QRect(width() / 8, 50, 5 * width() / 6, height() / 2); }
@@ -142,16 +161,13 @@ void TqxAboutBox::paintEvent(QPaintEvent*) {
     p.setPen(QPen(QColor(128, 128, 136), 1));
     p.drawLine(W / 64, 150, W - W / 64, 150);
     p.setPen(Qt::black);
-    p.drawText(QPoint(185, 21 + p.fontMetrics().ascent()), QString::fromStdString(VersionLine()));
+    p.drawText(VersionRect().topLeft() + QPoint(0, p.fontMetrics().ascent()), QString::fromStdString(VersionLine()));
     p.setFont(TextFont());
     p.drawText(CreditRect(), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(CreditLine()));
     QString notice = QString::fromStdString(NoticeText());
     notice.replace("\r\n", "\n");
     p.drawText(NoticeRect(), Qt::AlignLeft | Qt::AlignTop, notice);
-    QFont title("Times New Roman");
-    title.setPixelSize(32);
-    title.setBold(true);
-    p.setFont(title);
+    p.setFont(TitleFont());
     const int ascent = p.fontMetrics().ascent();
     p.setPen(QColor(160, 160, 160));
     p.drawText(QPoint(W / 8 + 2, W / 64 + 2 + ascent), "Movarel");

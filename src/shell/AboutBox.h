@@ -29,10 +29,13 @@ public:
     static std::string CreditLine();
     static std::string NoticeText();
     QWidget* Link() const { return FLink; }  // null without a home page
-    // Where the credit line and the notice are drawn, and their font.
+    // Where the version line, the credit line and the notice are drawn, and
+    // the fonts of the texts and of the product name.
+    QRect VersionRect() const;
     QRect CreditRect() const;
     QRect NoticeRect() const;
     static QFont TextFont();
+    static QFont TitleFont();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -19,23 +19,29 @@ using namespace shelltest;
 TEST(AboutBox, EveryTextShowsWholeInItsPlace) {
     App();
     TqxAboutBox box(nullptr);
-    const QFontMetrics fm(TqxAboutBox::TextFont());
     QString notice = QString::fromStdString(TqxAboutBox::NoticeText());
     notice.replace("\r\n", "\n");
     struct Case {
         const char* what;
         QString text;
         QRect place;
+        QFont font;
     } cases[] = {
-        {"credit line", QString::fromStdString(TqxAboutBox::CreditLine()), box.CreditRect()},
-        {"notice", notice, box.NoticeRect()},
+        {"version line", QString::fromStdString(TqxAboutBox::VersionLine()), box.VersionRect(), box.font()},
+        {"credit line", QString::fromStdString(TqxAboutBox::CreditLine()), box.CreditRect(), TqxAboutBox::TextFont()},
+        {"notice", notice, box.NoticeRect(), TqxAboutBox::TextFont()},
     };
     for (const Case& c : cases) {
-        const QRect needed = fm.boundingRect(c.place, Qt::AlignLeft | Qt::AlignTop, c.text);
+        const QRect needed = QFontMetrics(c.font).boundingRect(c.place, Qt::AlignLeft | Qt::AlignTop, c.text);
         EXPECT_TRUE(c.place.contains(needed)) << c.what << ": needs " << needed.width() << " x " << needed.height()
                                               << ", has " << c.place.width() << " x " << c.place.height();
         EXPECT_TRUE(box.rect().contains(c.place)) << c.what;
     }
+    // The product name, drawn with its shadow two pixels lower right, keeps
+    // clear of the version line beside it.
+    const QFontMetrics title(TqxAboutBox::TitleFont());
+    const QRect name(box.width() / 8, box.width() / 64, title.horizontalAdvance("Movarel") + 2, title.height() + 2);
+    EXPECT_FALSE(name.intersects(box.VersionRect()));
 }
 
 TEST(AboutBox, TheLinkIsThereOnlyWithAHomePageAndOpensItAnywhereOnItsStrip) {
