@@ -167,8 +167,9 @@ void DoBlockEmpty(TBlock* block) {
         if (recordSize > kBlockSize - size) {
             // A segment starts only when its largest record fits the room
             // left, so a record beyond that room is no frame of this size.
-            ReportDamagedFrames("has a frame record of " + std::to_string(recordSize) + " bytes, larger than a frame of " +
-                                std::to_string(segment->Width) + " x " + std::to_string(segment->Height) + " can be");
+            ReportDamagedFrames("has a frame record of " + std::to_string(recordSize) +
+                                " bytes, larger than a frame of " + std::to_string(segment->Width) + " x " +
+                                std::to_string(segment->Height) + " can be");
             state.StreamBroken = true;
             break;
         }
