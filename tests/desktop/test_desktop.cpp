@@ -409,6 +409,69 @@ TEST_F(Desktop, TooltipOfAPanelButton) {
     EXPECT_TRUE(WaitUntil([&] { return tooltips() == 0; }));
 }
 
+// A film whose first segment is larger than its second: whatever the first
+// showed beyond the second's picture must give way to the background, at the
+// change of segment, while paused, after a resize and in full screen.
+std::string ShrinkingFilm(const TestDir& dir) {
+    FilmSpec film;
+    film.segments.push_back(StillSegment(800, 600, Solid(800, 600, kRed), 10, 10.0f, "Large"));
+    film.segments.push_back(StillSegment(500, 300, Solid(500, 300, kGreen), 600, 10.0f, "Small"));
+    const std::string path = dir.path + "shrinking.qxf";
+    WriteFileBytes(path, BuildFilmFile(film));
+    return path;
+}
+
+// Points inside the first segment's 800 x 600 but outside the second's
+// 500 x 300, both centred on c.
+std::vector<Point> BeyondTheSmallPicture(Point c) {
+    return {{c.x - 320, c.y}, {c.x + 320, c.y}, {c.x, c.y - 220}, {c.x, c.y + 220}, {c.x - 350, c.y - 250},
+            {c.x + 350, c.y + 250}};
+}
+
+// Every point shows the background (within the wait), none the old picture.
+bool ShowsBackgroundAt(const std::vector<Point>& points, uint32_t background) {
+    const bool ok = WaitUntil([&] {
+        for (const Point& p : points)
+            if (!Near(PixelAt(p.x, p.y), background, 2)) return false;
+        return true;
+    }, 3s);
+    return ok;
+}
+
+TEST_F(Desktop, ASmallerSegmentLeavesNothingOfTheLargerOneAroundIt) {
+    auto p = Start({ShrinkingFilm(dir)});
+    const Point centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kGreen));
+    // Left of the 800-pixel picture, inside the window: the background.
+    const uint32_t background = PixelAt(main.x + 5, centre.y);
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "after the segment change";
+    Key("F10");
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "paused";
+    Key("alt+Return");
+    ASSERT_TRUE(WaitUntil([&] { return !MenuBarShown(Refreshed(*p)); }));
+    const Point screenCentre{kScreenWidth / 2, kScreenHeight / 2};
+    ASSERT_TRUE(ShowsColour(screenCentre, kGreen));
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(screenCentre), background)) << "in full screen";
+    Key("F9");
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(screenCentre), background)) << "playing in full screen";
+}
+
+TEST_F(BareDesktop, ASmallerSegmentLeavesNothingOfTheLargerOneAroundItAfterAResize) {
+    auto p = Start({ShrinkingFilm(dir)});
+    // The window grows for the first segment; the second keeps its size.
+    ASSERT_TRUE(WaitUntil([&] { return Refreshed(*p).width >= 800; }));
+    Point centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kGreen));
+    const uint32_t background = PixelAt(main.x + 2, main.y + main.height - kPanelHeight - 2);
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "after the segment change";
+
+    Xdo({"windowsize", std::to_string(main.id), "1100", "860"});
+    ASSERT_TRUE(WaitUntil([&] { return Refreshed(*p).width == 1100 && main.height == 860; }));
+    centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kGreen));
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "after the resize";
+}
+
 // ---------------------------------------------------------------------------
 // The command line, where windows keep the geometry they ask for.
 TEST_F(BareDesktop, CommandLinePlacesTheWindow) {
