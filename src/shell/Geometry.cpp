@@ -154,7 +154,10 @@ void LayoutSegmentList() {
 
 void PlacePanel() {
     ShellState& s = Shell();
+    // A slide still under way would hide the panel just placed at its next
+    // step (F7 pressed while the panel slides out after Alt+Enter).
     s.PanelSliding = false;
+    if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
     if (s.BottomPanelWindow == nullptr) return;
     const int32_t height = Panels().PanelHeight();
     s.BottomPanelWindow->setGeometry(0, s.ClientRect.height() - height, s.ClientRect.width(), height);
@@ -185,7 +188,13 @@ void PanelSlideStep() {
             return;
         }
     }
-    if (panel != nullptr && s.PanelSliding && panel->y() <= s.ClientRect.height()) {
+    // A panel placed since the slide began is no longer sliding: the step
+    // leaves it where it is.
+    if (!s.PanelSliding) {
+        if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
+        return;
+    }
+    if (panel != nullptr && panel->y() <= s.ClientRect.height()) {
         panel->move(0, panel->y() + kPanelSlideStep);
         return;
     }

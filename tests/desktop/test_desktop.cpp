@@ -472,6 +472,41 @@ TEST_F(BareDesktop, ASmallerSegmentLeavesNothingOfTheLargerOneAroundItAfterAResi
     EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "after the resize";
 }
 
+// F7 in full screen pins the panel, also while it is on its way out (right
+// after Alt+Enter, or after the pointer left the bottom edge): it must come
+// up and stay, as the menu's tick says.
+TEST_F(Desktop, F7InFullScreenShowsThePanelWhateverItWasDoing) {
+    auto p = Start({ColourFilm(dir)});
+    ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));
+    const WindowInfo screen{0, "", 0, 0, kScreenWidth, kScreenHeight, false};
+    // The header tab's black line 16 pixels below the panel's top: there
+    // while the panel is fully up, lower down while it slides.
+    auto panelUp = [&] { return Near(PixelAt(kScreenWidth - 300, kScreenHeight - kPanelHeight + 16), 0, 40); };
+    auto staysUp = [&] {
+        if (!WaitUntil([&] { return PanelShown(screen) && panelUp(); }, 3s)) return false;
+        // Past the end of any slide (21 steps of 40 ms), it is still there.
+        const auto end = std::chrono::steady_clock::now() + 1500ms;
+        while (std::chrono::steady_clock::now() < end)
+            if (!PanelShown(screen) || !panelUp()) return false;
+        return true;
+    };
+
+    Key("alt+Return");
+    ASSERT_TRUE(WaitUntil([&] { return !MenuBarShown(Refreshed(*p)); }));
+    Key("F7");
+    EXPECT_TRUE(staysUp()) << "F7 right after Alt+Enter";
+    Key("F7");
+    EXPECT_TRUE(WaitUntil([&] { return !PanelShown(screen); }, 3s));
+
+    MoveMouse(kScreenWidth / 2, kScreenHeight - 3);
+    MoveMouse(kScreenWidth / 2 + 1, kScreenHeight - 1);
+    ASSERT_TRUE(WaitUntil(panelUp, 3s));
+    MoveMouse(kScreenWidth / 2, kScreenHeight / 2);
+    ASSERT_TRUE(WaitUntil([&] { return !panelUp(); }, 3s));
+    Key("F7");
+    EXPECT_TRUE(staysUp()) << "F7 while the panel slides out";
+}
+
 // ---------------------------------------------------------------------------
 // The command line, where windows keep the geometry they ask for.
 TEST_F(BareDesktop, CommandLinePlacesTheWindow) {
