@@ -259,16 +259,23 @@ void RestoreWindowPlacement() {
     LayoutPanels();
 }
 
+void ShowWindowFullScreen(QMainWindow* window) {
+    window->menuBar()->hide();
+    window->showFullScreen();
+    // Only a window manager applies the full-screen state; on a bare X
+    // server the window would keep its size, so it is asked for the whole
+    // screen too (with a manager the window has that size already).
+    QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) window->setGeometry(screen->geometry());
+}
+
 void ToggleFullScreen() {
     ShellState& s = Shell();
     QMainWindow* window = s.MainWindow;
     s.FullScreen = !s.FullScreen;
     if (s.FullScreen) {
         SaveWindowPlacement();
-        if (window != nullptr) {
-            window->menuBar()->hide();
-            window->showFullScreen();
-        }
+        if (window != nullptr) ShowWindowFullScreen(window);
         if (s.PanelPinned) TogglePanel();
     } else {
         if (window != nullptr) {

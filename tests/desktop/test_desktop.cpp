@@ -508,6 +508,58 @@ TEST_F(Desktop, F7InFullScreenShowsThePanelWhateverItWasDoing) {
 }
 
 // ---------------------------------------------------------------------------
+// Without a window manager the player must still do what its keys say.
+
+TEST_F(BareDesktop, FullScreenFillsTheScreenAndLeavesToTheWindow) {
+    auto p = Start({ColourFilm(dir)});
+    ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));
+    const WindowInfo before = main;
+    Key("alt+Return");
+    EXPECT_TRUE(WaitUntil([&] {
+        const WindowInfo w = Refreshed(*p);
+        return w.x == 0 && w.y == 0 && w.width == kScreenWidth && w.height == kScreenHeight;
+    })) << main.x << "," << main.y << " " << main.width << "x" << main.height;
+    EXPECT_TRUE(ShowsColour({kScreenWidth / 2, kScreenHeight / 2}, kRed));
+    Key("alt+Return");
+    EXPECT_TRUE(WaitUntil([&] {
+        const WindowInfo w = Refreshed(*p);
+        return w.x == before.x && w.y == before.y && w.width == before.width && w.height == before.height;
+    })) << main.x << "," << main.y << " " << main.width << "x" << main.height;
+    EXPECT_TRUE(WaitUntil([&] { return MenuBarShown(main) && PanelShown(main); }));
+}
+
+TEST_F(BareDesktop, ExitKeysCloseThePlayer) {
+    for (const char* key : {"alt+F4", "ctrl+q"}) {
+        auto p = Start({ColourFilm(dir)});
+        ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed)) << key;
+        Key(key);
+        int status = -1;
+        EXPECT_TRUE(p->WaitForExit(&status)) << key;
+        EXPECT_EQ(status, 0) << key;
+    }
+}
+
+TEST_F(Desktop, CtrlQCloses) {
+    auto p = Start({ColourFilm(dir)});
+    ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));
+    Key("ctrl+q");
+    int status = -1;
+    EXPECT_TRUE(p->WaitForExit(&status));
+    EXPECT_EQ(status, 0);
+}
+
+// Nobody gives the focus on a bare server: the player takes it itself, so
+// the first key works without a click, wherever the pointer is.
+TEST_F(BareDesktop, KeysWorkAtOnceWithoutAClick) {
+    Player p(PlayerProgram(), {ColourFilm(dir)}, dir.path);
+    ASSERT_TRUE(p.WaitForMainWindow(&main));
+    const Point centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kRed));
+    Key("F5");
+    EXPECT_TRUE(ShowsColour(centre, kGreen, 3s));
+}
+
+// ---------------------------------------------------------------------------
 // The command line, where windows keep the geometry they ask for.
 TEST_F(BareDesktop, CommandLinePlacesTheWindow) {
     const struct {
