@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
@@ -167,6 +168,12 @@ void HidePanel() {
     ShellState& s = Shell();
     if (s.BottomPanelWindow == nullptr) return;
     if (s.BottomPanelWindow->isVisible() && s.FullScreen && s.PanelSlideTimer != nullptr) {
+        // The slide starts at the bottom edge and spans the client area as
+        // it is now: a client that grew since the panel was placed would
+        // otherwise see it cross the picture, at its old width.
+        QWidget* panel = s.BottomPanelWindow;
+        const int32_t top = std::max(panel->y(), s.ClientRect.height() - Panels().PanelHeight());
+        panel->setGeometry(0, top, s.ClientRect.width(), Panels().PanelHeight());
         s.PanelSlideTimer->start(kPanelSlidePeriodMs);
         s.PanelSliding = true;
     } else {
@@ -275,8 +282,15 @@ void ToggleFullScreen() {
     s.FullScreen = !s.FullScreen;
     if (s.FullScreen) {
         SaveWindowPlacement();
-        if (window != nullptr) ShowWindowFullScreen(window);
+        // The panel, unpinned in full screen, starts hidden: sliding out from
+        // the window's old bottom edge it would cross the whole picture. It
+        // is unpinned before the window grows, so the size change does not
+        // place it at the new bottom edge again.
+        if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
+        s.PanelSliding = false;
+        if (s.BottomPanelWindow != nullptr) s.BottomPanelWindow->hide();
         if (s.PanelPinned) TogglePanel();
+        if (window != nullptr) ShowWindowFullScreen(window);
     } else {
         if (window != nullptr) {
             window->menuBar()->show();

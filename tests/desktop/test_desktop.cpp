@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -470,6 +471,48 @@ TEST_F(BareDesktop, ASmallerSegmentLeavesNothingOfTheLargerOneAroundItAfterAResi
     centre = PictureCentre(main);
     ASSERT_TRUE(ShowsColour(centre, kGreen));
     EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "after the resize";
+}
+
+// A film the size of the screen switches to full screen by itself, here at
+// its second segment, while the window shows the first; the panel, unpinned
+// there, must not be seen crossing the picture on its way out.
+void FullScreenFilmShowsNoPanelCrossingIt(const TestDir& dir,
+                                          const std::function<std::unique_ptr<Player>(const std::string&)>& start) {
+    FilmSpec film;
+    film.segments.push_back(StillSegment(320, 240, Solid(320, 240, kRed), 10, 10.0f, "Title"));
+    film.segments.push_back(StillSegment(kScreenWidth, kScreenHeight, Solid(kScreenWidth, kScreenHeight, kBlue), 300,
+                                         10.0f, "Screen"));
+    const std::string path = dir.path + "screen.qxf";
+    WriteFileBytes(path, BuildFilmFile(film));
+    auto p = start(path);
+    // The picture fills the screen: its top corners are the film's (the
+    // bottom ones are where the panel would be).
+    ASSERT_TRUE(WaitUntil([&] {
+        return Near(PixelAt(0, 0), kBlue, 4) && Near(PixelAt(kScreenWidth - 1, 0), kBlue, 4);
+    }));
+    // For the next two seconds the screen shows nothing but the film.
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    int foreign = 0;
+    while (std::chrono::steady_clock::now() < end && foreign == 0) {
+        const Grab g = GrabScreen(0, 0, kScreenWidth, kScreenHeight);
+        for (uint32_t pixel : g.pixels) foreign += Near(pixel, kBlue, 4) ? 0 : 1;
+    }
+    EXPECT_EQ(foreign, 0) << "the panel crossed the picture";
+
+    // At the bottom edge the panel comes up across the whole screen (its
+    // header tab shows far right of where a 600-pixel panel ends).
+    MoveMouse(kScreenWidth / 2, kScreenHeight - 3);
+    MoveMouse(kScreenWidth / 2 + 1, kScreenHeight - 1);
+    const WindowInfo screen{0, "", 0, 0, kScreenWidth, kScreenHeight, false};
+    EXPECT_TRUE(WaitUntil([&] { return PanelShown(screen); }, 3s));
+}
+
+TEST_F(Desktop, AFilmTheSizeOfTheScreenGoesFullScreenWithoutThePanelCrossingIt) {
+    FullScreenFilmShowsNoPanelCrossingIt(dir, [&](const std::string& film) { return Start({film}); });
+}
+
+TEST_F(BareDesktop, AFilmTheSizeOfTheScreenGoesFullScreenWithoutThePanelCrossingIt) {
+    FullScreenFilmShowsNoPanelCrossingIt(dir, [&](const std::string& film) { return Start({film}); });
 }
 
 // F7 in full screen pins the panel, also while it is on its way out (right
