@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
@@ -154,7 +155,10 @@ void LayoutSegmentList() {
 
 void PlacePanel() {
     ShellState& s = Shell();
+    // A slide still under way would hide the panel just placed at its next
+    // step (F7 pressed while the panel slides out after Alt+Enter).
     s.PanelSliding = false;
+    if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
     if (s.BottomPanelWindow == nullptr) return;
     const int32_t height = Panels().PanelHeight();
     s.BottomPanelWindow->setGeometry(0, s.ClientRect.height() - height, s.ClientRect.width(), height);
@@ -164,6 +168,12 @@ void HidePanel() {
     ShellState& s = Shell();
     if (s.BottomPanelWindow == nullptr) return;
     if (s.BottomPanelWindow->isVisible() && s.FullScreen && s.PanelSlideTimer != nullptr) {
+        // The slide starts at the bottom edge and spans the client area as
+        // it is now: a client that grew since the panel was placed would
+        // otherwise see it cross the picture, at its old width.
+        QWidget* panel = s.BottomPanelWindow;
+        const int32_t top = std::max(panel->y(), s.ClientRect.height() - Panels().PanelHeight());
+        panel->setGeometry(0, top, s.ClientRect.width(), Panels().PanelHeight());
         s.PanelSlideTimer->start(kPanelSlidePeriodMs);
         s.PanelSliding = true;
     } else {
@@ -185,7 +195,13 @@ void PanelSlideStep() {
             return;
         }
     }
-    if (panel != nullptr && s.PanelSliding && panel->y() <= s.ClientRect.height()) {
+    // A panel placed since the slide began is no longer sliding: the step
+    // leaves it where it is.
+    if (!s.PanelSliding) {
+        if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
+        return;
+    }
+    if (panel != nullptr && panel->y() <= s.ClientRect.height()) {
         panel->move(0, panel->y() + kPanelSlideStep);
         return;
     }
@@ -250,17 +266,31 @@ void RestoreWindowPlacement() {
     LayoutPanels();
 }
 
+void ShowWindowFullScreen(QMainWindow* window) {
+    window->menuBar()->hide();
+    window->showFullScreen();
+    // Only a window manager applies the full-screen state; on a bare X
+    // server the window would keep its size, so it is asked for the whole
+    // screen too (with a manager the window has that size already).
+    QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) window->setGeometry(screen->geometry());
+}
+
 void ToggleFullScreen() {
     ShellState& s = Shell();
     QMainWindow* window = s.MainWindow;
     s.FullScreen = !s.FullScreen;
     if (s.FullScreen) {
         SaveWindowPlacement();
-        if (window != nullptr) {
-            window->menuBar()->hide();
-            window->showFullScreen();
-        }
+        // The panel, unpinned in full screen, starts hidden: sliding out from
+        // the window's old bottom edge it would cross the whole picture. It
+        // is unpinned before the window grows, so the size change does not
+        // place it at the new bottom edge again.
+        if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
+        s.PanelSliding = false;
+        if (s.BottomPanelWindow != nullptr) s.BottomPanelWindow->hide();
         if (s.PanelPinned) TogglePanel();
+        if (window != nullptr) ShowWindowFullScreen(window);
     } else {
         if (window != nullptr) {
             window->menuBar()->show();

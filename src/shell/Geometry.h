@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class QMainWindow;
+
 namespace movarel {
 
 constexpr int32_t kSegmentListWindowWidth = 400;
@@ -61,6 +63,9 @@ void PlacePanel();
 void HidePanel();
 void PanelSlideStep();
 void TrackMouse(int32_t y);
+
+// Full screen without the menu bar, on the screen the window is on.
+void ShowWindowFullScreen(QMainWindow* window);
 
 void SaveWindowPlacement();
 void RestoreWindowPlacement();

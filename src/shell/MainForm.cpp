@@ -419,14 +419,16 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     if (c.FullScreenRequested) {
         s.PanelPinned = false;
         s.FullScreen = true;
-        window->menuBar()->hide();
-        window->showFullScreen();
+        ShowWindowFullScreen(window);
     } else if (c.SizeMode == SizeMaximized) {
         window->showMaximized();
     } else {
         window->setGeometry(c.WindowX, c.WindowY, c.WindowWidth, c.WindowHeight);
         window->show();
     }
+    // Without a window manager nobody gives the new window the keyboard
+    // focus, and no key would work before a click into it.
+    window->activateWindow();
 
     // Stop returns to the mode of the start, not to windowed mode, when the
     // command line asked for full screen.

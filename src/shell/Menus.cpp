@@ -99,6 +99,9 @@ void BuildMenus(QMainWindow* window) {
         {QKeySequence(Qt::Key_F7), 120},           {QKeySequence(Qt::ALT | Qt::Key_Return), 121},
         {QKeySequence(Qt::Key_F1), 130},           {QKeySequence(Qt::Key_F4), 114},
         {QKeySequence(Qt::Key_F5), 115},
+        // Alt+F4 is the window manager's close; without one it would do
+        // nothing, so the player takes it too, and Ctrl+Q beside it.
+        {QKeySequence(Qt::ALT | Qt::Key_F4), 100}, {QKeySequence(Qt::CTRL | Qt::Key_Q), 100},
     };
     for (const ShortcutSpec& entry : table) {
         QAction* action = new QAction(window);

@@ -155,6 +155,15 @@ void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry&
 void PaintFrame(QPainter& painter, const PictureGeometry& g, int32_t fps, const QRegion& area) {
     PresentationState& p = Presentation();
     if (!p.HasFrame || p.Front.isNull()) return;
+    // At a change of segment the geometry is the new segment's before its
+    // first frame arrives; the previous segment's picture, larger perhaps,
+    // would cover the borders just erased and stay there, since only the new
+    // frame's area is repainted when that frame comes. Until then the frame
+    // area stays black, as before any frame.
+    if (p.Front.width() != g.FilmWidth || p.Front.height() != g.FilmHeight) {
+        painter.fillRect(g.FrameRect(), Qt::black);
+        return;
+    }
     if (!g.Stretch) {
         painter.drawImage(QPoint(g.OffsetX, g.OffsetY), p.Front);
         return;

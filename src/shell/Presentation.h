@@ -54,7 +54,8 @@ QRect MapToWindow(const QRect& pictureRect, const PictureGeometry& geometry);
 
 // Fills the parts of the client area outside the frame.
 void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry& geometry, const QBrush& brush);
-// Draws Front into its place; smooth scaling for whole frames only at 5 fps
+// Draws Front into its place, or black there while Front is still the
+// previous segment's picture of another size; smooth scaling for whole frames only at 5 fps
 // or less, and always inside SmoothArea (the cursor's surroundings).
 void PaintFrame(QPainter& painter, const PictureGeometry& geometry, int32_t fps, const QRegion& area);
 

@@ -11,6 +11,7 @@
 #include "FilmWriter.h"
 #include "controls/ControlPanelHooks.h"
 #include "controls/PanelCalls.h"
+#include "shell/Commands.h"
 #include "shell/Geometry.h"
 #include "shell/MainForm.h"
 #include "shell/ShellPanelCalls.h"
@@ -58,6 +59,53 @@ TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
     TrackMouse(bottom / 2);
     EXPECT_TRUE(test::WaitFor([&] { return !panel->isVisible(); }, 3000));
     EXPECT_FALSE(s.PanelSliding);
+
+    FinishPlayer(window);
+    SetPanelCalls(nullptr);
+}
+
+// What the panel's state says and what shows must agree at every step of a
+// slide: F7 (pinning) during the slide keeps the panel up for good, and
+// entering full screen from a window with the pinned panel unpins it hidden
+// at once rather than sliding it out from the window's old bottom edge
+// across the picture.
+TEST(PanelSlide, PinningOrEnteringFullScreenLeavesNoSlideBehind) {
+    test::EnsureApp();
+    InstallControlPanels();
+    InstallShellPanelCalls();
+    TestDir dir;
+    const std::string program = dir.path + "player";
+    writer::WriteFileBytes(program, writer::Bytes(64, 0));
+    TqxMainWindow* window = StartPlayer({}, program);
+    ASSERT_NE(window, nullptr);
+    (void)QTest::qWaitForWindowExposed(window);
+    ShellState& s = Shell();
+    QWidget* panel = s.BottomPanelWindow;
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(s.PanelPinned);
+    ASSERT_TRUE(panel->isVisible());
+
+    ToggleFullScreen();
+    EXPECT_FALSE(s.PanelPinned);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(s.PanelSliding);
+    EXPECT_FALSE(s.PanelSlideTimer->isActive());
+    ASSERT_TRUE(test::WaitFor([&] { return window->isFullScreen() && s.ClientArea->height() > 400; }));
+    EXPECT_FALSE(panel->isVisible());
+
+    const int bottom = s.ClientArea->height();
+    TrackMouse(bottom - 1);
+    ASSERT_TRUE(panel->isVisible());
+    TrackMouse(bottom / 2);
+    ASSERT_TRUE(s.PanelSliding);
+    PanelSlideStep();
+    TogglePanel();
+    EXPECT_TRUE(s.PanelPinned);
+    EXPECT_FALSE(s.PanelSlideTimer->isActive());
+    for (int step = 0; step < 30; ++step) PanelSlideStep();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->y(), bottom - 40);
+    EXPECT_EQ(panel->width(), s.ClientArea->width());
 
     FinishPlayer(window);
     SetPanelCalls(nullptr);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -407,6 +408,198 @@ TEST_F(Desktop, TooltipOfAPanelButton) {
     EXPECT_TRUE(WaitUntil([&] { return tooltips() == 1; }));
     MoveMouse(kScreenWidth - 1, 1);
     EXPECT_TRUE(WaitUntil([&] { return tooltips() == 0; }));
+}
+
+// A film whose first segment is larger than its second: whatever the first
+// showed beyond the second's picture must give way to the background, at the
+// change of segment, while paused, after a resize and in full screen.
+std::string ShrinkingFilm(const TestDir& dir) {
+    FilmSpec film;
+    film.segments.push_back(StillSegment(800, 600, Solid(800, 600, kRed), 10, 10.0f, "Large"));
+    film.segments.push_back(StillSegment(500, 300, Solid(500, 300, kGreen), 600, 10.0f, "Small"));
+    const std::string path = dir.path + "shrinking.qxf";
+    WriteFileBytes(path, BuildFilmFile(film));
+    return path;
+}
+
+// Points inside the first segment's 800 x 600 but outside the second's
+// 500 x 300, both centred on c.
+std::vector<Point> BeyondTheSmallPicture(Point c) {
+    return {{c.x - 320, c.y}, {c.x + 320, c.y}, {c.x, c.y - 220}, {c.x, c.y + 220}, {c.x - 350, c.y - 250},
+            {c.x + 350, c.y + 250}};
+}
+
+// Every point shows the background (within the wait), none the old picture.
+bool ShowsBackgroundAt(const std::vector<Point>& points, uint32_t background) {
+    const bool ok = WaitUntil([&] {
+        for (const Point& p : points)
+            if (!Near(PixelAt(p.x, p.y), background, 2)) return false;
+        return true;
+    }, 3s);
+    return ok;
+}
+
+TEST_F(Desktop, ASmallerSegmentLeavesNothingOfTheLargerOneAroundIt) {
+    auto p = Start({ShrinkingFilm(dir)});
+    const Point centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kGreen));
+    // Left of the 800-pixel picture, inside the window: the background.
+    const uint32_t background = PixelAt(main.x + 5, centre.y);
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "after the segment change";
+    Key("F10");
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "paused";
+    Key("alt+Return");
+    ASSERT_TRUE(WaitUntil([&] { return !MenuBarShown(Refreshed(*p)); }));
+    const Point screenCentre{kScreenWidth / 2, kScreenHeight / 2};
+    ASSERT_TRUE(ShowsColour(screenCentre, kGreen));
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(screenCentre), background)) << "in full screen";
+    Key("F9");
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(screenCentre), background)) << "playing in full screen";
+}
+
+TEST_F(BareDesktop, ASmallerSegmentLeavesNothingOfTheLargerOneAroundItAfterAResize) {
+    auto p = Start({ShrinkingFilm(dir)});
+    // The window grows for the first segment; the second keeps its size.
+    ASSERT_TRUE(WaitUntil([&] { return Refreshed(*p).width >= 800; }));
+    Point centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kGreen));
+    const uint32_t background = PixelAt(main.x + 2, main.y + main.height - kPanelHeight - 2);
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "after the segment change";
+
+    Xdo({"windowsize", std::to_string(main.id), "1100", "860"});
+    ASSERT_TRUE(WaitUntil([&] { return Refreshed(*p).width == 1100 && main.height == 860; }));
+    centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kGreen));
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(centre), background)) << "after the resize";
+}
+
+// A film the size of the screen switches to full screen by itself, here at
+// its second segment, while the window shows the first; the panel, unpinned
+// there, must not be seen crossing the picture on its way out.
+void FullScreenFilmShowsNoPanelCrossingIt(const TestDir& dir,
+                                          const std::function<std::unique_ptr<Player>(const std::string&)>& start) {
+    FilmSpec film;
+    film.segments.push_back(StillSegment(320, 240, Solid(320, 240, kRed), 10, 10.0f, "Title"));
+    film.segments.push_back(StillSegment(kScreenWidth, kScreenHeight, Solid(kScreenWidth, kScreenHeight, kBlue), 300,
+                                         10.0f, "Screen"));
+    const std::string path = dir.path + "screen.qxf";
+    WriteFileBytes(path, BuildFilmFile(film));
+    auto p = start(path);
+    // The picture fills the screen: its top corners are the film's (the
+    // bottom ones are where the panel would be).
+    ASSERT_TRUE(WaitUntil([&] {
+        return Near(PixelAt(0, 0), kBlue, 4) && Near(PixelAt(kScreenWidth - 1, 0), kBlue, 4);
+    }));
+    // For the next two seconds the screen shows nothing but the film.
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    int foreign = 0;
+    while (std::chrono::steady_clock::now() < end && foreign == 0) {
+        const Grab g = GrabScreen(0, 0, kScreenWidth, kScreenHeight);
+        for (uint32_t pixel : g.pixels) foreign += Near(pixel, kBlue, 4) ? 0 : 1;
+    }
+    EXPECT_EQ(foreign, 0) << "the panel crossed the picture";
+
+    // At the bottom edge the panel comes up across the whole screen (its
+    // header tab shows far right of where a 600-pixel panel ends).
+    MoveMouse(kScreenWidth / 2, kScreenHeight - 3);
+    MoveMouse(kScreenWidth / 2 + 1, kScreenHeight - 1);
+    const WindowInfo screen{0, "", 0, 0, kScreenWidth, kScreenHeight, false};
+    EXPECT_TRUE(WaitUntil([&] { return PanelShown(screen); }, 3s));
+}
+
+TEST_F(Desktop, AFilmTheSizeOfTheScreenGoesFullScreenWithoutThePanelCrossingIt) {
+    FullScreenFilmShowsNoPanelCrossingIt(dir, [&](const std::string& film) { return Start({film}); });
+}
+
+TEST_F(BareDesktop, AFilmTheSizeOfTheScreenGoesFullScreenWithoutThePanelCrossingIt) {
+    FullScreenFilmShowsNoPanelCrossingIt(dir, [&](const std::string& film) { return Start({film}); });
+}
+
+// F7 in full screen pins the panel, also while it is on its way out (right
+// after Alt+Enter, or after the pointer left the bottom edge): it must come
+// up and stay, as the menu's tick says.
+TEST_F(Desktop, F7InFullScreenShowsThePanelWhateverItWasDoing) {
+    auto p = Start({ColourFilm(dir)});
+    ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));
+    const WindowInfo screen{0, "", 0, 0, kScreenWidth, kScreenHeight, false};
+    // The header tab's black line 16 pixels below the panel's top: there
+    // while the panel is fully up, lower down while it slides.
+    auto panelUp = [&] { return Near(PixelAt(kScreenWidth - 300, kScreenHeight - kPanelHeight + 16), 0, 40); };
+    auto staysUp = [&] {
+        if (!WaitUntil([&] { return PanelShown(screen) && panelUp(); }, 3s)) return false;
+        // Past the end of any slide (21 steps of 40 ms), it is still there.
+        const auto end = std::chrono::steady_clock::now() + 1500ms;
+        while (std::chrono::steady_clock::now() < end)
+            if (!PanelShown(screen) || !panelUp()) return false;
+        return true;
+    };
+
+    Key("alt+Return");
+    ASSERT_TRUE(WaitUntil([&] { return !MenuBarShown(Refreshed(*p)); }));
+    Key("F7");
+    EXPECT_TRUE(staysUp()) << "F7 right after Alt+Enter";
+    Key("F7");
+    EXPECT_TRUE(WaitUntil([&] { return !PanelShown(screen); }, 3s));
+
+    MoveMouse(kScreenWidth / 2, kScreenHeight - 3);
+    MoveMouse(kScreenWidth / 2 + 1, kScreenHeight - 1);
+    ASSERT_TRUE(WaitUntil(panelUp, 3s));
+    MoveMouse(kScreenWidth / 2, kScreenHeight / 2);
+    ASSERT_TRUE(WaitUntil([&] { return !panelUp(); }, 3s));
+    Key("F7");
+    EXPECT_TRUE(staysUp()) << "F7 while the panel slides out";
+}
+
+// ---------------------------------------------------------------------------
+// Without a window manager the player must still do what its keys say.
+
+TEST_F(BareDesktop, FullScreenFillsTheScreenAndLeavesToTheWindow) {
+    auto p = Start({ColourFilm(dir)});
+    ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));
+    const WindowInfo before = main;
+    Key("alt+Return");
+    EXPECT_TRUE(WaitUntil([&] {
+        const WindowInfo w = Refreshed(*p);
+        return w.x == 0 && w.y == 0 && w.width == kScreenWidth && w.height == kScreenHeight;
+    })) << main.x << "," << main.y << " " << main.width << "x" << main.height;
+    EXPECT_TRUE(ShowsColour({kScreenWidth / 2, kScreenHeight / 2}, kRed));
+    Key("alt+Return");
+    EXPECT_TRUE(WaitUntil([&] {
+        const WindowInfo w = Refreshed(*p);
+        return w.x == before.x && w.y == before.y && w.width == before.width && w.height == before.height;
+    })) << main.x << "," << main.y << " " << main.width << "x" << main.height;
+    EXPECT_TRUE(WaitUntil([&] { return MenuBarShown(main) && PanelShown(main); }));
+}
+
+TEST_F(BareDesktop, ExitKeysCloseThePlayer) {
+    for (const char* key : {"alt+F4", "ctrl+q"}) {
+        auto p = Start({ColourFilm(dir)});
+        ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed)) << key;
+        Key(key);
+        int status = -1;
+        EXPECT_TRUE(p->WaitForExit(&status)) << key;
+        EXPECT_EQ(status, 0) << key;
+    }
+}
+
+TEST_F(Desktop, CtrlQCloses) {
+    auto p = Start({ColourFilm(dir)});
+    ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));
+    Key("ctrl+q");
+    int status = -1;
+    EXPECT_TRUE(p->WaitForExit(&status));
+    EXPECT_EQ(status, 0);
+}
+
+// Nobody gives the focus on a bare server: the player takes it itself, so
+// the first key works without a click, wherever the pointer is.
+TEST_F(BareDesktop, KeysWorkAtOnceWithoutAClick) {
+    Player p(PlayerProgram(), {ColourFilm(dir)}, dir.path);
+    ASSERT_TRUE(p.WaitForMainWindow(&main));
+    const Point centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kRed));
+    Key("F5");
+    EXPECT_TRUE(ShowsColour(centre, kGreen, 3s));
 }
 
 // ---------------------------------------------------------------------------
