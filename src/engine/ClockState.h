@@ -18,6 +18,9 @@ struct ClockState {
     uint32_t TimerId = 0;
     std::atomic<bool> FirstTick{false};
     std::atomic<bool> EndPosted{false};
+    // The segment's last frame is on screen: it stays there for its period,
+    // and the next tick ends the segment. Cleared at segment start.
+    std::atomic<bool> LastFrameShown{false};
     std::atomic<bool> StopRequested{false};
     std::atomic<uint8_t> PlayState{Stopped};
     // The speed slider's position 0..8; 3 is normal speed.

@@ -44,7 +44,7 @@ int32_t RoundHalfEven(double value) { return static_cast<int32_t>(std::nearbyint
 
 void TimerCallback();
 
-void RunTimer(bool start) {
+void RunTimer(bool start, TimerStart first = TimerStart::AfterPeriod) {
     EngineState& engine = Engine();
     ClockState& clock = Clock();
     Sound().PauseSound();
@@ -72,7 +72,8 @@ void RunTimer(bool start) {
     // Held until the id is stored, so a first tick that ends the segment at
     // once finds the timer it has to stop.
     std::lock_guard<std::mutex> guard(engine.TimerLock);
-    uint32_t newId = TimerSetEvent(static_cast<uint32_t>(period), static_cast<uint32_t>(resolution), TimerCallback);
+    uint32_t newId =
+        TimerSetEvent(static_cast<uint32_t>(period), static_cast<uint32_t>(resolution), TimerCallback, first);
     if (newId == 0)
         throw EqxError("MMTimer = 0");
     clock.TimerId = newId;
@@ -220,6 +221,12 @@ void TimerTick() {
     std::unique_lock<std::recursive_mutex> lock(EngineLock().Native());
     ClockState& clock = Clock();
     EngineState& engine = Engine();
+    if (clock.LastFrameShown) {
+        // The last frame has had its period on screen.
+        if (!clock.EndPosted)
+            EndSegment();
+        return;
+    }
     if (clock.FirstTick) {
         clock.FirstTick = false;
         Sound().StartSound();
@@ -276,18 +283,20 @@ void TimerTick() {
 void AdvanceFrame() {
     ClockState& clock = Clock();
     const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
-    if (clock.TickCount % ticks != 0 || clock.EndPosted)
+    if (clock.TickCount % ticks != 0 || clock.EndPosted || clock.LastFrameShown)
         return;
     TSegmentInfo* segment = CurrentSegmentInfo();
     const int32_t frameCount = segment ? segment->FrameCount : 0;
+    // The segment ends on the next tick, so its last frame is shown for a
+    // period like every other one.
     if (clock.FrameIndex >= frameCount - 1) {
-        EndSegment();
+        clock.LastFrameShown = true;
         return;
     }
     if (Blocks().Queue.Head() == nullptr) {
         // Nothing in hand and nothing on its way: the records ran out.
         if (Blocks().FrameBlock == nullptr && !BlockRefillPending() && !clock.StopRequested)
-            EndSegment();
+            clock.LastFrameShown = true;
         return;
     }
     clock.FrameIndex = clock.FrameIndex + 1;
@@ -295,7 +304,7 @@ void AdvanceFrame() {
         // The stream held fewer records than frames: the one just shown
         // was the last.
         clock.FrameIndex = clock.FrameIndex - 1;
-        EndSegment();
+        clock.LastFrameShown = true;
     }
 }
 
@@ -350,12 +359,16 @@ bool StartSegment(int32_t index) {
     clock.StopRequested = false;
     const bool primed = PrimeBlocks();
     clock.EndPosted = false;
+    clock.LastFrameShown = false;
     if (!primed)
         return false;
     RecalcTimerPeriod();
     Sound().StopSound();
     Sound().OpenSound();
-    StartTimer();
+    // The first frame, and the sound with it, when the segment starts; frame
+    // k follows k periods later. A resumed or re-timed clock waits a period
+    // for its first tick, so the frame on screen is not cut short.
+    RunTimer(true, TimerStart::AtOnce);
     SetPlayState(Playing);
     if (host)
         host->SelectInSegmentList(index);

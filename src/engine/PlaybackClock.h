@@ -32,8 +32,9 @@ TCriticalSection& EngineLock();
 // that are not the engine's.
 bool DispatchEngineMessage(uint32_t message, uintptr_t wParam, uintptr_t lParam);
 
-// Starts segment index from its beginning; past the last segment it runs the
-// Stop command. False when the segment cannot start.
+// Starts segment index from its beginning, its first tick (first frame and
+// sound) at once; past the last segment it runs the Stop command. False when
+// the segment cannot start.
 bool StartSegment(int32_t index);
 
 // Makes index the current segment when it is valid (stopping the timer
@@ -51,7 +52,8 @@ int32_t TimerResolutionFor(int32_t period);
 void StopTimer();
 bool TimerRunning();
 
-// The timer callback, and the frame count at the end of each tick.
+// The timer callback, and the frame count at the end of each tick. The tick
+// after the one that showed the segment's last frame only ends the segment.
 void TimerTick();
 void AdvanceFrame();
 

@@ -19,6 +19,7 @@ constexpr int64_t kSliceNs = 5'000'000;
 struct TimerEntry {
     uint32_t Id = 0;
     int64_t PeriodNs = 0;
+    bool FirstAtOnce = false;
     TimerCallback Callback;
     std::atomic<bool> Killed{false};
     // Held while the callback runs; a kill from another thread takes it to
@@ -74,7 +75,7 @@ void SleepUntilNs(int64_t deadline) {
 }
 
 void RunTimerThread(TimerEntry* entry) {
-    int64_t deadline = NowNs() + entry->PeriodNs;
+    int64_t deadline = NowNs() + (entry->FirstAtOnce ? 0 : entry->PeriodNs);
     while (!entry->Killed) {
         // Sleep towards the deadline in slices so a kill is seen promptly;
         // the last slice ends exactly on the deadline.
@@ -113,12 +114,13 @@ void JoinExitedLocked(TimerState& state, std::vector<std::shared_ptr<TimerEntry>
 
 }  // namespace
 
-uint32_t TimerSetEvent(uint32_t periodMs, uint32_t /*resolutionMs*/, TimerCallback callback) {
+uint32_t TimerSetEvent(uint32_t periodMs, uint32_t /*resolutionMs*/, TimerCallback callback, TimerStart first) {
     if (!callback)
         return 0;
     TimerState& state = Timers();
     auto entry = std::make_shared<TimerEntry>();
     entry->PeriodNs = static_cast<int64_t>(std::max<uint32_t>(periodMs, 1)) * 1'000'000;
+    entry->FirstAtOnce = first == TimerStart::AtOnce;
     entry->Callback = std::move(callback);
     std::vector<std::shared_ptr<TimerEntry>> toJoin;
     {

@@ -13,10 +13,16 @@ namespace movarel {
 
 using TimerCallback = std::function<void()>;
 
+// When the first tick comes: one period after the start, or at once (on the
+// timer's thread), the later ticks keeping the period from that first one.
+enum class TimerStart { AfterPeriod, AtOnce };
+
 // Starts a periodic timer of periodMs (at least 1). The resolution is kept for
 // the callers' sake; the thread always aims at the exact deadline. Returns the
-// timer's id, 0 when no timer could be made.
-uint32_t TimerSetEvent(uint32_t periodMs, uint32_t resolutionMs, TimerCallback callback);
+// timer's id, 0 when no timer could be made. In manual-tick mode the first
+// manual tick is the first tick either way.
+uint32_t TimerSetEvent(uint32_t periodMs, uint32_t resolutionMs, TimerCallback callback,
+                       TimerStart first = TimerStart::AfterPeriod);
 
 // Stops a timer. From another thread it returns only after a running tick has
 // finished; from inside the timer's own tick it returns at once and the tick

@@ -132,31 +132,33 @@ void ChooseFile() {
 
 bool StartSegmentCommand(int32_t index) { return StartSegment(index); }
 
+void DoCommand(int id) {
+    switch (id) {
+        case cmd::Exit: CloseMainWindow(); break;
+        case cmd::Load: ChooseFile(); break;
+        case cmd::Properties: ShowFilmProperties(); break;
+        case cmd::Play: Play(); break;
+        case cmd::Pause: Pause(); break;
+        case cmd::Stop: Stop(); break;
+        case cmd::Segments: ToggleSegmentList(); break;
+        case cmd::PrevSegment:
+            if (HasSegments()) StartSegment(Clock().CurrentSegment.load() - 1);
+            break;
+        case cmd::NextSegment:
+            if (HasSegments()) StartSegment(Clock().CurrentSegment.load() + 1);
+            break;
+        case cmd::ShowPanel: TogglePanel(); break;
+        case cmd::FullScreen: ToggleFullScreen(); break;
+        case cmd::ContextHelp: ShowHelp(); break;
+        case cmd::About: ShowAboutBox(); break;
+        default: break;
+    }
+    UpdateMenuState();
+    LayoutPanels();
+}
+
 void RunCommand(int id) {
-    GuardWndProc([id] {
-        switch (id) {
-            case cmd::Exit: CloseMainWindow(); break;
-            case cmd::Load: ChooseFile(); break;
-            case cmd::Properties: ShowFilmProperties(); break;
-            case cmd::Play: Play(); break;
-            case cmd::Pause: Pause(); break;
-            case cmd::Stop: Stop(); break;
-            case cmd::Segments: ToggleSegmentList(); break;
-            case cmd::PrevSegment:
-                if (HasSegments()) StartSegment(Clock().CurrentSegment.load() - 1);
-                break;
-            case cmd::NextSegment:
-                if (HasSegments()) StartSegment(Clock().CurrentSegment.load() + 1);
-                break;
-            case cmd::ShowPanel: TogglePanel(); break;
-            case cmd::FullScreen: ToggleFullScreen(); break;
-            case cmd::ContextHelp: ShowHelp(); break;
-            case cmd::About: ShowAboutBox(); break;
-            default: break;
-        }
-        UpdateMenuState();
-        LayoutPanels();
-    });
+    GuardWndProc([id] { DoCommand(id); });
 }
 
 }  // namespace movarel

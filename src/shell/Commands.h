@@ -41,6 +41,9 @@ void CloseMainWindow();
 // refreshes the menu state and the panel layout. Exceptions are reported as
 // "Error in WndProc".
 void RunCommand(int id);
+// The same without the report: a failure goes on to the caller, so a panel
+// that runs the command reports it in its own box.
+void DoCommand(int id);
 
 // The clock's StartSegment, for the panels (the segment list, the progress bar).
 bool StartSegmentCommand(int32_t index);

@@ -18,9 +18,11 @@
 #include "engine/PlaybackClock.h"
 #include "film/LanguageTable.h"
 #include "film/SegmentList.h"
+#include "film/qxClasses.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
 #include "shell/Menus.h"
+#include "shell/PanelHooks.h"
 #include "shell/ShellPanelCalls.h"
 #include "shell/ShellState.h"
 
@@ -209,4 +211,125 @@ TEST(PanelLanguage, AWindows1251TableLabelsTheTooltipsAsItLabelsTheMenus) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.shown.toStdString(), c.expected.toStdString()) << c.what;
+}
+
+namespace {
+// The panels' hooks as installed, with one of them made to fail once: a
+// command started from the panel then fails inside the shell, as a real
+// failure would (a sound file that does not open, a refused write).
+class FailingPanelHooks : public PanelHooks {
+public:
+    enum Hook { None, SegmentDescription, PlayState, ButtonChecks, FillList };
+    explicit FailingPanelHooks(PanelHooks* inner) : inner_(inner) {}
+    Hook failIn = None;
+
+    void CreatePanels(QWidget* w) override { inner_->CreatePanels(w); }
+    QWidget* BottomPanelWidget() override { return inner_->BottomPanelWidget(); }
+    QWidget* SegmentListWidget() override { return inner_->SegmentListWidget(); }
+    int32_t PanelHeight() const override { return inner_->PanelHeight(); }
+    void CreateTooltips(const CaptionTexts& c) override { inner_->CreateTooltips(c); }
+    void RefreshTimeDisplay() override { inner_->RefreshTimeDisplay(); }
+    void ShowSegmentDescription() override {
+        FailIf(SegmentDescription);
+        inner_->ShowSegmentDescription();
+    }
+    void PlayStateChanged(int state) override {
+        FailIf(PlayState);
+        inner_->PlayStateChanged(state);
+    }
+    void SetButtonChecks(bool fullScreen, bool listShown) override {
+        FailIf(ButtonChecks);
+        inner_->SetButtonChecks(fullScreen, listShown);
+    }
+    void Repaint() override { inner_->Repaint(); }
+    void FillSegmentList() override {
+        FailIf(FillList);
+        inner_->FillSegmentList();
+    }
+    void SelectInSegmentList(int32_t index) override { inner_->SelectInSegmentList(index); }
+    void FocusSegmentList() override { inner_->FocusSegmentList(); }
+    bool SegmentListHasFocus() override { return inner_->SegmentListHasFocus(); }
+    void FocusSegmentsButton() override { inner_->FocusSegmentsButton(); }
+
+private:
+    void FailIf(Hook hook) {
+        if (failIn != hook)
+            return;
+        failIn = None;
+        throw EqxError("the panel hook failed");
+    }
+    PanelHooks* inner_;
+};
+
+}  // namespace
+
+// Every panel button runs its command through the shell; whatever fails in
+// it is reported by the panel ("BottomPanel: ...", WM_COMMAND 273), as the
+// progress bar's click is (WM_LBUTTONDOWN 513), and the player goes on.
+TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel) {
+    FailingPanelHooks hooks(&Panels());
+    struct Reinstall {
+        PanelHooks* previous;
+        ~Reinstall() { SetPanelHooks(previous); }
+    } reinstall{SetPanelHooks(&hooks)};
+    // A slow clock: no segment ends while the test clicks.
+    BottomPanel().SpeedSlider->SetPosition(0);
+    struct Case {
+        const char* name;
+        uint8_t from;  // the play state the click starts from
+        int button;    // 0: the progress bar
+        FailingPanelHooks::Hook failIn;
+        int message;
+    };
+    const Case cases[] = {
+        {"Play from Stopped", Stopped, kCmdPlay, FailingPanelHooks::SegmentDescription, 273},
+        {"Play from Paused", Paused, kCmdPlay, FailingPanelHooks::PlayState, 273},
+        {"Pause", Playing, kCmdPause, FailingPanelHooks::PlayState, 273},
+        {"Stop", Playing, kCmdStop, FailingPanelHooks::PlayState, 273},
+        {"Segments", Stopped, kCmdSegments, FailingPanelHooks::FillList, 273},
+        {"Previous segment", Playing, kCmdPrevSegment, FailingPanelHooks::SegmentDescription, 273},
+        {"Next segment", Playing, kCmdNextSegmentButton, FailingPanelHooks::SegmentDescription, 273},
+        {"Full screen", Stopped, kCmdFullScreen, FailingPanelHooks::ButtonChecks, 273},
+        {"progress bar", Stopped, 0, FailingPanelHooks::SegmentDescription, 513},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunCommand(cmd::Stop);
+        if (c.from != Stopped)
+            RunCommand(cmd::Play);
+        if (c.button == kCmdPrevSegment)
+            RunCommand(cmd::NextSegment);
+        if (c.from == Paused)
+            RunCommand(cmd::Pause);
+        ASSERT_EQ(Clock().PlayState, c.from);
+        const bool fullScreen = Shell().FullScreen;
+        const bool listShown = Shell().SegmentListShown;
+        recorder_.messages.clear();
+
+        hooks.failIn = c.failIn;
+        if (c.button != 0) {
+            QPushButton* button = PanelButton(c.button);
+            ASSERT_TRUE(button->isVisible());
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else {
+            QTest::mouseClick(BottomPanel().ProgressBar, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(2, 5));
+        }
+        EXPECT_EQ(hooks.failIn, FailingPanelHooks::None) << "the command did not reach the failing hook";
+        hooks.failIn = FailingPanelHooks::None;
+        ASSERT_EQ(recorder_.messages.size(), 1u);
+        EXPECT_EQ(recorder_.messages[0].text, "BottomPanel: WndProc error: Msg = " + std::to_string(c.message));
+        EXPECT_EQ(recorder_.messages[0].caption, "Error");
+
+        // The player goes on: the toggles go back through the menu commands.
+        if (Shell().FullScreen != fullScreen)
+            RunCommand(cmd::FullScreen);
+        if (Shell().SegmentListShown != listShown)
+            RunCommand(cmd::Segments);
+        RunCommand(cmd::Stop);
+        RunCommand(cmd::Play);
+        EXPECT_EQ(Clock().PlayState, Playing);
+        EXPECT_EQ(recorder_.messages.size(), 1u);
+    }
+    RunCommand(cmd::Stop);
+    BottomPanel().SpeedSlider->SetPosition(kNormalSpeedPosition);
 }

@@ -1,5 +1,6 @@
 // The playback clock: periods, ticks, the end of segments and of the film.
 #include <chrono>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -59,7 +60,8 @@ TEST_F(Clock_, SegmentEndPostsNextSegmentOnce) {
         int records;
         int32_t frameCount;
         uint32_t flags;
-        int ticks;
+        // Up to the tick that shows the last frame; the tick after it ends the segment.
+        int lastFrameTick;
         int32_t lastFrame;
     };
     const Case cases[] = {
@@ -79,7 +81,12 @@ TEST_F(Clock_, SegmentEndPostsNextSegmentOnce) {
         const int presents = host.wholePresents;
         AddSegment({.frameCount = c.frameCount, .flags = c.flags, .records = Records(c.records, 8)});
         ASSERT_TRUE(StartSegment(0));
-        EXPECT_EQ(TickToEnd(100), c.ticks);
+        for (int t = 0; t < c.lastFrameTick; ++t) {
+            ASSERT_TRUE(TickManualTimers());
+            host.Pump(false);
+        }
+        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), before) << "the last frame has its period";
+        EXPECT_EQ(TickToEnd(100), 1);
         EXPECT_FALSE(TickManualTimers()) << "the timer stops at the end";
         EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), before + 1);
         EXPECT_EQ(Clock().FrameIndex, c.lastFrame);
@@ -100,7 +107,8 @@ TEST_F(Clock_, ThreeTicksPerFrameDecodeApplyShowInTurn) {
     ASSERT_TRUE(StartSegment(0));
     // The primed frame is applied before the first tick.
     EXPECT_EQ(CurrentPicture().Pixels, ReferenceDecode(records, 4, 2, 1));
-    EXPECT_EQ(TickToEnd(), 7);
+    // Seven ticks of pictures, then the one that ends the segment.
+    EXPECT_EQ(TickToEnd(), 8);
     const size_t applied[] = {1, 1, 2, 2, 2, 3, 3};
     ASSERT_EQ(pictureAtTick.size(), 7u);
     for (size_t t = 0; t < 7; ++t)
@@ -134,11 +142,12 @@ TEST_F(Clock_, NextSegmentChainsToTheEndOfTheFilm) {
     AddSegment({.records = Records(2, 8)});
     AddSegment({.records = Records(3, 8)});
     ASSERT_TRUE(StartSegment(0));
-    EXPECT_EQ(TickToEnd(), 2);
+    // A tick per frame, and one that ends the segment when the last frame's period is over.
+    EXPECT_EQ(TickToEnd(), 3);
     host.Pump();
     EXPECT_EQ(Clock().CurrentSegment, 1);
     EXPECT_EQ(Clock().PlayState, Playing);
-    EXPECT_EQ(TickToEnd(), 3);
+    EXPECT_EQ(TickToEnd(), 4);
     host.Pump();  // past the last segment: Stop
     EXPECT_EQ(host.stops, 1);
     EXPECT_EQ(Clock().PlayState, Stopped);
@@ -237,6 +246,75 @@ TEST_F(RealClock_, StopTimerWaitsForARunningTickAndTheTickCanStopItself) {
     ASSERT_TRUE(WaitFor([&] { return !TimerRunning(); }));
     EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), 1);
     EXPECT_EQ(host.wholePresents, 1 + after);
+}
+
+// The first frame, with the sound's start, comes when the segment starts,
+// however long the period; later frames keep the period from it, and a
+// resumed clock waits a period so the frame on screen is not cut short.
+TEST_F(RealClock_, FirstFrameAndSoundComeAtOnceLaterFramesAPeriodApart) {
+    using Ms = std::chrono::milliseconds;
+    std::mutex lock;
+    std::vector<std::chrono::steady_clock::time_point> shown;
+    std::vector<int> soundStartsWhenShown;
+    host.onPresent = [&](const Picture&) {
+        std::lock_guard<std::mutex> guard(lock);
+        shown.push_back(std::chrono::steady_clock::now());
+        soundStartsWhenShown.push_back(sound.starts);
+    };
+    auto shownCount = [&] {
+        std::lock_guard<std::mutex> guard(lock);
+        return shown.size();
+    };
+    auto since = [&](size_t i, std::chrono::steady_clock::time_point from) {
+        std::lock_guard<std::mutex> guard(lock);
+        return std::chrono::duration_cast<Ms>(shown[i] - from).count();
+    };
+    struct Case {
+        const char* name;
+        uint32_t flags;
+        int32_t position;  // 0: x0.1, so 1 fps waits 10 s (3.3 s at three ticks) for a period
+    };
+    const Case cases[] = {{"1 fps at x0.1", 0, 0}, {"1 fps at x0.1, three ticks per frame", 1, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SegmentList().Clear();
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            shown.clear();
+            soundStartsWhenShown.clear();
+        }
+        sound.starts = 0;
+        AddSegment({.fps = 1, .flags = c.flags, .records = Records(3, 8)});
+        Clock().SpeedPosition = c.position;
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(StartSegment(0));
+        ASSERT_TRUE(WaitFor([&] { return shownCount() >= 1; }, 2000)) << "no frame before the first period";
+        EXPECT_LT(since(0, start), 2000);
+        EXPECT_EQ(soundStartsWhenShown[0], 1) << "the sound starts with the first frame";
+        StopPlaybackCommand();
+    }
+
+    // 1 fps at normal speed: frame 1 a whole period after frame 0.
+    SegmentList().Clear();
+    AddSegment({.fps = 1, .records = Records(3, 8)});
+    Clock().SpeedPosition = kNormalSpeedPosition;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        shown.clear();
+    }
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(StartSegment(0));
+    ASSERT_TRUE(WaitFor([&] { return shownCount() >= 2; }, 5000));
+    EXPECT_LT(since(0, start), 500);
+    EXPECT_GE(since(1, start), 950);
+    // Paused and resumed: frame 2 a period after the resume, not at once.
+    SetPlayState(Paused);
+    StopTimer();
+    const auto resumed = std::chrono::steady_clock::now();
+    StartTimer();
+    SetPlayState(Playing);
+    ASSERT_TRUE(WaitFor([&] { return shownCount() >= 3; }, 5000));
+    EXPECT_GE(since(2, resumed), 950);
 }
 
 // Run under the thread sanitizer: commands of the main thread racing the

@@ -341,7 +341,9 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
             result = 1;
         } else {
             int64_t ticks = 0;
-            while (piped && !Clock().EndPosted) {
+            // The tick after the last frame only ends the segment; the next
+            // segment's first frame takes its place in the video.
+            while (piped && !Clock().EndPosted && !Clock().LastFrameShown) {
                 if (!TickManualTimers())
                     break;
                 host.PumpBlocks();
