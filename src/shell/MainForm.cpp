@@ -160,11 +160,16 @@ void InstallQtMessageBoxes() {
             QMessageBox box(icon, QString::fromStdString(request.caption), text, QMessageBox::Ok, owner);
             box.exec();
         };
-        // The timer thread never waits for the user.
+        // The timer thread never waits for the user. Its message asks again
+        // on the GUI thread, through whatever handler is in force by then
+        // (a player ending on a signal shows no more boxes).
         if (OnGuiThread())
             show();
         else
-            QMetaObject::invokeMethod(QCoreApplication::instance(), show, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [request] { ShowMessage(request.text, request.caption, request.icon, request.owner); },
+                Qt::QueuedConnection);
     });
 }
 
@@ -519,7 +524,8 @@ int RunPlayer(int argc, char** argv) {
     TqxMainWindow* window = StartPlayer(args, ProgramPathOf(argc > 0 ? argv[0] : nullptr));
     int code = 0;
     try {
-        if (Shell().MainWindow != nullptr) code = app.exec();
+        // A signal taken in a box during start-up has ended the player already.
+        if (Shell().MainWindow != nullptr && TerminationSignal() == 0) code = app.exec();
     } catch (...) {
         code = 1;
     }

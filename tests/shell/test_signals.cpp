@@ -111,3 +111,28 @@ TEST(Signals, EndAPlayerThatShowsAMessageBox) {
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
     EXPECT_TRUE(fs::is_empty(tmp));
 }
+
+// A film with a segment of frame rate 0 puts up its box while it plays, and
+// the stop that closing runs used to raise it again, in a loop nobody ended.
+TEST(Signals, EndAPlayerWhoseBrokenFilmKeepsABoxOpen) {
+    TestDir dir;
+    const std::string tmp = dir.path + "tmp";
+    fs::create_directory(tmp);
+    movarel::writer::FilmSpec spec = shelltest::StillFilm(64, 48, shelltest::Quadrants(64, 48), 600, 10, 2);
+    spec.segments[1].fps = 0;
+    const std::string film = shelltest::WriteFilm(dir, "broken.qxf", spec);
+    const pid_t pid = StartPlayerProcess(tmp, Runtime(dir), film);
+    ASSERT_GT(pid, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!WorkDirectoryHasFiles(tmp) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WorkDirectoryHasFiles(tmp));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // playing, the box up
+    ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0);
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    // A logout sends KILL a few seconds after TERM; the player must be gone by then.
+    const int status = WaitForExit(pid, 5);
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
