@@ -454,7 +454,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     }
     ShowLoadingText();
     try {
-        s.LoadAllowed = !LoadStartupFilm(*stream);
+        s.LoadAllowed = !LoadStartupFilm(*stream, !c.FilmPath.empty());
     } catch (...) {
         s.LoadingTextShown = false;
         throw;

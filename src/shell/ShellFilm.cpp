@@ -4,7 +4,7 @@
 
 namespace movarel {
 
-bool LoadStartupFilm(TqxFileStream& stream) { return LoadAppendedFilm(stream); }
+bool LoadStartupFilm(TqxFileStream& stream, bool named) { return LoadAppendedFilm(stream, named); }
 void LoadFilmFile(const std::string& path) { LoadFilm(path); }
 
 }  // namespace movarel

@@ -1,5 +1,6 @@
 // movarel-tool info FILM [--from-start]: loads FILM as the player would, into
 // a fresh work directory, and prints what it holds as one JSON object.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -114,7 +115,7 @@ int Info(const std::vector<std::string>& args) {
         }
         if (film) {
             SegmentList().Clear();
-            loaded = fromStart ? ReadFilm(*film) : LoadAppendedFilm(*film);
+            loaded = fromStart ? ReadFilm(*film) : LoadAppendedFilm(*film, true);
         }
     } catch (const std::exception& e) {
         // What the main window's handler shows for an exception of the load.
@@ -136,6 +137,16 @@ int Info(const std::vector<std::string>& args) {
     }
     out += "]}\n";
     std::fputs(out.c_str(), stdout);
+    // A load that failed says why where a script's user looks, one line each.
+    if (!loaded) {
+        for (const Shown& m : shown) {
+            std::string lines = m.text;
+            std::replace(lines.begin(), lines.end(), '\r', '\n');
+            while (!lines.empty() && lines.back() == '\n')
+                lines.pop_back();
+            std::fprintf(stderr, "movarel-tool info: %s\n", lines.c_str());
+        }
+    }
 
     SegmentList().Clear();
     RemoveWorkDirectory(WorkDir());
