@@ -544,7 +544,12 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     // No table (or a trailer that does not fit the file) keeps the English texts.
     ReadAppendedLanguageTable(programPath);
     ApplyMessageTexts();
-    WorkDir() = CreateWorkDirectory(GetTempPath());
+    // A player or tool that was killed left its work directory; nobody else
+    // will ever remove it.
+    const std::string temp = GetTempPath();
+    RemoveStaleWorkDirectories(temp);
+    TqxWorkDirectory work = TqxWorkDirectory::Create(temp);
+    WorkDir() = work.Path();
 
     Clock().PlayState = Stopped;
     Clock().Period = 100;
@@ -555,6 +560,7 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     QApplication::setWindowIcon(s.MainIcon);
 
     auto* window = new TqxMainWindow();
+    window->KeepWorkDirectory(std::move(work));
     window->setWindowIcon(s.MainIcon);
     GuardWndProc([window, &args] { InitMainWindow(window, args); });
     // A start-up that closed the window (close-on-finish with nothing to
@@ -564,6 +570,8 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
 
 void FinishPlayer(TqxMainWindow* window) {
     if (Shell().MainWindow != nullptr) DoneMainWindow();
+    // Held until the segment files are gone and the folder is removed.
+    TqxWorkDirectory work = window != nullptr ? window->TakeWorkDirectory() : TqxWorkDirectory();
     delete window;
     Menus() = MenuState();
     Shell().PanelSlideTimer = nullptr;
@@ -571,7 +579,7 @@ void FinishPlayer(TqxMainWindow* window) {
     Shell().BottomPanelWindow = nullptr;
     Shell().SegmentListWindow = nullptr;
     SegmentList().Clear();
-    if (!WorkDir().empty()) RemoveWorkDirectory(WorkDir());
+    work.Remove();
     WorkDir().clear();
 }
 

@@ -95,7 +95,9 @@ int Info(const std::vector<std::string>& args) {
     MessageBoxHandler previous = SetMessageBoxHandler(
         [&](const MessageRequest& m) { shown.push_back(Shown{m.caption, m.text}); });
 
-    WorkDir() = CreateWorkDirectory(GetTempPath());
+    // Held while the tool runs, so a player starting meanwhile leaves it be.
+    TqxWorkDirectory work = TqxWorkDirectory::Create(GetTempPath());
+    WorkDir() = work.Path();
     if (WorkDir().empty()) {
         SetMessageBoxHandler(previous);
         std::fprintf(stderr, "movarel-tool info: cannot create a work directory in %s\n", GetTempPath().c_str());
@@ -149,7 +151,7 @@ int Info(const std::vector<std::string>& args) {
     }
 
     SegmentList().Clear();
-    RemoveWorkDirectory(WorkDir());
+    work.Remove();
     WorkDir().clear();
     SetMessageBoxHandler(previous);
     return loaded ? 0 : 1;
