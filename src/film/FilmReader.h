@@ -26,9 +26,9 @@ FilmLoadHooks& LoadHooks();
 // segment list. False when the stream holds no film (nothing, a segment
 // count of 0 or less, a directory that names no segment), the film is
 // damaged beyond its directory, or the LZMA decoder cannot be set up.
-// Shows its own messages, NotAFilmText among them. Exceptions of the copies (a short film, a full
-// disk, a cabinet error) end the load; the segment being read is removed
-// with all its files, the ones read before stay.
+// Shows its own messages, NotAFilmText among them. Exceptions of the copies
+// (a short film, a full disk, a cabinet error) end the load; the segment
+// being read is removed with all its files, the ones read before stay.
 bool ReadFilm(TqxStream& stream);
 
 // Reads the film appended to the end of the stream (trailer F); false when
