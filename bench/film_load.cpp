@@ -23,6 +23,7 @@ constexpr int kFrames = 200;
 
 struct Fixture {
     TestDir dir;
+    TqxWorkDirectory work;
     std::string film, cab;
     Fixture() {
         SegmentSpec s;
@@ -42,7 +43,8 @@ struct Fixture {
         cab = dir.path + "big.cab";
         WriteFileBytes(film, BuildFilmFile(filmSpec));
         WriteFileBytes(cab, pack);
-        WorkDir() = CreateWorkDirectory(dir.path);
+        work = TqxWorkDirectory::Create(dir.path);
+        WorkDir() = work.Path();
         SetMessageBoxHandler([](const MessageRequest& m) { std::fprintf(stderr, "%s\n", m.text.c_str()); });
     }
 };
@@ -99,6 +101,6 @@ int main(int argc, char** argv) {
         std::printf("film load %.1f ms, libmspack extract %.1f ms, ratio %.2f (target <= 1.20)\n", reporter.load,
                     reporter.extract, reporter.load / reporter.extract);
     SegmentList().Clear();
-    RemoveWorkDirectory(WorkDir());
+    F().work.Remove();
     return 0;
 }

@@ -31,12 +31,9 @@ BottomPanelState& BottomPanel() {
 
 namespace {
 
-// A segment whose frame rate is 0: the film is broken, and every refresh would
-// say so again, so the panel tells the user once per segment change.
-class EqxWrongFrameRate : public EqxError {
-public:
-    using EqxError::EqxError;
-};
+// A segment whose frame rate is 0 has no length: the times it leaves unknown
+// show as this, and playing goes on.
+constexpr const char* kUnknownTime = "--:--:--";
 
 struct ButtonSpec {
     int id;
@@ -56,13 +53,17 @@ void ReportError(int message) {
                 MsgIcon::None, MsgOwner::MainWindow);
 }
 
-void ReportWrongFrameRate(const std::string& text) {
+// The time display meets a broken segment at every refresh, many times a
+// second; the user hears of it once per film.
+void ReportWrongFrameRate() {
     BottomPanelState& s = BottomPanel();
-    if (s.WrongFileReported)
+    const uint32_t film = SegmentList().Film();
+    if (s.WrongFileReportedFilm == film)
         return;
     // Set before the message shows: its dialog runs events, refreshes included.
-    s.WrongFileReported = true;
-    ShowMessage(text, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
+    s.WrongFileReportedFilm = film;
+    ShowMessage(FormatText(Texts().WrongFile, {std::string("FPS = 0")}), Texts().Error, MsgIcon::Error,
+                MsgOwner::MainWindow);
 }
 
 // Every way into the panel from the event loop goes through here: nothing the
@@ -71,8 +72,6 @@ template <class Fn>
 void Guarded(int message, Fn&& fn) {
     try {
         fn();
-    } catch (const EqxWrongFrameRate& e) {
-        ReportWrongFrameRate(e.what());
     } catch (...) {
         ReportError(message);
     }
@@ -195,25 +194,40 @@ void TimeTextRefreshOrRaise() {
     if (window == nullptr || !window->isVisible())
         return;
     double total = 0;
+    // A segment without a frame rate has no length: the film's total is
+    // unknown, and so is the position from that segment on. The progress bar
+    // leaves such segments out, so its position counts the known ones.
+    bool totalKnown = true;
+    bool positionKnown = true;
     s.CurrentPosition = 0;
     TSegmentList& list = SegmentList();
     const int32_t current = Clock().CurrentSegment;
     for (int32_t i = 0; i < list.Count(); ++i) {
         const TSegmentInfo* seg = list.Items(i);
-        if (i == current)
+        if (i == current) {
             s.CurrentPosition = static_cast<float>(total);
-        if (seg->Fps == 0)
-            throw EqxWrongFrameRate(FormatText(Texts().WrongFile, {std::string("FPS = 0")}));
+            positionKnown = totalKnown;
+        }
+        if (seg->Fps == 0) {
+            totalKnown = false;
+            continue;
+        }
         total += static_cast<double>(seg->FrameCount) / seg->Fps;
     }
     if (list.Count() > 0 && s.Current.Fps != 0)
         s.CurrentPosition += static_cast<float>((static_cast<double>(Clock().FrameIndex) + 1) / s.Current.Fps);
+    else if (list.Count() > 0)
+        positionKnown = false;
 
     const float factor = kSpeedFactors[std::clamp(PanelSpeedPosition(), 0, 8)];
-    s.TimeText = FormatText("%s    %s | %s", {FormatSpeedText(factor), FormatDayTime(s.CurrentPosition),
-                                               FormatDayTime(total)});
+    s.TimeText = FormatText("%s    %s | %s",
+                            {FormatSpeedText(factor),
+                             positionKnown ? FormatDayTime(s.CurrentPosition) : std::string(kUnknownTime),
+                             totalKnown ? FormatDayTime(total) : std::string(kUnknownTime)});
     UpdateHeader();
     ProgressRefill();
+    if (!totalKnown)
+        ReportWrongFrameRate();
 }
 
 void SegmentInfoRefreshOrRaise() {
@@ -333,7 +347,7 @@ QWidget* CreateBottomPanel(QWidget* mainWindow) {
     s.W = 600;
     s.H = 100;
     s.RefreshPending = false;
-    s.WrongFileReported = false;
+    s.WrongFileReportedFilm = 0;
 
     s.CurrentPosition = 0;
     s.SegmentName.clear();
@@ -428,8 +442,6 @@ void PanelFullRepaint() {
 }
 
 void PanelSegmentInfoRefresh() {
-    // A new segment (or a stop) may report a broken frame rate once again.
-    BottomPanel().WrongFileReported = false;
     Guarded(kMsgCommand, [] { SegmentInfoRefreshOrRaise(); });
 }
 

@@ -94,8 +94,9 @@ struct BottomPanelState {
     // A time refresh asked for by the timer thread is waiting on the GUI thread.
     std::atomic<bool> RefreshPending{false};
     std::mutex PostLock;
-    // The invalid-frame-rate message was shown since the last segment change.
-    bool WrongFileReported = false;
+    // The film (TSegmentList::Film) whose invalid frame rate was reported; 0
+    // for none. A broken film is named once, not at every refresh.
+    uint32_t WrongFileReportedFilm = 0;
 };
 BottomPanelState& BottomPanel();
 

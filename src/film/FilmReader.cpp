@@ -43,6 +43,10 @@ ReaderState& Reader() {
 
 std::string DamagedFilm(const std::string& why) { return DamagedFilmText(why); }
 
+void TellNotAFilm(const TqxStream& stream) {
+    ShowMessage(NotAFilmText(stream.Name()), Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
+}
+
 int32_t Int32At(const uint8_t* p) {
     uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
     int32_t out;
@@ -357,11 +361,23 @@ bool ReadFilm(TqxStream& stream) {
         return false;
 
     uint8_t word[4];
-    if (!ReadFully(stream, word, 4))
+    const int32_t got = stream.Read(word, 4);
+    // Nothing at all (an empty file, a folder) is no film; a few bytes are
+    // what is left of one.
+    if (got <= 0) {
+        TellNotAFilm(stream);
+        return false;
+    }
+    if (got != 4)
         return damaged("its segment count is cut short");
     int32_t count = Int32At(word);
-    if (count <= 0)
+    // The format has no signature: a file of other bytes shows itself by a
+    // count of no segments, or a directory that names none.
+    if (count <= 0) {
+        TellNotAFilm(stream);
         return false;
+    }
+    const int32_t countBefore = SegmentList().Count();
     if (static_cast<int64_t>(count) * 6 > end - filmStart - 4)
         return damaged("its directory is cut short");
     std::vector<uint8_t> directory(static_cast<size_t>(count) * 6);
@@ -402,6 +418,10 @@ bool ReadFilm(TqxStream& stream) {
             return false;
     }
 
+    if (SegmentList().Count() == countBefore && state.damage.empty() && state.warning.empty()) {
+        TellNotAFilm(stream);
+        return false;
+    }
     SelectSegment(0);
     if (!state.damage.empty())
         ShowMessage(state.damage, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
@@ -410,20 +430,27 @@ bool ReadFilm(TqxStream& stream) {
     return true;
 }
 
-bool LoadAppendedFilm(TqxStream& stream) {
+bool LoadAppendedFilm(TqxStream& stream, bool named) {
+    auto nothingAppended = [&] {
+        if (named)
+            TellNotAFilm(stream);
+        return false;
+    };
     int64_t size = stream.GetSize();
     if (size < 4)
-        return false;
+        return nothingAppended();
     stream.SetPosition(static_cast<int32_t>(size - 4));
     uint8_t word[4];
     if (!ReadFully(stream, word, 4))
-        return false;
+        return nothingAppended();
     int64_t f = Int32At(word);
     if (f <= 0 || f > size - 4)
-        return false;  // a length larger than the file means nothing is appended
+        return nothingAppended();  // a length larger than the file means nothing is appended
     stream.SetPosition(static_cast<int32_t>(size - f - 4));
     return ReadFilm(stream);
 }
+
+std::string NotAFilmText(const std::string& name) { return FormatText(Texts().WrongFile, {name}); }
 
 FilmLoadHooks& LoadHooks() {
     static FilmLoadHooks hooks;

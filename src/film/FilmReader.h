@@ -23,16 +23,22 @@ struct FilmLoadHooks {
 FilmLoadHooks& LoadHooks();
 
 // Reads the film that begins at the stream's position into the (cleared)
-// segment list. False when the segment count is 0 or less, the film is
+// segment list. False when the stream holds no film (nothing, a segment
+// count of 0 or less, a directory that names no segment), the film is
 // damaged beyond its directory, or the LZMA decoder cannot be set up.
-// Shows its own messages. Exceptions of the copies (a short film, a full
-// disk, a cabinet error) end the load; the segment being read is removed
-// with all its files, the ones read before stay.
+// Shows its own messages, NotAFilmText among them. Exceptions of the copies
+// (a short film, a full disk, a cabinet error) end the load; the segment
+// being read is removed with all its files, the ones read before stay.
 bool ReadFilm(TqxStream& stream);
 
 // Reads the film appended to the end of the stream (trailer F); false when
-// nothing is appended (F <= 0, or F larger than the file allows).
-bool LoadAppendedFilm(TqxStream& stream);
+// nothing is appended (F <= 0, or F larger than the file allows). The player's
+// own file may well hold none; a file the user named (named) must, and is
+// then told to be no film.
+bool LoadAppendedFilm(TqxStream& stream, bool named = false);
+
+// "Invalid file format: NAME", in the language table's words.
+std::string NotAFilmText(const std::string& name);
 
 // Loads a film file from its start (open dialog, dropped file). False when
 // the file cannot be opened; the film loaded before then stays.

@@ -51,6 +51,7 @@ void TSegmentList::Clear() {
         DeleteRecord(*record);
     FItems.clear();
     FItems.shrink_to_fit();
+    ++FFilm;
 }
 
 void TSegmentList::DeleteLast() {

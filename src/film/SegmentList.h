@@ -42,8 +42,11 @@ public:
     TSegmentInfo* Add(const std::string& directory);
     TSegmentInfo* Items(int32_t index) const;
     int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-    // Deletes every record and its files.
+    // Deletes every record and its files. The list then holds a new film.
     void Clear();
+    // Which film the list holds: a number that changes at every Clear, so a
+    // reader can tell the film it last looked at from the next one.
+    uint32_t Film() const { return FFilm; }
     // Deletes the last record and its files (a segment refused while it was
     // being read).
     void DeleteLast();
@@ -53,6 +56,7 @@ public:
 private:
     static void DeleteRecord(TSegmentInfo& record);
     std::vector<std::unique_ptr<TSegmentInfo>> FItems;
+    uint32_t FFilm = 1;
 };
 
 // 0x100 for ".mp3", 0x200 for ".mid", 0 otherwise (case-insensitive).

@@ -19,6 +19,7 @@ int64_t PosixFreeBytes(const char* path) {
         return -1;
     return static_cast<int64_t>(st.f_bavail) * static_cast<int64_t>(st.f_frsize);
 }
+int PosixLstat(const char* path, struct stat* out) { return ::lstat(path, out); }
 
 FileOps& Current() {
     static FileOps ops = PosixFileOps();
@@ -27,7 +28,9 @@ FileOps& Current() {
 
 }  // namespace
 
-FileOps PosixFileOps() { return FileOps{PosixOpen, PosixRead, PosixWrite, PosixSeek, PosixClose, PosixFreeBytes}; }
+FileOps PosixFileOps() {
+    return FileOps{PosixOpen, PosixRead, PosixWrite, PosixSeek, PosixClose, PosixFreeBytes, PosixLstat};
+}
 
 const FileOps& Files() { return Current(); }
 

@@ -4,6 +4,7 @@
 // (a full disk), report a nearly full disk, or count what was opened, without
 // touching the real system.
 #include <cstdint>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace movarel {
@@ -16,6 +17,9 @@ struct FileOps {
     int (*close)(int fd);
     // Bytes an unprivileged process may still write below path; -1 when unknown.
     int64_t (*freeBytes)(const char* path);
+    // The entry itself, a link not followed: who owns a folder in the shared
+    // temporary path decides whether the player may clean it up.
+    int (*lstat)(const char* path, struct stat* out);
 };
 
 // The operations in force; the POSIX ones unless a test replaced them.

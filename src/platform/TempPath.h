@@ -1,20 +1,45 @@
 #pragma once
-// The system temporary path and the per-process work directory.
+// The system temporary path and the per-process work directories in it.
 #include <string>
+#include <utility>
 
 namespace movarel {
 
 // $TMPDIR, else /tmp, always with a trailing '/'.
 std::string GetTempPath();
 
-// Creates temp + "qxP_" + n (at least four digits) + "/" for the first n whose
-// name does not exist yet, with mkdir mode 0700. A name that exists (a
-// directory, a file or a link of another user) is never taken over. Returns
-// the path with a trailing '/', or an empty string when nothing could be made.
-std::string CreateWorkDirectory(const std::string& tempPath);
+// One work directory, temp + "qxP_" + n (at least four digits) + "/", held
+// by a lock on the directory for as long as this object lives, so that
+// another player's clean-up can tell it from one whose process was killed.
+class TqxWorkDirectory {
+public:
+    TqxWorkDirectory() = default;
+    // Makes the first free name with mkdir mode 0700. A name that exists (a
+    // directory, a file or a link of another user) is never taken over.
+    // Empty (no path) when nothing could be made.
+    static TqxWorkDirectory Create(const std::string& tempPath);
+    ~TqxWorkDirectory() { Remove(); }
+    TqxWorkDirectory(TqxWorkDirectory&& other) noexcept;
+    TqxWorkDirectory& operator=(TqxWorkDirectory&& other) noexcept;
+    TqxWorkDirectory(const TqxWorkDirectory&) = delete;
+    TqxWorkDirectory& operator=(const TqxWorkDirectory&) = delete;
 
-// Removes the work directory when it is empty; a directory that still holds
-// files stays.
-void RemoveWorkDirectory(const std::string& dir);
+    // With a trailing '/'; empty when there is none.
+    const std::string& Path() const { return FPath; }
+    // Removes the directory when it is empty (one that still holds files
+    // stays, for the next start-up to clean) and lets go of the lock.
+    void Remove();
+
+private:
+    TqxWorkDirectory(std::string path, int lock) : FPath(std::move(path)), FLock(lock) {}
+    std::string FPath;
+    int FLock = -1;
+};
+
+// Removes the work directories in tempPath that no running process holds:
+// left by a player or tool that was killed or crashed. Only directories
+// named "qxP_" and four or more digits, owned by this user, are touched;
+// links are never followed, and nothing below is followed either.
+void RemoveStaleWorkDirectories(const std::string& tempPath);
 
 }  // namespace movarel

@@ -160,11 +160,16 @@ void InstallQtMessageBoxes() {
             QMessageBox box(icon, QString::fromStdString(request.caption), text, QMessageBox::Ok, owner);
             box.exec();
         };
-        // The timer thread never waits for the user.
+        // The timer thread never waits for the user. Its message asks again
+        // on the GUI thread, through whatever handler is in force by then
+        // (a player ending on a signal shows no more boxes).
         if (OnGuiThread())
             show();
         else
-            QMetaObject::invokeMethod(QCoreApplication::instance(), show, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [request] { ShowMessage(request.text, request.caption, request.icon, request.owner); },
+                Qt::QueuedConnection);
     });
 }
 
@@ -450,7 +455,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     }
     ShowLoadingText();
     try {
-        s.LoadAllowed = !LoadStartupFilm(*stream);
+        s.LoadAllowed = !LoadStartupFilm(*stream, !c.FilmPath.empty());
         // The caption names a film from the command line as the open dialog's.
         if (!s.LoadAllowed) window->setWindowTitle(QString::fromStdString(FilmWindowCaption(s.FilmSource)));
     } catch (...) {
@@ -522,7 +527,8 @@ int RunPlayer(int argc, char** argv) {
     TqxMainWindow* window = StartPlayer(args, ProgramPathOf(argc > 0 ? argv[0] : nullptr));
     int code = 0;
     try {
-        if (Shell().MainWindow != nullptr) code = app.exec();
+        // A signal taken in a box during start-up has ended the player already.
+        if (Shell().MainWindow != nullptr && TerminationSignal() == 0) code = app.exec();
     } catch (...) {
         code = 1;
     }
@@ -541,7 +547,12 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     // No table (or a trailer that does not fit the file) keeps the English texts.
     ReadAppendedLanguageTable(programPath);
     ApplyMessageTexts();
-    WorkDir() = CreateWorkDirectory(GetTempPath());
+    // A player or tool that was killed left its work directory; nobody else
+    // will ever remove it.
+    const std::string temp = GetTempPath();
+    RemoveStaleWorkDirectories(temp);
+    TqxWorkDirectory work = TqxWorkDirectory::Create(temp);
+    WorkDir() = work.Path();
 
     Clock().PlayState = Stopped;
     Clock().Period = 100;
@@ -552,6 +563,7 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     QApplication::setWindowIcon(s.MainIcon);
 
     auto* window = new TqxMainWindow();
+    window->KeepWorkDirectory(std::move(work));
     window->setWindowIcon(s.MainIcon);
     GuardWndProc([window, &args] { InitMainWindow(window, args); });
     // A start-up that closed the window (close-on-finish with nothing to
@@ -561,6 +573,8 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
 
 void FinishPlayer(TqxMainWindow* window) {
     if (Shell().MainWindow != nullptr) DoneMainWindow();
+    // Held until the segment files are gone and the folder is removed.
+    TqxWorkDirectory work = window != nullptr ? window->TakeWorkDirectory() : TqxWorkDirectory();
     delete window;
     Menus() = MenuState();
     Shell().PanelSlideTimer = nullptr;
@@ -568,7 +582,7 @@ void FinishPlayer(TqxMainWindow* window) {
     Shell().BottomPanelWindow = nullptr;
     Shell().SegmentListWindow = nullptr;
     SegmentList().Clear();
-    if (!WorkDir().empty()) RemoveWorkDirectory(WorkDir());
+    work.Remove();
     WorkDir().clear();
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/EngineHost.h"
+#include "platform/TempPath.h"
 
 class QDialog;
 
@@ -53,6 +54,11 @@ public:
     int32_t ScreenWidth() const override;
     int32_t ScreenHeight() const override;
 
+    // The player's work directory, held for as long as the window lives and
+    // taken back for the clean-up after it.
+    void KeepWorkDirectory(TqxWorkDirectory dir) { FWorkDirectory = std::move(dir); }
+    TqxWorkDirectory TakeWorkDirectory() { return std::move(FWorkDirectory); }
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -61,6 +67,7 @@ protected:
 
 private:
     void HandlePosted(uint32_t message, uintptr_t wParam, uintptr_t lParam);
+    TqxWorkDirectory FWorkDirectory;
 };
 
 // Runs a handler as the window procedure does: an exception becomes the

@@ -7,8 +7,9 @@
 
 namespace movarel {
 
-// The film at the end of stream (start-up). False when none is appended.
-bool LoadStartupFilm(TqxFileStream& stream);
+// The film at the end of stream (start-up). False when none is appended;
+// named (a film path from the command line) then tells the user so.
+bool LoadStartupFilm(TqxFileStream& stream, bool named);
 // A film file read from its start (open dialog, drop); once it opens, it is
 // the film's source that Properties names.
 void LoadFilmFile(const std::string& path);

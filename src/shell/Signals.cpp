@@ -1,10 +1,7 @@
 #include "shell/Signals.h"
 
-#include <QApplication>
-#include <QDialog>
+#include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QTimer>
-#include <QWidget>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,7 +9,7 @@
 
 #include <cerrno>
 
-#include "shell/Commands.h"
+#include "platform/MessageBox.h"
 
 namespace movarel {
 
@@ -41,20 +38,15 @@ void OnSignal(int number) {
     errno = saved;
 }
 
-// A modal box or dialog runs its own event loop inside some handler; closing
-// the window under it would let that handler go on with the player half shut
-// down. So the boxes are closed first, and the window once the loop that is
-// left is the main one. A box that opens another is closed in turn; after a
-// bounded number of rounds the window is closed regardless.
-void CloseWhenNoModalLoop(int rounds) {
-    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && rounds > 0) {
-        // A message box without an escape button ignores close; reject ends any dialog.
-        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
-        else modal->close();
-        QTimer::singleShot(20, [rounds] { CloseWhenNoModalLoop(rounds - 1); });
-        return;
-    }
-    CloseMainWindow();
+// Every box, dialog and menu runs an event loop nested in some handler, and a
+// broken film can raise a new box as soon as one closes; closing them one by
+// one may never end. QCoreApplication::exit ends every loop of the thread at
+// once, and a loop begun after it returns at once, so the handlers unwind to
+// the main loop and RunPlayer does the usual clean-up (timer, sound, segment
+// files, work directory). Whatever that clean-up still has to say goes to
+// standard error: nobody is left to answer a box.
+void EndNow() {
+    SetMessageBoxHandler(nullptr);
     QCoreApplication::exit(128 + Signals().received);
 }
 
@@ -64,7 +56,7 @@ void OnPipeReadable() {
     while (read(s.pipe[0], &byte, 1) == 1) {
         if (s.received != 0) continue;  // already closing
         s.received = byte;
-        CloseWhenNoModalLoop(100);
+        EndNow();
     }
 }
 

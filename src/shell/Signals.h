@@ -1,8 +1,9 @@
 #pragma once
 // SIGINT, SIGTERM and SIGHUP end the player the way closing its window does:
-// timer stopped, sound closed, segment files deleted, work directory removed.
+// timer stopped, sound closed, segment files deleted, work directory removed,
+// and at once, whatever boxes or dialogs are open.
 // The handler only writes the signal number to a pipe; the GUI thread reads
-// it and does the closing, since none of that is safe inside a handler.
+// it and ends the event loops, since none of that is safe inside a handler.
 namespace movarel {
 
 // Installs the handlers and the pipe's reader on the GUI thread. Needs a

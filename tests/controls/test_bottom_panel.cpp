@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
+#include <memory>
 #include <thread>
 
 #include "ControlsTestSupport.h"
@@ -346,11 +347,17 @@ TEST(BottomPanel, TimerThreadRefreshesAreCoalesced) {
     f.panel->removeEventFilter(&counter);
 }
 
-TEST(BottomPanel, AZeroFrameRateIsReportedOncePerSegmentChange) {
+// A broken frame rate is said once per film, however often the display is
+// refreshed or the segment changes; its times show as unknown meanwhile.
+TEST(BottomPanel, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) {
     RecordingCalls calls;
     MessageRecorder recorder;
-    FilmFixture film({{640, 480, 100, 10, "Good"}, {640, 480, 100, 0, "Broken"}});
+    const std::vector<SegmentSpec> broken = {
+        {640, 480, 100, 10, "Good"}, {640, 480, 100, 0, "Broken"}, {640, 480, 100, 10, "After"}};
+    auto film = std::make_unique<FilmFixture>(broken);
     PanelFixture f;
+    Clock().CurrentSegment = 0;
+    Clock().FrameIndex = 49;
     PanelSegmentInfoRefresh();
     for (int i = 0; i < 5; ++i) {
         std::thread tick([] { PanelTimeTextRefresh(); });
@@ -360,12 +367,31 @@ TEST(BottomPanel, AZeroFrameRateIsReportedOncePerSegmentChange) {
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0].text, "Invalid file format: FPS = 0");
     EXPECT_EQ(recorder.messages[0].caption, "Error");
+    // Known up to the broken segment; the film's length is not.
+    EXPECT_EQ(BottomPanel().TimeText, "x1.0    00:00:05 | --:--:--");
     // The broken segment is left out of the bar.
     PanelFullRepaint();
-    EXPECT_EQ(BottomPanel().ProgressBar->SegmentCount(), 1);
+    EXPECT_EQ(BottomPanel().ProgressBar->SegmentCount(), 2);
 
+    const std::pair<int32_t, const char*> segments[] = {
+        {1, "x1.0    --:--:-- | --:--:--"}, {2, "x1.0    --:--:-- | --:--:--"}, {0, "x1.0    00:00:05 | --:--:--"}};
+    for (auto [index, shows] : segments) {
+        SCOPED_TRACE(index);
+        Clock().CurrentSegment = index;
+        PanelSegmentInfoRefresh();
+        PanelTimeTextRefresh();
+        EXPECT_EQ(BottomPanel().TimeText, shows);
+    }
+    EXPECT_EQ(recorder.messages.size(), 1u);
+
+    // The next film is a new one: its own broken rate is said again, once.
+    film.reset();
+    film = std::make_unique<FilmFixture>(broken);
     PanelSegmentInfoRefresh();
+    PanelTimeTextRefresh();
     EXPECT_EQ(recorder.messages.size(), 2u);
+    Clock().CurrentSegment = 0;
+    Clock().FrameIndex = -1;
 }
 
 TEST(BottomPanel, AFailingCommandIsReportedAndThePanelGoesOn) {

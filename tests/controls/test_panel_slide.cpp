@@ -2,6 +2,9 @@
 // when the pointer leaves the bottom edge and comes back when it returns.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include <QCursor>
 #include <QTimer>
 #include <QWidget>
@@ -29,7 +32,15 @@ TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
     TestDir dir;
     const std::string program = dir.path + "player";
     writer::WriteFileBytes(program, writer::Bytes(64, 0));
+    // Its work directory, and its clean-up of stale ones, stay in there.
+    const char* shared = std::getenv("TMPDIR");
+    const std::string before = shared != nullptr ? shared : "";
+    setenv("TMPDIR", dir.path.c_str(), 1);
     TqxMainWindow* window = StartPlayer({"/size", "fullscreen"}, program);
+    if (before.empty())
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR", before.c_str(), 1);
     ASSERT_NE(window, nullptr);
     (void)QTest::qWaitForWindowExposed(window);
     ShellState& s = Shell();

@@ -255,3 +255,60 @@ TEST_F(FilmReaderTest, LoadFilmReportsAFileThatCannotBeOpenedAndKeepsTheFilm) {
     EXPECT_EQ(shown[0].caption, "Error");
     EXPECT_EQ(SegmentList().Count(), 1);
 }
+
+// A file of other bytes, read as the open dialog reads it, or named on the
+// command line and read through its trailer, is told to be no film; the
+// player's own file without a film appended stays silent.
+TEST_F(FilmReaderTest, AFileThatIsNoFilmIsToldSo) {
+    Bytes noSegments;
+    PutInt32(noSegments, 0);
+    Bytes otherKindsOnly;  // a directory that names no segment
+    PutInt32(otherKindsOnly, 2);
+    for (int i = 0; i < 2; ++i) {
+        PutInt32(otherKindsOnly, 16);
+        otherKindsOnly.push_back(static_cast<uint8_t>(2 + i));
+        otherKindsOnly.push_back(0);
+    }
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    const struct {
+        const char* name;
+        Bytes bytes;
+        bool fromStart;  // read from offset 0 also finds no film
+    } cases[] = {
+        {"empty.qxf", {}, true},
+        {"random.qxf", Bytes(100, 0xFF), true},
+        {"no-segments.qxf", noSegments, true},
+        {"other-kinds.qxf", otherKindsOnly, true},
+        {"picture.qxf", png, false},  // from its start a directory cut short: damage
+    };
+    auto expectToldOnce = [this](const std::string& path) {
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, "Invalid file format: " + path);
+        EXPECT_EQ(shown[0].caption, "Error");
+        EXPECT_EQ(shown[0].icon, MsgIcon::Error);
+        shown.clear();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Write(c.bytes, c.name);
+        if (c.fromStart) {
+            TqxFileStream f(path, kModeRead);
+            EXPECT_FALSE(ReadFilm(f));
+            expectToldOnce(path);
+        }
+        {
+            TqxFileStream f(path, kModeReadShared);
+            EXPECT_FALSE(LoadAppendedFilm(f, true));
+            expectToldOnce(path);
+        }
+        {
+            TqxFileStream own(path, kModeReadShared);
+            EXPECT_FALSE(LoadAppendedFilm(own));
+            EXPECT_TRUE(shown.empty());
+        }
+        EXPECT_EQ(SegmentList().Count(), 0);
+    }
+    // A folder opens but holds nothing to read.
+    LoadFilm(films.path);
+    expectToldOnce(films.path);
+}

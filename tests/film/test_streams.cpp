@@ -183,12 +183,13 @@ TEST(WorkDirectory, PrivateAndNeverReused) {
     TestDir dir;
     ASSERT_EQ(::mkdir((dir.path + "qxP_0000").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("/tmp", (dir.path + "qxP_0001").c_str()), 0);
-    std::string made = CreateWorkDirectory(dir.path);
+    TqxWorkDirectory work = TqxWorkDirectory::Create(dir.path);
+    const std::string made = work.Path();
     EXPECT_EQ(made, dir.path + "qxP_0002/");
     struct stat st;
     ASSERT_EQ(::stat(made.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    RemoveWorkDirectory(made);
+    work.Remove();
     EXPECT_NE(::stat(made.c_str(), &st), 0);
 }
 

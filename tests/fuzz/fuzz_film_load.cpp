@@ -25,10 +25,11 @@ namespace {
 
 const std::string& FuzzWorkDir() {
     static const std::string dir = [] {
-        std::string made = CreateWorkDirectory(fuzz::PrivateDir());
-        if (made.empty())
+        // Held for the life of the fuzzer.
+        static TqxWorkDirectory held = TqxWorkDirectory::Create(fuzz::PrivateDir());
+        if (held.Path().empty())
             abort();
-        return made;
+        return held.Path();
     }();
     return dir;
 }

@@ -301,6 +301,51 @@ TEST(MainWindow, DropsLoadOnlyTheFirstQxfWhileStopped) {
     EXPECT_FALSE(run.window->acceptDrops());
 }
 
+// Whichever way a file that is no film comes in, the user is told, and the
+// player stays stopped with Load at hand.
+TEST(MainWindow, AFileThatIsNoFilmIsToldSoFromEveryWayIn) {
+    TestDir films;
+    const std::string empty = films.path + "empty.qxf";
+    const std::string random = films.path + "random.qxf";
+    const std::string picture = films.path + "picture.qxf";
+    WriteFileBytes(empty, Bytes{});
+    WriteFileBytes(random, Bytes(300, 0xA5));
+    WriteFileBytes(picture, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0, 'I', 'E', 'N', 'D',
+                                  0xAE, 0x42, 0x60, 0x82});
+    const std::string folder = films.path + "folder.qxf";
+    std::filesystem::create_directory(folder);
+    // Read from its start, the picture's first bytes make a directory longer
+    // than the file, which is told as the damage it would be in a film.
+    auto says = [&](const std::string& path, bool fromStart) {
+        return fromStart && path == picture ? std::string("The film is damaged: its directory is cut short.")
+                                            : "Invalid file format: " + path;
+    };
+    auto toldOnce = [&](PlayerRun& run, const std::string& path, bool fromStart) {
+        EXPECT_EQ(run.recorder.messages.size(), 1u);
+        if (run.recorder.messages.empty()) return;
+        EXPECT_EQ(run.recorder.messages[0].text, says(path, fromStart));
+        EXPECT_EQ(run.recorder.messages[0].caption, "Error");
+        run.recorder.messages.clear();
+        EXPECT_EQ(SegmentList().Count(), 0);
+        EXPECT_TRUE(IsState(Stopped));
+    };
+    for (const std::string& path : {empty, random, picture, folder}) {
+        SCOPED_TRACE(path);
+        PlayerRun run({path});
+        toldOnce(run, path, false);
+        EXPECT_TRUE(Shell().LoadAllowed);
+        EXPECT_TRUE(Enabled(Menus().FileMenu, 0));
+
+        OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return path; });
+        RunCommand(cmd::Load);
+        SetOpenFileDialog(previous);
+        toldOnce(run, path, true);
+
+        DropFiles({path});
+        toldOnce(run, path, true);
+    }
+}
+
 TEST(MainWindow, CloseOnFinishClosesAfterTheLastSegment) {
     TestDir films;
     const std::string film = WriteFilm(films, "short.qxf", StillFilm(32, 32, Solid(32, 32, 0x123456), 3, 30, 2));

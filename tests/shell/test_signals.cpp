@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 #include "ShellTestSupport.h"
@@ -109,5 +111,76 @@ TEST(Signals, EndAPlayerThatShowsAMessageBox) {
     const int status = WaitForExit(pid, 30);
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+// A film with a segment of frame rate 0 puts up its box while it plays, and
+// the stop that closing runs used to raise it again, in a loop nobody ended.
+TEST(Signals, EndAPlayerWhoseBrokenFilmKeepsABoxOpen) {
+    TestDir dir;
+    const std::string tmp = dir.path + "tmp";
+    fs::create_directory(tmp);
+    movarel::writer::FilmSpec spec = shelltest::StillFilm(64, 48, shelltest::Quadrants(64, 48), 600, 10, 2);
+    spec.segments[1].fps = 0;
+    const std::string film = shelltest::WriteFilm(dir, "broken.qxf", spec);
+    const pid_t pid = StartPlayerProcess(tmp, Runtime(dir), film);
+    ASSERT_GT(pid, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!WorkDirectoryHasFiles(tmp) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WorkDirectoryHasFiles(tmp));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // playing, the box up
+    ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0);
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    // A logout sends KILL a few seconds after TERM; the player must be gone by then.
+    const int status = WaitForExit(pid, 5);
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+namespace {
+// True once tmp/name holds the player's segment files.
+bool HasFiles(const std::string& dir) { return fs::is_directory(dir) && !fs::is_empty(dir); }
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return done();
+}
+}  // namespace
+
+// A killed player cannot clean up; the next one to start does, and leaves
+// the work directory of a player that still runs alone.
+TEST(Signals, AKilledPlayersWorkDirectoryIsRemovedByTheNextStartUp) {
+    TestDir dir;
+    const std::string tmp = dir.path + "tmp/";
+    fs::create_directory(tmp);
+    const std::string film = shelltest::WriteFilm(
+        dir, "long.qxf", shelltest::StillFilm(64, 48, shelltest::Quadrants(64, 48), 600, 10));
+    const pid_t running = StartPlayerProcess(tmp, Runtime(dir), film);
+    ASSERT_GT(running, 0);
+    ASSERT_TRUE(WaitUntil([&] { return HasFiles(tmp + "qxP_0000"); }));
+    const pid_t killed = StartPlayerProcess(tmp, Runtime(dir), film);
+    ASSERT_GT(killed, 0);
+    ASSERT_TRUE(WaitUntil([&] { return HasFiles(tmp + "qxP_0001"); }));
+    ASSERT_EQ(kill(killed, SIGKILL), 0);
+    ASSERT_EQ(WaitForExit(killed, 30) & 0x7f, SIGKILL);
+    // Marks to tell the old folders from new ones of the same name.
+    std::ofstream(tmp + "qxP_0000/mark-running") << "x";
+    std::ofstream(tmp + "qxP_0001/mark-killed") << "x";
+
+    const pid_t next = StartPlayerProcess(tmp, Runtime(dir), film);
+    ASSERT_GT(next, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !fs::exists(tmp + "qxP_0001/mark-killed") && HasFiles(tmp + "qxP_0001"); }));
+    EXPECT_TRUE(fs::exists(tmp + "qxP_0000/mark-running"));
+    EXPECT_FALSE(fs::exists(tmp + "qxP_0002"));
+
+    fs::remove(tmp + "qxP_0000/mark-running");
+    for (const pid_t pid : {running, next}) {
+        ASSERT_EQ(kill(pid, SIGTERM), 0);
+        const int status = WaitForExit(pid, 30);
+        EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
+    }
     EXPECT_TRUE(fs::is_empty(tmp));
 }

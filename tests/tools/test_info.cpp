@@ -84,3 +84,25 @@ TEST(InfoCommand, FilmsThatCannotBeReadExitWithOne) {
     EXPECT_EQ(RunInfo(tmp.path, "'" + films.path + "t.qxf' --from-start").status, 0);
     EXPECT_TRUE(tmp.Files().empty());
 }
+
+// A film of no segments, or a file of other bytes, exits with 1 and says why
+// on standard error, where the one who runs the tool looks.
+TEST(InfoCommand, AFilmWithoutSegmentsSaysWhyOnStandardError) {
+    TestDir tmp, films;
+    FilmSpec film;
+    film.segmentCount = 0;
+    WriteFileBytes(films.path + "empty.qxf", BuildFilmFile(film));
+    WriteFileBytes(films.path + "noise.qxf", Bytes(64, 0xEE));
+    const char* tool = std::getenv("MOVAREL_TOOL");
+    for (const char* name : {"empty.qxf", "noise.qxf"}) {
+        for (const char* mode : {"", " --from-start"}) {
+            SCOPED_TRACE(std::string(name) + mode);
+            const std::string path = films.path + name;
+            const CommandRun run = RunCommand("TMPDIR='" + tmp.path + "' '" + (tool ? tool : "movarel-tool") +
+                                              "' info '" + path + "'" + mode + " 2>&1 >/dev/null");
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.out, "movarel-tool info: Invalid file format: " + path + "\n");
+        }
+    }
+    EXPECT_TRUE(tmp.Files().empty());
+}

@@ -424,7 +424,9 @@ int RunFrames(const std::vector<std::string>& args) {
         return 1;
     }
     SetDefaultTexts();
-    WorkDir() = CreateWorkDirectory(GetTempPath());
+    // Held while the tool runs, so a player starting meanwhile leaves it be.
+    TqxWorkDirectory work = TqxWorkDirectory::Create(GetTempPath());
+    WorkDir() = work.Path();
     if (WorkDir().empty()) {
         std::fprintf(stderr, "movarel-tool frames: cannot create a work directory\n");
         return 1;
@@ -457,7 +459,7 @@ int RunFrames(const std::vector<std::string>& args) {
     StopPlaybackForLoad();
     SegmentList().Clear();
     SetupEngine(nullptr, nullptr);
-    RemoveWorkDirectory(WorkDir());
+    work.Remove();
     WorkDir().clear();
     return result;
 }

@@ -1,5 +1,6 @@
 // movarel-tool info FILM [--from-start]: loads FILM as the player would, into
 // a fresh work directory, and prints what it holds as one JSON object.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -94,7 +95,9 @@ int Info(const std::vector<std::string>& args) {
     MessageBoxHandler previous = SetMessageBoxHandler(
         [&](const MessageRequest& m) { shown.push_back(Shown{m.caption, m.text}); });
 
-    WorkDir() = CreateWorkDirectory(GetTempPath());
+    // Held while the tool runs, so a player starting meanwhile leaves it be.
+    TqxWorkDirectory work = TqxWorkDirectory::Create(GetTempPath());
+    WorkDir() = work.Path();
     if (WorkDir().empty()) {
         SetMessageBoxHandler(previous);
         std::fprintf(stderr, "movarel-tool info: cannot create a work directory in %s\n", GetTempPath().c_str());
@@ -114,7 +117,7 @@ int Info(const std::vector<std::string>& args) {
         }
         if (film) {
             SegmentList().Clear();
-            loaded = fromStart ? ReadFilm(*film) : LoadAppendedFilm(*film);
+            loaded = fromStart ? ReadFilm(*film) : LoadAppendedFilm(*film, true);
         }
     } catch (const std::exception& e) {
         // What the main window's handler shows for an exception of the load.
@@ -136,9 +139,19 @@ int Info(const std::vector<std::string>& args) {
     }
     out += "]}\n";
     std::fputs(out.c_str(), stdout);
+    // A load that failed says why where a script's user looks, one line each.
+    if (!loaded) {
+        for (const Shown& m : shown) {
+            std::string lines = m.text;
+            std::replace(lines.begin(), lines.end(), '\r', '\n');
+            while (!lines.empty() && lines.back() == '\n')
+                lines.pop_back();
+            std::fprintf(stderr, "movarel-tool info: %s\n", lines.c_str());
+        }
+    }
 
     SegmentList().Clear();
-    RemoveWorkDirectory(WorkDir());
+    work.Remove();
     WorkDir().clear();
     SetMessageBoxHandler(previous);
     return loaded ? 0 : 1;
