@@ -11,14 +11,17 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
+#include "MessageWatch.h"
 #include "PngWriter.h"
 #include "Sha256.h"
+#include "ToolWorkDir.h"
 #include "VideoExport.h"
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
@@ -29,7 +32,6 @@
 #include "film/FilmReader.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
-#include "film/WorkDir.h"
 #include "film/qxClasses.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/TempPath.h"
@@ -162,12 +164,30 @@ bool LoadFilmFile(const FramesOptions& o) {
         } else {
             LoadAppendedFilm(stream);
         }
-    } catch (const EqxError& e) {
+    } catch (const std::exception& e) {
+        // Readers throw more than EqxError (a corrupt cabinet's listing
+        // throws EqxCabinet); each is a film that cannot be read.
         std::fprintf(stderr, "movarel-tool frames: %s: %s\n", o.film.c_str(), e.what());
         return false;
     }
     return true;
 }
+
+// The engine set up for manual ticks with the tool as its host, and taken
+// down again however the command ends, before the segments are cleared.
+class EngineSession {
+public:
+    explicit EngineSession(FramesHost* host) {
+        SetManualTickMode(true);
+        SetupEngine(host, nullptr);
+    }
+    ~EngineSession() {
+        StopPlaybackForLoad();
+        SetupEngine(nullptr, nullptr);
+    }
+    EngineSession(const EngineSession&) = delete;
+    EngineSession& operator=(const EngineSession&) = delete;
+};
 
 void RgbDigestLine(int32_t segment, int32_t frame, const Picture& picture) {
     Sha256 hash;
@@ -422,14 +442,14 @@ int RunFrames(const std::vector<std::string>& args) {
         return 1;
     }
     SetDefaultTexts();
-    WorkDir() = CreateWorkDirectory(GetTempPath());
-    if (WorkDir().empty()) {
-        std::fprintf(stderr, "movarel-tool frames: cannot create a work directory\n");
+    MessageWatch messages(true);
+    ToolWorkDir work;
+    if (!work.Ok()) {
+        std::fprintf(stderr, "movarel-tool frames: cannot create a work directory in %s\n", GetTempPath().c_str());
         return 1;
     }
-    SetManualTickMode(true);
     FramesHost host;
-    SetupEngine(&host, nullptr);
+    EngineSession engine(&host);
     int result = 0;
     if (!LoadFilmFile(o)) {
         result = 1;
@@ -451,12 +471,10 @@ int RunFrames(const std::vector<std::string>& args) {
                     result = 1;
         }
     }
+    // A segment the load refused as damaged leaves the film incomplete.
+    if (result == 0 && messages.SawError())
+        result = 1;
     std::fflush(stdout);
-    StopPlaybackForLoad();
-    SegmentList().Clear();
-    SetupEngine(nullptr, nullptr);
-    RemoveWorkDirectory(WorkDir());
-    WorkDir().clear();
     return result;
 }
 

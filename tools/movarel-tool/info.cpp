@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "Commands.h"
+#include "MessageWatch.h"
+#include "ToolWorkDir.h"
 #include "film/FilmReader.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
-#include "film/WorkDir.h"
 #include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 #include "platform/TempPath.h"
@@ -87,16 +88,9 @@ int Info(const std::vector<std::string>& args) {
         return 2;
     }
 
-    struct Shown {
-        std::string caption, text;
-    };
-    std::vector<Shown> shown;
-    MessageBoxHandler previous = SetMessageBoxHandler(
-        [&](const MessageRequest& m) { shown.push_back(Shown{m.caption, m.text}); });
-
-    WorkDir() = CreateWorkDirectory(GetTempPath());
-    if (WorkDir().empty()) {
-        SetMessageBoxHandler(previous);
+    MessageWatch messages(false);
+    ToolWorkDir work;
+    if (!work.Ok()) {
         std::fprintf(stderr, "movarel-tool info: cannot create a work directory in %s\n", GetTempPath().c_str());
         return 1;
     }
@@ -129,6 +123,7 @@ int Info(const std::vector<std::string>& args) {
         out += SegmentJson(i, *SegmentList().Items(i));
     }
     out += "], \"warning\": " + JsonString(LastFilmWarning()) + ", \"messages\": [";
+    const std::vector<MessageRequest>& shown = messages.Shown();
     for (size_t i = 0; i < shown.size(); ++i) {
         if (i > 0)
             out += ", ";
@@ -136,12 +131,9 @@ int Info(const std::vector<std::string>& args) {
     }
     out += "]}\n";
     std::fputs(out.c_str(), stdout);
-
-    SegmentList().Clear();
-    RemoveWorkDirectory(WorkDir());
-    WorkDir().clear();
-    SetMessageBoxHandler(previous);
-    return loaded ? 0 : 1;
+    // A segment refused as damaged is a film that could not be read whole,
+    // though the rest of it loaded.
+    return loaded && !messages.SawError() ? 0 : 1;
 }
 
 const CommandRegistrar kInfo("info", "info FILM [--from-start]", Info);
