@@ -5,7 +5,10 @@
 // engine's code.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -493,4 +496,94 @@ TEST_F(VideoExport, FailuresAreReportedAndLeaveNoPartialFile) {
     EXPECT_EQ(ReadFileBytes(films.path + "old.nosuchformat"), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(films.Files(), (std::vector<std::string>{"f.qxf", "old.mp4", "old.nosuchformat"}));
     EXPECT_TRUE(tmp.Files().empty());
+}
+
+// --- progress and Ctrl+C ------------------------------------------------------
+
+// On a terminal the export keeps one line up to date and ends it; into a
+// pipe or a log it prints nothing but its summary.
+TEST_F(VideoExport, ProgressLineOnATerminalOnly) {
+    if (!HaveCommand("script"))
+        GTEST_SKIP() << "script (bsdutils) is not installed";
+    FilmSpec film;
+    film.segments = {SolidSegment(32, 24, 10.0f, false, 20, 0), SolidSegment(16, 8, 5.0f, true, 10, 3)};
+    WriteFileBytes(films.path + "f.qxf", BuildFilmFile(film));
+    const std::string command = "TMPDIR=" + Quote(tmp.path) + " " + Quote(Tool()) + " frames " +
+                                Quote(films.path + "f.qxf") + " --video " + Quote(films.path + "f.mp4");
+
+    // The second segment is 28 ticks of a 15-per-second timer: 30 + 28 pictures.
+    const CommandRun terminal = RunCommand("script -q -e -c " + Quote(command + " >/dev/null") + " /dev/null");
+    ASSERT_EQ(terminal.status, 0) << terminal.out;
+    const std::string last = "\rframe 58 of 58, ";
+    const size_t at = terminal.out.rfind(last);
+    ASSERT_NE(at, std::string::npos) << terminal.out;
+    EXPECT_EQ(terminal.out.find('\r'), 0u) << terminal.out;
+    EXPECT_NE(terminal.out.find(" elapsed, 0:00 left", at), std::string::npos) << terminal.out;
+    // The terminal turns the closing newline into CR LF.
+    EXPECT_EQ(terminal.out.substr(terminal.out.size() - 2), "\r\n") << terminal.out;
+    EXPECT_EQ(terminal.out.find('\n'), terminal.out.size() - 1) << "one line only:\n" << terminal.out;
+
+    const CommandRun piped = RunCommand(command + " 2>&1");
+    ASSERT_EQ(piped.status, 0) << piped.out;
+    EXPECT_EQ(piped.out, films.path + "f.mp4: 58 frames at 15 per second, 32 x 24, 3.867 s, no sound\n");
+    EXPECT_TRUE(tmp.Files().empty());
+}
+
+// Ctrl+C in the middle of an export: status 130, no scratch or partial
+// video, an older file of the output's name as it was, no work directory,
+// and ffmpeg ended too. The ffmpeg here creates its output and then never
+// reads, so the tool is stopped while it waits on the pipe.
+TEST_F(VideoExport, InterruptStopsTheExportAndLeavesNothing) {
+    FilmSpec film;
+    film.segments = {SolidSegment(320, 240, 10.0f, false, 5, 0)};
+    WriteFileBytes(films.path + "f.qxf", BuildFilmFile(film));
+    WriteFileBytes(films.path + "f.mp4", Bytes{'o', 'l', 'd'});
+    TestDir bin;
+    WriteFileBytes(bin.path + "ffmpeg", [] {
+        const std::string script = "#!/bin/sh\nfor last; do :; done\n: > \"$last\"\necho $$ > \"$FAKE_PID\"\n"
+                                   "exec sleep 30\n";
+        return Bytes(script.begin(), script.end());
+    }());
+    ASSERT_EQ(::chmod((bin.path + "ffmpeg").c_str(), 0755), 0);
+
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("PATH", (bin.path + ":" + std::getenv("PATH")).c_str(), 1);
+        ::setenv("TMPDIR", tmp.path.c_str(), 1);
+        ::setenv("FAKE_PID", (bin.path + "pid").c_str(), 1);
+        const std::string tool = Tool(), in = films.path + "f.qxf", out = films.path + "f.mp4";
+        ::execl(tool.c_str(), tool.c_str(), "frames", in.c_str(), "--video", out.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // ffmpeg has started and made its output under the scratch name.
+    auto scratchThere = [&] {
+        for (const std::string& name : films.Files())
+            if (name.rfind(".movarel-", 0) == 0)
+                return std::filesystem::exists(bin.path + "pid");
+        return false;
+    };
+    for (int i = 0; i < 500 && !scratchThere(); ++i)
+        ::usleep(20000);
+    EXPECT_TRUE(scratchThere());
+    ::usleep(100000);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 500 && (done = ::waitpid(pid, &status, WNOHANG)) == 0; ++i)
+        ::usleep(20000);
+    if (done == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "the tool did not stop on SIGINT";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(films.Files(), (std::vector<std::string>{"f.mp4", "f.qxf"}));
+    EXPECT_EQ(ReadFileBytes(films.path + "f.mp4"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_TRUE(tmp.Files().empty());
+    const Bytes pidText = ReadFileBytes(bin.path + "pid");
+    const pid_t ffmpeg = static_cast<pid_t>(std::atoi(std::string(pidText.begin(), pidText.end()).c_str()));
+    ASSERT_GT(ffmpeg, 0);
+    EXPECT_NE(::kill(ffmpeg, 0), 0) << "ffmpeg was left running";
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -94,6 +95,10 @@ bool PipedProcess::Start(const std::vector<std::string>& argv, std::string* erro
 
 bool PipedProcess::Write(const uint8_t* data, size_t size) {
     while (size > 0 && FFd >= 0) {
+        // A signal during a write that had begun gives a short count, not
+        // EINTR, so the stop check comes before every write.
+        if (FStop && FStop())
+            return false;
         const ssize_t n = ::write(FFd, data, size);
         if (n < 0) {
             if (errno == EINTR)
@@ -106,13 +111,15 @@ bool PipedProcess::Write(const uint8_t* data, size_t size) {
     return FFd >= 0;
 }
 
-int PipedProcess::Finish() {
+int PipedProcess::Finish(bool abandon) {
     if (FFd >= 0) {
         ::close(FFd);
         FFd = -1;
     }
     if (FPid <= 0)
         return -1;
+    if (abandon)
+        ::kill(FPid, SIGTERM);
     const int status = WaitFor(FPid);
     FPid = -1;
     return status;

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,15 +29,21 @@ public:
 
     // False, with the reason in error, when the program cannot be started.
     bool Start(const std::vector<std::string>& argv, std::string* error);
-    // False once the child no longer reads (it stopped or failed).
+    // A write interrupted by a signal gives up when stop says so, instead
+    // of waiting on a child that may never read again.
+    void SetStopCheck(std::function<bool()> stop) { FStop = std::move(stop); }
+    // False once the child no longer reads (it stopped or failed), or when
+    // the stop check asked to give up.
     bool Write(const uint8_t* data, size_t size);
     // Closes the pipe and waits: the exit status, or -1 when the child did
-    // not exit normally.
-    int Finish();
+    // not exit normally. abandon: the output is not wanted, so the child is
+    // told to end (SIGTERM) rather than left to finish it.
+    int Finish(bool abandon = false);
 
 private:
     pid_t FPid = -1;
     int FFd = -1;
+    std::function<bool()> FStop;
 };
 
 // Runs a program with standard input from /dev/null and waits: its exit

@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Interrupt.h"
 #include "MessageWatch.h"
 #include "PngWriter.h"
+#include "ProgressLine.h"
 #include "Sha256.h"
 #include "ToolWorkDir.h"
 #include "VideoExport.h"
@@ -205,7 +207,7 @@ void RgbDigestLine(int32_t segment, int32_t frame, const Picture& picture) {
 }
 
 // Plays one segment; false when it could not be decoded to its end.
-bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index) {
+bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const InterruptWatch& interrupt) {
     TSegmentInfo* segment = SegmentList().Items(index);
     if (segment->BitsPerPixel != 24 && segment->BitsPerPixel != 32) {
         std::fprintf(stderr, "segment %d: %d bits per pixel cannot be decoded; skipped\n", index,
@@ -237,7 +239,7 @@ bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index) {
         host.onPresent = nullptr;
         return false;
     }
-    while (!Clock().EndPosted && Clock().FrameIndex <= o.last && ok) {
+    while (!Clock().EndPosted && Clock().FrameIndex <= o.last && ok && !interrupt.Requested()) {
         if (!TickManualTimers())
             break;
         host.PumpBlocks();
@@ -289,7 +291,17 @@ std::string ScratchNameFor(const std::string& out, const char* step) {
 // is kept up to date from what the engine presents (whole pictures and
 // cursor areas alike) and sent once per tick; segments of a slower timer
 // repeat pictures to fill the fastest segment's rate.
-int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t to) {
+// The pictures a segment adds to the video, from its header: its last frame
+// comes on tick (frames - 1) * ticks per frame, at the segment's own rate.
+int64_t ExpectedFrames(const TSegmentInfo& segment, int32_t rate) {
+    const int64_t ticksPerFrame = (segment.Flags & 1) != 0 ? 3 : 1;
+    const int64_t ticks = segment.FrameCount > 0 ? (int64_t{segment.FrameCount} - 1) * ticksPerFrame + 1 : 0;
+    const int32_t segmentRate = TickRate(segment);
+    return (ticks * rate + segmentRate / 2) / segmentRate;
+}
+
+int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t to,
+                const InterruptWatch& interrupt) {
     const std::string ffmpeg = FindOnPath("ffmpeg", std::getenv("PATH"));
     if (ffmpeg.empty()) {
         std::fprintf(stderr,
@@ -330,6 +342,12 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     // A failing ffmpeg closes the pipe; the write reports it instead of a
     // signal ending the tool without a word.
     std::signal(SIGPIPE, SIG_IGN);
+    encoder.SetStopCheck([&] { return interrupt.Requested(); });
+
+    int64_t expected = 0;
+    for (int32_t index : segments)
+        expected += ExpectedFrames(*SegmentList().Items(index), rate);
+    ProgressLine progress(expected, ::isatty(STDERR_FILENO) == 1);
 
     std::vector<ExportedPart> parts;
     bool piped = true;
@@ -361,7 +379,7 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
             result = 1;
         } else {
             int64_t ticks = 0;
-            while (piped && !Clock().EndPosted) {
+            while (piped && !Clock().EndPosted && !interrupt.Requested()) {
                 if (!TickManualTimers())
                     break;
                 host.PumpBlocks();
@@ -373,6 +391,7 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
                 const int64_t due = (ticks * rate + segmentRate / 2) / segmentRate;
                 for (; part.frames < due && piped; ++part.frames)
                     piped = encoder.Write(canvas.Rgb().data(), canvas.Rgb().size());
+                progress.Update(totalFrames + part.frames);
             }
             if (host.TakeError()) {
                 std::fprintf(stderr, "segment %d: %s; the video stops there\n", index, LastEngineError().c_str());
@@ -385,11 +404,22 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
         host.onCursorArea = nullptr;
         totalFrames += part.frames;
         parts.push_back(part);
-        if (!piped)
+        if (!piped || interrupt.Requested())
             break;
     }
+    progress.Finish(totalFrames);
 
-    const int encodeStatus = encoder.Finish();
+    // Stopped by Ctrl+C: nothing of the export is kept, an older file of the
+    // output's name stays as it was.
+    auto interrupted = [&] {
+        std::remove(encoded.c_str());
+        std::remove(muxed.c_str());
+        std::fprintf(stderr, "movarel-tool frames: interrupted; %s was not written\n", o.video.c_str());
+        return kInterruptedStatus;
+    };
+    const int encodeStatus = encoder.Finish(interrupt.Requested());
+    if (interrupt.Requested())
+        return interrupted();
     if (!piped || encodeStatus != 0 || totalFrames == 0) {
         std::fprintf(stderr, "movarel-tool frames: ffmpeg could not write %s%s\n", o.video.c_str(),
                      totalFrames == 0 ? " (no frame was played)" : " (its message is above)");
@@ -402,7 +432,10 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
         sound = sound || (!part.soundFile.empty() && part.frames > 0);
     std::string finished = encoded;
     if (sound) {
-        if (RunProgram(MuxArguments(ffmpeg, encoded, parts, rate, muxed)) == 0) {
+        const int muxStatus = RunProgram(MuxArguments(ffmpeg, encoded, parts, rate, muxed));
+        if (interrupt.Requested())
+            return interrupted();
+        if (muxStatus == 0) {
             finished = muxed;
         } else {
             std::remove(muxed.c_str());
@@ -450,9 +483,12 @@ int RunFrames(const std::vector<std::string>& args) {
     }
     FramesHost host;
     EngineSession engine(&host);
+    InterruptWatch interrupt;
     int result = 0;
     if (!LoadFilmFile(o)) {
         result = 1;
+    } else if (interrupt.Requested()) {
+        // Ctrl+C while the film loaded: nothing was played yet.
     } else if (SegmentList().Count() == 0) {
         std::fprintf(stderr, "movarel-tool frames: %s holds no segments\n", o.film.c_str());
         result = 1;
@@ -464,12 +500,18 @@ int RunFrames(const std::vector<std::string>& args) {
         const int32_t from = o.segment >= 0 ? o.segment : 0;
         const int32_t to = o.segment >= 0 ? o.segment : SegmentList().Count() - 1;
         if (!o.video.empty()) {
-            result = ExportVideo(host, o, from, to);
+            result = ExportVideo(host, o, from, to, interrupt);
         } else {
-            for (int32_t i = from; i <= to; ++i)
-                if (!PlaySegment(host, o, i))
+            for (int32_t i = from; i <= to && !interrupt.Requested(); ++i)
+                if (!PlaySegment(host, o, i, interrupt))
                     result = 1;
         }
+    }
+    if (interrupt.Requested()) {
+        std::fflush(stdout);
+        if (o.video.empty())
+            std::fprintf(stderr, "movarel-tool frames: interrupted\n");
+        return kInterruptedStatus;
     }
     // A segment the load refused as damaged leaves the film incomplete.
     if (result == 0 && messages.SawError())
