@@ -185,7 +185,7 @@ TEST_F(InstallTest, ManPagesNameTheirProgramAndItsOptions) {
     const std::vector<Page> pages = {
         {"movarel.1.gz", ".TH MOVAREL 1",
          {"/size", "/pos", "/segm", "/closeonfinish", "/help", "\\-\\-version", "F1", "F11", "Ctrl+O", "Alt+Enter"}},
-        {"movarel-tool.1.gz", ".TH MOVAREL-TOOL 1", {"info", "frames", "bundle", "from\\-start", "\\-\\-video"}},
+        {"movarel-tool.1.gz", ".TH MOVAREL-TOOL 1", {"info", "frames", "bundle", "from\\-start", "\\-\\-video", "\\-\\-crisp"}},
     };
     for (const Page& p : pages) {
         std::string text = Gunzip(Installed("share/man/man1/" + p.file));

@@ -56,10 +56,22 @@ struct ExportedPart {
     int64_t frames = 0;     // video frames the segment took
 };
 
+// Runs a program with standard input from /dev/null and returns what it
+// wrote to standard output; empty when it could not be started.
+std::string ProgramOutput(const std::vector<std::string>& argv);
+
+// The encoder options of a crisp export, from the list that ffmpeg -encoders
+// prints: H.264 at full colour resolution (4:4:4) where the build has
+// libx264 (without quantisation), else the lossless FFV1 in RGB; empty
+// when it has neither.
+std::vector<std::string> CrispCodec(const std::string& encoderList);
+
 // The first step: raw RGB frames of width x height at rate frames per second
 // from standard input, encoded into videoFile (format by its extension).
+// Without codec options the video is 4:2:0, which every player opens.
 std::vector<std::string> EncodeArguments(const std::string& ffmpeg, int32_t width, int32_t height, int32_t rate,
-                                         const std::string& videoFile);
+                                         const std::string& videoFile,
+                                         const std::vector<std::string>& codec = {});
 
 // The second step: the encoded video copied as it is, and one sound stream
 // made of each part's track cut or padded with silence to the part's length,

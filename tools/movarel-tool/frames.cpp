@@ -44,7 +44,7 @@ namespace {
 
 constexpr const char* kUsage =
     "frames FILM [--from-start] [--segment N] [--first A] [--last B] [--out DIR] [--digest]\n"
-    "  movarel-tool frames FILM [--from-start] [--segment N] --video FILE.mp4";
+    "  movarel-tool frames FILM [--from-start] [--segment N] --video FILE.mp4 [--crisp]";
 
 struct FramesOptions {
     std::string film;
@@ -55,6 +55,7 @@ struct FramesOptions {
     std::string outDir;
     bool digest = false;
     std::string video;
+    bool crisp = false;
 };
 
 // One thread is the main thread and the timer: posted messages wait in a
@@ -127,6 +128,8 @@ bool ParseOptions(const std::vector<std::string>& args, FramesOptions* o) {
             o->fromStart = true;
         } else if (a == "--digest") {
             o->digest = true;
+        } else if (a == "--crisp") {
+            o->crisp = true;
         } else if (a == "--segment") {
             if (!value(&o->segment))
                 return false;
@@ -330,12 +333,22 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
         return 1;
     }
 
+    std::vector<std::string> codec;
+    if (o.crisp) {
+        codec = CrispCodec(ProgramOutput({ffmpeg, "-hide_banner", "-encoders"}));
+        if (codec.empty()) {
+            std::fprintf(stderr, "movarel-tool frames: --crisp needs an ffmpeg with libx264 (4:4:4) or FFV1 "
+                                 "(lossless), and %s has neither\n", ffmpeg.c_str());
+            return 1;
+        }
+    }
+
     VideoCanvas canvas(width, height);
     const std::string encoded = ScratchNameFor(o.video, "video");
     const std::string muxed = ScratchNameFor(o.video, "sound");
     PipedProcess encoder;
     std::string error;
-    if (!encoder.Start(EncodeArguments(ffmpeg, canvas.Width(), canvas.Height(), rate, encoded), &error)) {
+    if (!encoder.Start(EncodeArguments(ffmpeg, canvas.Width(), canvas.Height(), rate, encoded, codec), &error)) {
         std::fprintf(stderr, "movarel-tool frames: %s\n", error.c_str());
         return 1;
     }
@@ -463,6 +476,10 @@ int RunFrames(const std::vector<std::string>& args) {
     FramesOptions o;
     if (!ParseOptions(args, &o) || o.first > o.last) {
         std::fprintf(stderr, "usage: movarel-tool %s\n", kUsage);
+        return 2;
+    }
+    if (o.crisp && o.video.empty()) {
+        std::fprintf(stderr, "movarel-tool frames: --crisp goes with --video\n");
         return 2;
     }
     if (!o.video.empty() && (o.digest || !o.outDir.empty() || o.first != 0 || o.last != INT32_MAX)) {
