@@ -92,6 +92,9 @@ TEST_F(InstallTest, PutsEveryFileInItsPlace) {
         {"share/icons/hicolor/scalable/apps/movarel.svg", false},
         {"share/man/man1/movarel.1.gz", false},
         {"share/man/man1/movarel-tool.1.gz", false},
+        {"share/doc/movarel/copyright", false},
+        {"share/doc/movarel/changelog.gz", false},
+        {"share/doc/movarel/README.md", false},
     };
     if (MOVAREL_HAS_PLAYER)
         expected.push_back({"bin/movarel", true});
