@@ -65,9 +65,11 @@ std::string FindOnPath(const std::string& name, const char* path) {
     return std::string();
 }
 
+// A child its owner did not finish (an error or exception on the way out)
+// makes output nobody wants.
 PipedProcess::~PipedProcess() {
     if (FPid > 0)
-        Finish();
+        Finish(true);
 }
 
 bool PipedProcess::Start(const std::vector<std::string>& argv, std::string* error) {

@@ -290,10 +290,6 @@ std::string ScratchNameFor(const std::string& out, const char* step) {
     return dir + ".movarel-" + std::to_string(::getpid()) + "-" + step + "-" + base;
 }
 
-// Plays segments from..to into one video. The screen the player would show
-// is kept up to date from what the engine presents (whole pictures and
-// cursor areas alike) and sent once per tick; segments of a slower timer
-// repeat pictures to fill the fastest segment's rate.
 // The pictures a segment adds to the video, from its header: its last frame
 // comes on tick (frames - 1) * ticks per frame, at the segment's own rate.
 int64_t ExpectedFrames(const TSegmentInfo& segment, int32_t rate) {
@@ -302,6 +298,18 @@ int64_t ExpectedFrames(const TSegmentInfo& segment, int32_t rate) {
     const int32_t segmentRate = TickRate(segment);
     return (ticks * rate + segmentRate / 2) / segmentRate;
 }
+
+// A scratch file of the export, removed when the export ends without
+// renaming it into place: a failure, an exception, Ctrl+C.
+struct ScratchFile {
+    std::string path;
+    ~ScratchFile() { std::remove(path.c_str()); }
+};
+
+// Plays segments from..to into one video. The screen the player would show
+// is kept up to date from what the engine presents (whole pictures and
+// cursor areas alike) and sent once per tick; segments of a slower timer
+// repeat pictures to fill the fastest segment's rate.
 
 int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t to,
                 const InterruptWatch& interrupt) {
@@ -344,8 +352,10 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     }
 
     VideoCanvas canvas(width, height);
-    const std::string encoded = ScratchNameFor(o.video, "video");
-    const std::string muxed = ScratchNameFor(o.video, "sound");
+    // Declared before the encoder, so ffmpeg has ended before they go.
+    const ScratchFile encodedFile{ScratchNameFor(o.video, "video")}, muxedFile{ScratchNameFor(o.video, "sound")};
+    const std::string& encoded = encodedFile.path;
+    const std::string& muxed = muxedFile.path;
     PipedProcess encoder;
     std::string error;
     if (!encoder.Start(EncodeArguments(ffmpeg, canvas.Width(), canvas.Height(), rate, encoded, codec), &error)) {
@@ -422,11 +432,9 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     }
     progress.Finish(totalFrames);
 
-    // Stopped by Ctrl+C: nothing of the export is kept, an older file of the
-    // output's name stays as it was.
+    // Stopped by Ctrl+C: nothing of the export is kept (the scratch files
+    // go with their owners), an older file of the output's name stays.
     auto interrupted = [&] {
-        std::remove(encoded.c_str());
-        std::remove(muxed.c_str());
         std::fprintf(stderr, "movarel-tool frames: interrupted; %s was not written\n", o.video.c_str());
         return kInterruptedStatus;
     };
@@ -436,7 +444,6 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     if (!piped || encodeStatus != 0 || totalFrames == 0) {
         std::fprintf(stderr, "movarel-tool frames: ffmpeg could not write %s%s\n", o.video.c_str(),
                      totalFrames == 0 ? " (no frame was played)" : " (its message is above)");
-        std::remove(encoded.c_str());
         return 1;
     }
 
@@ -451,7 +458,6 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
         if (muxStatus == 0) {
             finished = muxed;
         } else {
-            std::remove(muxed.c_str());
             std::fprintf(stderr, "movarel-tool frames: the sound could not be added (ffmpeg's message is above); "
                                  "%s has no sound\n", o.video.c_str());
             sound = false;
@@ -460,12 +466,8 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     }
     if (std::rename(finished.c_str(), o.video.c_str()) != 0) {
         std::fprintf(stderr, "movarel-tool frames: cannot write %s: %s\n", o.video.c_str(), std::strerror(errno));
-        std::remove(finished.c_str());
-        std::remove(encoded.c_str());
         return 1;
     }
-    if (finished != encoded)
-        std::remove(encoded.c_str());
     std::printf("%s: %lld frames at %d per second, %d x %d, %.3f s, %s\n", o.video.c_str(),
                 static_cast<long long>(totalFrames), rate, canvas.Width(), canvas.Height(),
                 static_cast<double>(totalFrames) / rate, sound ? "with sound" : "no sound");
