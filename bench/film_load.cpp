@@ -23,7 +23,7 @@ constexpr int kFrames = 200;
 
 struct Fixture {
     TestDir dir;
-    TqxWorkDirectory work;
+    WorkDirectory work;
     std::string film, cab;
     Fixture() {
         SegmentSpec s;
@@ -43,7 +43,7 @@ struct Fixture {
         cab = dir.path + "big.cab";
         WriteFileBytes(film, BuildFilmFile(filmSpec));
         WriteFileBytes(cab, pack);
-        work = TqxWorkDirectory::Create(dir.path);
+        work = WorkDirectory::Create(dir.path);
         WorkDir() = work.Path();
         SetMessageBoxHandler([](const MessageRequest& m) { std::fprintf(stderr, "%s\n", m.text.c_str()); });
     }

@@ -37,7 +37,7 @@ constexpr int kFrames = 200;
 
 struct Fixture {
     TestDir dir;
-    TqxWorkDirectory work;
+    WorkDirectory work;
     std::string selfPlaying, tmp;
     Fixture() {
         SegmentSpec s;
@@ -56,7 +56,7 @@ struct Fixture {
         if (std::system(command.c_str()) != 0) std::fprintf(stderr, "bundle failed: %s\n", command.c_str());
         tmp = dir.path + "tmp";
         mkdir(tmp.c_str(), 0700);
-        work = TqxWorkDirectory::Create(dir.path);
+        work = WorkDirectory::Create(dir.path);
         WorkDir() = work.Path();
         SetMessageBoxHandler([](const MessageRequest& m) { std::fprintf(stderr, "%s\n", m.text.c_str()); });
     }

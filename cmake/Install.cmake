@@ -44,6 +44,25 @@ endforeach()
 add_custom_target(movarel_man ALL DEPENDS ${movarel_man_files})
 install(FILES ${movarel_man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The documentation folder as Debian wants it: the copyright file in the
+# machine-readable format, the changelog compressed as changelog.gz (the
+# name for a package that is its own upstream) and the README. The folder is
+# named after the package, not the project (CMAKE_INSTALL_DOCDIR would say
+# "Movarel").
+set(movarel_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/movarel)
+set(movarel_changelog ${movarel_data}/changelog)
+if(MOVAREL_GZIP)
+  set(movarel_changelog ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+  add_custom_command(OUTPUT ${movarel_changelog}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+                     COMMAND ${CMAKE_COMMAND} -E copy ${movarel_data}/changelog ${CMAKE_BINARY_DIR}/doc/changelog
+                     COMMAND ${MOVAREL_GZIP} -9 -n -f ${CMAKE_BINARY_DIR}/doc/changelog
+                     DEPENDS ${movarel_data}/changelog VERBATIM)
+endif()
+add_custom_target(movarel_doc ALL DEPENDS ${movarel_changelog})
+install(FILES ${movarel_data}/copyright ${movarel_changelog} ${CMAKE_SOURCE_DIR}/README.md
+        DESTINATION ${movarel_doc_dir})
+
 # The demo film and, with the player, the same film as a self-playing file:
 #   cmake --build build --target demo-film
 set(movarel_demo_dir ${CMAKE_BINARY_DIR}/demo)
@@ -66,7 +85,7 @@ add_custom_target(demo-film DEPENDS ${movarel_demo_outputs})
 # The install test runs cmake --install on this build tree and the demo film
 # generator, so it needs them built and needs to know where they are.
 if(TARGET test_tools)
-  add_dependencies(test_tools movarel-tool movarel-demo-film movarel_man)
+  add_dependencies(test_tools movarel-tool movarel-demo-film movarel_man movarel_doc)
   if(TARGET movarel)
     add_dependencies(test_tools movarel)
   endif()
@@ -89,8 +108,9 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Movarel")
 set(CPACK_PACKAGE_CONTACT "Movarel maintainers <maintainers@movarel.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "player for screen-recording films")
+# Lines of the extended description stay under 80 columns, as lintian asks.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Movarel plays screen-recording films (.qxf files and self-playing films): the recorded frames, the recorded mouse cursor and the MP3 sound track. movarel-tool shows what a film holds, exports its frames and makes self-playing films.")
+    "Movarel plays screen-recording films (.qxf files and self-playing films):\nthe recorded frames, the recorded mouse cursor and the MP3 sound track.\nmovarel-tool shows what a film holds, exports its frames and makes\nself-playing films.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -98,4 +118,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # movarel-tool frames --video hands its frames to ffmpeg.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS ffmpeg)
+# On a Wayland desktop Qt needs its Wayland plugin; without it the player
+# falls back to XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 include(CPack)

@@ -76,7 +76,7 @@ std::string GetTempPath() {
     return path;
 }
 
-TqxWorkDirectory TqxWorkDirectory::Create(const std::string& tempPath) {
+WorkDirectory WorkDirectory::Create(const std::string& tempPath) {
     for (long n = 0; n < 100000000L; ++n) {
         char digits[32];
         std::snprintf(digits, sizeof digits, "%04ld", n);
@@ -84,7 +84,7 @@ TqxWorkDirectory TqxWorkDirectory::Create(const std::string& tempPath) {
         if (::mkdir(candidate.c_str(), 0700) != 0) {
             if (errno == EEXIST)
                 continue;
-            return TqxWorkDirectory();
+            return WorkDirectory();
         }
         // Until the lock is taken, another start-up's clean-up may take the
         // new folder for stale and remove it: then the name is given up.
@@ -102,18 +102,18 @@ TqxWorkDirectory TqxWorkDirectory::Create(const std::string& tempPath) {
             ::close(lock);  // removed, and the name made anew by someone else
             continue;
         }
-        return TqxWorkDirectory(candidate + "/", lock);
+        return WorkDirectory(candidate + "/", lock);
     }
-    return TqxWorkDirectory();
+    return WorkDirectory();
 }
 
-TqxWorkDirectory::TqxWorkDirectory(TqxWorkDirectory&& other) noexcept
+WorkDirectory::WorkDirectory(WorkDirectory&& other) noexcept
     : FPath(std::move(other.FPath)), FLock(other.FLock) {
     other.FPath.clear();
     other.FLock = -1;
 }
 
-TqxWorkDirectory& TqxWorkDirectory::operator=(TqxWorkDirectory&& other) noexcept {
+WorkDirectory& WorkDirectory::operator=(WorkDirectory&& other) noexcept {
     if (this != &other) {
         Remove();
         FPath = std::move(other.FPath);
@@ -124,7 +124,7 @@ TqxWorkDirectory& TqxWorkDirectory::operator=(TqxWorkDirectory&& other) noexcept
     return *this;
 }
 
-void TqxWorkDirectory::Remove() {
+void WorkDirectory::Remove() {
     // Removed while still held, so no clean-up can meet it half gone.
     if (!FPath.empty())
         ::rmdir(FPath.c_str());

@@ -11,18 +11,18 @@ std::string GetTempPath();
 // One work directory, temp + "qxP_" + n (at least four digits) + "/", held
 // by a lock on the directory for as long as this object lives, so that
 // another player's clean-up can tell it from one whose process was killed.
-class TqxWorkDirectory {
+class WorkDirectory {
 public:
-    TqxWorkDirectory() = default;
+    WorkDirectory() = default;
     // Makes the first free name with mkdir mode 0700. A name that exists (a
     // directory, a file or a link of another user) is never taken over.
     // Empty (no path) when nothing could be made.
-    static TqxWorkDirectory Create(const std::string& tempPath);
-    ~TqxWorkDirectory() { Remove(); }
-    TqxWorkDirectory(TqxWorkDirectory&& other) noexcept;
-    TqxWorkDirectory& operator=(TqxWorkDirectory&& other) noexcept;
-    TqxWorkDirectory(const TqxWorkDirectory&) = delete;
-    TqxWorkDirectory& operator=(const TqxWorkDirectory&) = delete;
+    static WorkDirectory Create(const std::string& tempPath);
+    ~WorkDirectory() { Remove(); }
+    WorkDirectory(WorkDirectory&& other) noexcept;
+    WorkDirectory& operator=(WorkDirectory&& other) noexcept;
+    WorkDirectory(const WorkDirectory&) = delete;
+    WorkDirectory& operator=(const WorkDirectory&) = delete;
 
     // With a trailing '/'; empty when there is none.
     const std::string& Path() const { return FPath; }
@@ -31,7 +31,7 @@ public:
     void Remove();
 
 private:
-    TqxWorkDirectory(std::string path, int lock) : FPath(std::move(path)), FLock(lock) {}
+    WorkDirectory(std::string path, int lock) : FPath(std::move(path)), FLock(lock) {}
     std::string FPath;
     int FLock = -1;
 };

@@ -551,7 +551,7 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     // will ever remove it.
     const std::string temp = GetTempPath();
     RemoveStaleWorkDirectories(temp);
-    TqxWorkDirectory work = TqxWorkDirectory::Create(temp);
+    WorkDirectory work = WorkDirectory::Create(temp);
     WorkDir() = work.Path();
 
     Clock().PlayState = Stopped;
@@ -574,7 +574,7 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
 void FinishPlayer(TqxMainWindow* window) {
     if (Shell().MainWindow != nullptr) DoneMainWindow();
     // Held until the segment files are gone and the folder is removed.
-    TqxWorkDirectory work = window != nullptr ? window->TakeWorkDirectory() : TqxWorkDirectory();
+    WorkDirectory work = window != nullptr ? window->TakeWorkDirectory() : WorkDirectory();
     delete window;
     Menus() = MenuState();
     Shell().PanelSlideTimer = nullptr;

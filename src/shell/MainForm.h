@@ -56,8 +56,8 @@ public:
 
     // The player's work directory, held for as long as the window lives and
     // taken back for the clean-up after it.
-    void KeepWorkDirectory(TqxWorkDirectory dir) { FWorkDirectory = std::move(dir); }
-    TqxWorkDirectory TakeWorkDirectory() { return std::move(FWorkDirectory); }
+    void KeepWorkDirectory(WorkDirectory dir) { FWorkDirectory = std::move(dir); }
+    WorkDirectory TakeWorkDirectory() { return std::move(FWorkDirectory); }
 
 protected:
     bool event(QEvent* event) override;
@@ -67,7 +67,7 @@ protected:
 
 private:
     void HandlePosted(uint32_t message, uintptr_t wParam, uintptr_t lParam);
-    TqxWorkDirectory FWorkDirectory;
+    WorkDirectory FWorkDirectory;
 };
 
 // Runs a handler as the window procedure does: an exception becomes the

@@ -49,7 +49,7 @@ std::vector<std::string> Everything(const std::string& root) {
 // would still land here, where the test sees it.
 struct HostileFilmTest : ::testing::Test {
     TestDir scratch;
-    TqxWorkDirectory held;
+    WorkDirectory held;
     std::string work;
     std::string films;
     std::vector<MessageRequest> shown;
@@ -57,7 +57,7 @@ struct HostileFilmTest : ::testing::Test {
 
     void SetUp() override {
         fs::create_directories(scratch.path + "tmp/user");
-        held = TqxWorkDirectory::Create(scratch.path + "tmp/user/");
+        held = WorkDirectory::Create(scratch.path + "tmp/user/");
         work = held.Path();
         ASSERT_FALSE(work.empty());
         films = scratch.path + "films/";

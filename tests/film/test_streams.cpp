@@ -183,7 +183,7 @@ TEST(WorkDirectory, PrivateAndNeverReused) {
     TestDir dir;
     ASSERT_EQ(::mkdir((dir.path + "qxP_0000").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("/tmp", (dir.path + "qxP_0001").c_str()), 0);
-    TqxWorkDirectory work = TqxWorkDirectory::Create(dir.path);
+    WorkDirectory work = WorkDirectory::Create(dir.path);
     const std::string made = work.Path();
     EXPECT_EQ(made, dir.path + "qxP_0002/");
     struct stat st;

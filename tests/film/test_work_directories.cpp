@@ -63,8 +63,8 @@ int LstatWithAForeignFolder(const char* path, struct stat* out) {
 
 TEST(WorkDirectories, EachIsHeldForTheLifeOfItsOwner) {
     TestDir temp;
-    TqxWorkDirectory first = TqxWorkDirectory::Create(temp.path);
-    TqxWorkDirectory second = TqxWorkDirectory::Create(temp.path);
+    WorkDirectory first = WorkDirectory::Create(temp.path);
+    WorkDirectory second = WorkDirectory::Create(temp.path);
     ASSERT_EQ(first.Path(), temp.path + "qxP_0000/");
     ASSERT_EQ(second.Path(), temp.path + "qxP_0001/");
     EXPECT_FALSE(LockIsFree(first.Path()));
@@ -73,7 +73,7 @@ TEST(WorkDirectories, EachIsHeldForTheLifeOfItsOwner) {
     EXPECT_TRUE(fs::is_directory(second.Path()));
 
     // Moved, it is still held; removed, it is gone and its lock with it.
-    TqxWorkDirectory moved = std::move(first);
+    WorkDirectory moved = std::move(first);
     EXPECT_FALSE(LockIsFree(moved.Path()));
     const std::string path = moved.Path();
     moved.Remove();
@@ -138,6 +138,6 @@ TEST(WorkDirectories, StartUpRemovesOnlyStaleOnesOfThisUser) {
     SetFileOps(previous);
     EXPECT_FALSE(fs::exists(held));
     EXPECT_TRUE(fs::exists(foreign + "theirs"));
-    TqxWorkDirectory next = TqxWorkDirectory::Create(temp.path);
+    WorkDirectory next = WorkDirectory::Create(temp.path);
     EXPECT_EQ(next.Path(), temp.path + "qxP_0000/");
 }

@@ -26,7 +26,7 @@ namespace {
 const std::string& FuzzWorkDir() {
     static const std::string dir = [] {
         // Held for the life of the fuzzer.
-        static TqxWorkDirectory held = TqxWorkDirectory::Create(fuzz::PrivateDir());
+        static WorkDirectory held = WorkDirectory::Create(fuzz::PrivateDir());
         if (held.Path().empty())
             abort();
         return held.Path();

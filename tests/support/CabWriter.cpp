@@ -222,4 +222,27 @@ std::vector<uint8_t> MoveFileTableOffset(std::vector<uint8_t> cab, int32_t delta
     return cab;
 }
 
+std::vector<uint8_t> SetFolderCompression(std::vector<uint8_t> cab, uint16_t type) {
+    cab.at(43) = static_cast<uint8_t>(type >> 8);
+    cab.at(42) = static_cast<uint8_t>(type);
+    return cab;
+}
+
+std::vector<uint8_t> GarbleDataBlock(std::vector<uint8_t> cab, size_t block, bool clearChecksum) {
+    size_t at = Get32(cab, 36);
+    for (size_t b = 0; b < block; ++b)
+        at += 8 + (cab.at(at + 4) | (cab.at(at + 5) << 8));
+    const size_t size = cab.at(at + 4) | (cab.at(at + 5) << 8);
+    if (clearChecksum)
+        Set32(cab, at, 0);
+    uint32_t state = 0x2545F491u;
+    for (size_t i = 0; i < size; ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        cab.at(at + 8 + i) = static_cast<uint8_t>(state);
+    }
+    return cab;
+}
+
 }  // namespace movarel::writer

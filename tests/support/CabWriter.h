@@ -31,4 +31,17 @@ std::vector<uint8_t> AnnounceNextCabinet(std::vector<uint8_t> cab, const std::st
 // different files.
 std::vector<uint8_t> MoveFileTableOffset(std::vector<uint8_t> cab, int32_t delta);
 
+// The folder's compression type field (header offset 42) set to type: 0
+// stored, 1 MSZIP, 2 Quantum, 3 LZX, window bits in the high byte. Data
+// written stored and then declared Quantum or LZX is garbage to the decoder,
+// which is how a cabinet fails in a compression this writer cannot make.
+constexpr uint16_t kCabTypeQuantum = 2 | (4 << 4) | (21 << 8);
+std::vector<uint8_t> SetFolderCompression(std::vector<uint8_t> cab, uint16_t type);
+
+// The payload of data block `block` (counting from 0) overwritten with
+// pseudo-random bytes. With clearChecksum its checksum is set to 0, which
+// means none, so the decoder itself, not the checksum test, meets the
+// damage; without, the stored checksum no longer matches.
+std::vector<uint8_t> GarbleDataBlock(std::vector<uint8_t> cab, size_t block, bool clearChecksum = true);
+
 }  // namespace movarel::writer

@@ -5,7 +5,10 @@
 // engine's code.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -493,4 +496,208 @@ TEST_F(VideoExport, FailuresAreReportedAndLeaveNoPartialFile) {
     EXPECT_EQ(ReadFileBytes(films.path + "old.nosuchformat"), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(films.Files(), (std::vector<std::string>{"f.qxf", "old.mp4", "old.nosuchformat"}));
     EXPECT_TRUE(tmp.Files().empty());
+}
+
+// --- progress and Ctrl+C ------------------------------------------------------
+
+// On a terminal the export keeps one line up to date and ends it; into a
+// pipe or a log it prints nothing but its summary.
+TEST_F(VideoExport, ProgressLineOnATerminalOnly) {
+    if (!HaveCommand("script"))
+        GTEST_SKIP() << "script (bsdutils) is not installed";
+    FilmSpec film;
+    film.segments = {SolidSegment(32, 24, 10.0f, false, 20, 0), SolidSegment(16, 8, 5.0f, true, 10, 3)};
+    WriteFileBytes(films.path + "f.qxf", BuildFilmFile(film));
+    const std::string command = "TMPDIR=" + Quote(tmp.path) + " " + Quote(Tool()) + " frames " +
+                                Quote(films.path + "f.qxf") + " --video " + Quote(films.path + "f.mp4");
+
+    // The second segment is 28 ticks of a 15-per-second timer: 30 + 28 pictures.
+    const CommandRun terminal = RunCommand("script -q -e -c " + Quote(command + " >/dev/null") + " /dev/null");
+    ASSERT_EQ(terminal.status, 0) << terminal.out;
+    const std::string last = "\rframe 58 of 58, ";
+    const size_t at = terminal.out.rfind(last);
+    ASSERT_NE(at, std::string::npos) << terminal.out;
+    EXPECT_EQ(terminal.out.find('\r'), 0u) << terminal.out;
+    EXPECT_NE(terminal.out.find(" elapsed, 0:00 left", at), std::string::npos) << terminal.out;
+    // The terminal turns the closing newline into CR LF.
+    EXPECT_EQ(terminal.out.substr(terminal.out.size() - 2), "\r\n") << terminal.out;
+    EXPECT_EQ(terminal.out.find('\n'), terminal.out.size() - 1) << "one line only:\n" << terminal.out;
+
+    const CommandRun piped = RunCommand(command + " 2>&1");
+    ASSERT_EQ(piped.status, 0) << piped.out;
+    EXPECT_EQ(piped.out, films.path + "f.mp4: 58 frames at 15 per second, 32 x 24, 3.867 s, no sound\n");
+    EXPECT_TRUE(tmp.Files().empty());
+}
+
+// Ctrl+C in the middle of an export: status 130, no scratch or partial
+// video, an older file of the output's name as it was, no work directory,
+// and ffmpeg ended too. The ffmpeg here creates its output and then never
+// reads, so the tool is stopped while it waits on the pipe.
+TEST_F(VideoExport, InterruptStopsTheExportAndLeavesNothing) {
+    FilmSpec film;
+    film.segments = {SolidSegment(320, 240, 10.0f, false, 5, 0)};
+    WriteFileBytes(films.path + "f.qxf", BuildFilmFile(film));
+    WriteFileBytes(films.path + "f.mp4", Bytes{'o', 'l', 'd'});
+    TestDir bin;
+    WriteFileBytes(bin.path + "ffmpeg", [] {
+        const std::string script = "#!/bin/sh\nfor last; do :; done\n: > \"$last\"\necho $$ > \"$FAKE_PID\"\n"
+                                   "exec sleep 30\n";
+        return Bytes(script.begin(), script.end());
+    }());
+    ASSERT_EQ(::chmod((bin.path + "ffmpeg").c_str(), 0755), 0);
+
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("PATH", (bin.path + ":" + std::getenv("PATH")).c_str(), 1);
+        ::setenv("TMPDIR", tmp.path.c_str(), 1);
+        ::setenv("FAKE_PID", (bin.path + "pid").c_str(), 1);
+        const std::string tool = Tool(), in = films.path + "f.qxf", out = films.path + "f.mp4";
+        ::execl(tool.c_str(), tool.c_str(), "frames", in.c_str(), "--video", out.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // ffmpeg has started and made its output under the scratch name.
+    auto scratchThere = [&] {
+        for (const std::string& name : films.Files())
+            if (name.rfind(".movarel-", 0) == 0)
+                return std::filesystem::exists(bin.path + "pid");
+        return false;
+    };
+    for (int i = 0; i < 500 && !scratchThere(); ++i)
+        ::usleep(20000);
+    EXPECT_TRUE(scratchThere());
+    ::usleep(100000);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 500 && (done = ::waitpid(pid, &status, WNOHANG)) == 0; ++i)
+        ::usleep(20000);
+    if (done == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "the tool did not stop on SIGINT";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(films.Files(), (std::vector<std::string>{"f.mp4", "f.qxf"}));
+    EXPECT_EQ(ReadFileBytes(films.path + "f.mp4"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_TRUE(tmp.Files().empty());
+    const Bytes pidText = ReadFileBytes(bin.path + "pid");
+    const pid_t ffmpeg = static_cast<pid_t>(std::atoi(std::string(pidText.begin(), pidText.end()).c_str()));
+    ASSERT_GT(ffmpeg, 0);
+    EXPECT_NE(::kill(ffmpeg, 0), 0) << "ffmpeg was left running";
+}
+
+// --- crisp exports --------------------------------------------------------------
+
+namespace {
+
+// Coloured text on white, typed on from frame to frame, as a screen
+// recording shows it: 5 x 7 glyphs of one-pixel strokes in cells of 6 x 10
+// pixels, words of six letters, each word in one of four inks.
+Image ColourText(int32_t w, int32_t h, int32_t frame) {
+    const uint32_t ink[] = {0xD02020, 0x2040E0, 0x109010, 0xB000B0};
+    Image image(static_cast<size_t>(w * h), 0xFFFFFF);
+    const int32_t columns = w / 6, rows = h / 10, typed = (frame + 1) * columns * rows / 4;
+    for (int32_t cell = 0; cell < typed; ++cell) {
+        const int32_t column = cell % columns, row = cell / columns;
+        if (column % 7 == 6)
+            continue;  // the space between words
+        uint32_t bits = static_cast<uint32_t>(cell) * 2654435761u;
+        for (int32_t y = 0; y < 7; ++y)
+            for (int32_t x = 0; x < 5; ++x) {
+                bits = bits * 1103515245u + 12345u;
+                if ((bits >> 16) & 1)
+                    image[static_cast<size_t>((row * 10 + 1 + y) * w + column * 6 + x)] =
+                        ink[(column / 7 + row) % 4];
+            }
+    }
+    return image;
+}
+
+double Psnr(const Rgb& a, const Rgb& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
+    if (a.size() != b.size())
+        return -1;
+    return sum == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 * double(a.size()) / sum);
+}
+
+std::string StreamField(const std::string& file, const std::string& field) {
+    return RunCommand("ffprobe -v error -select_streams v -show_entries stream=" + field +
+                      " -of default=noprint_wrappers=1:nokey=1 " + Quote(file) + " 2>&1")
+        .out;
+}
+
+}  // namespace
+
+// The default export halves the colour resolution; --crisp keeps it (H.264
+// 4:4:4) or, with an ffmpeg without libx264, is lossless (FFV1). Each video
+// decoded back is held against the engine's own pictures, the PNG frames.
+TEST_F(VideoExport, CrispKeepsTheColouredTextThatTheDefaultBlurs) {
+    constexpr int32_t kW = 96, kH = 64, kFrames = 4;
+    FilmSpec film;
+    film.segments = {SegmentSpec{}};
+    film.segments[0].width = kW;
+    film.segments[0].height = kH;
+    for (int32_t f = 0; f < kFrames; ++f)
+        film.segments[0].frames.push_back(ColourText(kW, kH, f));
+    const std::string path = films.path + "text.qxf";
+    WriteFileBytes(path, BuildFilmFile(film));
+    ASSERT_EQ(Frames(tmp, Quote(path) + " --out " + Quote(films.path + "png")).status, 0);
+    std::vector<Rgb> engine;
+    for (int32_t f = 0; f < kFrames; ++f) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/000-%05d.png", f);
+        int32_t w = 0, h = 0;
+        Rgb rgb;
+        ASSERT_TRUE(ReadPng(films.path + "png" + name, &w, &h, &rgb)) << name;
+        engine.push_back(rgb);
+    }
+    // The lowest PSNR over the frames of the video, in dB.
+    auto worst = [&](const std::string& video) {
+        const std::vector<Rgb> decoded = DecodeVideo(video, kW, kH);
+        EXPECT_EQ(decoded.size(), engine.size()) << video;
+        double low = INFINITY;
+        for (size_t i = 0; i < decoded.size() && i < engine.size(); ++i)
+            low = std::min(low, Psnr(decoded[i], engine[i]));
+        return low;
+    };
+
+    const std::string plain = films.path + "plain.mp4", crisp = films.path + "crisp.mp4";
+    ASSERT_EQ(Frames(tmp, Quote(path) + " --video " + Quote(plain), true).status, 0);
+    const CommandRun c = Frames(tmp, Quote(path) + " --video " + Quote(crisp) + " --crisp", true);
+    ASSERT_EQ(c.status, 0) << c.out;
+    EXPECT_EQ(StreamField(plain, "pix_fmt"), "yuv420p\n");
+
+    // An ffmpeg that lists no libx264 gets the lossless encoding.
+    TestDir bin;
+    const std::string found = RunCommand("command -v ffmpeg").out, real = found.substr(0, found.find('\n'));
+    const std::string wrapper = "#!/bin/sh\ncase \" $* \" in *\" -encoders \"*) '" + real +
+                                "' -hide_banner -encoders | grep -v ' libx264'; exit 0;; esac\nexec '" + real +
+                                "' \"$@\"\n";
+    WriteFileBytes(bin.path + "ffmpeg", Bytes(wrapper.begin(), wrapper.end()));
+    ASSERT_EQ(::chmod((bin.path + "ffmpeg").c_str(), 0755), 0);
+    const std::string lossless = films.path + "lossless.mkv";
+    const CommandRun l = RunCommand("PATH=" + Quote(bin.path) + ":\"$PATH\" TMPDIR=" + Quote(tmp.path) + " " +
+                                    Quote(Tool()) + " frames " + Quote(path) + " --crisp --video " + Quote(lossless) +
+                                    " 2>&1");
+    ASSERT_EQ(l.status, 0) << l.out;
+    EXPECT_EQ(StreamField(lossless, "codec_name"), "ffv1\n");
+
+    const double plainDb = worst(plain), crispDb = worst(crisp), losslessDb = worst(lossless);
+    std::printf("PSNR against the engine's pictures (worst frame): default 4:2:0 %.1f dB, --crisp H.264 4:4:4 "
+                "%.1f dB, --crisp without libx264 (FFV1) %.1f dB\n",
+                plainDb, crispDb, losslessDb);
+    EXPECT_EQ(StreamField(crisp, "pix_fmt"), "yuv444p\n");
+    EXPECT_LT(plainDb, 38.0);
+    EXPECT_GT(crispDb, 45.0);
+    EXPECT_TRUE(std::isinf(losslessDb)) << losslessDb;
+    EXPECT_TRUE(tmp.Files().empty());
+
+    // --crisp is an option of the video export only.
+    const CommandRun alone = Frames(tmp, Quote(path) + " --digest --crisp", true);
+    EXPECT_EQ(alone.status, 2);
+    EXPECT_NE(alone.out.find("--crisp goes with --video"), std::string::npos) << alone.out;
 }

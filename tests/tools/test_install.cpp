@@ -95,6 +95,8 @@ TEST_F(InstallTest, PutsEveryFileInItsPlace) {
         // What Help (F1) opens when the build names no web page.
         {"share/doc/movarel/README.md", false},
         {"share/doc/movarel/docs/screenshot-playing.png", false},
+        {"share/doc/movarel/copyright", false},
+        {"share/doc/movarel/changelog.gz", false},
     };
     if (MOVAREL_HAS_PLAYER)
         expected.push_back({"bin/movarel", true});
@@ -188,7 +190,7 @@ TEST_F(InstallTest, ManPagesNameTheirProgramAndItsOptions) {
     const std::vector<Page> pages = {
         {"movarel.1.gz", ".TH MOVAREL 1",
          {"/size", "/pos", "/segm", "/closeonfinish", "/help", "\\-\\-version", "F1", "F11", "Ctrl+O", "Alt+Enter"}},
-        {"movarel-tool.1.gz", ".TH MOVAREL-TOOL 1", {"info", "frames", "bundle", "from\\-start", "\\-\\-video"}},
+        {"movarel-tool.1.gz", ".TH MOVAREL-TOOL 1", {"info", "frames", "bundle", "from\\-start", "\\-\\-video", "\\-\\-crisp"}},
     };
     for (const Page& p : pages) {
         std::string text = Gunzip(Installed("share/man/man1/" + p.file));

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 
 #include "engine/Picture.h"
 
@@ -63,9 +65,11 @@ std::string FindOnPath(const std::string& name, const char* path) {
     return std::string();
 }
 
+// A child its owner did not finish (an error or exception on the way out)
+// makes output nobody wants.
 PipedProcess::~PipedProcess() {
     if (FPid > 0)
-        Finish();
+        Finish(true);
 }
 
 bool PipedProcess::Start(const std::vector<std::string>& argv, std::string* error) {
@@ -94,6 +98,10 @@ bool PipedProcess::Start(const std::vector<std::string>& argv, std::string* erro
 
 bool PipedProcess::Write(const uint8_t* data, size_t size) {
     while (size > 0 && FFd >= 0) {
+        // A signal during a write that had begun gives a short count, not
+        // EINTR, so the stop check comes before every write.
+        if (FStop && FStop())
+            return false;
         const ssize_t n = ::write(FFd, data, size);
         if (n < 0) {
             if (errno == EINTR)
@@ -106,13 +114,15 @@ bool PipedProcess::Write(const uint8_t* data, size_t size) {
     return FFd >= 0;
 }
 
-int PipedProcess::Finish() {
+int PipedProcess::Finish(bool abandon) {
     if (FFd >= 0) {
         ::close(FFd);
         FFd = -1;
     }
     if (FPid <= 0)
         return -1;
+    if (abandon)
+        ::kill(FPid, SIGTERM);
     const int status = WaitFor(FPid);
     FPid = -1;
     return status;
@@ -129,14 +139,73 @@ int RunProgram(const std::vector<std::string>& argv) {
     return rc == 0 ? WaitFor(pid) : -1;
 }
 
+std::string ProgramOutput(const std::vector<std::string>& argv) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return std::string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    std::vector<char*> args = ArgvOf(argv);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    std::string out;
+    if (rc == 0) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            out.append(buffer, static_cast<size_t>(n));
+        }
+        WaitFor(pid);
+    }
+    ::close(fds[0]);
+    return out;
+}
+
+std::vector<std::string> CrispCodec(const std::string& encoderList) {
+    // A line of the list is " V....D name   description".
+    auto has = [&](const std::string& name) {
+        std::istringstream lines(encoderList);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            std::string flags, encoder;
+            if (fields >> flags >> encoder && encoder == name && flags.size() == 6 && flags[0] == 'V')
+                return true;
+        }
+        return false;
+    };
+    // Full chroma is what coloured text needs, and without quantisation
+    // (qp 0) only the rounding to YUV is lost; a screen recording's still
+    // areas cost next to nothing, so the file stays near the default's size.
+    if (has("libx264"))
+        return {"-c:v", "libx264", "-pix_fmt", "yuv444p", "-qp", "0"};
+    if (has("ffv1"))
+        return {"-c:v", "ffv1", "-pix_fmt", "bgr0"};
+    return {};
+}
+
 std::vector<std::string> EncodeArguments(const std::string& ffmpeg, int32_t width, int32_t height, int32_t rate,
-                                         const std::string& videoFile) {
-    // 4:2:0 is what every player and browser decodes; ffmpeg would keep the
-    // full chroma of RGB input otherwise.
-    return {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y",
-            "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
-            std::to_string(width) + "x" + std::to_string(height), "-framerate", std::to_string(rate),
-            "-i", "pipe:0", "-an", "-pix_fmt", "yuv420p", videoFile};
+                                         const std::string& videoFile, const std::vector<std::string>& codec) {
+    std::vector<std::string> args = {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y",
+                                     "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
+                                     std::to_string(width) + "x" + std::to_string(height), "-framerate",
+                                     std::to_string(rate), "-i", "pipe:0", "-an"};
+    if (codec.empty()) {
+        // 4:2:0 is what every player and browser decodes; ffmpeg would keep
+        // the full chroma of RGB input otherwise.
+        args.insert(args.end(), {"-pix_fmt", "yuv420p"});
+    } else {
+        args.insert(args.end(), codec.begin(), codec.end());
+    }
+    args.push_back(videoFile);
+    return args;
 }
 
 std::vector<std::string> MuxArguments(const std::string& ffmpeg, const std::string& videoFile,

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,15 +29,21 @@ public:
 
     // False, with the reason in error, when the program cannot be started.
     bool Start(const std::vector<std::string>& argv, std::string* error);
-    // False once the child no longer reads (it stopped or failed).
+    // A write interrupted by a signal gives up when stop says so, instead
+    // of waiting on a child that may never read again.
+    void SetStopCheck(std::function<bool()> stop) { FStop = std::move(stop); }
+    // False once the child no longer reads (it stopped or failed), or when
+    // the stop check asked to give up.
     bool Write(const uint8_t* data, size_t size);
     // Closes the pipe and waits: the exit status, or -1 when the child did
-    // not exit normally.
-    int Finish();
+    // not exit normally. abandon: the output is not wanted, so the child is
+    // told to end (SIGTERM) rather than left to finish it.
+    int Finish(bool abandon = false);
 
 private:
     pid_t FPid = -1;
     int FFd = -1;
+    std::function<bool()> FStop;
 };
 
 // Runs a program with standard input from /dev/null and waits: its exit
@@ -49,10 +56,22 @@ struct ExportedPart {
     int64_t frames = 0;     // video frames the segment took
 };
 
+// Runs a program with standard input from /dev/null and returns what it
+// wrote to standard output; empty when it could not be started.
+std::string ProgramOutput(const std::vector<std::string>& argv);
+
+// The encoder options of a crisp export, from the list that ffmpeg -encoders
+// prints: H.264 at full colour resolution (4:4:4) where the build has
+// libx264 (without quantisation), else the lossless FFV1 in RGB; empty
+// when it has neither.
+std::vector<std::string> CrispCodec(const std::string& encoderList);
+
 // The first step: raw RGB frames of width x height at rate frames per second
 // from standard input, encoded into videoFile (format by its extension).
+// Without codec options the video is 4:2:0, which every player opens.
 std::vector<std::string> EncodeArguments(const std::string& ffmpeg, int32_t width, int32_t height, int32_t rate,
-                                         const std::string& videoFile);
+                                         const std::string& videoFile,
+                                         const std::vector<std::string>& codec = {});
 
 // The second step: the encoded video copied as it is, and one sound stream
 // made of each part's track cut or padded with silence to the part's length,

@@ -11,14 +11,19 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
+#include "Interrupt.h"
+#include "MessageWatch.h"
 #include "PngWriter.h"
+#include "ProgressLine.h"
 #include "Sha256.h"
+#include "ToolWorkDir.h"
 #include "VideoExport.h"
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
@@ -29,7 +34,6 @@
 #include "film/FilmReader.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
-#include "film/WorkDir.h"
 #include "film/qxClasses.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/TempPath.h"
@@ -40,7 +44,7 @@ namespace {
 
 constexpr const char* kUsage =
     "frames FILM [--from-start] [--segment N] [--first A] [--last B] [--out DIR] [--digest]\n"
-    "  movarel-tool frames FILM [--from-start] [--segment N] --video FILE.mp4";
+    "  movarel-tool frames FILM [--from-start] [--segment N] --video FILE.mp4 [--crisp]";
 
 struct FramesOptions {
     std::string film;
@@ -51,6 +55,7 @@ struct FramesOptions {
     std::string outDir;
     bool digest = false;
     std::string video;
+    bool crisp = false;
 };
 
 // One thread is the main thread and the timer: posted messages wait in a
@@ -123,6 +128,8 @@ bool ParseOptions(const std::vector<std::string>& args, FramesOptions* o) {
             o->fromStart = true;
         } else if (a == "--digest") {
             o->digest = true;
+        } else if (a == "--crisp") {
+            o->crisp = true;
         } else if (a == "--segment") {
             if (!value(&o->segment))
                 return false;
@@ -162,12 +169,30 @@ bool LoadFilmFile(const FramesOptions& o) {
         } else {
             LoadAppendedFilm(stream);
         }
-    } catch (const EqxError& e) {
+    } catch (const std::exception& e) {
+        // Readers throw more than EqxError (a corrupt cabinet's listing
+        // throws EqxCabinet); each is a film that cannot be read.
         std::fprintf(stderr, "movarel-tool frames: %s: %s\n", o.film.c_str(), e.what());
         return false;
     }
     return true;
 }
+
+// The engine set up for manual ticks with the tool as its host, and taken
+// down again however the command ends, before the segments are cleared.
+class EngineSession {
+public:
+    explicit EngineSession(FramesHost* host) {
+        SetManualTickMode(true);
+        SetupEngine(host, nullptr);
+    }
+    ~EngineSession() {
+        StopPlaybackForLoad();
+        SetupEngine(nullptr, nullptr);
+    }
+    EngineSession(const EngineSession&) = delete;
+    EngineSession& operator=(const EngineSession&) = delete;
+};
 
 void RgbDigestLine(int32_t segment, int32_t frame, const Picture& picture) {
     Sha256 hash;
@@ -185,7 +210,7 @@ void RgbDigestLine(int32_t segment, int32_t frame, const Picture& picture) {
 }
 
 // Plays one segment; false when it could not be decoded to its end.
-bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index) {
+bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const InterruptWatch& interrupt) {
     TSegmentInfo* segment = SegmentList().Items(index);
     if (segment->BitsPerPixel != 24 && segment->BitsPerPixel != 32) {
         std::fprintf(stderr, "segment %d: %d bits per pixel cannot be decoded; skipped\n", index,
@@ -217,7 +242,7 @@ bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index) {
         host.onPresent = nullptr;
         return false;
     }
-    while (!Clock().EndPosted && Clock().FrameIndex <= o.last && ok) {
+    while (!Clock().EndPosted && Clock().FrameIndex <= o.last && ok && !interrupt.Requested()) {
         if (!TickManualTimers())
             break;
         host.PumpBlocks();
@@ -265,11 +290,29 @@ std::string ScratchNameFor(const std::string& out, const char* step) {
     return dir + ".movarel-" + std::to_string(::getpid()) + "-" + step + "-" + base;
 }
 
+// The pictures a segment adds to the video, from its header: its last frame
+// comes on tick (frames - 1) * ticks per frame, at the segment's own rate.
+int64_t ExpectedFrames(const TSegmentInfo& segment, int32_t rate) {
+    const int64_t ticksPerFrame = (segment.Flags & 1) != 0 ? 3 : 1;
+    const int64_t ticks = segment.FrameCount > 0 ? (int64_t{segment.FrameCount} - 1) * ticksPerFrame + 1 : 0;
+    const int32_t segmentRate = TickRate(segment);
+    return (ticks * rate + segmentRate / 2) / segmentRate;
+}
+
+// A scratch file of the export, removed when the export ends without
+// renaming it into place: a failure, an exception, Ctrl+C.
+struct ScratchFile {
+    std::string path;
+    ~ScratchFile() { std::remove(path.c_str()); }
+};
+
 // Plays segments from..to into one video. The screen the player would show
 // is kept up to date from what the engine presents (whole pictures and
 // cursor areas alike) and sent once per tick; segments of a slower timer
 // repeat pictures to fill the fastest segment's rate.
-int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t to) {
+
+int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t to,
+                const InterruptWatch& interrupt) {
     const std::string ffmpeg = FindOnPath("ffmpeg", std::getenv("PATH"));
     if (ffmpeg.empty()) {
         std::fprintf(stderr,
@@ -298,18 +341,36 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
         return 1;
     }
 
+    std::vector<std::string> codec;
+    if (o.crisp) {
+        codec = CrispCodec(ProgramOutput({ffmpeg, "-hide_banner", "-encoders"}));
+        if (codec.empty()) {
+            std::fprintf(stderr, "movarel-tool frames: --crisp needs an ffmpeg with libx264 (4:4:4) or FFV1 "
+                                 "(lossless), and %s has neither\n", ffmpeg.c_str());
+            return 1;
+        }
+    }
+
     VideoCanvas canvas(width, height);
-    const std::string encoded = ScratchNameFor(o.video, "video");
-    const std::string muxed = ScratchNameFor(o.video, "sound");
+    // Declared before the encoder, so ffmpeg has ended before they go.
+    const ScratchFile encodedFile{ScratchNameFor(o.video, "video")}, muxedFile{ScratchNameFor(o.video, "sound")};
+    const std::string& encoded = encodedFile.path;
+    const std::string& muxed = muxedFile.path;
     PipedProcess encoder;
     std::string error;
-    if (!encoder.Start(EncodeArguments(ffmpeg, canvas.Width(), canvas.Height(), rate, encoded), &error)) {
+    if (!encoder.Start(EncodeArguments(ffmpeg, canvas.Width(), canvas.Height(), rate, encoded, codec), &error)) {
         std::fprintf(stderr, "movarel-tool frames: %s\n", error.c_str());
         return 1;
     }
     // A failing ffmpeg closes the pipe; the write reports it instead of a
     // signal ending the tool without a word.
     std::signal(SIGPIPE, SIG_IGN);
+    encoder.SetStopCheck([&] { return interrupt.Requested(); });
+
+    int64_t expected = 0;
+    for (int32_t index : segments)
+        expected += ExpectedFrames(*SegmentList().Items(index), rate);
+    ProgressLine progress(expected, ::isatty(STDERR_FILENO) == 1);
 
     std::vector<ExportedPart> parts;
     bool piped = true;
@@ -343,7 +404,7 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
             int64_t ticks = 0;
             // The tick after the last frame only ends the segment; the next
             // segment's first frame takes its place in the video.
-            while (piped && !Clock().EndPosted && !Clock().LastFrameShown) {
+            while (piped && !Clock().EndPosted && !Clock().LastFrameShown && !interrupt.Requested()) {
                 if (!TickManualTimers())
                     break;
                 host.PumpBlocks();
@@ -355,6 +416,7 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
                 const int64_t due = (ticks * rate + segmentRate / 2) / segmentRate;
                 for (; part.frames < due && piped; ++part.frames)
                     piped = encoder.Write(canvas.Rgb().data(), canvas.Rgb().size());
+                progress.Update(totalFrames + part.frames);
             }
             if (host.TakeError()) {
                 std::fprintf(stderr, "segment %d: %s; the video stops there\n", index, LastEngineError().c_str());
@@ -367,15 +429,23 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
         host.onCursorArea = nullptr;
         totalFrames += part.frames;
         parts.push_back(part);
-        if (!piped)
+        if (!piped || interrupt.Requested())
             break;
     }
+    progress.Finish(totalFrames);
 
-    const int encodeStatus = encoder.Finish();
+    // Stopped by Ctrl+C: nothing of the export is kept (the scratch files
+    // go with their owners), an older file of the output's name stays.
+    auto interrupted = [&] {
+        std::fprintf(stderr, "movarel-tool frames: interrupted; %s was not written\n", o.video.c_str());
+        return kInterruptedStatus;
+    };
+    const int encodeStatus = encoder.Finish(interrupt.Requested());
+    if (interrupt.Requested())
+        return interrupted();
     if (!piped || encodeStatus != 0 || totalFrames == 0) {
         std::fprintf(stderr, "movarel-tool frames: ffmpeg could not write %s%s\n", o.video.c_str(),
                      totalFrames == 0 ? " (no frame was played)" : " (its message is above)");
-        std::remove(encoded.c_str());
         return 1;
     }
 
@@ -384,10 +454,12 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
         sound = sound || (!part.soundFile.empty() && part.frames > 0);
     std::string finished = encoded;
     if (sound) {
-        if (RunProgram(MuxArguments(ffmpeg, encoded, parts, rate, muxed)) == 0) {
+        const int muxStatus = RunProgram(MuxArguments(ffmpeg, encoded, parts, rate, muxed));
+        if (interrupt.Requested())
+            return interrupted();
+        if (muxStatus == 0) {
             finished = muxed;
         } else {
-            std::remove(muxed.c_str());
             std::fprintf(stderr, "movarel-tool frames: the sound could not be added (ffmpeg's message is above); "
                                  "%s has no sound\n", o.video.c_str());
             sound = false;
@@ -396,12 +468,8 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     }
     if (std::rename(finished.c_str(), o.video.c_str()) != 0) {
         std::fprintf(stderr, "movarel-tool frames: cannot write %s: %s\n", o.video.c_str(), std::strerror(errno));
-        std::remove(finished.c_str());
-        std::remove(encoded.c_str());
         return 1;
     }
-    if (finished != encoded)
-        std::remove(encoded.c_str());
     std::printf("%s: %lld frames at %d per second, %d x %d, %.3f s, %s\n", o.video.c_str(),
                 static_cast<long long>(totalFrames), rate, canvas.Width(), canvas.Height(),
                 static_cast<double>(totalFrames) / rate, sound ? "with sound" : "no sound");
@@ -414,6 +482,10 @@ int RunFrames(const std::vector<std::string>& args) {
         std::fprintf(stderr, "usage: movarel-tool %s\n", kUsage);
         return 2;
     }
+    if (o.crisp && o.video.empty()) {
+        std::fprintf(stderr, "movarel-tool frames: --crisp goes with --video\n");
+        return 2;
+    }
     if (!o.video.empty() && (o.digest || !o.outDir.empty() || o.first != 0 || o.last != INT32_MAX)) {
         std::fprintf(stderr, "movarel-tool frames: --video exports whole segments; it does not go with "
                              "--first, --last, --out or --digest\n");
@@ -424,19 +496,20 @@ int RunFrames(const std::vector<std::string>& args) {
         return 1;
     }
     SetDefaultTexts();
-    // Held while the tool runs, so a player starting meanwhile leaves it be.
-    TqxWorkDirectory work = TqxWorkDirectory::Create(GetTempPath());
-    WorkDir() = work.Path();
-    if (WorkDir().empty()) {
-        std::fprintf(stderr, "movarel-tool frames: cannot create a work directory\n");
+    MessageWatch messages(true);
+    ToolWorkDir work;
+    if (!work.Ok()) {
+        std::fprintf(stderr, "movarel-tool frames: cannot create a work directory in %s\n", GetTempPath().c_str());
         return 1;
     }
-    SetManualTickMode(true);
     FramesHost host;
-    SetupEngine(&host, nullptr);
+    EngineSession engine(&host);
+    InterruptWatch interrupt;
     int result = 0;
     if (!LoadFilmFile(o)) {
         result = 1;
+    } else if (interrupt.Requested()) {
+        // Ctrl+C while the film loaded: nothing was played yet.
     } else if (SegmentList().Count() == 0) {
         std::fprintf(stderr, "movarel-tool frames: %s holds no segments\n", o.film.c_str());
         result = 1;
@@ -448,19 +521,23 @@ int RunFrames(const std::vector<std::string>& args) {
         const int32_t from = o.segment >= 0 ? o.segment : 0;
         const int32_t to = o.segment >= 0 ? o.segment : SegmentList().Count() - 1;
         if (!o.video.empty()) {
-            result = ExportVideo(host, o, from, to);
+            result = ExportVideo(host, o, from, to, interrupt);
         } else {
-            for (int32_t i = from; i <= to; ++i)
-                if (!PlaySegment(host, o, i))
+            for (int32_t i = from; i <= to && !interrupt.Requested(); ++i)
+                if (!PlaySegment(host, o, i, interrupt))
                     result = 1;
         }
     }
+    if (interrupt.Requested()) {
+        std::fflush(stdout);
+        if (o.video.empty())
+            std::fprintf(stderr, "movarel-tool frames: interrupted\n");
+        return kInterruptedStatus;
+    }
+    // A segment the load refused as damaged leaves the film incomplete.
+    if (result == 0 && messages.SawError())
+        result = 1;
     std::fflush(stdout);
-    StopPlaybackForLoad();
-    SegmentList().Clear();
-    SetupEngine(nullptr, nullptr);
-    work.Remove();
-    WorkDir().clear();
     return result;
 }
 

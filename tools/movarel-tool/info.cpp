@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "Commands.h"
+#include "MessageWatch.h"
+#include "ToolWorkDir.h"
 #include "film/FilmReader.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
-#include "film/WorkDir.h"
 #include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 #include "platform/TempPath.h"
@@ -88,18 +89,9 @@ int Info(const std::vector<std::string>& args) {
         return 2;
     }
 
-    struct Shown {
-        std::string caption, text;
-    };
-    std::vector<Shown> shown;
-    MessageBoxHandler previous = SetMessageBoxHandler(
-        [&](const MessageRequest& m) { shown.push_back(Shown{m.caption, m.text}); });
-
-    // Held while the tool runs, so a player starting meanwhile leaves it be.
-    TqxWorkDirectory work = TqxWorkDirectory::Create(GetTempPath());
-    WorkDir() = work.Path();
-    if (WorkDir().empty()) {
-        SetMessageBoxHandler(previous);
+    MessageWatch messages(false);
+    ToolWorkDir work;
+    if (!work.Ok()) {
         std::fprintf(stderr, "movarel-tool info: cannot create a work directory in %s\n", GetTempPath().c_str());
         return 1;
     }
@@ -132,6 +124,7 @@ int Info(const std::vector<std::string>& args) {
         out += SegmentJson(i, *SegmentList().Items(i));
     }
     out += "], \"warning\": " + JsonString(LastFilmWarning()) + ", \"messages\": [";
+    const std::vector<MessageRequest>& shown = messages.Shown();
     for (size_t i = 0; i < shown.size(); ++i) {
         if (i > 0)
             out += ", ";
@@ -141,7 +134,7 @@ int Info(const std::vector<std::string>& args) {
     std::fputs(out.c_str(), stdout);
     // A load that failed says why where a script's user looks, one line each.
     if (!loaded) {
-        for (const Shown& m : shown) {
+        for (const MessageRequest& m : shown) {
             std::string lines = m.text;
             std::replace(lines.begin(), lines.end(), '\r', '\n');
             while (!lines.empty() && lines.back() == '\n')
@@ -149,12 +142,9 @@ int Info(const std::vector<std::string>& args) {
             std::fprintf(stderr, "movarel-tool info: %s\n", lines.c_str());
         }
     }
-
-    SegmentList().Clear();
-    work.Remove();
-    WorkDir().clear();
-    SetMessageBoxHandler(previous);
-    return loaded ? 0 : 1;
+    // A segment refused as damaged is a film that could not be read whole,
+    // though the rest of it loaded.
+    return loaded && !messages.SawError() ? 0 : 1;
 }
 
 const CommandRegistrar kInfo("info", "info FILM [--from-start]", Info);

@@ -1,5 +1,6 @@
 // movarel-tool: headless commands over the player's own film code.
 #include <cstdio>
+#include <exception>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,5 +39,15 @@ int main(int argc, char** argv) {
         return out == stdout ? 0 : 2;
     }
     std::vector<std::string> args(argv + 2, argv + argc);
-    return it->second.fn(args);
+    // Whatever the film code throws ends the command with its text and
+    // status 1; the objects that own the work directory and the scratch
+    // files have removed them by the time the exception arrives here.
+    try {
+        return it->second.fn(args);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "movarel-tool %s: %s\n", name.c_str(), e.what());
+    } catch (...) {
+        std::fprintf(stderr, "movarel-tool %s: the command failed with an unknown error\n", name.c_str());
+    }
+    return 1;
 }
