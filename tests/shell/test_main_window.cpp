@@ -369,7 +369,7 @@ TEST(MainWindow, SegmentBeyondTheFilmStopsAtOnce) {
 TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
     TestDir films;
     const std::string film = LongFilm(films, "lesson.qxf");
-    const FilmSpec spec = StillFilm(64, 48, Solid(64, 48, 0x336699), 100, 10.0f);
+    const FilmSpec layout = StillFilm(64, 48, Solid(64, 48, 0x336699), 100, 10.0f);
     enum Route { CommandLine, RelativeCommandLine, Dialog, Drop, SelfPlaying };
     struct Case {
         const char* name;
@@ -391,7 +391,7 @@ TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
             std::filesystem::current_path(films.path);
             args = {"lesson.qxf"};
         }
-        PlayerRun run(args, {}, c.route == SelfPlaying ? BuildFilm(spec) : Bytes{});
+        PlayerRun run(args, {}, c.route == SelfPlaying ? BuildFilm(layout) : Bytes{});
         OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return film; });
         if (c.route == Dialog) RunCommand(cmd::Load);
         if (c.route == Drop) DropFiles({film});

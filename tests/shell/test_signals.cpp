@@ -120,9 +120,9 @@ TEST(Signals, EndAPlayerWhoseBrokenFilmKeepsABoxOpen) {
     TestDir dir;
     const std::string tmp = dir.path + "tmp";
     fs::create_directory(tmp);
-    movarel::writer::FilmSpec spec = shelltest::StillFilm(64, 48, shelltest::Quadrants(64, 48), 600, 10, 2);
-    spec.segments[1].fps = 0;
-    const std::string film = shelltest::WriteFilm(dir, "broken.qxf", spec);
+    movarel::writer::FilmSpec layout = shelltest::StillFilm(64, 48, shelltest::Quadrants(64, 48), 600, 10, 2);
+    layout.segments[1].fps = 0;
+    const std::string film = shelltest::WriteFilm(dir, "broken.qxf", layout);
     const pid_t pid = StartPlayerProcess(tmp, Runtime(dir), film);
     ASSERT_GT(pid, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
