@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 CommandRun RunCommand(const std::string& command) {
     CommandRun r;
@@ -15,3 +16,14 @@ CommandRun RunCommand(const std::string& command) {
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
 }
+
+CommandRun RunShell(const std::string& command) { return RunCommand(command + " 2>&1"); }
+
+bool HaveCommand(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null").status == 0; }
+
+std::string ToolPath() {
+    const char* tool = std::getenv("MOVAREL_TOOL");
+    return tool ? tool : "movarel-tool";
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }

@@ -9,3 +9,15 @@ struct CommandRun {
 };
 
 CommandRun RunCommand(const std::string& command);
+
+// The same, with standard error folded into out.
+CommandRun RunShell(const std::string& command);
+
+// Whether a program of that name is on PATH.
+bool HaveCommand(const std::string& name);
+
+// movarel-tool as the tests run it: $MOVAREL_TOOL, else the one on PATH.
+std::string ToolPath();
+
+// s in single quotes, for a shell command line (the tests' paths hold none).
+std::string Quote(const std::string& s);

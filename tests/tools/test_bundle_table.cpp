@@ -3,29 +3,13 @@
 // film, its length; and a table with Unix line ends made readable.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <string>
 
 #include "FilmWriter.h"
+#include "run_command.h"
 #include "test_dirs.h"
 
 using namespace movarel::writer;
-
-namespace {
-
-int RunCommand(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Tool() {
-    const char* tool = std::getenv("MOVAREL_TOOL");
-    return tool ? tool : "movarel-tool";
-}
-
-}  // namespace
 
 TEST(BundleCommand, AppendsTableAndFilmWithTheirLengthsInCrLfLines) {
     TestDir dir;
@@ -47,8 +31,10 @@ TEST(BundleCommand, AppendsTableAndFilmWithTheirLengthsInCrLfLines) {
     };
     for (const Case& c : cases) {
         WriteFileBytes(dir.path + "table.txt", Bytes(c.table.begin(), c.table.end()));
-        ASSERT_EQ(RunCommand("'" + Tool() + "' bundle '" + dir.path + "film.qxf' --player '" + dir.path + "player' --out '" +
-                      dir.path + "out' --language '" + dir.path + "table.txt' >/dev/null"),
+        ASSERT_EQ(RunCommand(Quote(ToolPath()) + " bundle " + Quote(dir.path + "film.qxf") + " --player " +
+                             Quote(dir.path + "player") + " --out " + Quote(dir.path + "out") + " --language " +
+                             Quote(dir.path + "table.txt") + " >/dev/null")
+                      .status,
                   0);
         Bytes expected = player;
         Append(expected, Bytes(c.appended.begin(), c.appended.end()));

@@ -29,20 +29,11 @@ using namespace movarel::writer;
 
 namespace {
 
-std::string Tool() {
-    const char* tool = std::getenv("MOVAREL_TOOL");
-    return tool ? tool : "movarel-tool";
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
 // movarel-tool frames ARGS with a private TMPDIR; stdout only, or both.
 CommandRun Frames(const TestDir& tmp, const std::string& args, bool withErrors = false) {
-    return RunCommand("TMPDIR=" + Quote(tmp.path) + " " + Quote(Tool()) + " frames " + args +
+    return RunCommand("TMPDIR=" + Quote(tmp.path) + " " + Quote(ToolPath()) + " frames " + args +
                     (withErrors ? " 2>&1" : " 2>/dev/null"));
 }
-
-bool HaveCommand(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null").status == 0; }
 
 // --- pictures worked out by hand ------------------------------------------
 
@@ -462,7 +453,7 @@ TEST_F(VideoExport, FailuresAreReportedAndLeaveNoPartialFile) {
     WriteFileBytes(films.path + "old.nosuchformat", Bytes{'o', 'l', 'd'});
 
     const CommandRun missing = RunCommand("PATH=" + Quote(films.path) + " TMPDIR=" + Quote(tmp.path) + " " +
-                                        Quote(Tool()) + " frames " + Quote(films.path + "f.qxf") + " --video " +
+                                        Quote(ToolPath()) + " frames " + Quote(films.path + "f.qxf") + " --video " +
                                         Quote(films.path + "old.mp4") + " 2>&1");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.out.find("needs ffmpeg"), std::string::npos) << missing.out;
@@ -508,7 +499,7 @@ TEST_F(VideoExport, ProgressLineOnATerminalOnly) {
     FilmSpec film;
     film.segments = {SolidSegment(32, 24, 10.0f, false, 20, 0), SolidSegment(16, 8, 5.0f, true, 10, 3)};
     WriteFileBytes(films.path + "f.qxf", BuildFilmFile(film));
-    const std::string command = "TMPDIR=" + Quote(tmp.path) + " " + Quote(Tool()) + " frames " +
+    const std::string command = "TMPDIR=" + Quote(tmp.path) + " " + Quote(ToolPath()) + " frames " +
                                 Quote(films.path + "f.qxf") + " --video " + Quote(films.path + "f.mp4");
 
     // The second segment is 28 ticks of a 15-per-second timer: 30 + 28 pictures.
@@ -552,7 +543,7 @@ TEST_F(VideoExport, InterruptStopsTheExportAndLeavesNothing) {
         ::setenv("PATH", (bin.path + ":" + std::getenv("PATH")).c_str(), 1);
         ::setenv("TMPDIR", tmp.path.c_str(), 1);
         ::setenv("FAKE_PID", (bin.path + "pid").c_str(), 1);
-        const std::string tool = Tool(), in = films.path + "f.qxf", out = films.path + "f.mp4";
+        const std::string tool = ToolPath(), in = films.path + "f.qxf", out = films.path + "f.mp4";
         ::execl(tool.c_str(), tool.c_str(), "frames", in.c_str(), "--video", out.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
@@ -681,7 +672,7 @@ TEST_F(VideoExport, CrispKeepsTheColouredTextThatTheDefaultBlurs) {
     ASSERT_EQ(::chmod((bin.path + "ffmpeg").c_str(), 0755), 0);
     const std::string lossless = films.path + "lossless.mkv";
     const CommandRun l = RunCommand("PATH=" + Quote(bin.path) + ":\"$PATH\" TMPDIR=" + Quote(tmp.path) + " " +
-                                    Quote(Tool()) + " frames " + Quote(path) + " --crisp --video " + Quote(lossless) +
+                                    Quote(ToolPath()) + " frames " + Quote(path) + " --crisp --video " + Quote(lossless) +
                                     " 2>&1");
     ASSERT_EQ(l.status, 0) << l.out;
     EXPECT_EQ(StreamField(lossless, "codec_name"), "ffv1\n");

@@ -19,13 +19,6 @@ using namespace movarel::writer;
 
 namespace {
 
-std::string Tool() {
-    const char* tool = std::getenv("MOVAREL_TOOL");
-    return tool ? tool : "movarel-tool";
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
 // A segment whose data file fills three cabinet blocks, so that damage to
 // the second block lies in the middle of the data.
 SegmentSpec LargeSegment() {
@@ -98,7 +91,7 @@ std::string Filled(std::string args, const std::string& film, const std::string&
     };
     put("FILM", film);
     put("OUT", out);
-    put("PLAYER", Tool());
+    put("PLAYER", ToolPath());
     return args;
 }
 
@@ -122,7 +115,7 @@ void Check(const std::string& filmName, const Bytes& bytes, bool mustFail) {
         TestDir tmp, work;
         WriteFileBytes(work.path + "film.qxf", bytes);
         const std::string out = work.path + "out";
-        const CommandRun r = RunCommand("TMPDIR=" + Quote(tmp.path) + " " + Quote(Tool()) + " " +
+        const CommandRun r = RunCommand("TMPDIR=" + Quote(tmp.path) + " " + Quote(ToolPath()) + " " +
                                         Filled(c.args, work.path + "film.qxf", out) + " 2>&1");
         EXPECT_TRUE(r.status == 0 || r.status == 1) << "status " << r.status << "\n" << r.out;
         EXPECT_EQ(r.out.find("terminate called"), std::string::npos) << r.out;

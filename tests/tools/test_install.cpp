@@ -23,10 +23,6 @@
 
 namespace {
 
-CommandRun RunShell(const std::string& command) { return RunCommand(command + " 2>&1"); }
-
-bool HaveCommand(const std::string& name) { return RunShell("command -v " + name).status == 0; }
-
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;

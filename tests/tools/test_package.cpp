@@ -15,10 +15,6 @@
 
 namespace {
 
-CommandRun RunShell(const std::string& command) { return RunCommand(command + " 2>&1"); }
-
-bool HaveCommand(const std::string& name) { return RunShell("command -v " + name).status == 0; }
-
 std::string Line(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 }  // namespace
