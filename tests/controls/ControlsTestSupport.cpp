@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include <cstdlib>
+
 #include "controls/UqxBottomPanel.h"
 #include "controls/UqxSegmentList.h"
 #include "controls/qxControls.h"
 #include "engine/ClockState.h"
 #include "film/SegmentList.h"
+#include "shell/MainForm.h"
 
 namespace movarel::test {
 
@@ -108,5 +111,17 @@ PanelFixture::~PanelFixture() {
 }
 
 QRgb Rgb(uint32_t colorRef) { return ColorFromRef(colorRef).rgb(); }
+
+TqxMainWindow* StartPlayerIn(const TestDir& dir, const std::vector<std::string>& args, const std::string& program) {
+    const char* shared = std::getenv("TMPDIR");
+    const std::string before = shared != nullptr ? shared : "";
+    setenv("TMPDIR", dir.path.c_str(), 1);
+    TqxMainWindow* window = StartPlayer(args, program);
+    if (before.empty())
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR", before.c_str(), 1);
+    return window;
+}
 
 }  // namespace movarel::test

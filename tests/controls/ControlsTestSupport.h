@@ -13,6 +13,10 @@
 #include "platform/MessageBox.h"
 #include "test_dirs.h"
 
+namespace movarel {
+class TqxMainWindow;
+}
+
 namespace movarel::test {
 
 void EnsureApp();
@@ -22,6 +26,11 @@ struct AppFirst {
 };
 // Runs posted events until done() or the time is up.
 bool WaitFor(const std::function<bool()>& done, int milliseconds = 2000);
+
+// The real player started on program with args, its temporary path set to
+// dir for the start: its work directory, and its clean-up of stale ones,
+// stay in there instead of the shared folder.
+TqxMainWindow* StartPlayerIn(const TestDir& dir, const std::vector<std::string>& args, const std::string& program);
 
 struct SegmentSpec {
     int32_t Width;

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <QCursor>
 #include <QTimer>
@@ -22,27 +23,31 @@
 
 using namespace movarel;
 
+namespace {
+
+// The real player on a stand-in for its own file with no film. Its work
+// directory, and its clean-up of stale ones, stay inside dir.
+TqxMainWindow* StartFilmlessPlayer(const TestDir& dir, const std::vector<std::string>& args) {
+    test::EnsureApp();
+    InstallControlPanels();
+    InstallShellPanelCalls();
+    const std::string program = dir.path + "player";
+    writer::WriteFileBytes(program, writer::Bytes(64, 0));
+    TqxMainWindow* window = test::StartPlayerIn(dir, args, program);
+    if (window != nullptr)
+        (void)QTest::qWaitForWindowExposed(window);
+    return window;
+}
+
+}  // namespace
+
 // The pointer that returns to the bottom edge while the panel still slides
 // is over the panel, whose mouse moves never reach the client area; the
 // panel must come back all the same.
 TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
-    test::EnsureApp();
-    InstallControlPanels();
-    InstallShellPanelCalls();
     TestDir dir;
-    const std::string program = dir.path + "player";
-    writer::WriteFileBytes(program, writer::Bytes(64, 0));
-    // Its work directory, and its clean-up of stale ones, stay in there.
-    const char* shared = std::getenv("TMPDIR");
-    const std::string before = shared != nullptr ? shared : "";
-    setenv("TMPDIR", dir.path.c_str(), 1);
-    TqxMainWindow* window = StartPlayer({"/size", "fullscreen"}, program);
-    if (before.empty())
-        unsetenv("TMPDIR");
-    else
-        setenv("TMPDIR", before.c_str(), 1);
+    TqxMainWindow* window = StartFilmlessPlayer(dir, {"/size", "fullscreen"});
     ASSERT_NE(window, nullptr);
-    (void)QTest::qWaitForWindowExposed(window);
     ShellState& s = Shell();
     QWidget* panel = s.BottomPanelWindow;
     ASSERT_NE(panel, nullptr);
@@ -81,15 +86,9 @@ TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
 // at once rather than sliding it out from the window's old bottom edge
 // across the picture.
 TEST(PanelSlide, PinningOrEnteringFullScreenLeavesNoSlideBehind) {
-    test::EnsureApp();
-    InstallControlPanels();
-    InstallShellPanelCalls();
     TestDir dir;
-    const std::string program = dir.path + "player";
-    writer::WriteFileBytes(program, writer::Bytes(64, 0));
-    TqxMainWindow* window = StartPlayer({}, program);
+    TqxMainWindow* window = StartFilmlessPlayer(dir, {});
     ASSERT_NE(window, nullptr);
-    (void)QTest::qWaitForWindowExposed(window);
     ShellState& s = Shell();
     QWidget* panel = s.BottomPanelWindow;
     ASSERT_NE(panel, nullptr);

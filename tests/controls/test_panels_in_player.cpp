@@ -46,16 +46,7 @@ protected:
         writer::WriteFileBytes(film, writer::BuildFilmFile(writer::DemoFilm(64, 48, 40)));
         const std::string program = dir_->path + "player";
         writer::WriteFileBytes(program, writer::Bytes(64, 0));
-        // The player cleans up stale work directories in its temporary
-        // path; it must do so in a folder of its own, not the shared one.
-        const char* shared = std::getenv("TMPDIR");
-        const std::string before = shared != nullptr ? shared : "";
-        setenv("TMPDIR", dir_->path.c_str(), 1);
-        window_ = StartPlayer({film}, program);
-        if (before.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", before.c_str(), 1);
+        window_ = test::StartPlayerIn(*dir_, {film}, program);
         if (window_ != nullptr) {
             window_->show();
             (void)QTest::qWaitForWindowExposed(window_);
@@ -181,7 +172,7 @@ struct TablePlayer {
         InstallShellPanelCalls();
         const std::string program = dir.path + "player";
         writer::WriteFileBytes(program, writer::BuildSelfPlaying(writer::Bytes(64, 0), table, writer::Bytes{}));
-        window = StartPlayer({}, program);
+        window = test::StartPlayerIn(dir, {}, program);
     }
     ~TablePlayer() {
         if (window != nullptr)
