@@ -72,6 +72,17 @@ bool WorkDirectoryHasFiles(const std::string& tmp) {
     return false;
 }
 
+// True once dir holds the player's segment files.
+bool HasFiles(const std::string& dir) { return fs::is_directory(dir) && !fs::is_empty(dir); }
+
+// Polls done for up to 30 seconds.
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return done();
+}
+
 }  // namespace
 
 TEST(Signals, EachEndsAPlayingFilmAndRemovesTheWorkDirectory) {
@@ -85,10 +96,7 @@ TEST(Signals, EachEndsAPlayingFilmAndRemovesTheWorkDirectory) {
         fs::create_directory(tmp);
         const pid_t pid = StartPlayerProcess(tmp, Runtime(dir), film);
         ASSERT_GT(pid, 0);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!WorkDirectoryHasFiles(tmp) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ASSERT_TRUE(WorkDirectoryHasFiles(tmp));
+        ASSERT_TRUE(WaitUntil([&] { return WorkDirectoryHasFiles(tmp); }));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the timer runs
         ASSERT_EQ(kill(pid, number), 0);
         const int status = WaitForExit(pid, 30);
@@ -125,10 +133,7 @@ TEST(Signals, EndAPlayerWhoseBrokenFilmKeepsABoxOpen) {
     const std::string film = shelltest::WriteFilm(dir, "broken.qxf", layout);
     const pid_t pid = StartPlayerProcess(tmp, Runtime(dir), film);
     ASSERT_GT(pid, 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!WorkDirectoryHasFiles(tmp) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(WorkDirectoryHasFiles(tmp));
+    ASSERT_TRUE(WaitUntil([&] { return WorkDirectoryHasFiles(tmp); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // playing, the box up
     ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0);
     ASSERT_EQ(kill(pid, SIGTERM), 0);
@@ -138,17 +143,6 @@ TEST(Signals, EndAPlayerWhoseBrokenFilmKeepsABoxOpen) {
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
     EXPECT_TRUE(fs::is_empty(tmp));
 }
-
-namespace {
-// True once tmp/name holds the player's segment files.
-bool HasFiles(const std::string& dir) { return fs::is_directory(dir) && !fs::is_empty(dir); }
-bool WaitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return done();
-}
-}  // namespace
 
 // A killed player cannot clean up; the next one to start does, and leaves
 // the work directory of a player that still runs alone.
