@@ -340,7 +340,7 @@ bool StartSegment(int32_t index) {
     ClearFrameBitmaps();
     ResetCursorBox();
     TSegmentInfo* segment = CurrentSegmentInfo();
-    clock.TicksPerFrame = (segment->Flags & 1) ? 3 : 1;
+    clock.TicksPerFrame = segment->TicksPerFrame();
     if (segment->FrameStream)
         segment->FrameStream->SetPosition(0);
     if (segment->CursorTrackFile)

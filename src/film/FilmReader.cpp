@@ -246,8 +246,8 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
             }
         }
 
-        switch (h.flags & 0xF000) {
-            case 0x0000: {
+        switch (seg->Packing()) {
+            case SegmentPacking::Cabinet: {
                 TqxCabReader reader;
                 std::vector<std::string> names;
                 const bool listed =
@@ -284,7 +284,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                     throw SegmentDamaged{"has a cabinet that is damaged or cut short"};
                 break;
             }
-            case 0x2000: {
+            case SegmentPacking::Lzma: {
                 std::string error;
                 LzmaUnpackResult r =
                     UnpackLzmaPack(scratch.packFile, WorkDir(), UnpackedSizeLimit(h), scratch.dataFile, error);
@@ -294,8 +294,8 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                     throw SegmentDamaged{error};
                 break;
             }
-            default:
-                break;  // an unknown packing: the segment stays empty
+            case SegmentPacking::Unknown:
+                break;  // the segment stays empty
         }
         ::unlink(scratch.packFile.c_str());
         scratch.packFile.clear();
@@ -304,7 +304,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
         if (!dataFile.empty() && FileExists(dataFile))
             ReadDataFile(*seg, h, dataFile);
 
-        if (h.soundSize > 0 && (h.flags & 0x0F00) == 0x100) {
+        if (h.soundSize > 0 && seg->SoundKind() == kSoundKindMp3) {
             seg->SoundFileName = MakeTempFileName("mp3", WorkDir(), "qxS_");
             TqxFileStream sound(seg->SoundFileName, kModeCreate);
             film.SetPosition(static_cast<int32_t>(segmentStart + h.soundOffset));
