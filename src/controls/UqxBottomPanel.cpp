@@ -21,6 +21,7 @@
 #include "film/Texts.h"
 #include "film/qxClasses.h"
 #include "platform/MessageBox.h"
+#include "platform/Rounding.h"
 
 namespace movarel {
 

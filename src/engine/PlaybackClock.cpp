@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +15,7 @@
 #include "film/Texts.h"
 #include "platform/MessageBox.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/Rounding.h"
 
 namespace movarel {
 namespace {
@@ -39,8 +39,6 @@ EngineState& Engine() {
 }
 
 TSegmentInfo* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
-
-int32_t RoundHalfEven(double value) { return static_cast<int32_t>(std::nearbyint(value)); }
 
 void TimerCallback();
 
