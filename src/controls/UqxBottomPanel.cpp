@@ -233,7 +233,7 @@ void TimeTextRefreshOrRaise() {
 
 void SegmentInfoRefreshOrRaise() {
     BottomPanelState& s = BottomPanel();
-    const TSegmentInfo* seg = SegmentList().Items(Clock().CurrentSegment);
+    const TSegmentInfo* seg = CurrentSegmentInfo();
     if (seg != nullptr) {
         s.Current = PanelSegmentCopy{seg->Width, seg->Height, seg->BitsPerPixel, seg->FrameCount, seg->Fps,
                                      seg->Title};

@@ -105,7 +105,7 @@ void RestoreCursorBackground() {
 
 void ReadCursorSample() {
     CursorState& c = Cursor();
-    TSegmentInfo* segment = SegmentList().Items(Clock().CurrentSegment);
+    TSegmentInfo* segment = CurrentSegmentInfo();
     if (segment == nullptr) {
         c.CurrentShape = nullptr;
         return;

@@ -20,8 +20,6 @@ uint32_t RunColour(const uint8_t* run) { return ReadU24LE(run); }
 
 uint16_t RunCount(const uint8_t* run) { return ReadU16LE(run + 3); }
 
-TSegmentInfo* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
-
 int32_t SurfaceStride(const DecodingState& d) { return d.RowBytes + d.RowPadding; }
 
 // Writes n pixels of colour into the surface starting at (x, y); the piece

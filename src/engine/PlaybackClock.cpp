@@ -38,8 +38,6 @@ EngineState& Engine() {
     return state;
 }
 
-TSegmentInfo* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
-
 void TimerCallback();
 
 void RunTimer(bool start, TimerStart first = TimerStart::AfterPeriod) {

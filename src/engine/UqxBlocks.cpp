@@ -27,8 +27,6 @@ void ReportDamagedFrames(const std::string& why) {
                 MsgOwner::MainWindow);
 }
 
-TSegmentInfo* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
-
 }  // namespace
 
 BlockState& Blocks() {
