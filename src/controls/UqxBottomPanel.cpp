@@ -21,6 +21,7 @@
 #include "film/Texts.h"
 #include "film/qxClasses.h"
 #include "platform/MessageBox.h"
+#include "platform/Rounding.h"
 
 namespace movarel {
 
@@ -232,7 +233,7 @@ void TimeTextRefreshOrRaise() {
 
 void SegmentInfoRefreshOrRaise() {
     BottomPanelState& s = BottomPanel();
-    const TSegmentInfo* seg = SegmentList().Items(Clock().CurrentSegment);
+    const TSegmentInfo* seg = CurrentSegmentInfo();
     if (seg != nullptr) {
         s.Current = PanelSegmentCopy{seg->Width, seg->Height, seg->BitsPerPixel, seg->FrameCount, seg->Fps,
                                      seg->Title};

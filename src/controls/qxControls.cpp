@@ -10,9 +10,6 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include <cmath>
-#include <limits>
-
 #include "controls/ControlPictures.h"
 #include "platform/CodePage.h"
 #include "platform/MessageBox.h"
@@ -184,17 +181,6 @@ bool TqxControl::event(QEvent* e) {
     default:
         return QWidget::event(e);
     }
-}
-
-int32_t RoundHalfEven(double v) {
-    if (std::isnan(v))
-        return 0;
-    const double r = std::nearbyint(v);
-    if (r >= static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    if (r <= static_cast<double>(std::numeric_limits<int32_t>::min()))
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(r);
 }
 
 QColor ColorFromRef(uint32_t colorRef) {

@@ -128,10 +128,6 @@ private:
     int FMessage = 0;
 };
 
-// Rounds to the nearest integer, halves to even; saturates at the int32 range
-// and gives 0 for a value that is not a number.
-int32_t RoundHalfEven(double v);
-
 // A colour written as 0x00BBGGRR.
 QColor ColorFromRef(uint32_t colorRef);
 

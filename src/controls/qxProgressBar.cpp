@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "platform/Rounding.h"
+
 namespace movarel {
 
 void TqxProgressBar::Init() {

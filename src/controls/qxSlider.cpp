@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "platform/Rounding.h"
+
 namespace movarel {
 
 void TqxSlider::Init() {

@@ -7,6 +7,8 @@
 
 namespace movarel {
 
+struct TSegmentInfo;
+
 enum PlayStateValue : uint8_t { Stopped = 0, Playing = 1, Paused = 2 };
 
 struct ClockState {
@@ -31,6 +33,10 @@ struct ClockState {
 };
 
 ClockState& Clock();
+
+// The record of the clock's current segment; null when the index is outside
+// the loaded film (none loaded, or after the last segment).
+TSegmentInfo* CurrentSegmentInfo();
 
 // Factors by speed position: 0.1, 0.25, 0.5, 1, 2, 3, 5, 10, 1000.
 extern const float kSpeedFactors[9];

@@ -7,6 +7,7 @@
 #include "engine/FrameDecoding.h"
 #include "engine/UqxCursor_new.h"
 #include "film/SegmentList.h"
+#include "platform/LittleEndian.h"
 
 namespace movarel {
 namespace {
@@ -104,7 +105,7 @@ void RestoreCursorBackground() {
 
 void ReadCursorSample() {
     CursorState& c = Cursor();
-    TSegmentInfo* segment = SegmentList().Items(Clock().CurrentSegment);
+    TSegmentInfo* segment = CurrentSegmentInfo();
     if (segment == nullptr) {
         c.CurrentShape = nullptr;
         return;
@@ -112,9 +113,9 @@ void ReadCursorSample() {
     if (segment->CursorTrack) {
         uint8_t bytes[6];
         if (segment->CursorTrack->Read(bytes, 6) == 6) {
-            c.SampleShape = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-            c.SampleX = static_cast<uint16_t>(bytes[2] | bytes[3] << 8);
-            c.SampleY = static_cast<uint16_t>(bytes[4] | bytes[5] << 8);
+            c.SampleShape = ReadU16LE(bytes);
+            c.SampleX = ReadU16LE(bytes + 2);
+            c.SampleY = ReadU16LE(bytes + 4);
             c.HaveSample = true;
         }
     }

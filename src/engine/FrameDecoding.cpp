@@ -10,24 +10,15 @@
 #include "engine/UqxBlocks.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
+#include "platform/LittleEndian.h"
 #include "platform/MessageBox.h"
 
 namespace movarel {
 namespace {
 
-int32_t ReadInt32(const uint8_t* p) {
-    int32_t value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
+uint32_t RunColour(const uint8_t* run) { return ReadU24LE(run); }
 
-uint32_t RunColour(const uint8_t* run) {
-    return static_cast<uint32_t>(run[0]) | static_cast<uint32_t>(run[1]) << 8 | static_cast<uint32_t>(run[2]) << 16;
-}
-
-uint16_t RunCount(const uint8_t* run) { return static_cast<uint16_t>(run[3] | run[4] << 8); }
-
-TSegmentInfo* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
+uint16_t RunCount(const uint8_t* run) { return ReadU16LE(run + 3); }
 
 int32_t SurfaceStride(const DecodingState& d) { return d.RowBytes + d.RowPadding; }
 
@@ -193,12 +184,12 @@ UnpackResult UnpackRecord(const uint8_t* record, int32_t available) {
         return UnpackResult::Skipped;
     if (record == nullptr || available < 4)
         return UnpackResult::NoRecord;
-    const int32_t size = ReadInt32(record);
+    const int32_t size = ReadI32LE(record);
     if (size > available)
         return UnpackResult::TooLarge;
     if (size < 8)
         return UnpackResult::BadRuns;
-    const int32_t runCount = ReadInt32(record + 4);
+    const int32_t runCount = ReadI32LE(record + 4);
     if (runCount <= 0 || 8 + 5 * static_cast<int64_t>(runCount) > size)
         return UnpackResult::BadRuns;
     const uint8_t* runs = record + 8;
@@ -267,15 +258,14 @@ void ApplyXorFrame() {
         uint32_t* row = picture + static_cast<size_t>(y) * d.Width;
         if (d.Layout.PixelBytes == 4) {
             for (int32_t x = 0; x < d.Width; ++x) {
+                // The surface's own pixels, which WritePixels stores in native order.
                 uint32_t v;
                 std::memcpy(&v, src + 4 * static_cast<size_t>(x), 4);
                 row[x] ^= v & 0x00FFFFFFu;
             }
         } else {
             for (int32_t x = 0; x < d.Width; ++x) {
-                const uint8_t* p = src + 3 * static_cast<size_t>(x);
-                row[x] ^= static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                          static_cast<uint32_t>(p[2]) << 16;
+                row[x] ^= ReadU24LE(src + 3 * static_cast<size_t>(x));
             }
         }
     }

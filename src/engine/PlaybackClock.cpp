@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +15,7 @@
 #include "film/Texts.h"
 #include "platform/MessageBox.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/Rounding.h"
 
 namespace movarel {
 namespace {
@@ -37,10 +37,6 @@ EngineState& Engine() {
     static EngineState state;
     return state;
 }
-
-TSegmentInfo* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
-
-int32_t RoundHalfEven(double value) { return static_cast<int32_t>(std::nearbyint(value)); }
 
 void TimerCallback();
 
@@ -340,7 +336,7 @@ bool StartSegment(int32_t index) {
     ClearFrameBitmaps();
     ResetCursorBox();
     TSegmentInfo* segment = CurrentSegmentInfo();
-    clock.TicksPerFrame = (segment->Flags & 1) ? 3 : 1;
+    clock.TicksPerFrame = segment->TicksPerFrame();
     if (segment->FrameStream)
         segment->FrameStream->SetPosition(0);
     if (segment->CursorTrackFile)

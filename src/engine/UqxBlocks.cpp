@@ -10,6 +10,7 @@
 #include "engine/PlaybackClock.h"
 #include "film/SegmentList.h"
 #include "film/Texts.h"
+#include "platform/LittleEndian.h"
 #include "platform/MessageBox.h"
 #include "platform/PeriodicTimer.h"
 
@@ -25,14 +26,6 @@ void ReportDamagedFrames(const std::string& why) {
     ShowMessage(DamagedFilmText("segment " + std::to_string(segment) + " " + why), Texts().Error, MsgIcon::Error,
                 MsgOwner::MainWindow);
 }
-
-int32_t ReadInt32(const uint8_t* p) {
-    int32_t value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
-
-TSegmentInfo* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
 
 }  // namespace
 
@@ -158,7 +151,7 @@ void DoBlockEmpty(TBlock* block) {
             state.StreamBroken = true;
             break;
         }
-        const int32_t recordSize = ReadInt32(data + size);
+        const int32_t recordSize = ReadI32LE(data + size);
         if (recordSize <= 0) {
             ReportDamagedFrames("has a frame record with a size of " + std::to_string(recordSize) + " bytes");
             state.StreamBroken = true;
@@ -253,7 +246,7 @@ bool NextRecord() {
     }
     const int32_t filled = block->Size;
     if (state.FrameOffset >= 0 && state.FrameOffset <= filled - 4) {
-        int32_t recordSize = ReadInt32(block->Data.data() + state.FrameOffset);
+        int32_t recordSize = ReadI32LE(block->Data.data() + state.FrameOffset);
         // The refill accepted only sizes that fit; a size of 0 or less cannot
         // be here, but must never keep the clock on one record.
         state.FrameOffset = recordSize > 0 && recordSize <= filled - state.FrameOffset

@@ -1,10 +1,10 @@
 #include "engine/UqxCursor_new.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "engine/Picture.h"
 #include "film/qxClasses.h"
+#include "platform/LittleEndian.h"
 
 namespace movarel {
 
@@ -13,19 +13,12 @@ namespace {
 // The largest shape the player draws; anything bigger is a damaged record.
 constexpr int32_t kMaxShapeSide = 256;
 
-int32_t Int32At(const uint8_t* p) {
-    uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-    int32_t out;
-    std::memcpy(&out, &v, 4);
-    return out;
-}
-
 void ReadHeader(TqxStream& stream, TqxBitmapDescriptor& d) {
     uint8_t h[13];
     stream.ReadBuffer(h, 13);
-    d.Size = Int32At(h);
-    d.Width = Int32At(h + 4);
-    d.Height = Int32At(h + 8);
+    d.Size = ReadI32LE(h);
+    d.Width = ReadI32LE(h + 4);
+    d.Height = ReadI32LE(h + 8);
     d.BitsPixel = h[12];
 }
 
@@ -65,8 +58,8 @@ int TqxCursor::LoadFromFile(TqxStream& stream) {
     Free();
     uint8_t hot[8];
     stream.ReadBuffer(hot, 8);
-    HotSpotX = Int32At(hot);
-    HotSpotY = Int32At(hot + 4);
+    HotSpotX = ReadI32LE(hot);
+    HotSpotY = ReadI32LE(hot + 4);
 
     bool refused = false;
     ReadHeader(stream, Mask);
@@ -132,7 +125,7 @@ int TqxCursor::LoadFromFile(TqxStream& stream) {
         for (int32_t y = 0; y < FXorHeight; ++y)
             for (int32_t x = 0; x < FXorWidth; ++x) {
                 const uint8_t* p = Colour.Bits.data() + y * rowBytes + x * pixelBytes;
-                FXor[static_cast<size_t>(y * FXorWidth + x)] = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+                FXor[static_cast<size_t>(y * FXorWidth + x)] = ReadU24LE(p);
             }
     } else {
         for (int32_t y = 0; y < FXorHeight; ++y)

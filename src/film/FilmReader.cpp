@@ -18,6 +18,7 @@
 #include "film/Texts.h"
 #include "film/WorkDir.h"
 #include "platform/CabIntf.h"
+#include "platform/LittleEndian.h"
 #include "platform/MessageBox.h"
 
 namespace movarel {
@@ -47,13 +48,6 @@ void TellNotAFilm(const TqxStream& stream) {
     ShowMessage(NotAFilmText(stream.Name()), Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
 }
 
-int32_t Int32At(const uint8_t* p) {
-    uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-    int32_t out;
-    std::memcpy(&out, &v, 4);
-    return out;
-}
-
 bool ReadFully(TqxStream& s, void* buffer, int32_t count) { return s.Read(buffer, count) == count; }
 
 bool StartsWithCabinetSignature(const std::string& path) {
@@ -75,21 +69,20 @@ struct SegmentHeader {
 SegmentHeader ParseHeader(const uint8_t* h) {
     SegmentHeader r;
     r.version = h[0];
-    r.width = Int32At(h + 1);
-    r.height = Int32At(h + 5);
+    r.width = ReadI32LE(h + 1);
+    r.height = ReadI32LE(h + 5);
     r.bitsPerPixel = h[9];
-    uint32_t rate = static_cast<uint32_t>(Int32At(h + 10));
-    std::memcpy(&r.frameRate, &rate, 4);
-    r.flags = static_cast<uint32_t>(Int32At(h + 14));
-    r.frameCount = Int32At(h + 18);
-    r.cursorCount = Int32At(h + 22);
-    r.cursorTrackSize = Int32At(h + 26);
-    r.extraSize = Int32At(h + 30);
-    r.frameDataSize = Int32At(h + 34);
-    r.packSize = Int32At(h + 38);
-    r.packOffset = Int32At(h + 42);
-    r.soundSize = Int32At(h + 46);
-    r.soundOffset = Int32At(h + 50);
+    r.frameRate = ReadF32LE(h + 10);
+    r.flags = ReadU32LE(h + 14);
+    r.frameCount = ReadI32LE(h + 18);
+    r.cursorCount = ReadI32LE(h + 22);
+    r.cursorTrackSize = ReadI32LE(h + 26);
+    r.extraSize = ReadI32LE(h + 30);
+    r.frameDataSize = ReadI32LE(h + 34);
+    r.packSize = ReadI32LE(h + 38);
+    r.packOffset = ReadI32LE(h + 42);
+    r.soundSize = ReadI32LE(h + 46);
+    r.soundOffset = ReadI32LE(h + 50);
     return r;
 }
 
@@ -188,7 +181,7 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
     uint8_t word[4];
     if (!ReadFully(data, word, 4))
         throw SegmentDamaged{"has a data file without a title"};
-    int32_t n = Int32At(word);
+    int32_t n = ReadI32LE(word);
     if (n < 0 || n > kMaxTitleField)
         throw SegmentDamaged{"has a title field of " + std::to_string(static_cast<uint32_t>(n)) + " bytes"};
     uint8_t title[kMaxTitleField];
@@ -253,8 +246,8 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
             }
         }
 
-        switch (h.flags & 0xF000) {
-            case 0x0000: {
+        switch (seg->Packing()) {
+            case SegmentPacking::Cabinet: {
                 TqxCabReader reader;
                 std::vector<std::string> names;
                 const bool listed =
@@ -291,7 +284,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                     throw SegmentDamaged{"has a cabinet that is damaged or cut short"};
                 break;
             }
-            case 0x2000: {
+            case SegmentPacking::Lzma: {
                 std::string error;
                 LzmaUnpackResult r =
                     UnpackLzmaPack(scratch.packFile, WorkDir(), UnpackedSizeLimit(h), scratch.dataFile, error);
@@ -301,8 +294,8 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                     throw SegmentDamaged{error};
                 break;
             }
-            default:
-                break;  // an unknown packing: the segment stays empty
+            case SegmentPacking::Unknown:
+                break;  // the segment stays empty
         }
         ::unlink(scratch.packFile.c_str());
         scratch.packFile.clear();
@@ -311,7 +304,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
         if (!dataFile.empty() && FileExists(dataFile))
             ReadDataFile(*seg, h, dataFile);
 
-        if (h.soundSize > 0 && (h.flags & 0x0F00) == 0x100) {
+        if (h.soundSize > 0 && seg->SoundKind() == kSoundKindMp3) {
             seg->SoundFileName = MakeTempFileName("mp3", WorkDir(), "qxS_");
             TqxFileStream sound(seg->SoundFileName, kModeCreate);
             film.SetPosition(static_cast<int32_t>(segmentStart + h.soundOffset));
@@ -370,7 +363,7 @@ bool ReadFilm(TqxStream& stream) {
     }
     if (got != 4)
         return damaged("its segment count is cut short");
-    int32_t count = Int32At(word);
+    int32_t count = ReadI32LE(word);
     // The format has no signature: a file of other bytes shows itself by a
     // count of no segments, or a directory that names none.
     if (count <= 0) {
@@ -386,10 +379,10 @@ bool ReadFilm(TqxStream& stream) {
 
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t* entry = directory.data() + static_cast<size_t>(i) * 6;
-        int16_t kind = static_cast<int16_t>(entry[4] | entry[5] << 8);
+        int16_t kind = ReadI16LE(entry + 4);
         if (kind != 1)
             continue;
-        int64_t segmentStart = filmStart + Int32At(entry);
+        int64_t segmentStart = filmStart + ReadI32LE(entry);
         std::string where = "segment " + std::to_string(i + 1);
         uint8_t raw[kHeaderSize];
         if (segmentStart < 0 || segmentStart + kHeaderSize > end) {
@@ -443,7 +436,7 @@ bool LoadAppendedFilm(TqxStream& stream, bool named) {
     uint8_t word[4];
     if (!ReadFully(stream, word, 4))
         return nothingAppended();
-    int64_t f = Int32At(word);
+    int64_t f = ReadI32LE(word);
     if (f <= 0 || f > size - 4)
         return nothingAppended();  // a length larger than the file means nothing is appended
     stream.SetPosition(static_cast<int32_t>(size - f - 4));

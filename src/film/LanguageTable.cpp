@@ -6,6 +6,7 @@
 
 #include "film/Texts.h"
 #include "platform/CodePage.h"
+#include "platform/LittleEndian.h"
 
 namespace movarel {
 
@@ -27,8 +28,7 @@ bool ReadInt32At(TqxFileStream& f, int64_t at, int32_t& value) {
     uint8_t w[4];
     if (f.Read(w, 4) != 4)
         return false;
-    uint32_t v = uint32_t{w[0]} | uint32_t{w[1]} << 8 | uint32_t{w[2]} << 16 | uint32_t{w[3]} << 24;
-    std::memcpy(&value, &v, 4);
+    value = ReadI32LE(w);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "film/qxClasses.h"
 #include "platform/CabIntf.h"
 #include "platform/FileOps.h"
+#include "platform/LittleEndian.h"
 
 namespace movarel {
 namespace {
@@ -22,12 +23,6 @@ constexpr int kErrorNoMemory = 5;   // "Could not allocate enough memory"
 constexpr int32_t kHeaderSize = 36;
 constexpr int32_t kFileEntrySize = 16;
 constexpr uint32_t kSignature = 0x4643534D;  // "MSCF"
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 std::string Hex4(int code) {
     char buffer[16];
@@ -134,13 +129,13 @@ bool TqxCabReader::ListFiles(const std::string& fileName, const ListCallback& ca
     const int32_t fileSize = stream.GetSize();
     uint8_t header[kHeaderSize];
     stream.ReadBuffer(header, kHeaderSize);
-    if (Get32(header) != kSignature)
+    if (ReadU32LE(header) != kSignature)
         throw EqxError("Cabinet file does not have the correct format");
 
     // The file may have changed since the check above: every offset and count
     // is held against the real size before it is used.
-    const uint32_t fileTable = Get32(header + 16);
-    const uint16_t fileCount = Get16(header + 28);
+    const uint32_t fileTable = ReadU32LE(header + 16);
+    const uint16_t fileCount = ReadU16LE(header + 28);
     if (fileTable > static_cast<uint32_t>(fileSize))
         throw EqxError("Failure setting file stream position");
     stream.SetPosition(static_cast<int32_t>(fileTable));
@@ -154,11 +149,11 @@ bool TqxCabReader::ListFiles(const std::string& fileName, const ListCallback& ca
     for (uint16_t i = 0; i < fileCount && !stop; ++i) {
         uint8_t entry[kFileEntrySize];
         stream.ReadBuffer(entry, kFileEntrySize);
-        const uint32_t size = Get32(entry);
-        const uint16_t folderIndex = Get16(entry + 8);
-        const uint16_t date = Get16(entry + 10);
-        const uint16_t time = Get16(entry + 12);
-        const uint16_t attributes = Get16(entry + 14);
+        const uint32_t size = ReadU32LE(entry);
+        const uint16_t folderIndex = ReadU16LE(entry + 8);
+        const uint16_t date = ReadU16LE(entry + 10);
+        const uint16_t time = ReadU16LE(entry + 12);
+        const uint16_t attributes = ReadU16LE(entry + 14);
         if (size > static_cast<uint32_t>(INT32_MAX))
             throw EqxCabinet(kErrorCorrupt, 0, true, false);
 

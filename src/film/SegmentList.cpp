@@ -76,10 +76,10 @@ int GetSoundKind(const std::string& fileName) {
     std::string ext = fileName.substr(dot);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     if (ext == ".mp3")
-        return 0x100;
+        return kSoundKindMp3;
     if (ext == ".mid")
-        return 0x200;
-    return 0;
+        return kSoundKindMidi;
+    return kSoundKindWav;
 }
 
 TSegmentList& SegmentList() {

@@ -11,6 +11,21 @@
 
 namespace movarel {
 
+// The segment header's flags word; its other bits are carried but mean nothing.
+// Bit 0: each frame spans three timer ticks, so the cursor moves between frames.
+constexpr uint32_t kFlagThreeTicksPerFrame = 0x0001;
+// Bits 8-11: the kind of the sound, the values GetSoundKind gives for file names.
+constexpr uint32_t kSoundKindMask = 0x0F00;
+constexpr int kSoundKindWav = 0x000;
+constexpr int kSoundKindMp3 = 0x100;
+constexpr int kSoundKindMidi = 0x200;
+// Bits 12-15: how the segment pack is packed.
+constexpr uint32_t kPackingMask = 0xF000;
+constexpr uint32_t kPackingCabinet = 0x0000;
+constexpr uint32_t kPackingLzma = 0x2000;
+
+enum class SegmentPacking { Cabinet, Lzma, Unknown };  // Unknown: the pack is not unpacked
+
 struct TSegmentInfo {
     int32_t Width = 0;
     int32_t Height = 0;
@@ -26,6 +41,17 @@ struct TSegmentInfo {
     std::unique_ptr<TqxMemoryStream> Extra;
     std::string FrameFileName;
     std::string SoundFileName;
+
+    bool ThreeTicksPerFrame() const { return (Flags & kFlagThreeTicksPerFrame) != 0; }
+    int32_t TicksPerFrame() const { return ThreeTicksPerFrame() ? 3 : 1; }
+    int SoundKind() const { return static_cast<int>(Flags & kSoundKindMask); }
+    SegmentPacking Packing() const {
+        switch (Flags & kPackingMask) {
+        case kPackingCabinet: return SegmentPacking::Cabinet;
+        case kPackingLzma: return SegmentPacking::Lzma;
+        default: return SegmentPacking::Unknown;
+        }
+    }
 };
 
 class TSegmentList {
@@ -59,7 +85,8 @@ private:
     uint32_t FFilm = 1;
 };
 
-// 0x100 for ".mp3", 0x200 for ".mid", 0 otherwise (case-insensitive).
+// kSoundKindMp3 for ".mp3", kSoundKindMidi for ".mid", 0 otherwise
+// (case-insensitive).
 int GetSoundKind(const std::string& fileName);
 
 // The one segment list of the process.

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/FileOps.h"
+#include "platform/LittleEndian.h"
 
 namespace movarel::cab {
 namespace {
@@ -387,10 +388,8 @@ bool IsEmptyCabinet(const std::string& path) {
     Files().close(fd);
     if (got != sizeof h || size < 0)
         return false;
-    auto get16 = [&](int at) { return static_cast<uint32_t>(h[at] | (h[at + 1] << 8)); };
-    auto get32 = [&](int at) { return get16(at) | (get16(at + 2) << 16); };
-    return std::memcmp(h, "MSCF", 4) == 0 && h[25] == 1 && get16(28) == 0 && get32(8) >= sizeof h &&
-           get32(8) <= static_cast<uint64_t>(size) && get32(16) <= static_cast<uint64_t>(size);
+    return std::memcmp(h, "MSCF", 4) == 0 && h[25] == 1 && ReadU16LE(h + 28) == 0 && ReadU32LE(h + 8) >= sizeof h &&
+           ReadU32LE(h + 8) <= static_cast<uint64_t>(size) && ReadU32LE(h + 16) <= static_cast<uint64_t>(size);
 }
 
 bool IsCabinetFile(const std::string& path) {

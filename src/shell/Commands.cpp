@@ -96,7 +96,7 @@ void ShowFilmProperties() {
                                   {FilmPathForProperties(), int64_t{SegmentList().Count()}});
     for (int32_t i = 0; i < SegmentList().Count(); ++i) {
         const TSegmentInfo* segment = SegmentList().Items(i);
-        const std::string sound = GetSoundKind(segment->SoundFileName) == 0x100 ? "mp3" : " - ";
+        const std::string sound = GetSoundKind(segment->SoundFileName) == kSoundKindMp3 ? "mp3" : " - ";
         text += FormatText("[%d x %d x %d bit / %d fps  Sound: %s]:  %s\r",
                            {int64_t{segment->Width}, int64_t{segment->Height}, int64_t{segment->BitsPerPixel},
                             int64_t{segment->Fps}, sound, DecodeAnsi(segment->Title)});

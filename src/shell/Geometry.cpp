@@ -34,10 +34,6 @@ GeometrySnapshot& Snapshot() {
 
 int32_t PanelSpace() { return Shell().PanelPinned ? Panels().PanelHeight() : 0; }
 
-const TSegmentInfo* CurrentSegment() {
-    return SegmentList().Items(Clock().CurrentSegment.load());
-}
-
 }  // namespace
 
 PictureGeometry ComputePictureGeometry(int32_t filmWidth, int32_t filmHeight, int32_t cw, int32_t ch) {
@@ -120,7 +116,7 @@ void RefreshClientRect() {
 
 void FitPicture() {
     ShellState& s = Shell();
-    const TSegmentInfo* segment = CurrentSegment();
+    const TSegmentInfo* segment = CurrentSegmentInfo();
     const int32_t filmWidth = segment ? segment->Width : 0;
     const int32_t filmHeight = segment ? segment->Height : 0;
     RefreshClientRect();
@@ -308,7 +304,7 @@ void RestoreScreenMode() {
 }
 
 void CheckAutoFullScreen() {
-    const TSegmentInfo* segment = CurrentSegment();
+    const TSegmentInfo* segment = CurrentSegmentInfo();
     if (segment == nullptr || Shell().FullScreen) return;
     const QSize screen = ScreenSize();
     if (segment->Width == screen.width() && segment->Height == screen.height()) ToggleFullScreen();

@@ -196,7 +196,7 @@ void TqxClientArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QBrush background = palette().brush(QPalette::Window);
     const uint8_t state = Clock().PlayState.load();
-    const TSegmentInfo* segment = SegmentList().Items(Clock().CurrentSegment.load());
+    const TSegmentInfo* segment = CurrentSegmentInfo();
     if (state == Stopped || segment == nullptr) {
         painter.fillRect(event->rect(), background);
     } else {

@@ -183,7 +183,7 @@ void OpenSound() {
     Guard guard(s.Lock);
     s.MainThread = std::this_thread::get_id();
     s.ReopenOnStart = false;
-    TSegmentInfo* segment = SegmentList().Items(Clock().CurrentSegment);
+    TSegmentInfo* segment = CurrentSegmentInfo();
     s.SoundPath = segment != nullptr ? segment->SoundFileName : std::string();
     if (s.SoundPath.empty()) {
         MediaPlayer().FileName.clear();
@@ -216,7 +216,7 @@ void OpenSound() {
 void SeekSound() {
     SoundState& s = SoundModule();
     Guard guard(s.Lock);
-    TSegmentInfo* segment = SegmentList().Items(Clock().CurrentSegment);
+    TSegmentInfo* segment = CurrentSegmentInfo();
     if (segment == nullptr)
         return;
     double frameIndex = std::max(0, static_cast<int>(Clock().FrameIndex));

@@ -8,6 +8,7 @@
 
 #include "film/qxClasses.h"
 #include "platform/FileOps.h"
+#include "platform/LittleEndian.h"
 
 namespace movarel {
 namespace {
@@ -46,8 +47,8 @@ long ReadFileStart(const std::string& fileName, unsigned char* buffer, size_t co
 }  // namespace
 
 void Mp3HeaderToFormat(const unsigned char header[4], MpegLayer3WaveFormat& format) {
-    uint16_t w1 = static_cast<uint16_t>(header[0] | (header[1] << 8));
-    uint16_t w2 = static_cast<uint16_t>(header[2] | (header[3] << 8));
+    uint16_t w1 = ReadU16LE(header);
+    uint16_t w2 = ReadU16LE(header + 2);
     if ((w1 & 0xE0FF) != 0xE0FF)
         throw EqxError("GetMp3FileInfo: mp3 format error");
     int versionId = (w1 & 0x1800) >> 11;

@@ -12,6 +12,7 @@
 #include "controls/qxControls.h"
 #include "controls/qxProgressBar.h"
 #include "controls/qxSlider.h"
+#include "platform/Rounding.h"
 
 using namespace movarel;
 using namespace movarel::test;

@@ -261,8 +261,7 @@ bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const 
 // at three ticks per frame the cursor moves between frames. A frame rate of
 // 0 runs the timer at 100 ms.
 int32_t TickRate(const TSegmentInfo& segment) {
-    const int32_t ticks = (segment.Flags & 1) != 0 ? 3 : 1;
-    return segment.Fps > 0 ? int32_t{segment.Fps} * ticks : 10;
+    return segment.Fps > 0 ? int32_t{segment.Fps} * segment.TicksPerFrame() : 10;
 }
 
 // The sizes come from the film; the canvas is made before any segment
@@ -293,7 +292,7 @@ std::string ScratchNameFor(const std::string& out, const char* step) {
 // The pictures a segment adds to the video, from its header: its last frame
 // comes on tick (frames - 1) * ticks per frame, at the segment's own rate.
 int64_t ExpectedFrames(const TSegmentInfo& segment, int32_t rate) {
-    const int64_t ticksPerFrame = (segment.Flags & 1) != 0 ? 3 : 1;
+    const int64_t ticksPerFrame = segment.TicksPerFrame();
     const int64_t ticks = segment.FrameCount > 0 ? (int64_t{segment.FrameCount} - 1) * ticksPerFrame + 1 : 0;
     const int32_t segmentRate = TickRate(segment);
     return (ticks * rate + segmentRate / 2) / segmentRate;
