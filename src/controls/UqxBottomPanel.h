@@ -35,7 +35,6 @@ constexpr int kCmdNextSegmentButton = 115;
 constexpr int kCmdFullScreen = 121;
 
 // Window message numbers, named in the panel's error reports.
-constexpr int kMsgCreate = 1;
 constexpr int kMsgSize = 5;
 constexpr int kMsgPaint = 15;
 constexpr int kMsgCommand = 273;

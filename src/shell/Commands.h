@@ -45,9 +45,6 @@ void RunCommand(int id);
 // that runs the command reports it in its own box.
 void DoCommand(int id);
 
-// The clock's StartSegment, for the panels (the segment list, the progress bar).
-bool StartSegmentCommand(int32_t index);
-
 // Check marks and grey states of the menus and the panel's toggle buttons.
 void UpdateMenuState();
 // Places and shows or hides the segment list window and the bottom panel.
