@@ -343,8 +343,6 @@ bool StartSegment(int32_t index) {
     clock.TicksPerFrame = (segment->Flags & 1) ? 3 : 1;
     if (segment->FrameStream)
         segment->FrameStream->SetPosition(0);
-    if (segment->CursorTrackFile)
-        segment->CursorTrackFile->SetPosition(0);
     if (segment->CursorTrack)
         segment->CursorTrack->SetPosition(0);
     clock.TickCount = 0;
