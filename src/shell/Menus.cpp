@@ -4,8 +4,6 @@
 #include <QKeySequence>
 #include <QMainWindow>
 
-#include <map>
-
 #include "controls/qxControls.h"
 #include "engine/ClockState.h"
 #include "film/LanguageTable.h"
@@ -138,20 +136,20 @@ void ApplyMenuLanguage() {
     if (!HasLanguageTable()) return;
     // The table's values come decoded from its code page, so the captions,
     // and every tooltip and box that shows them, hold display text.
-    std::map<std::string, std::string> values;
-    for (auto& [key, value] : LookUpCaptions()) values.emplace(key, std::move(value));
+    const auto values = LookUpCaptions();
     CaptionTexts& c = Captions();
-    std::string* const fields[] = {&c.File,     &c.Actions,  &c.View,      &c.Help,       &c.Load,
-                                   &c.Properties, &c.Exit,   &c.Play,      &c.Pause,      &c.Stop,
-                                   &c.Segments, &c.Prev,     &c.Next,      &c.ShowPanel,  &c.FullScreen,
-                                   &c.About,    &c.Speed,    &c.Volume,    &c.Progress};
-    const char* const keys[] = {"File",  "Actions", "View",     "Help", "Load",      "Properties", "Exit",
-                                "Play",  "Pause",   "Stop",     "Segments", "Prev",  "Next",       "ShowPanel",
-                                "FullScreen", "About", "Speed", "Sound", "Progress"};
-    static_assert(std::size(fields) == std::size(keys));
-    for (size_t i = 0; i < std::size(keys); ++i) *fields[i] = values[keys[i]];
-    const std::string contextHelp = values["ContextHelp"];
-    const std::string close = values["Close"];
+    using K = CaptionKey;
+    const std::pair<K, std::string*> fields[] = {
+        {K::File, &c.File},         {K::Actions, &c.Actions},       {K::View, &c.View},
+        {K::Help, &c.Help},         {K::Load, &c.Load},             {K::Properties, &c.Properties},
+        {K::Exit, &c.Exit},         {K::Play, &c.Play},             {K::Pause, &c.Pause},
+        {K::Stop, &c.Stop},         {K::Segments, &c.Segments},     {K::Prev, &c.Prev},
+        {K::Next, &c.Next},         {K::ShowPanel, &c.ShowPanel},   {K::FullScreen, &c.FullScreen},
+        {K::About, &c.About},       {K::Speed, &c.Speed},           {K::Sound, &c.Volume},
+        {K::Progress, &c.Progress}};
+    for (const auto& [key, field] : fields) *field = CaptionValue(values, key);
+    const std::string contextHelp = CaptionValue(values, K::ContextHelp);
+    const std::string close = CaptionValue(values, K::Close);
 
     MenuState& m = Menus();
     SetMenuText(m.MainMenu, 0, c.File);
