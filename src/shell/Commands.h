@@ -4,24 +4,9 @@
 // thread. Before the main window exists they do nothing harmful.
 #include <cstdint>
 
-namespace movarel {
+#include "engine/Command.h"
 
-// Command identifiers shared by the menus, shortcuts, panel buttons and the clock.
-namespace cmd {
-constexpr int Exit = 100;
-constexpr int Load = 101;
-constexpr int Properties = 102;
-constexpr int Play = 110;
-constexpr int Pause = 111;
-constexpr int Stop = 112;
-constexpr int Segments = 113;
-constexpr int PrevSegment = 114;
-constexpr int NextSegment = 115;
-constexpr int ShowPanel = 120;
-constexpr int FullScreen = 121;
-constexpr int ContextHelp = 130;
-constexpr int About = 131;
-}  // namespace cmd
+namespace movarel {
 
 void Play();
 void Pause();
