@@ -59,8 +59,8 @@ public:
         OnGuiThread([state] { PanelPlayStateChanged(state); });
     }
     void SetButtonChecks(bool fullScreen, bool segmentListShown) override {
-        SetButtonCheck(PanelButton(kCmdFullScreen), fullScreen);
-        SetButtonCheck(PanelButton(kCmdSegments), segmentListShown);
+        SetButtonCheck(PanelButton(cmd::FullScreen), fullScreen);
+        SetButtonCheck(PanelButton(cmd::Segments), segmentListShown);
     }
     void Repaint() override { PanelFullRepaint(); }
     void FillSegmentList() override { movarel::FillSegmentList(); }
@@ -75,7 +75,7 @@ public:
     bool SegmentListHasFocus() override { return SegmentListHadFocus(); }
     void FocusSegmentsButton() override {
         ForgetSegmentListFocus();
-        if (QPushButton* button = PanelButton(kCmdSegments))
+        if (QPushButton* button = PanelButton(cmd::Segments))
             button->setFocus(Qt::OtherFocusReason);
     }
 };

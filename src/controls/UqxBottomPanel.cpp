@@ -43,10 +43,10 @@ struct ButtonSpec {
     const char* picture;
 };
 constexpr ButtonSpec kButtons[7] = {
-    {kCmdPlay, 8, false, "PLAYBMP"},         {kCmdPause, 8, false, "PAUSEBMP"},
-    {kCmdStop, 36, false, "STOPBMP"},        {kCmdSegments, 72, true, "SEGMENTSBMP"},
-    {kCmdPrevSegment, 100, false, "PREVBMP"}, {kCmdNextSegmentButton, 128, false, "NEXTBMP"},
-    {kCmdFullScreen, 164, true, "FULLSCREENBMP"},
+    {cmd::Play, 8, false, "PLAYBMP"},         {cmd::Pause, 8, false, "PAUSEBMP"},
+    {cmd::Stop, 36, false, "STOPBMP"},        {cmd::Segments, 72, true, "SEGMENTSBMP"},
+    {cmd::PrevSegment, 100, false, "PREVBMP"}, {cmd::NextSegment, 128, false, "NEXTBMP"},
+    {cmd::FullScreen, 164, true, "FULLSCREENBMP"},
 };
 
 void ReportError(int message) {
@@ -496,28 +496,28 @@ void PanelPlayStateChanged(int state) {
 
 void RunPanelCommand(int id) {
     switch (id) {
-    case kCmdLoad:
+    case cmd::Load:
         Calls().ChooseFile();
         break;
-    case kCmdPlay:
+    case cmd::Play:
         Calls().Play();
         break;
-    case kCmdPause:
+    case cmd::Pause:
         Calls().Pause();
         break;
-    case kCmdStop:
+    case cmd::Stop:
         Calls().Stop();
         break;
-    case kCmdSegments:
+    case cmd::Segments:
         Calls().ToggleSegmentList();
         break;
-    case kCmdPrevSegment:
+    case cmd::PrevSegment:
         Calls().StartSegment(Clock().CurrentSegment - 1);
         break;
-    case kCmdNextSegmentButton:
+    case cmd::NextSegment:
         Calls().StartSegment(Clock().CurrentSegment + 1);
         break;
-    case kCmdFullScreen:
+    case cmd::FullScreen:
         Calls().ToggleFullScreen();
         break;
     default:

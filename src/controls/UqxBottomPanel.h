@@ -13,6 +13,8 @@
 #include <mutex>
 #include <string>
 
+#include "engine/Command.h"  // the buttons' ids
+
 class QPushButton;
 class QTimer;
 
@@ -24,18 +26,7 @@ class TqxSlider;
 constexpr int32_t kPanelHeight = 40;
 constexpr uint32_t kPanelAccentColor = 0xA89890;
 
-// Command ids of the panel's buttons (the main window's command ids).
-constexpr int kCmdLoad = 101;
-constexpr int kCmdPlay = 110;
-constexpr int kCmdPause = 111;
-constexpr int kCmdStop = 112;
-constexpr int kCmdSegments = 113;
-constexpr int kCmdPrevSegment = 114;
-constexpr int kCmdNextSegmentButton = 115;
-constexpr int kCmdFullScreen = 121;
-
 // Window message numbers, named in the panel's error reports.
-constexpr int kMsgCreate = 1;
 constexpr int kMsgSize = 5;
 constexpr int kMsgPaint = 15;
 constexpr int kMsgCommand = 273;

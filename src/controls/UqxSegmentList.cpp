@@ -57,7 +57,7 @@ void GoToSelectedSegment(const QListWidget* list) {
 void HandFocusToSegmentsButton(bool listHadFocus) {
     if (!listHadFocus)
         return;
-    if (QPushButton* button = PanelButton(kCmdSegments))
+    if (QPushButton* button = PanelButton(cmd::Segments))
         button->setFocus(Qt::OtherFocusReason);
 }
 

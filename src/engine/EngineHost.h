@@ -5,6 +5,8 @@
 // what it shows.
 #include <cstdint>
 
+#include "engine/Command.h"  // a posted WM_COMMAND_MSG carries one
+
 namespace movarel {
 
 struct Picture;
@@ -15,7 +17,6 @@ constexpr uint32_t WM_COMMAND_MSG = 0x0111;
 constexpr uint32_t UM_BLOCKEMPTY = 1024 + 101;  // lParam: the TBlock* to refill
 constexpr uint32_t UM_BLOCKERROR = 1024 + 102;
 constexpr uint32_t MM_WOM_DONE = 0x3BD;         // lParam: the returned sound buffer
-constexpr int kCmdNextSegment = 115;
 
 struct PixelRect {
     int32_t x = 0, y = 0, w = 0, h = 0;

@@ -111,7 +111,7 @@ void TimerCallback() {
 void EndSegment() {
     Clock().EndPosted = true;
     if (EngineHost* host = Host())
-        host->PostToMainThread(WM_COMMAND_MSG, kCmdNextSegment, Blocks().Generation.load());
+        host->PostToMainThread(WM_COMMAND_MSG, cmd::NextSegment, Blocks().Generation.load());
     RunTimer(false);
 }
 
@@ -339,8 +339,6 @@ bool StartSegment(int32_t index) {
     clock.TicksPerFrame = segment->TicksPerFrame();
     if (segment->FrameStream)
         segment->FrameStream->SetPosition(0);
-    if (segment->CursorTrackFile)
-        segment->CursorTrackFile->SetPosition(0);
     if (segment->CursorTrack)
         segment->CursorTrack->SetPosition(0);
     clock.TickCount = 0;
@@ -425,7 +423,7 @@ bool DispatchEngineMessage(uint32_t message, uintptr_t wParam, uintptr_t lParam)
         return true;
     }
     case WM_COMMAND_MSG:
-        if ((wParam & 0xFFFF) != static_cast<uintptr_t>(kCmdNextSegment))
+        if ((wParam & 0xFFFF) != static_cast<uintptr_t>(cmd::NextSegment))
             return false;
         // The clock tags its end-of-segment command; one that a stop or a
         // newer segment start overtook is dropped.

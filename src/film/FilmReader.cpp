@@ -206,16 +206,14 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
     remaining = size - frameStart;
     if (static_cast<int64_t>(h.frameDataSize) + h.cursorTrackSize + h.extraSize > remaining)
         throw SegmentDamaged{"has a data file shorter than its sizes"};
-    // The cursor track and the extra block follow the frame stream.
+    // The cursor track follows the frame stream; playback reads it from
+    // memory. The extra block after it is not used, so it is not read.
     data.SetPosition(frameStart + h.frameDataSize);
     if (h.cursorTrackSize > 0) {
-        seg.CursorTrackFile->CopyFrom(data, h.cursorTrackSize);
-        TSegmentList::LoadCursorTrack(&seg);
+        seg.CursorTrack->SetCapacity(h.cursorTrackSize);
+        seg.CursorTrack->CopyFrom(data, h.cursorTrackSize);
     }
-    if (h.extraSize > 0) {
-        seg.Extra->SetCapacity(h.extraSize);
-        seg.Extra->CopyFrom(data, h.extraSize);
-    }
+    seg.ExtraSize = h.extraSize;
     if (h.frameDataSize > 0 && !TakeFrameStreamInPlace(seg, dataFile, frameStart, h.frameDataSize)) {
         data.SetPosition(frameStart);
         seg.FrameStream->CopyFrom(data, h.frameDataSize);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 #include "film/Texts.h"
@@ -108,10 +109,13 @@ void ApplyMessageTexts() {
 }
 
 const std::vector<std::string>& CaptionKeys() {
-    static const std::vector<std::string> keys = {
+    // In CaptionKey order.
+    static constexpr const char* kNames[] = {
         "File", "Actions", "View", "Help", "Load", "Properties", "Exit",
         "Play", "Pause", "Stop", "Segments", "Prev", "Next", "ShowPanel",
         "FullScreen", "About", "Speed", "Sound", "Progress", "ContextHelp", "Close"};
+    static_assert(std::size(kNames) == kCaptionKeyCount);
+    static const std::vector<std::string> keys(std::begin(kNames), std::end(kNames));
     return keys;
 }
 
@@ -125,6 +129,12 @@ std::vector<std::pair<std::string, std::string>> LookUpCaptions() {
     for (const std::string& key : CaptionKeys())
         out.emplace_back(key, DecodeAnsi(list.Values(key)));
     return out;
+}
+
+const std::string& CaptionValue(const std::vector<std::pair<std::string, std::string>>& captions, CaptionKey key) {
+    static const std::string none;
+    const size_t i = static_cast<size_t>(key);
+    return i < captions.size() ? captions[i].second : none;
 }
 
 }  // namespace movarel

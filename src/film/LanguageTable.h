@@ -1,6 +1,7 @@
 #pragma once
 // The language table appended to the player's file: Key = Value lines in a
 // Windows code page that replace the built-in texts and captions.
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,11 +28,25 @@ void TranslateText(const std::string& key, std::string& text, const TqxStringLis
 // a missing or empty value keeps the current text.
 void ApplyMessageTexts();
 
-// The caption keys in the order the main window looks them up.
+// The caption keys in the order the main window looks them up; each one
+// indexes CaptionKeys() and LookUpCaptions(). The menus name their captions
+// by these, so the keys the player looks up are the ones listed here.
+enum class CaptionKey : size_t {
+    File, Actions, View, Help, Load, Properties, Exit,
+    Play, Pause, Stop, Segments, Prev, Next, ShowPanel,
+    FullScreen, About, Speed, Sound, Progress, ContextHelp, Close,
+};
+constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::Close) + 1;
+
+// The keys' names in the table, in CaptionKey order.
 const std::vector<std::string>& CaptionKeys();
 
 // Each caption key with its looked-up value from the table buffer, decoded
-// to UTF-8, empty when missing. Empty when there is no table.
+// to UTF-8, empty when missing, in CaptionKey order. Empty when there is no
+// table.
 std::vector<std::pair<std::string, std::string>> LookUpCaptions();
+
+// The value of key in the result of LookUpCaptions; empty when it has none.
+const std::string& CaptionValue(const std::vector<std::pair<std::string, std::string>>& captions, CaptionKey key);
 
 }  // namespace movarel

@@ -9,13 +9,10 @@ namespace movarel {
 TSegmentInfo* TSegmentList::Add(const std::string& directory) {
     auto record = std::make_unique<TSegmentInfo>();
     record->CursorTrack = std::make_unique<TqxMemoryStream>();
-    record->Extra = std::make_unique<TqxMemoryStream>();
     try {
         std::string frameName = MakeTempFileName("~qxflm", directory, "qxS_");
         record->FrameStream = std::make_unique<TqxFileStream>(frameName, kModeCreate);
         record->FrameFileName = frameName;
-        std::string trackName = MakeTempFileName("~cur", directory, "qxS_");
-        record->CursorTrackFile = std::make_unique<TqxFileStream>(trackName, kModeCreate);
     } catch (...) {
         DeleteRecord(*record);
         throw;
@@ -32,14 +29,8 @@ TSegmentInfo* TSegmentList::Items(int32_t index) const {
 
 void TSegmentList::DeleteRecord(TSegmentInfo& record) {
     record.FrameStream.reset();
-    if (record.CursorTrackFile) {
-        std::string trackName = record.CursorTrackFile->FileName();
-        record.CursorTrackFile.reset();
-        ::unlink(trackName.c_str());
-    }
     record.CursorTrack.reset();
     record.Cursors.Clear();
-    record.Extra.reset();
     if (!record.FrameFileName.empty() && FileExists(record.FrameFileName))
         ::unlink(record.FrameFileName.c_str());
     if (!record.SoundFileName.empty() && FileExists(record.SoundFileName))
@@ -59,14 +50,6 @@ void TSegmentList::DeleteLast() {
         return;
     DeleteRecord(*FItems.back());
     FItems.pop_back();
-}
-
-void TSegmentList::LoadCursorTrack(TSegmentInfo* record) {
-    if (record == nullptr || !record->CursorTrackFile || !record->CursorTrack)
-        return;
-    record->CursorTrack->SetCapacity(record->CursorTrackFile->GetSize());
-    record->CursorTrack->SetPosition(0);
-    record->CursorTrack->CopyFrom(*record->CursorTrackFile, 0);
 }
 
 int GetSoundKind(const std::string& fileName) {

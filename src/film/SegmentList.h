@@ -36,9 +36,10 @@ struct TSegmentInfo {
     uint32_t Flags = 0;
     TCursorList Cursors;
     std::unique_ptr<TqxFileStream> FrameStream;
-    std::unique_ptr<TqxFileStream> CursorTrackFile;
-    std::unique_ptr<TqxMemoryStream> CursorTrack;
-    std::unique_ptr<TqxMemoryStream> Extra;
+    std::unique_ptr<TqxMemoryStream> CursorTrack;  // read straight from the data file
+    // The extra block's size as the data file gives it; the player has no use
+    // for its bytes, so only the size is kept (movarel-tool info shows it).
+    int32_t ExtraSize = 0;
     std::string FrameFileName;
     std::string SoundFileName;
 
@@ -61,8 +62,8 @@ public:
     TSegmentList(const TSegmentList&) = delete;
     TSegmentList& operator=(const TSegmentList&) = delete;
 
-    // Makes a new record with its empty frame-stream and cursor-track files
-    // in directory (empty: the system temporary path). Raises
+    // Makes a new record with its empty frame-stream file in directory
+    // (empty: the system temporary path). Raises
     // "Cannot open or create file." when a file cannot be created; nothing of
     // the record is left behind then.
     TSegmentInfo* Add(const std::string& directory);
@@ -76,8 +77,6 @@ public:
     // Deletes the last record and its files (a segment refused while it was
     // being read).
     void DeleteLast();
-    // Copies the whole cursor-track file into CursorTrack.
-    static void LoadCursorTrack(TSegmentInfo* record);
 
 private:
     static void DeleteRecord(TSegmentInfo& record);

@@ -56,7 +56,6 @@ void InitDecoderLibrary() {
 
 uint32_t WaveOutGetVolume() { return Audio().gain.load(); }
 void WaveOutSetVolume(uint32_t value) { Audio().gain.store(value); }
-bool WaveOutHasVolumeControl() { return true; }
 
 void ApplyDeviceGain(int16_t* samples, size_t count, int channels) {
     uint32_t gain = Audio().gain.load();

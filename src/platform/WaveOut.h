@@ -108,8 +108,6 @@ private:
 // 0..65535. Shared by every sound the player makes.
 uint32_t WaveOutGetVolume();
 void WaveOutSetVolume(uint32_t value);
-// Whether the output has a volume control (it always has: the gain is ours).
-bool WaveOutHasVolumeControl();
 
 // Applies the device gain to interleaved 16-bit samples in place.
 void ApplyDeviceGain(int16_t* samples, size_t count, int channels);

@@ -130,8 +130,6 @@ void ChooseFile() {
     if (s.ClientArea != nullptr) s.ClientArea->update();
 }
 
-bool StartSegmentCommand(int32_t index) { return StartSegment(index); }
-
 void DoCommand(int id) {
     switch (id) {
         case cmd::Exit: CloseMainWindow(); break;

@@ -4,24 +4,9 @@
 // thread. Before the main window exists they do nothing harmful.
 #include <cstdint>
 
-namespace movarel {
+#include "engine/Command.h"
 
-// Command identifiers shared by the menus, shortcuts, panel buttons and the clock.
-namespace cmd {
-constexpr int Exit = 100;
-constexpr int Load = 101;
-constexpr int Properties = 102;
-constexpr int Play = 110;
-constexpr int Pause = 111;
-constexpr int Stop = 112;
-constexpr int Segments = 113;
-constexpr int PrevSegment = 114;
-constexpr int NextSegment = 115;
-constexpr int ShowPanel = 120;
-constexpr int FullScreen = 121;
-constexpr int ContextHelp = 130;
-constexpr int About = 131;
-}  // namespace cmd
+namespace movarel {
 
 void Play();
 void Pause();
@@ -44,9 +29,6 @@ void RunCommand(int id);
 // The same without the report: a failure goes on to the caller, so a panel
 // that runs the command reports it in its own box.
 void DoCommand(int id);
-
-// The clock's StartSegment, for the panels (the segment list, the progress bar).
-bool StartSegmentCommand(int32_t index);
 
 // Check marks and grey states of the menus and the panel's toggle buttons.
 void UpdateMenuState();

@@ -407,7 +407,6 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     InitSound(window);
     Clock().TicksPerFrame = 1;
     s.PanelSliding = false;
-    s.IsNT = true;
 
     Captions() = CaptionTexts();
     BuildMenus(window);

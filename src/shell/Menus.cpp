@@ -4,8 +4,6 @@
 #include <QKeySequence>
 #include <QMainWindow>
 
-#include <map>
-
 #include "controls/qxControls.h"
 #include "engine/ClockState.h"
 #include "film/LanguageTable.h"
@@ -68,19 +66,25 @@ void BuildMenus(QMainWindow* window) {
     MenuState& m = Menus();
     m.MainMenu = window->menuBar();
     m.MainMenu->clear();
-    m.FileMenu = AddMenu(m.MainMenu, "File", {{101, "Load...\tCtrl+O"}, {102, "Properties...\tF8"}, {0, ""},
-                                              {100, "Exit\tAlt+F4"}});
+    m.FileMenu = AddMenu(m.MainMenu, "File",
+                         {{cmd::Load, "Load...\tCtrl+O"}, {cmd::Properties, "Properties...\tF8"}, {0, ""},
+                          {cmd::Exit, "Exit\tAlt+F4"}});
     m.ActionsMenu = AddMenu(m.MainMenu, "Actions",
-                            {{110, "Play\tF9"}, {111, "Pause\tF10"}, {112, "Stop\tF11"}, {0, ""},
-                             {113, "Segments\tF6"}, {114, "Previous segment\tF4"}, {115, "Next segment\tF5"}});
-    m.ViewMenu = AddMenu(m.MainMenu, "View", {{120, "Show control panel\tF7"}, {121, "Full screen\tAlt+Enter"}});
-    m.HelpMenu = AddMenu(m.MainMenu, "Help", {{130, "Context Help\tF1"}, {0, ""}, {131, "About..."}});
+                            {{cmd::Play, "Play\tF9"}, {cmd::Pause, "Pause\tF10"}, {cmd::Stop, "Stop\tF11"}, {0, ""},
+                             {cmd::Segments, "Segments\tF6"}, {cmd::PrevSegment, "Previous segment\tF4"},
+                             {cmd::NextSegment, "Next segment\tF5"}});
+    m.ViewMenu = AddMenu(m.MainMenu, "View",
+                         {{cmd::ShowPanel, "Show control panel\tF7"}, {cmd::FullScreen, "Full screen\tAlt+Enter"}});
+    m.HelpMenu =
+        AddMenu(m.MainMenu, "Help", {{cmd::ContextHelp, "Context Help\tF1"}, {0, ""}, {cmd::About, "About..."}});
 
     m.PopupMenu = new QMenu(window);
-    for (const ItemSpec& item : {ItemSpec{101, "Load..."}, {0, ""}, {110, "Play"}, {111, "Pause"}, {112, "Stop"},
-                                 {0, ""}, {113, "Segments"}, {114, "Previous segment"}, {115, "Next segment"},
-                                 {0, ""}, {120, "Show control panel"}, {121, "Full screen"}, {0, ""},
-                                 {130, "Help"}, {131, "About..."}, {0, ""}, {100, "Close"}}) {
+    for (const ItemSpec& item :
+         {ItemSpec{cmd::Load, "Load..."}, {0, ""}, {cmd::Play, "Play"}, {cmd::Pause, "Pause"}, {cmd::Stop, "Stop"},
+          {0, ""}, {cmd::Segments, "Segments"}, {cmd::PrevSegment, "Previous segment"},
+          {cmd::NextSegment, "Next segment"}, {0, ""}, {cmd::ShowPanel, "Show control panel"},
+          {cmd::FullScreen, "Full screen"}, {0, ""}, {cmd::ContextHelp, "Help"}, {cmd::About, "About..."}, {0, ""},
+          {cmd::Exit, "Close"}}) {
         if (item.id == 0) {
             m.PopupMenu->addSeparator();
             continue;
@@ -93,20 +97,26 @@ void BuildMenus(QMainWindow* window) {
     // The window owns the actions; a previous window took its own with it.
     m.Shortcuts.clear();
     const ShortcutSpec table[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_O), 101}, {QKeySequence(Qt::Key_F8), 102},
-        {QKeySequence(Qt::Key_F9), 110},           {QKeySequence(Qt::Key_F10), 111},
-        {QKeySequence(Qt::Key_F11), 112},          {QKeySequence(Qt::Key_F6), 113},
-        {QKeySequence(Qt::Key_F7), 120},           {QKeySequence(Qt::ALT | Qt::Key_Return), 121},
-        {QKeySequence(Qt::Key_F1), 130},           {QKeySequence(Qt::Key_F4), 114},
-        {QKeySequence(Qt::Key_F5), 115},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), cmd::Load},
+        {QKeySequence(Qt::Key_F8), cmd::Properties},
+        {QKeySequence(Qt::Key_F9), cmd::Play},
+        {QKeySequence(Qt::Key_F10), cmd::Pause},
+        {QKeySequence(Qt::Key_F11), cmd::Stop},
+        {QKeySequence(Qt::Key_F6), cmd::Segments},
+        {QKeySequence(Qt::Key_F7), cmd::ShowPanel},
+        {QKeySequence(Qt::ALT | Qt::Key_Return), cmd::FullScreen},
+        {QKeySequence(Qt::Key_F1), cmd::ContextHelp},
+        {QKeySequence(Qt::Key_F4), cmd::PrevSegment},
+        {QKeySequence(Qt::Key_F5), cmd::NextSegment},
         // Alt+F4 is the window manager's close; without one it would do
         // nothing, so the player takes it too, and Ctrl+Q beside it.
-        {QKeySequence(Qt::ALT | Qt::Key_F4), 100}, {QKeySequence(Qt::CTRL | Qt::Key_Q), 100},
+        {QKeySequence(Qt::ALT | Qt::Key_F4), cmd::Exit},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), cmd::Exit},
     };
     for (const ShortcutSpec& entry : table) {
         QAction* action = new QAction(window);
         QList<QKeySequence> keys{entry.key};
-        if (entry.id == 121) keys.append(QKeySequence(Qt::ALT | Qt::Key_Enter));
+        if (entry.id == cmd::FullScreen) keys.append(QKeySequence(Qt::ALT | Qt::Key_Enter));
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         const int id = entry.id;
@@ -138,20 +148,20 @@ void ApplyMenuLanguage() {
     if (!HasLanguageTable()) return;
     // The table's values come decoded from its code page, so the captions,
     // and every tooltip and box that shows them, hold display text.
-    std::map<std::string, std::string> values;
-    for (auto& [key, value] : LookUpCaptions()) values.emplace(key, std::move(value));
+    const auto values = LookUpCaptions();
     CaptionTexts& c = Captions();
-    std::string* const fields[] = {&c.File,     &c.Actions,  &c.View,      &c.Help,       &c.Load,
-                                   &c.Properties, &c.Exit,   &c.Play,      &c.Pause,      &c.Stop,
-                                   &c.Segments, &c.Prev,     &c.Next,      &c.ShowPanel,  &c.FullScreen,
-                                   &c.About,    &c.Speed,    &c.Volume,    &c.Progress};
-    const char* const keys[] = {"File",  "Actions", "View",     "Help", "Load",      "Properties", "Exit",
-                                "Play",  "Pause",   "Stop",     "Segments", "Prev",  "Next",       "ShowPanel",
-                                "FullScreen", "About", "Speed", "Sound", "Progress"};
-    static_assert(std::size(fields) == std::size(keys));
-    for (size_t i = 0; i < std::size(keys); ++i) *fields[i] = values[keys[i]];
-    const std::string contextHelp = values["ContextHelp"];
-    const std::string close = values["Close"];
+    using K = CaptionKey;
+    const std::pair<K, std::string*> fields[] = {
+        {K::File, &c.File},         {K::Actions, &c.Actions},       {K::View, &c.View},
+        {K::Help, &c.Help},         {K::Load, &c.Load},             {K::Properties, &c.Properties},
+        {K::Exit, &c.Exit},         {K::Play, &c.Play},             {K::Pause, &c.Pause},
+        {K::Stop, &c.Stop},         {K::Segments, &c.Segments},     {K::Prev, &c.Prev},
+        {K::Next, &c.Next},         {K::ShowPanel, &c.ShowPanel},   {K::FullScreen, &c.FullScreen},
+        {K::About, &c.About},       {K::Speed, &c.Speed},           {K::Sound, &c.Volume},
+        {K::Progress, &c.Progress}};
+    for (const auto& [key, field] : fields) *field = CaptionValue(values, key);
+    const std::string contextHelp = CaptionValue(values, K::ContextHelp);
+    const std::string close = CaptionValue(values, K::Close);
 
     MenuState& m = Menus();
     SetMenuText(m.MainMenu, 0, c.File);

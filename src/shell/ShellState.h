@@ -35,7 +35,6 @@ struct ShellState {
     QRect ClientRect;                     // the client area, refreshed on every size change
     std::string FilmSource;               // the loaded film's file as given: command line, dialog, drop, or ProgramPath
     std::string ProgramPath;              // the player's own file
-    bool IsNT = true;
     bool LoadAllowed = false;
     bool FullScreen = false;
     bool SegmentListShown = false;

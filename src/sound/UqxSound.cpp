@@ -316,8 +316,6 @@ void StopSound() {
 }
 
 float GetVolumePercent() {
-    if (!WaveOutHasVolumeControl())
-        return 0.0f;
     uint32_t value = WaveOutGetVolume();
     double left = value & 0xFFFF;
     double right = value >> 16;
@@ -333,8 +331,7 @@ void SetVolumePercent(float percent) {
     uint32_t level = static_cast<uint32_t>(std::trunc(65535.0 * p / 100.0));
     if (level > 0xFFFF)
         level = 0xFFFF;
-    if (WaveOutHasVolumeControl())
-        WaveOutSetVolume(level | (level << 16));
+    WaveOutSetVolume(level | (level << 16));
 }
 
 void TqxSoundCalls::OpenSound() { movarel::OpenSound(); }

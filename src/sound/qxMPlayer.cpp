@@ -19,7 +19,6 @@ namespace movarel {
 namespace {
 
 constexpr uint32_t MCI_OPEN_ELEMENT = 0x200;
-constexpr uint32_t MCI_OPEN_SHAREABLE = 0x100;
 constexpr uint32_t MCI_SEEK_TO_START = 0x100;
 constexpr uint32_t MCI_SET_TIME_FORMAT = 0x400;
 constexpr uint32_t MCI_STATUS_ITEM = 0x100;
@@ -274,10 +273,8 @@ void TMediaPlayer::Open() {
         Close();
     SetWaitFlags();
     Flags |= MCI_OPEN_ELEMENT;
-    if (Shareable)
-        Flags |= MCI_OPEN_SHAREABLE;
-    // Only automatic selection by the file is known here.
-    uint32_t result = DeviceType != 0 ? MCIERR_INVALID_DEVICE_NAME : F->Load(FileName);
+    // The device is chosen by the file's type.
+    uint32_t result = F->Load(FileName);
     if (result == 0) {
         uint32_t stream = OpenAudioStream(static_cast<int>(F->rate), F->channels, &Impl::FillCallback, F.get());
         std::lock_guard<std::mutex> guard(F->lock);
@@ -306,8 +303,6 @@ void TMediaPlayer::Close() {
 }
 
 void TMediaPlayer::Play() {
-    if (AutoRewind && !FromSet && !ToSet && DeviceID != 0 && Position() == Length())
-        Rewind();
     SetNotifyFlags();
     if (FromSet)
         Flags |= MCI_FROM;

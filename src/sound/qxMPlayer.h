@@ -84,12 +84,9 @@ public:
     bool WaitSet = false, NotifySet = false;
     bool FromSet = false, ToSet = false;
     uint16_t DeviceID = 0;
-    uint8_t DeviceType = 0;
     uint32_t EndPos = 0, StartPos = 0;
     uint32_t Error = 0;
     std::string FileName;
-    bool AutoRewind = false;
-    bool Shareable = false;
     uint32_t Callback = 0;
 
     // The open file's rate and channels (0 when closed) and whether it plays

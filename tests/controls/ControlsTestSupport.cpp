@@ -71,7 +71,7 @@ void RecordingCalls::ToggleSegmentList() {
 }
 
 void RecordingCalls::UpdateMenuState() {
-    SetButtonCheck(PanelButton(kCmdSegments), segmentListShown);
+    SetButtonCheck(PanelButton(cmd::Segments), segmentListShown);
 }
 
 bool RecordingCalls::StartSegment(int32_t index) {

@@ -188,13 +188,13 @@ TEST(BottomPanel, ButtonsStandAtTheirPlacesWithTooltipsAndTabOrder) {
         int x;
         bool toggle;
         const char* tip;
-    } cases[] = {{kCmdPlay, 8, false, "Play"},
-                 {kCmdPause, 8, false, "Pause"},
-                 {kCmdStop, 36, false, "Stop"},
-                 {kCmdSegments, 72, true, "Segments"},
-                 {kCmdPrevSegment, 100, false, "Previous segment"},
-                 {kCmdNextSegmentButton, 128, false, "Next segment"},
-                 {kCmdFullScreen, 164, true, "Full screen"}};
+    } cases[] = {{cmd::Play, 8, false, "Play"},
+                 {cmd::Pause, 8, false, "Pause"},
+                 {cmd::Stop, 36, false, "Stop"},
+                 {cmd::Segments, 72, true, "Segments"},
+                 {cmd::PrevSegment, 100, false, "Previous segment"},
+                 {cmd::NextSegment, 128, false, "Next segment"},
+                 {cmd::FullScreen, 164, true, "Full screen"}};
     for (const Case& c : cases) {
         QPushButton* b = PanelButton(c.id);
         ASSERT_NE(b, nullptr) << c.id;
@@ -214,17 +214,17 @@ TEST(BottomPanel, ButtonsStandAtTheirPlacesWithTooltipsAndTabOrder) {
     EXPECT_EQ(s.VolumeSlider->toolTip(), "Volume");
     EXPECT_EQ(s.ProgressBar->toolTip(), "Progress");
     // Stopped: Play shows, Pause does not.
-    EXPECT_TRUE(PanelButton(kCmdPlay)->isVisible());
-    EXPECT_FALSE(PanelButton(kCmdPause)->isVisible());
+    EXPECT_TRUE(PanelButton(cmd::Play)->isVisible());
+    EXPECT_FALSE(PanelButton(cmd::Pause)->isVisible());
 
     std::vector<QWidget*> chain;
-    QWidget* w = PanelButton(kCmdPlay);
+    QWidget* w = PanelButton(cmd::Play);
     for (int i = 0; i < 10; ++i, w = w->nextInFocusChain())
         chain.push_back(w);
-    const std::vector<QWidget*> expected = {PanelButton(kCmdPlay),       PanelButton(kCmdPause),
-                                            PanelButton(kCmdStop),       PanelButton(kCmdSegments),
-                                            PanelButton(kCmdPrevSegment), PanelButton(kCmdNextSegmentButton),
-                                            PanelButton(kCmdFullScreen), s.ProgressBar,
+    const std::vector<QWidget*> expected = {PanelButton(cmd::Play),       PanelButton(cmd::Pause),
+                                            PanelButton(cmd::Stop),       PanelButton(cmd::Segments),
+                                            PanelButton(cmd::PrevSegment), PanelButton(cmd::NextSegment),
+                                            PanelButton(cmd::FullScreen), s.ProgressBar,
                                             s.SpeedSlider,               s.VolumeSlider};
     EXPECT_EQ(chain, expected);
 }
@@ -237,11 +237,11 @@ TEST(BottomPanel, ButtonsRunTheirCommands) {
     struct Case {
         int id;
         const char* entry;
-    } cases[] = {{kCmdPlay, "Play"},
-                 {kCmdStop, "Stop"},
-                 {kCmdPrevSegment, "StartSegment 0"},
-                 {kCmdNextSegmentButton, "StartSegment 1"},
-                 {kCmdFullScreen, "ToggleFullScreen"}};
+    } cases[] = {{cmd::Play, "Play"},
+                 {cmd::Stop, "Stop"},
+                 {cmd::PrevSegment, "StartSegment 0"},
+                 {cmd::NextSegment, "StartSegment 1"},
+                 {cmd::FullScreen, "ToggleFullScreen"}};
     for (const Case& c : cases) {
         calls.log.clear();
         QTest::mouseClick(PanelButton(c.id), Qt::LeftButton);
@@ -251,7 +251,7 @@ TEST(BottomPanel, ButtonsRunTheirCommands) {
     calls.log.clear();
     RunPanelCommand(999);
     EXPECT_TRUE(calls.log.empty());
-    RunPanelCommand(kCmdLoad);
+    RunPanelCommand(cmd::Load);
     EXPECT_EQ(calls.log, std::vector<std::string>{"ChooseFile"});
 }
 
@@ -260,7 +260,7 @@ TEST(BottomPanel, TheSegmentsButtonAndTheListStayInStep) {
     FilmFixture film(kTwoMinuteFilm);
     PanelFixture f;
     calls.segmentListWindow = f.list;
-    QPushButton* segments = PanelButton(kCmdSegments);
+    QPushButton* segments = PanelButton(cmd::Segments);
     for (bool shown : {true, false, true}) {
         QTest::mouseClick(segments, Qt::LeftButton);
         EXPECT_EQ(calls.segmentListShown, shown);
@@ -281,8 +281,8 @@ TEST(BottomPanel, PlayAndPauseShareOnePlaceAndHandTheFocusOver) {
     PanelFixture f;
     f.main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.main));
-    QPushButton* play = PanelButton(kCmdPlay);
-    QPushButton* pause = PanelButton(kCmdPause);
+    QPushButton* play = PanelButton(cmd::Play);
+    QPushButton* pause = PanelButton(cmd::Pause);
     play->setFocus();
     ASSERT_TRUE(play->hasFocus());
 
@@ -400,11 +400,11 @@ TEST(BottomPanel, AFailingCommandIsReportedAndThePanelGoesOn) {
     } calls;
     MessageRecorder recorder;
     PanelFixture f;
-    QTest::mouseClick(PanelButton(kCmdPlay), Qt::LeftButton);
+    QTest::mouseClick(PanelButton(cmd::Play), Qt::LeftButton);
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0].text, "BottomPanel: WndProc error: Msg = 273");
     EXPECT_EQ(recorder.messages[0].caption, "Error");
-    QTest::mouseClick(PanelButton(kCmdStop), Qt::LeftButton);
+    QTest::mouseClick(PanelButton(cmd::Stop), Qt::LeftButton);
     EXPECT_TRUE(Logged(calls, "Stop"));
 }
 

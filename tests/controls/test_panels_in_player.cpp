@@ -77,7 +77,7 @@ bool SegmentsChecked() {
 }  // namespace
 
 TEST_F(PlayerFixture, TheSegmentsButtonAndTheMenuCheckStayInStep) {
-    QPushButton* segments = PanelButton(kCmdSegments);
+    QPushButton* segments = PanelButton(cmd::Segments);
     ASSERT_NE(segments, nullptr);
     QTest::mouseClick(segments, Qt::LeftButton);
     EXPECT_TRUE(Shell().SegmentListShown);
@@ -103,8 +103,8 @@ TEST_F(PlayerFixture, HidingTheListFromTheMenuHandsTheFocusToTheSegmentsButton) 
     EXPECT_TRUE(SegmentListBox()->hasFocus());
     RunCommand(113);
     EXPECT_FALSE(SegmentListModule().Window->isVisible());
-    EXPECT_TRUE(PanelButton(kCmdSegments)->hasFocus());
-    EXPECT_FALSE(PanelButton(kCmdSegments)->isChecked());
+    EXPECT_TRUE(PanelButton(cmd::Segments)->hasFocus());
+    EXPECT_FALSE(PanelButton(cmd::Segments)->isChecked());
 }
 
 TEST_F(PlayerFixture, TheSpeedSliderChangesTheTimerPeriodWhilePlayingAndPaused) {
@@ -121,9 +121,9 @@ TEST_F(PlayerFixture, TheSpeedSliderChangesTheTimerPeriodWhilePlayingAndPaused) 
     EXPECT_EQ(Clock().Period, 10);
     EXPECT_TRUE(TimerRunning());
 
-    QTest::mouseClick(PanelButton(kCmdPause), Qt::LeftButton);
+    QTest::mouseClick(PanelButton(cmd::Pause), Qt::LeftButton);
     ASSERT_EQ(Clock().PlayState, Paused);
-    EXPECT_TRUE(PanelButton(kCmdPlay)->isVisible());
+    EXPECT_TRUE(PanelButton(cmd::Play)->isVisible());
     speed->SetPosition(1);
     EXPECT_EQ(Clock().Period, 400);
     EXPECT_FALSE(TimerRunning());
@@ -202,8 +202,8 @@ TEST(PanelLanguage, AWindows1251TableLabelsTheTooltipsAsItLabelsTheMenus) {
         const char* what;
         QString shown, expected;
     } cases[] = {
-        {"Play button", PanelButton(kCmdPlay)->toolTip(), play},
-        {"Previous button", PanelButton(kCmdPrevSegment)->toolTip(), prev},
+        {"Play button", PanelButton(cmd::Play)->toolTip(), play},
+        {"Previous button", PanelButton(cmd::PrevSegment)->toolTip(), prev},
         {"speed slider", s.SpeedSlider->toolTip(),
          QString::fromUtf8("\xD0\xA1\xD0\xBA\xD0\xBE\xD1\x80\xD0\xBE\xD1\x81\xD1\x82\xD1\x8C")},
         {"volume slider", s.VolumeSlider->toolTip(),
@@ -285,14 +285,14 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
         int message;
     };
     const Case cases[] = {
-        {"Play from Stopped", Stopped, kCmdPlay, FailingPanelHooks::SegmentDescription, 273},
-        {"Play from Paused", Paused, kCmdPlay, FailingPanelHooks::PlayState, 273},
-        {"Pause", Playing, kCmdPause, FailingPanelHooks::PlayState, 273},
-        {"Stop", Playing, kCmdStop, FailingPanelHooks::PlayState, 273},
-        {"Segments", Stopped, kCmdSegments, FailingPanelHooks::FillList, 273},
-        {"Previous segment", Playing, kCmdPrevSegment, FailingPanelHooks::SegmentDescription, 273},
-        {"Next segment", Playing, kCmdNextSegmentButton, FailingPanelHooks::SegmentDescription, 273},
-        {"Full screen", Stopped, kCmdFullScreen, FailingPanelHooks::ButtonChecks, 273},
+        {"Play from Stopped", Stopped, cmd::Play, FailingPanelHooks::SegmentDescription, 273},
+        {"Play from Paused", Paused, cmd::Play, FailingPanelHooks::PlayState, 273},
+        {"Pause", Playing, cmd::Pause, FailingPanelHooks::PlayState, 273},
+        {"Stop", Playing, cmd::Stop, FailingPanelHooks::PlayState, 273},
+        {"Segments", Stopped, cmd::Segments, FailingPanelHooks::FillList, 273},
+        {"Previous segment", Playing, cmd::PrevSegment, FailingPanelHooks::SegmentDescription, 273},
+        {"Next segment", Playing, cmd::NextSegment, FailingPanelHooks::SegmentDescription, 273},
+        {"Full screen", Stopped, cmd::FullScreen, FailingPanelHooks::ButtonChecks, 273},
         {"progress bar", Stopped, 0, FailingPanelHooks::SegmentDescription, 513},
     };
     for (const Case& c : cases) {
@@ -300,7 +300,7 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
         RunCommand(cmd::Stop);
         if (c.from != Stopped)
             RunCommand(cmd::Play);
-        if (c.button == kCmdPrevSegment)
+        if (c.button == cmd::PrevSegment)
             RunCommand(cmd::NextSegment);
         if (c.from == Paused)
             RunCommand(cmd::Pause);

@@ -68,8 +68,8 @@ TEST(SegmentList, ReturnStartsTheSelectedSegmentAndHandsTheFocusOver) {
     EXPECT_FALSE(f.panel.list->isVisible());
     EXPECT_EQ(Clock().CurrentSegment, 1);
     EXPECT_EQ(BottomPanel().InfoText, "800 x 600 x 32 / 10 fps");
-    EXPECT_TRUE(PanelButton(kCmdSegments)->hasFocus());
-    EXPECT_FALSE(PanelButton(kCmdSegments)->isChecked());
+    EXPECT_TRUE(PanelButton(cmd::Segments)->hasFocus());
+    EXPECT_FALSE(PanelButton(cmd::Segments)->isChecked());
 }
 
 TEST(SegmentList, EscapeHidesTheListAndHandsTheFocusOver) {
@@ -77,7 +77,7 @@ TEST(SegmentList, EscapeHidesTheListAndHandsTheFocusOver) {
     PressKey(Qt::Key_Escape);
     EXPECT_EQ(f.calls.log, std::vector<std::string>{"ToggleSegmentList"});
     EXPECT_FALSE(f.panel.list->isVisible());
-    EXPECT_TRUE(PanelButton(kCmdSegments)->hasFocus());
+    EXPECT_TRUE(PanelButton(cmd::Segments)->hasFocus());
 }
 
 TEST(SegmentList, ADoubleClickBehavesLikeReturn) {
@@ -101,10 +101,10 @@ TEST(SegmentList, TheRightButtonOpensTheContextMenu) {
 
 TEST(SegmentList, TheCloseButtonHidesTheListAndTheButtonFollows) {
     ListFixture f;
-    ASSERT_TRUE(PanelButton(kCmdSegments)->isChecked());
+    ASSERT_TRUE(PanelButton(cmd::Segments)->isChecked());
     QTest::mouseClick(SegmentListModule().CloseButton, Qt::LeftButton);
     EXPECT_FALSE(f.panel.list->isVisible());
-    EXPECT_FALSE(PanelButton(kCmdSegments)->isChecked());
+    EXPECT_FALSE(PanelButton(cmd::Segments)->isChecked());
 }
 
 TEST(SegmentList, LayoutFollowsAResize) {

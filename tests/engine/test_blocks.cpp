@@ -63,7 +63,7 @@ TEST_F(Blocks_, SmallStreamStaysInBlockZero) {
     EXPECT_EQ(Blocks().Queue.Count(), 1);
     EXPECT_EQ(TickToEnd(), 4);  // three frames, then the end
     EXPECT_EQ(host.CountPosted(UM_BLOCKEMPTY), 0);
-    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), 1);
+    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), 1);
     EXPECT_EQ(CurrentPicture().Pixels, ReferenceDecode(records, 4, 2, 3));
     EXPECT_TRUE(recorder.Messages().empty());
 }
@@ -120,7 +120,7 @@ TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
         SegmentList().Clear();
         recorder.Clear();
         AddSegment({.width = 4, .height = 2, .frameCount = 5, .records = c.stream});
-        const int ends = host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment);
+        const int ends = host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment);
         ASSERT_TRUE(StartSegment(0));
         EXPECT_EQ(Blocks().Queue.Count(), c.queued);
         EXPECT_EQ(Blocks().Blocks[1].Size, 0);
@@ -130,7 +130,7 @@ TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
         EXPECT_EQ(messages[0].caption, "Error");
         EXPECT_EQ(messages[0].icon, MsgIcon::Error);
         TickToEnd(20);
-        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), ends + 1);
+        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), ends + 1);
         EXPECT_EQ(CurrentPicture().Pixels, c.queued ? std::vector<uint32_t>(8, 0x00123456) : std::vector<uint32_t>(8, 0));
         EXPECT_EQ(Clock().FrameIndex, 0);
         StopPlaybackForLoad();
@@ -220,7 +220,7 @@ TEST_F(Blocks_, ThreeBlocksWorthPlayWithHandOverOnTheMainThread) {
     EXPECT_EQ(Blocks().Blocks[0].Size, 3 * kLargest);
     EXPECT_EQ(Blocks().Blocks[1].Size, 3 * kLargest);
     ASSERT_TRUE(PumpUntil([&] { return host.stops > 0; }));
-    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), 1);
+    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), 1);
     EXPECT_GE(host.CountPosted(UM_BLOCKEMPTY), 2);
     std::vector<uint32_t> expected(16, 0);
     for (uint32_t i = 0; i < 9; ++i)

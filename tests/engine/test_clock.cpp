@@ -77,7 +77,7 @@ TEST_F(Clock_, SegmentEndPostsNextSegmentOnce) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SegmentList().Clear();
-        const int before = host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment);
+        const int before = host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment);
         const int presents = host.wholePresents;
         AddSegment({.frameCount = c.frameCount, .flags = c.flags, .records = Records(c.records, 8)});
         ASSERT_TRUE(StartSegment(0));
@@ -85,10 +85,10 @@ TEST_F(Clock_, SegmentEndPostsNextSegmentOnce) {
             ASSERT_TRUE(TickManualTimers());
             host.Pump(false);
         }
-        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), before) << "the last frame has its period";
+        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), before) << "the last frame has its period";
         EXPECT_EQ(TickToEnd(100), 1);
         EXPECT_FALSE(TickManualTimers()) << "the timer stops at the end";
-        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), before + 1);
+        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), before + 1);
         EXPECT_EQ(Clock().FrameIndex, c.lastFrame);
         EXPECT_EQ(host.wholePresents - presents, c.lastFrame + 1);
         if (c.records > 0) {
@@ -244,7 +244,7 @@ TEST_F(RealClock_, StopTimerWaitsForARunningTickAndTheTickCanStopItself) {
     AddSegment({.records = Records(1, 8)});
     ASSERT_TRUE(StartSegment(0));
     ASSERT_TRUE(WaitFor([&] { return !TimerRunning(); }));
-    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), 1);
+    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), 1);
     EXPECT_EQ(host.wholePresents, 1 + after);
 }
 

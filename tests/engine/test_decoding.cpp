@@ -141,7 +141,7 @@ TEST_F(Decoding_, RecordsThatDoNotCoverTheFrameStopTheSegment) {
         TickToEnd(20);
         EXPECT_FALSE(TimerRunning());
         EXPECT_EQ(host.CountPosted(UM_ENGINEERROR), before + 1);
-        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, kCmdNextSegment), 0);
+        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), 0);
         // Only the good first frame was applied.
         EXPECT_EQ(CurrentPicture().Pixels, std::vector<uint32_t>(8, 0x11));
         host.Pump();

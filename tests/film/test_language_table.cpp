@@ -57,6 +57,28 @@ TEST(LanguageTable, MessageTextsComeFromTheAppendedTable) {
     SetLanguageTableBuffer("");
 }
 
+// The menus name their captions by CaptionKey, so each key must find its
+// own line of the table, the first, last and a renamed one (Sound labels the
+// volume) alike.
+TEST(LanguageTable, EachCaptionKeyFindsItsOwnValue) {
+    SetLanguageTableBuffer("Close = Schliessen\r\nSound = Lautstaerke\r\nFile = Datei\r\nSpeed = Tempo\r\n");
+    const auto captions = LookUpCaptions();
+    ASSERT_EQ(captions.size(), kCaptionKeyCount);
+    const std::pair<CaptionKey, const char*> cases[] = {{CaptionKey::File, "Datei"},
+                                                        {CaptionKey::Speed, "Tempo"},
+                                                        {CaptionKey::Sound, "Lautstaerke"},
+                                                        {CaptionKey::Close, "Schliessen"},
+                                                        {CaptionKey::Play, ""}};
+    for (const auto& [key, value] : cases) {
+        SCOPED_TRACE(CaptionKeys()[static_cast<size_t>(key)]);
+        EXPECT_EQ(CaptionValue(captions, key), value);
+    }
+    EXPECT_EQ(CaptionKeys()[static_cast<size_t>(CaptionKey::Sound)], "Sound");
+    // No table: no values, and asking for one is safe.
+    SetLanguageTableBuffer("");
+    EXPECT_EQ(CaptionValue(LookUpCaptions(), CaptionKey::Close), "");
+}
+
 TEST(LanguageTable, LengthsThatDoNotFitMeanNoTable) {
     TestDir dir;
     Bytes table = BuildLanguageTable({{"Error", "Fehler"}});

@@ -72,8 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
         stream.SetPosition(0);
         ReadFilm(stream);
-        for (int32_t i = 0; i < SegmentList().Count(); ++i)
-            TSegmentList::LoadCursorTrack(SegmentList().Items(i));
         SegmentList().Clear();
         ExpectEmptyWorkDir("the film from its start");
     } catch (const EqxError&) {

@@ -66,7 +66,7 @@ std::string SegmentJson(int32_t index, const TSegmentInfo& s) {
     field("title", Text(s.Title));
     field("frame_stream_bytes", std::to_string(s.FrameStream ? s.FrameStream->GetSize() : 0));
     field("cursor_track_bytes", std::to_string(s.CursorTrack ? s.CursorTrack->GetSize() : 0));
-    field("extra_bytes", std::to_string(s.Extra ? s.Extra->GetSize() : 0));
+    field("extra_bytes", std::to_string(s.ExtraSize));
     field("sound_file", (!s.SoundFileName.empty() && FileExists(s.SoundFileName)) ? "true" : "false");
     return o + "}";
 }
