@@ -50,12 +50,6 @@ FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
 
 FilmFixture::~FilmFixture() { SegmentList().Clear(); }
 
-MessageRecorder::MessageRecorder() {
-    previous_ = SetMessageBoxHandler([this](const MessageRequest& m) { messages.push_back(m); });
-}
-
-MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(previous_); }
-
 RecordingCalls::RecordingCalls() { previous_ = SetPanelCalls(this); }
 
 RecordingCalls::~RecordingCalls() { SetPanelCalls(previous_); }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "MessageRecorder.h"
 #include "controls/PanelCalls.h"
 #include "platform/MessageBox.h"
 #include "test_dirs.h"
@@ -48,17 +49,6 @@ public:
 
 private:
     TestDir dir_;
-};
-
-// Every message shown while it lives.
-class MessageRecorder {
-public:
-    MessageRecorder();
-    ~MessageRecorder();
-    std::vector<MessageRequest> messages;
-
-private:
-    MessageBoxHandler previous_;
 };
 
 // Panel calls that record what the panels asked for and play a small player:

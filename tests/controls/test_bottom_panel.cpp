@@ -364,9 +364,9 @@ TEST(BottomPanel, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) {
         tick.join();
         WaitFor([] { return !BottomPanel().RefreshPending; });
     }
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0].text, "Invalid file format: FPS = 0");
-    EXPECT_EQ(recorder.messages[0].caption, "Error");
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "Invalid file format: FPS = 0");
+    EXPECT_EQ(recorder.Messages()[0].caption, "Error");
     // Known up to the broken segment; the film's length is not.
     EXPECT_EQ(BottomPanel().TimeText, "x1.0    00:00:05 | --:--:--");
     // The broken segment is left out of the bar.
@@ -382,14 +382,14 @@ TEST(BottomPanel, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) {
         PanelTimeTextRefresh();
         EXPECT_EQ(BottomPanel().TimeText, shows);
     }
-    EXPECT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.Messages().size(), 1u);
 
     // The next film is a new one: its own broken rate is said again, once.
     film.reset();
     film = std::make_unique<FilmFixture>(broken);
     PanelSegmentInfoRefresh();
     PanelTimeTextRefresh();
-    EXPECT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.Messages().size(), 2u);
     Clock().CurrentSegment = 0;
     Clock().FrameIndex = -1;
 }
@@ -401,9 +401,9 @@ TEST(BottomPanel, AFailingCommandIsReportedAndThePanelGoesOn) {
     MessageRecorder recorder;
     PanelFixture f;
     QTest::mouseClick(PanelButton(cmd::Play), Qt::LeftButton);
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0].text, "BottomPanel: WndProc error: Msg = 273");
-    EXPECT_EQ(recorder.messages[0].caption, "Error");
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "BottomPanel: WndProc error: Msg = 273");
+    EXPECT_EQ(recorder.Messages()[0].caption, "Error");
     QTest::mouseClick(PanelButton(cmd::Stop), Qt::LeftButton);
     EXPECT_TRUE(Logged(calls, "Stop"));
 }

@@ -66,12 +66,12 @@ TEST(ControlUtilities, MenuTextCheckAndEnableWorkByPosition) {
     SetMenuText(&menu, 2, "");
     SetMenuText(&menu, 2, "\bF9");
     EXPECT_EQ(menu.actions()[2]->text(), "Spielen\tF9");
-    EXPECT_TRUE(recorder.messages.empty());
+    EXPECT_TRUE(recorder.Messages().empty());
 
     SetMenuText(&menu, 7, "Nowhere");
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0].text, "SetMenuText: SetMenuItemInfo error");
-    EXPECT_EQ(recorder.messages[0].caption, "Debug");
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "SetMenuText: SetMenuItemInfo error");
+    EXPECT_EQ(recorder.Messages()[0].caption, "Debug");
 
     SetMenuCheck(&menu, 0, true);
     EXPECT_TRUE(menu.actions()[0]->isChecked());

@@ -92,7 +92,7 @@ TEST_F(PlayerFixture, TheSegmentsButtonAndTheMenuCheckStayInStep) {
     EXPECT_FALSE(segments->isChecked());
     EXPECT_FALSE(Menus().ActionsMenu->actions()[4]->isChecked());
     EXPECT_FALSE(SegmentListModule().Window->isVisible());
-    EXPECT_TRUE(recorder_.messages.empty());
+    EXPECT_TRUE(recorder_.Messages().empty());
 }
 
 TEST_F(PlayerFixture, HidingTheListFromTheMenuHandsTheFocusToTheSegmentsButton) {
@@ -128,7 +128,7 @@ TEST_F(PlayerFixture, TheSpeedSliderChangesTheTimerPeriodWhilePlayingAndPaused) 
     EXPECT_EQ(Clock().Period, 400);
     EXPECT_FALSE(TimerRunning());
     EXPECT_EQ(BottomPanel().TimeText.substr(0, 5), "x0.25");
-    EXPECT_TRUE(recorder_.messages.empty());
+    EXPECT_TRUE(recorder_.Messages().empty());
 }
 
 TEST_F(PlayerFixture, TheTimerThreadMovesTheTimeText) {
@@ -159,7 +159,7 @@ TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
     EXPECT_EQ(BottomPanel().InfoText, "80 x 60 x 32 / 10 fps");
     const std::string& time = BottomPanel().TimeText;  // after the speed read-out
     EXPECT_EQ(time.substr(time.find(' ')), "    00:00:00 | 00:00:06") << time;
-    EXPECT_TRUE(recorder_.messages.empty());
+    EXPECT_TRUE(recorder_.Messages().empty());
 }
 
 namespace {
@@ -307,7 +307,7 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
         ASSERT_EQ(Clock().PlayState, c.from);
         const bool fullScreen = Shell().FullScreen;
         const bool listShown = Shell().SegmentListShown;
-        recorder_.messages.clear();
+        recorder_.Clear();
 
         hooks.failIn = c.failIn;
         if (c.button != 0) {
@@ -319,9 +319,9 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
         }
         EXPECT_EQ(hooks.failIn, FailingPanelHooks::None) << "the command did not reach the failing hook";
         hooks.failIn = FailingPanelHooks::None;
-        ASSERT_EQ(recorder_.messages.size(), 1u);
-        EXPECT_EQ(recorder_.messages[0].text, "BottomPanel: WndProc error: Msg = " + std::to_string(c.message));
-        EXPECT_EQ(recorder_.messages[0].caption, "Error");
+        ASSERT_EQ(recorder_.Messages().size(), 1u);
+        EXPECT_EQ(recorder_.Messages()[0].text, "BottomPanel: WndProc error: Msg = " + std::to_string(c.message));
+        EXPECT_EQ(recorder_.Messages()[0].caption, "Error");
 
         // The player goes on: the toggles go back through the menu commands.
         if (Shell().FullScreen != fullScreen)
@@ -331,7 +331,7 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
         RunCommand(cmd::Stop);
         RunCommand(cmd::Play);
         EXPECT_EQ(Clock().PlayState, Playing);
-        EXPECT_EQ(recorder_.messages.size(), 1u);
+        EXPECT_EQ(recorder_.Messages().size(), 1u);
     }
     RunCommand(cmd::Stop);
     BottomPanel().SpeedSlider->SetPosition(kNormalSpeedPosition);

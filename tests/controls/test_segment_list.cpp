@@ -135,7 +135,7 @@ TEST(SegmentList, AFailingHandlerIsReportedAndTheListGoesOn) {
     MessageRecorder recorder;
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(f.list, &press);
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0].text, "SegmentList: WndProc error: Msg = 256");
-    EXPECT_EQ(recorder.messages[0].caption, "Error");
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "SegmentList: WndProc error: Msg = 256");
+    EXPECT_EQ(recorder.Messages()[0].caption, "Error");
 }

@@ -15,19 +15,19 @@
 
 #include "DesktopSession.h"
 #include "FilmWriter.h"
+#include "TestPictures.h"
 #include "test_dirs.h"
 
 namespace {
 
 using namespace desktop;
 using namespace movarel::writer;
+using movarel::test::Solid;
 using namespace std::chrono_literals;
 
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
 constexpr uint32_t kAccent = 0x9098A8;  // the panel's and the segment list's title colour
 constexpr int kPanelHeight = 40;
-
-Image Solid(int width, int height, uint32_t colour) { return Image(static_cast<size_t>(width) * height, colour); }
 
 SegmentSpec StillSegment(int width, int height, const Image& image, int frames, float fps, const std::string& title) {
     SegmentSpec s;

@@ -80,32 +80,6 @@ void CountingSound::StartSound() {
         throw EqxError("_llseek error");
 }
 
-MessageRecorder::MessageRecorder() {
-    previous = SetMessageBoxHandler([this](const MessageRequest& m) {
-        std::lock_guard<std::mutex> guard(lock);
-        messages.push_back(m);
-    });
-}
-
-MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(previous); }
-
-std::vector<MessageRequest> MessageRecorder::Messages() {
-    std::lock_guard<std::mutex> guard(lock);
-    return messages;
-}
-
-bool MessageRecorder::Contains(const std::string& text) {
-    for (const auto& m : Messages())
-        if (m.text.find(text) != std::string::npos)
-            return true;
-    return false;
-}
-
-void MessageRecorder::Clear() {
-    std::lock_guard<std::mutex> guard(lock);
-    messages.clear();
-}
-
 void EngineTest::SetUp() {
     SetDefaultTexts();
     SetManualTickMode(true);
@@ -149,10 +123,6 @@ int EngineTest::TickToEnd(int limit) {
         host.Pump(false);
     }
     return ticks;
-}
-
-writer::Image Solid(int32_t width, int32_t height, uint32_t colour) {
-    return writer::Image(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
 }
 
 std::vector<uint32_t> ReferenceDecode(const std::vector<writer::Bytes>& records, int32_t width, int32_t height,

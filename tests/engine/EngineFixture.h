@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "FilmWriter.h"
+#include "MessageRecorder.h"
+#include "TestPictures.h"
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
 #include "engine/Picture.h"
@@ -74,21 +76,6 @@ public:
     std::atomic<bool> throwOnStart{false};
 };
 
-// Records every message box instead of showing it.
-class MessageRecorder {
-public:
-    MessageRecorder();
-    ~MessageRecorder();
-    std::vector<MessageRequest> Messages();
-    bool Contains(const std::string& text);
-    void Clear();
-
-private:
-    std::mutex lock;
-    std::vector<MessageRequest> messages;
-    MessageBoxHandler previous;
-};
-
 struct SegmentBuild {
     int32_t width = 4;
     int32_t height = 2;
@@ -116,8 +103,6 @@ protected:
     MessageRecorder recorder;
 };
 
-// Solid-colour image helpers.
-writer::Image Solid(int32_t width, int32_t height, uint32_t colour);
 // A reference decoding: the picture after applying the records in order.
 std::vector<uint32_t> ReferenceDecode(const std::vector<writer::Bytes>& records, int32_t width, int32_t height,
                                       size_t count);

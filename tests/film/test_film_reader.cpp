@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "FilmWriter.h"
+#include "MessageRecorder.h"
+#include "TestPictures.h"
 #include "film/FilmReader.h"
 #include "film/SegmentList.h"
 #include "film/WorkDir.h"
@@ -14,24 +16,23 @@
 
 using namespace movarel;
 using namespace movarel::writer;
+using movarel::test::MessageRecorder;
+using movarel::test::Solid;
 
 namespace {
 
 struct FilmReaderTest : ::testing::Test {
     TestDir work;
     TestDir films;
-    std::vector<MessageRequest> shown;
-    MessageBoxHandler previous;
+    MessageRecorder recorder;
 
     void SetUp() override {
         WorkDir() = work.path;
         SegmentList().Clear();
-        previous = SetMessageBoxHandler([this](const MessageRequest& m) { shown.push_back(m); });
     }
     void TearDown() override {
         SegmentList().Clear();
         EXPECT_TRUE(work.Files().empty()) << "files left in the work directory";
-        SetMessageBoxHandler(previous);
         WorkDir().clear();
     }
 
@@ -44,8 +45,6 @@ struct FilmReaderTest : ::testing::Test {
         return ReadFilm(f);
     }
 };
-
-Image Solid(int32_t w, int32_t h, uint32_t colour) { return Image(static_cast<size_t>(w * h), colour); }
 
 SegmentSpec GoodSegment(Packing packing) {
     SegmentSpec s;
@@ -92,7 +91,7 @@ TEST_F(FilmReaderTest, EveryPackKindYieldsTheSameSegment) {
         // Only the record's own files remain: frame stream and sound (the
         // cursor track is read into memory).
         EXPECT_EQ(work.Files().size(), 2u);
-        EXPECT_TRUE(shown.empty());
+        EXPECT_TRUE(recorder.Messages().empty());
     }
 }
 
@@ -113,10 +112,10 @@ TEST_F(FilmReaderTest, OtherKindsAreSkippedAndNewerVersionsWarned) {
     film.segments[1].version = 2;
     ASSERT_TRUE(ReadFromStart(film));
     EXPECT_EQ(SegmentList().Count(), 0);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Segment 2 need Movarel of other version to play\r");
-    EXPECT_EQ(shown[0].caption, "Warning");
-    EXPECT_EQ(shown[0].icon, MsgIcon::Warning);
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "Segment 2 need Movarel of other version to play\r");
+    EXPECT_EQ(recorder.Messages()[0].caption, "Warning");
+    EXPECT_EQ(recorder.Messages()[0].icon, MsgIcon::Warning);
 }
 
 TEST_F(FilmReaderTest, UnknownPackingAndNonMp3SoundLeaveTheSegmentEmpty) {
@@ -145,7 +144,7 @@ TEST_F(FilmReaderTest, UnknownPackingAndNonMp3SoundLeaveTheSegmentEmpty) {
         EXPECT_GT(SegmentList().Items(i)->FrameStream->GetSize(), 0);
         EXPECT_TRUE(SegmentList().Items(i)->SoundFileName.empty());
     }
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(recorder.Messages().empty());
 }
 
 // A damaged segment is refused with a message of its own; the good segment
@@ -174,13 +173,14 @@ TEST_F(FilmReaderTest, DamagedSegmentsAreRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SegmentList().Clear();
-        shown.clear();
+        recorder.Clear();
         FilmSpec film;
         film.segments = {GoodSegment(Packing::CabMsZip), GoodSegment(Packing::CabMsZip)};
         c.spoil(film.segments[1]);
         EXPECT_TRUE(ReadFromStart(film));
         ASSERT_EQ(SegmentList().Count(), 1);
         EXPECT_EQ(SegmentList().Items(0)->Title, "Intro");
+        const std::vector<MessageRequest> shown = recorder.Messages();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].caption, "Error");
         EXPECT_EQ(shown[0].text.rfind("The film is damaged: segment 2 ", 0), 0u) << shown[0].text;
@@ -197,19 +197,19 @@ TEST_F(FilmReaderTest, ShortFilmsAreDamagedNotGarbage) {
         {2, "its segment count is cut short"}, {7, "its directory is cut short"}, {30, "header outside the film"}};
     for (auto [cut, says] : cuts) {
         SCOPED_TRACE(cut);
-        shown.clear();
+        recorder.Clear();
         TqxFileStream f(Write(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))), kModeRead);
         ReadFilm(f);
         EXPECT_EQ(SegmentList().Count(), 0);
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_NE(shown[0].text.find(says), std::string::npos) << shown[0].text;
+        ASSERT_EQ(recorder.Messages().size(), 1u);
+        EXPECT_NE(recorder.Messages()[0].text.find(says), std::string::npos) << recorder.Messages()[0].text;
     }
     // A huge count is a directory that cannot be there, not an allocation.
     Bytes huge;
     PutInt32(huge, 0x7FFFFFFF);
     TqxFileStream f(Write(huge, "huge.qxf"), kModeRead);
     EXPECT_FALSE(ReadFilm(f));
-    EXPECT_EQ(shown.back().text, "The film is damaged: its directory is cut short.");
+    EXPECT_EQ(recorder.Messages().back().text, "The film is damaged: its directory is cut short.");
 }
 
 TEST_F(FilmReaderTest, TrailerDecidesWhatIsAppended) {
@@ -229,7 +229,7 @@ TEST_F(FilmReaderTest, TrailerDecidesWhatIsAppended) {
         EXPECT_FALSE(LoadAppendedFilm(f)) << wrongF;
     }
     EXPECT_EQ(SegmentList().Count(), 0);
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(recorder.Messages().empty());
     // A film file with a wrong trailer still loads from its start.
     Bytes wrongTrailer = film;
     PutInt32(wrongTrailer, 12345);
@@ -251,9 +251,9 @@ TEST_F(FilmReaderTest, LoadFilmReportsAFileThatCannotBeOpenedAndKeepsTheFilm) {
     EXPECT_EQ(caption, "Movarel - [" + films.path + "film.qxf]");
     LoadFilm(films.path + "missing.qxf");
     LoadHooks() = FilmLoadHooks();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Cannot open file " + films.path + "missing.qxf");
-    EXPECT_EQ(shown[0].caption, "Error");
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "Cannot open file " + films.path + "missing.qxf");
+    EXPECT_EQ(recorder.Messages()[0].caption, "Error");
     EXPECT_EQ(SegmentList().Count(), 1);
 }
 
@@ -283,11 +283,11 @@ TEST_F(FilmReaderTest, AFileThatIsNoFilmIsToldSo) {
         {"picture.qxf", png, false},  // from its start a directory cut short: damage
     };
     auto expectToldOnce = [this](const std::string& path) {
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, "Invalid file format: " + path);
-        EXPECT_EQ(shown[0].caption, "Error");
-        EXPECT_EQ(shown[0].icon, MsgIcon::Error);
-        shown.clear();
+        ASSERT_EQ(recorder.Messages().size(), 1u);
+        EXPECT_EQ(recorder.Messages()[0].text, "Invalid file format: " + path);
+        EXPECT_EQ(recorder.Messages()[0].caption, "Error");
+        EXPECT_EQ(recorder.Messages()[0].icon, MsgIcon::Error);
+        recorder.Clear();
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -305,7 +305,7 @@ TEST_F(FilmReaderTest, AFileThatIsNoFilmIsToldSo) {
         {
             TqxFileStream own(path, kModeReadShared);
             EXPECT_FALSE(LoadAppendedFilm(own));
-            EXPECT_TRUE(shown.empty());
+            EXPECT_TRUE(recorder.Messages().empty());
         }
         EXPECT_EQ(SegmentList().Count(), 0);
     }

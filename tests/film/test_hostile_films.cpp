@@ -19,6 +19,7 @@
 #include "../fuzz/HostileFilms.h"
 #include "CabWriter.h"
 #include "FilmWriter.h"
+#include "MessageRecorder.h"
 #include "film/FilmReader.h"
 #include "film/SegmentList.h"
 #include "film/WorkDir.h"
@@ -29,6 +30,7 @@
 
 using namespace movarel;
 using namespace movarel::writer;
+using movarel::test::MessageRecorder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -52,8 +54,7 @@ struct HostileFilmTest : ::testing::Test {
     WorkDirectory held;
     std::string work;
     std::string films;
-    std::vector<MessageRequest> shown;
-    MessageBoxHandler previous;
+    MessageRecorder recorder;
 
     void SetUp() override {
         fs::create_directories(scratch.path + "tmp/user");
@@ -64,12 +65,10 @@ struct HostileFilmTest : ::testing::Test {
         fs::create_directories(films);
         WorkDir() = work;
         SegmentList().Clear();
-        previous = SetMessageBoxHandler([this](const MessageRequest& m) { shown.push_back(m); });
     }
     void TearDown() override {
         SegmentList().Clear();
         EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "left in the work directory";
-        SetMessageBoxHandler(previous);
         WorkDir().clear();
     }
     std::string Write(const Bytes& bytes) {
@@ -94,26 +93,26 @@ struct HostileFilmTest : ::testing::Test {
 TEST_F(HostileFilmTest, EveryTestFilmEndsCleanlyThroughTheTrailerAndFromTheStart) {
     for (const hostile::NamedFilm& film : hostile::FilmSeeds()) {
         SCOPED_TRACE(film.name);
-        shown.clear();
+        recorder.Clear();
         const std::string path = Write(film.bytes);
         TqxFileStream stream(path, kModeRead);
         bool appended = LoadAppendedFilm(stream);
         SegmentList().Clear();
         EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "after the trailer load";
 
-        const size_t afterTrailer = shown.size();
+        const size_t afterTrailer = recorder.Messages().size();
         stream.SetPosition(0);
         bool read = ReadFilm(stream);
         if (film.damaged) {
             // Told about it either way: at least one message, none of them empty.
-            EXPECT_GT(shown.size(), afterTrailer);
-            for (const MessageRequest& m : shown)
+            EXPECT_GT(recorder.Messages().size(), afterTrailer);
+            for (const MessageRequest& m : recorder.Messages())
                 EXPECT_FALSE(m.text.empty());
         } else {
             EXPECT_TRUE(appended);
             EXPECT_TRUE(read);
             EXPECT_GT(SegmentList().Count(), 0);
-            EXPECT_EQ(shown.size(), 0u) << (shown.empty() ? "" : shown[0].text);
+            EXPECT_EQ(recorder.Messages().size(), 0u) << (recorder.Messages().empty() ? "" : recorder.Messages()[0].text);
         }
         SegmentList().Clear();
         EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "after the load from the start";
@@ -157,7 +156,7 @@ TEST_F(HostileFilmTest, PackThatUnpacksBeyondItsSizesIsRefusedBeforeItFillsTheDi
     // the pack itself, the good segment in front stays and nothing is left.
     for (Packing packing : {Packing::Lzma, Packing::CabMsZip, Packing::CabLzx}) {
         SCOPED_TRACE(static_cast<int>(packing));
-        shown.clear();
+        recorder.Clear();
         FilmSpec film;
         film.segments = {hostile::SmallSegment(Packing::CabStored), hostile::SmallSegment(packing)};
         film.segments[1].extra = Bytes(4 << 20, 0);
@@ -174,9 +173,9 @@ TEST_F(HostileFilmTest, PackThatUnpacksBeyondItsSizesIsRefusedBeforeItFillsTheDi
             EXPECT_TRUE(ReadFilm(stream));
         }
         EXPECT_LT(SIZE_MAX - g_budget, packSize + (1u << 20)) << "the bomb was unpacked";
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text.rfind("The film is damaged: segment 2 has ", 0), 0u) << shown[0].text;
-        EXPECT_NE(shown[0].text.find("more than the segment's sizes allow"), std::string::npos) << shown[0].text;
+        ASSERT_EQ(recorder.Messages().size(), 1u);
+        EXPECT_EQ(recorder.Messages()[0].text.rfind("The film is damaged: segment 2 has ", 0), 0u) << recorder.Messages()[0].text;
+        EXPECT_NE(recorder.Messages()[0].text.find("more than the segment's sizes allow"), std::string::npos) << recorder.Messages()[0].text;
         ASSERT_EQ(SegmentList().Count(), 1);
         EXPECT_EQ(SegmentList().Items(0)->Title, "Take");
         SegmentList().Clear();
@@ -218,7 +217,7 @@ TEST_F(HostileFilmTest, CabinetsThatUnpackOtherFilesThanTheyListLeaveNothing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        shown.clear();
+        recorder.Clear();
         const std::string next = work + "next.cab";
         if (c.plantNext)
             WriteFileBytes(next, WriteCabinet({CabFile{"other.dat", Bytes(300, 7)}}, CabCompression::Stored));
@@ -227,7 +226,7 @@ TEST_F(HostileFilmTest, CabinetsThatUnpackOtherFilesThanTheyListLeaveNothing) {
         film.segments[0].pack = c.pack;
         TqxFileStream stream(Write(BuildFilmFile(film)), kModeRead);
         EXPECT_TRUE(ReadFilm(stream));
-        EXPECT_TRUE(shown.empty()) << shown[0].text;
+        EXPECT_TRUE(recorder.Messages().empty()) << recorder.Messages()[0].text;
         ASSERT_EQ(SegmentList().Count(), 1);
         TSegmentInfo* seg = SegmentList().Items(0);
         EXPECT_EQ(seg->Title, c.loadsWhole ? "Take" : "");
@@ -284,7 +283,7 @@ TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
                           Case{"dangling link named as the cabinet's file", true, false},
                           Case{"link to a file, named as the cabinet's file", false, false}}) {
         SCOPED_TRACE(c.name);
-        shown.clear();
+        recorder.Clear();
         std::vector<std::string> links;
         auto plant = [&](const std::string& name) {
             const std::string target = c.dangling ? outside + name : outside + "precious";
@@ -303,7 +302,7 @@ TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
             bool read = ReadFilm(stream);
             // A load that passes over a planted name reads every segment or says why not.
             if (SegmentList().Count() < 2) {
-                EXPECT_TRUE(!read || !shown.empty());
+                EXPECT_TRUE(!read || !recorder.Messages().empty());
             }
         } catch (const EqxError& e) {
             EXPECT_NE(std::string(e.what()), "");
@@ -319,11 +318,11 @@ TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
         EXPECT_EQ(Strays(), std::vector<std::string>{});
     }
     // With the links gone the same film loads whole.
-    shown.clear();
+    recorder.Clear();
     TqxFileStream stream(path, kModeRead);
     EXPECT_TRUE(ReadFilm(stream));
     EXPECT_EQ(SegmentList().Count(), 2);
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(recorder.Messages().empty());
 }
 
 // --- a disk that fills up ----------------------------------------------------------
@@ -353,13 +352,13 @@ TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNoth
     budgets.push_back(whole - 1);
     for (size_t budget : budgets) {
         SCOPED_TRACE("disk full after " + std::to_string(budget) + " of " + std::to_string(whole) + " bytes");
-        shown.clear();
+        recorder.Clear();
         g_budget = budget;
         const std::string error = LoadWith(counting, path);
         // A load that stops short says so, naming the file it could not write.
         if (SegmentList().Count() < 3 || !error.empty()) {
             std::string said = error;
-            for (const MessageRequest& m : shown)
+            for (const MessageRequest& m : recorder.Messages())
                 said += m.text;
             EXPECT_NE(said.find(work), std::string::npos) << "no file named in: " << said;
         }
@@ -372,10 +371,10 @@ TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNoth
         ASSERT_EQ(Everything(work), std::vector<std::string>{}) << "partial files left";
     }
     // The player is still usable: the next load is whole.
-    shown.clear();
+    recorder.Clear();
     LoadFilm(path);
     EXPECT_EQ(SegmentList().Count(), 3);
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(recorder.Messages().empty());
 }
 
 // A cabinet that cannot be read or decoded is damage, told to the user, not
@@ -401,17 +400,17 @@ TEST_F(HostileFilmTest, DamagedCabinetsAreReportedAndLeaveNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        shown.clear();
+        recorder.Clear();
         FilmSpec film;
         film.segments = {hostile::SmallSegment(Packing::CabStored), bad};
         film.segments[1].pack = c.pack;
         LoadFilm(Write(BuildFilmFile(film)));
         if (c.damaged) {
-            ASSERT_EQ(shown.size(), 1u);
-            EXPECT_EQ(shown[0].text, "The film is damaged: segment 2 has a cabinet that is damaged or cut short.\r");
+            ASSERT_EQ(recorder.Messages().size(), 1u);
+            EXPECT_EQ(recorder.Messages()[0].text, "The film is damaged: segment 2 has a cabinet that is damaged or cut short.\r");
             EXPECT_EQ(SegmentList().Count(), 1);
         } else {
-            EXPECT_TRUE(shown.empty());
+            EXPECT_TRUE(recorder.Messages().empty());
             ASSERT_EQ(SegmentList().Count(), 2);
             EXPECT_EQ(SegmentList().Items(1)->FrameStream->GetSize(), 0);
         }
@@ -450,7 +449,7 @@ TEST_F(HostileFilmTest, FailedWriteOfAnUnpackedFileNamesThatFile) {
     // whichever decoder was writing it.
     for (Packing packing : {Packing::CabMsZip, Packing::CabLzx, Packing::Lzma}) {
         SCOPED_TRACE(static_cast<int>(packing));
-        shown.clear();
+        recorder.Clear();
         FilmSpec film;
         film.segments = {hostile::SmallSegment(packing)};
         const std::string path = Write(BuildFilmFile(film));
@@ -463,7 +462,7 @@ TEST_F(HostileFilmTest, FailedWriteOfAnUnpackedFileNamesThatFile) {
         const std::string prefix = "Cannot write file " + work;
         EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
         EXPECT_TRUE(IsUnpackedFile(error.substr(prefix.size()))) << error;
-        EXPECT_TRUE(shown.empty()) << shown[0].text;
+        EXPECT_TRUE(recorder.Messages().empty()) << recorder.Messages()[0].text;
         EXPECT_EQ(SegmentList().Count(), 0);
         SegmentList().Clear();
         EXPECT_EQ(Everything(work), std::vector<std::string>{});
@@ -512,13 +511,13 @@ TEST_F(HostileFilmTest, CabinetLargerThanTheFreeSpaceIsNotUnpacked) {
 
     // A disk whose free space cannot be told is not taken for a full one.
     nearlyFull.freeBytes = FreeBytesUnknown;
-    shown.clear();
+    recorder.Clear();
     {
         FileOpsGuard guard(nearlyFull);
         LoadFilm(path);
     }
     EXPECT_EQ(SegmentList().Count(), 3);
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(recorder.Messages().empty());
 }
 
 }  // namespace

@@ -43,26 +43,6 @@ void Pump(int milliseconds) {
     WaitFor([] { return false; }, milliseconds);
 }
 
-MessageRecorder::MessageRecorder() {
-    previous = SetMessageBoxHandler([this](const MessageRequest& m) { messages.push_back(m); });
-}
-MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(previous); }
-
-Image Solid(int32_t width, int32_t height, uint32_t colour) {
-    return Image(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
-}
-
-Image Quadrants(int32_t width, int32_t height) {
-    Image image(static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x) {
-            const bool right = x >= width / 2, bottom = y >= height / 2;
-            image[static_cast<size_t>(y) * width + x] =
-                bottom ? (right ? 0xFFFFFFu : 0x0000FFu) : (right ? 0x00FF00u : 0xFF0000u);
-        }
-    return image;
-}
-
 FilmSpec StillFilm(int32_t width, int32_t height, const Image& image, int frames, float fps, int segments) {
     FilmSpec film;
     for (int s = 0; s < segments; ++s) {

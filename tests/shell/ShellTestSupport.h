@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "FilmWriter.h"
+#include "MessageRecorder.h"
+#include "TestPictures.h"
 #include "platform/MessageBox.h"
 #include "shell/MainForm.h"
 #include "test_dirs.h"
@@ -22,17 +24,9 @@ QApplication& App();
 bool WaitFor(const std::function<bool()>& pred, int milliseconds = 5000);
 void Pump(int milliseconds);
 
-struct MessageRecorder {
-    MessageRecorder();
-    ~MessageRecorder();
-    std::vector<movarel::MessageRequest> messages;
-    movarel::MessageBoxHandler previous;
-};
-
-// A one-colour image.
-movarel::writer::Image Solid(int32_t width, int32_t height, uint32_t colour);
-// Four quadrants: red, green / blue, white.
-movarel::writer::Image Quadrants(int32_t width, int32_t height);
+using movarel::test::MessageRecorder;
+using movarel::test::Quadrants;
+using movarel::test::Solid;
 
 // A film of segments, each `frames` copies of image at fps, stored packing,
 // no sound and no cursor.

@@ -63,7 +63,7 @@ TEST(MainWindow, NoFilmOpensStoppedAt600x400WithLoadEnabled) {
     EXPECT_TRUE(IsState(Stopped));
     EXPECT_TRUE(Shell().LoadAllowed);
     EXPECT_TRUE(Enabled(Menus().FileMenu, 0));
-    EXPECT_TRUE(run.recorder.messages.empty());
+    EXPECT_TRUE(run.recorder.Messages().empty());
     EXPECT_EQ(run.workDir, run.dir.path + "qxP_0000/");
     EXPECT_TRUE(std::filesystem::is_directory(run.workDir));
     run.Finish();
@@ -167,9 +167,9 @@ TEST(MainWindow, LanguageTables) {
         EXPECT_EQ(Captions().Help, c.helpCaption) << c.name;  // display text, decoded once
         EXPECT_TRUE(Captions().Prev.empty()) << c.name;  // tooltip left empty
         // The film cannot be opened: the box carries the translated caption.
-        ASSERT_EQ(run.recorder.messages.size(), 1u) << c.name;
-        EXPECT_EQ(run.recorder.messages[0].caption, c.errorCaption) << c.name;
-        EXPECT_EQ(run.recorder.messages[0].text, "Cannot open file /missing/film.qxf") << c.name;
+        ASSERT_EQ(run.recorder.Messages().size(), 1u) << c.name;
+        EXPECT_EQ(run.recorder.Messages()[0].caption, c.errorCaption) << c.name;
+        EXPECT_EQ(run.recorder.Messages()[0].text, "Cannot open file /missing/film.qxf") << c.name;
         EXPECT_FALSE(Enabled(m.FileMenu, 0)) << c.name;
         EXPECT_FALSE(run.window->acceptDrops()) << c.name;
     }
@@ -264,16 +264,16 @@ TEST(MainWindow, FailedLoadSaysWhyAndLeavesThePlayerUsable) {
     const FileOps working = SetFileOps(full);
     RunCommand(cmd::Load);
     SetFileOps(working);
-    ASSERT_EQ(run.recorder.messages.size(), 1u);
-    const std::string said = run.recorder.messages[0].text;
+    ASSERT_EQ(run.recorder.Messages().size(), 1u);
+    const std::string said = run.recorder.Messages()[0].text;
     EXPECT_EQ(said.rfind("Error in WndProc\rCannot write file " + WorkDir(), 0), 0u) << said;
     EXPECT_EQ(SegmentList().Count(), 0);
     EXPECT_EQ(Clock().PlayState.load(), Stopped);
 
     // A handler that fails without a message still gets the plain box.
     GuardWndProc([] { throw 42; });
-    ASSERT_EQ(run.recorder.messages.size(), 2u);
-    EXPECT_EQ(run.recorder.messages[1].text, "Error in WndProc");
+    ASSERT_EQ(run.recorder.Messages().size(), 2u);
+    EXPECT_EQ(run.recorder.Messages()[1].text, "Error in WndProc");
 
     RunCommand(cmd::Load);
     EXPECT_EQ(SegmentList().Count(), 1);
@@ -321,11 +321,11 @@ TEST(MainWindow, AFileThatIsNoFilmIsToldSoFromEveryWayIn) {
                                             : "Invalid file format: " + path;
     };
     auto toldOnce = [&](PlayerRun& run, const std::string& path, bool fromStart) {
-        EXPECT_EQ(run.recorder.messages.size(), 1u);
-        if (run.recorder.messages.empty()) return;
-        EXPECT_EQ(run.recorder.messages[0].text, says(path, fromStart));
-        EXPECT_EQ(run.recorder.messages[0].caption, "Error");
-        run.recorder.messages.clear();
+        EXPECT_EQ(run.recorder.Messages().size(), 1u);
+        if (run.recorder.Messages().empty()) return;
+        EXPECT_EQ(run.recorder.Messages()[0].text, says(path, fromStart));
+        EXPECT_EQ(run.recorder.Messages()[0].caption, "Error");
+        run.recorder.Clear();
         EXPECT_EQ(SegmentList().Count(), 0);
         EXPECT_TRUE(IsState(Stopped));
     };
@@ -399,10 +399,10 @@ TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
         ASSERT_EQ(SegmentList().Count(), 1);
         const std::string path = c.route == SelfPlaying ? Shell().ProgramPath : film;
         EXPECT_EQ(run.window->windowTitle().toStdString(), c.title.empty() ? "Movarel - [" + film + "]" : c.title);
-        run.recorder.messages.clear();
+        run.recorder.Clear();
         RunCommand(cmd::Properties);
-        ASSERT_EQ(run.recorder.messages.size(), 1u);
-        const std::string& text = run.recorder.messages[0].text;
+        ASSERT_EQ(run.recorder.Messages().size(), 1u);
+        const std::string text = run.recorder.Messages()[0].text;
         EXPECT_EQ(text.substr(0, text.find('\r')), path);
         std::filesystem::current_path(oldDir);
     }
@@ -413,8 +413,8 @@ TEST(MainWindow, PropertiesHelpAndAbout) {
     const std::string film = LongFilm(films, "long.qxf");
     PlayerRun run({film});
     RunCommand(cmd::Properties);
-    ASSERT_FALSE(run.recorder.messages.empty());
-    const MessageRequest& p = run.recorder.messages.back();
+    ASSERT_FALSE(run.recorder.Messages().empty());
+    const MessageRequest p = run.recorder.Messages().back();
     EXPECT_EQ(p.caption, "Film properties");
     EXPECT_EQ(p.text, film + "\r\rSegments count: 1\r\r[64 x 48 x 32 bit / 10 fps  Sound:  - ]:  Segment 1\r");
 
@@ -425,11 +425,11 @@ TEST(MainWindow, PropertiesHelpAndAbout) {
         opened.push_back(url);
         return false;
     });
-    const size_t before = run.recorder.messages.size();
+    const size_t before = run.recorder.Messages().size();
     RunCommand(cmd::ContextHelp);
-    ASSERT_EQ(run.recorder.messages.size(), before + 1);
-    EXPECT_EQ(run.recorder.messages.back().caption, "Help");
-    EXPECT_EQ(run.recorder.messages.back().text.find("web site"), std::string::npos);
+    ASSERT_EQ(run.recorder.Messages().size(), before + 1);
+    EXPECT_EQ(run.recorder.Messages().back().caption, "Help");
+    EXPECT_EQ(run.recorder.Messages().back().text.find("web site"), std::string::npos);
     for (const std::string& url : opened) EXPECT_EQ(url.rfind("http", 0), std::string::npos) << url;
 
     int shown = 0;

@@ -116,20 +116,6 @@ size_t PumpedHost::Pending() {
     return FQueue.size();
 }
 
-MessageRecorder::MessageRecorder() {
-    FPrevious = SetMessageBoxHandler([this](const MessageRequest& m) {
-        std::lock_guard<std::mutex> guard(FLock);
-        FMessages.push_back(m);
-    });
-}
-
-MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(FPrevious); }
-
-std::vector<MessageRequest> MessageRecorder::Messages() {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FMessages;
-}
-
 void MakeSoundSegment(const std::string& dir, const std::string& soundFile, int frameCount) {
     TSegmentInfo* segment = SegmentList().Add(dir);
     std::string copy = dir + "segment" + std::to_string(SegmentList().Count()) +

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "MessageRecorder.h"
 #include "engine/EngineHost.h"
 #include "platform/MessageBox.h"
 #include "test_dirs.h"
@@ -64,17 +65,7 @@ private:
     std::deque<Message> FQueue;
 };
 
-class MessageRecorder {
-public:
-    MessageRecorder();
-    ~MessageRecorder();
-    std::vector<movarel::MessageRequest> Messages();
-
-private:
-    std::mutex FLock;
-    std::vector<movarel::MessageRequest> FMessages;
-    movarel::MessageBoxHandler FPrevious;
-};
+using movarel::test::MessageRecorder;
 
 // One segment in the segment list with a copy of soundFile as its sound
 // (the list deletes its files when cleared) and frameCount frames; it is the
