@@ -75,6 +75,16 @@ bool WorkDirectoryHasFiles(const std::string& tmp) {
 // True once dir holds the player's segment files.
 bool HasFiles(const std::string& dir) { return fs::is_directory(dir) && !fs::is_empty(dir); }
 
+// Sends the signal and checks the player ends by it within seconds, as a
+// clean close does: exit status 128 + number, nothing left in tmp.
+void ExpectEndsBySignal(pid_t pid, int number, const std::string& tmp, int seconds) {
+    ASSERT_EQ(kill(pid, number), 0);
+    const int status = WaitForExit(pid, seconds);
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + number);
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
 // Polls done for up to 30 seconds.
 bool WaitUntil(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -98,11 +108,7 @@ TEST(Signals, EachEndsAPlayingFilmAndRemovesTheWorkDirectory) {
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(WaitUntil([&] { return WorkDirectoryHasFiles(tmp); }));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the timer runs
-        ASSERT_EQ(kill(pid, number), 0);
-        const int status = WaitForExit(pid, 30);
-        ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
-        EXPECT_EQ(WEXITSTATUS(status), 128 + number);
-        EXPECT_TRUE(fs::is_empty(tmp));
+        ExpectEndsBySignal(pid, number, tmp, 30);
     }
 }
 
@@ -115,11 +121,7 @@ TEST(Signals, EndAPlayerThatShowsAMessageBox) {
     ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the player did not wait in its box";
-    ASSERT_EQ(kill(pid, SIGTERM), 0);
-    const int status = WaitForExit(pid, 30);
-    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
-    EXPECT_TRUE(fs::is_empty(tmp));
+    ExpectEndsBySignal(pid, SIGTERM, tmp, 30);
 }
 
 // A film with a segment of frame rate 0 puts up its box while it plays, and
@@ -136,12 +138,8 @@ TEST(Signals, EndAPlayerWhoseBrokenFilmKeepsABoxOpen) {
     ASSERT_TRUE(WaitUntil([&] { return WorkDirectoryHasFiles(tmp); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // playing, the box up
     ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0);
-    ASSERT_EQ(kill(pid, SIGTERM), 0);
     // A logout sends KILL a few seconds after TERM; the player must be gone by then.
-    const int status = WaitForExit(pid, 5);
-    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
-    EXPECT_TRUE(fs::is_empty(tmp));
+    ExpectEndsBySignal(pid, SIGTERM, tmp, 5);
 }
 
 // A killed player cannot clean up; the next one to start does, and leaves
