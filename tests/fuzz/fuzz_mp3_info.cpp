@@ -1,11 +1,14 @@
 // The MP3 header reader on a sound file of the input's bytes: a frame header
-// is read, anything else must be refused with the reader's own message.
+// is read, anything else must be refused with the reader's own message. A
+// file it lets through is then played as a segment's track would be.
 #include <cstddef>
 #include <cstdint>
 
 #include "FuzzSupport.h"
 #include "film/qxClasses.h"
+#include "platform/RecordingAudioOutput.h"
 #include "sound/Mp3Header.h"
+#include "sound/SoundTrack.h"
 
 using namespace movarel;
 
@@ -20,5 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const EqxError&) {
     }
     StartsWithId3Tag(path);
+    RecordingAudioOutput output;
+    SoundTrack track(output);
+    try {
+        track.Open(path);
+        track.Start(0.5);
+        output.PullAll(1 << 16);
+    } catch (const EqxError&) {
+    }
     return 0;
 }
