@@ -30,6 +30,7 @@
 #include "film/SegmentList.h"
 #include "film/Texts.h"
 #include "film/WorkDir.h"
+#include "platform/SdlAudioOutput.h"
 #include "platform/TempPath.h"
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
@@ -41,7 +42,6 @@
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 #include "shell/Signals.h"
-#include "platform/SdlAudioOutput.h"
 #include "sound/ClockSound.h"
 #include "sound/SoundTrack.h"
 
