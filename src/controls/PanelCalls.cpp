@@ -1,7 +1,6 @@
 #include "controls/PanelCalls.h"
 
 #include "engine/PlaybackClock.h"
-#include "sound/UqxSound.h"
 
 namespace movarel {
 
@@ -41,7 +40,8 @@ bool PanelCalls::StartSegment(int32_t index) { return ::movarel::StartSegment(in
 void PanelCalls::RecalcTimerPeriod() { ::movarel::RecalcTimerPeriod(); }
 void PanelCalls::StartTimer() { ::movarel::StartTimer(); }
 void PanelCalls::StopTimer() { ::movarel::StopTimer(); }
-double PanelCalls::GetVolumePercent() { return ::movarel::GetVolumePercent(); }
-void PanelCalls::SetVolumePercent(int32_t percent) { ::movarel::SetVolumePercent(static_cast<float>(percent)); }
+// The audio output belongs to the shell, which answers these.
+double PanelCalls::GetVolumePercent() { return 100.0; }
+void PanelCalls::SetVolumePercent(int32_t) {}
 
 }  // namespace movarel

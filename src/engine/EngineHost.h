@@ -16,7 +16,6 @@ struct Picture;
 constexpr uint32_t WM_COMMAND_MSG = 0x0111;
 constexpr uint32_t UM_BLOCKEMPTY = 1024 + 101;  // lParam: the TBlock* to refill
 constexpr uint32_t UM_BLOCKERROR = 1024 + 102;
-constexpr uint32_t MM_WOM_DONE = 0x3BD;         // lParam: the returned sound buffer
 
 struct PixelRect {
     int32_t x = 0, y = 0, w = 0, h = 0;
@@ -75,8 +74,6 @@ public:
     virtual void StartSound() {}
     virtual void PauseSound() {}
     virtual void StopSound() {}
-    // The media player's mode, remembered across a block wait; 1 = Stopped.
-    virtual int MediaPlayerMode() { return 1; }
 };
 
 }  // namespace movarel

@@ -19,7 +19,6 @@
 #include "shell/Presentation.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
-#include "sound/UqxSound.h"
 
 namespace movarel {
 

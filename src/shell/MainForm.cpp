@@ -30,6 +30,7 @@
 #include "film/SegmentList.h"
 #include "film/Texts.h"
 #include "film/WorkDir.h"
+#include "platform/SdlAudioOutput.h"
 #include "platform/TempPath.h"
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
@@ -41,7 +42,8 @@
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 #include "shell/Signals.h"
-#include "sound/UqxSound.h"
+#include "sound/ClockSound.h"
+#include "sound/SoundTrack.h"
 
 namespace movarel {
 
@@ -312,10 +314,6 @@ bool TqxMainWindow::event(QEvent* event) {
 
 void TqxMainWindow::HandlePosted(uint32_t message, uintptr_t wParam, uintptr_t lParam) {
     if (Shell().MainWindow != this) return;
-    if (message == MM_WOM_DONE) {
-        OnWaveDoneMessage(lParam);
-        return;
-    }
     const bool handled = DispatchEngineMessage(message, wParam, lParam);
     if (handled && message == WM_COMMAND_MSG) {
         UpdateMenuState();
@@ -351,9 +349,19 @@ void TqxMainWindow::dropEvent(QDropEvent* event) {
 
 // --- start-up and shutdown -----------------------------------------------------
 
+AudioOutput& ShellAudioOutput() {
+    static SdlAudioOutput output;
+    return output;
+}
+
 namespace {
-TqxSoundCalls& ShellSound() {
-    static TqxSoundCalls sound;
+SoundTrack& ShellSoundTrack() {
+    static SoundTrack track(ShellAudioOutput());
+    return track;
+}
+
+ClockSound& ShellSound() {
+    static ClockSound sound(ShellSoundTrack());
     return sound;
 }
 }  // namespace
@@ -404,7 +412,6 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     };
 
     SetupEngine(window, &ShellSound());
-    InitSound(window);
     Clock().TicksPerFrame = 1;
     s.PanelSliding = false;
 
@@ -479,7 +486,7 @@ void DoneMainWindow() {
     s.Closing = true;
     if (TimerRunning()) Stop();
     StopTimer();
-    ShutdownSound();
+    ShellSoundTrack().Stop();
     {
         std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
         ClearPresentation();

@@ -83,6 +83,9 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
 void DoneMainWindow();
 // Draws the loading text on the main window at once.
 void ShowLoadingText();
+// The player's audio output (the volume slider sets its gain).
+class AudioOutput;
+AudioOutput& ShellAudioOutput();
 
 // Dropped files: while stopped, the first one is loaded and played when its
 // extension is .qxf in any case; anything else is ignored.

@@ -2,6 +2,8 @@
 
 #include "controls/PanelCalls.h"
 #include "shell/Commands.h"
+#include "shell/MainForm.h"
+#include "sound/Volume.h"
 
 namespace movarel {
 
@@ -19,6 +21,10 @@ public:
     void ToggleFullScreen() override { DoCommand(cmd::FullScreen); }
     void UpdateMenuState() override { movarel::UpdateMenuState(); }
     void ShowPopupMenu() override { movarel::ShowPopupMenu(); }
+    double GetVolumePercent() override { return movarel::GetVolumePercent(ShellAudioOutput()); }
+    void SetVolumePercent(int32_t percent) override {
+        movarel::SetVolumePercent(ShellAudioOutput(), static_cast<float>(percent));
+    }
 };
 }  // namespace
 

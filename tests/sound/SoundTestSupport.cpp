@@ -1,17 +1,9 @@
 #include "SoundTestSupport.h"
 
-#include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <thread>
-
-#include "engine/ClockState.h"
-#include "film/SegmentList.h"
-#include "platform/WaveOut.h"
-#include "sound/UqxSound.h"
-#include "sound/qxMPlayer.h"
 
 namespace soundtest {
 
@@ -35,17 +27,22 @@ std::string MakeToneMp3(const std::string& dir, const std::string& name, double 
     return mp3;
 }
 
+std::vector<int16_t> DecodeWhole(const std::string& file) {
+    RecordingAudioOutput output;
+    SoundTrack track(output);
+    track.Open(file);
+    track.Start(0.0);
+    output.PullAll();
+    return output.Played();
+}
+
 void UseDiskAudio(const std::string& file, int delayMs) {
-    ShutdownAudioOutput();
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", std::to_string(delayMs).c_str(), 1);
 }
 
-void UseNoAudio() {
-    ShutdownAudioOutput();
-    setenv("SDL_AUDIODRIVER", "no-such-audio-driver", 1);
-}
+void UseNoAudio() { setenv("SDL_AUDIODRIVER", "no-such-audio-driver", 1); }
 
 std::vector<int16_t> ReadSamples(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
@@ -77,105 +74,9 @@ int PeakOf(const std::vector<int16_t>& samples) {
     return peak;
 }
 
-void PumpedHost::PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) {
-    std::lock_guard<std::mutex> guard(FLock);
-    FQueue.push_back({message, wParam, lParam});
-}
-
-int PumpedHost::PumpOnce() {
-    std::deque<Message> now;
-    {
-        std::lock_guard<std::mutex> guard(FLock);
-        now.swap(FQueue);
-    }
-    for (const Message& m : now)
-        if (m.message == MM_WOM_DONE)
-            OnWaveDoneMessage(m.lParam);
-    return static_cast<int>(now.size());
-}
-
-bool PumpedHost::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        PumpOnce();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return done();
-}
-
-void PumpedHost::PumpFor(int ms) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < deadline) {
-        PumpOnce();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-size_t PumpedHost::Pending() {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FQueue.size();
-}
-
-void MakeSoundSegment(const std::string& dir, const std::string& soundFile, int frameCount) {
-    TSegmentInfo* segment = SegmentList().Add(dir);
-    std::string copy = dir + "segment" + std::to_string(SegmentList().Count()) +
-                       std::filesystem::path(soundFile).extension().string();
-    std::filesystem::copy_file(soundFile, copy, std::filesystem::copy_options::overwrite_existing);
-    segment->SoundFileName = copy;
-    segment->FrameCount = frameCount;
-    segment->Fps = 10;
-    Clock().CurrentSegment = SegmentList().Count() - 1;
-}
-
-void SoundFixture::SetUp() {
+void TrackFixture::SetUp() {
     if (!HaveEncoder())
         GTEST_SKIP() << "sox and lame are needed to make test sounds";
-    unsetenv("MOVAREL_SOUND_ROUTE");
-    diskFile = dir.path + "played.raw";
-    UseDiskAudio(diskFile);
-    ResetNoAudioNotice();
-    WaveOutSetVolume(0xFFFFFFFFu);
-    InitSound(&host);
-    SoundModule().IsNT = true;
-    Clock().SpeedPosition = kNormalSpeedPosition;
-    Clock().FrameIndex = 0;
-}
-
-void SoundFixture::TearDown() {
-    ShutdownSound();
-    host.PumpOnce();
-    InitSound(nullptr);
-    SegmentList().Clear();
-    Clock().CurrentSegment = 0;
-    ShutdownAudioOutput();
-}
-
-void SoundFixture::WaitWaveOutDone() {
-    SoundState& s = SoundModule();
-    auto idle = [&s] {
-        return !s.SoundActive && !(s.Headers[0].dwFlags.load() & WHDR_INQUEUE) &&
-               !(s.Headers[1].dwFlags.load() & WHDR_INQUEUE);
-    };
-    EXPECT_TRUE(host.PumpUntil(idle));
-    host.PumpFor(60);
-}
-
-std::vector<int16_t> SoundFixture::PlayToEnd(int speedPosition, int frameIndex) {
-    Clock().SpeedPosition = speedPosition;
-    Clock().FrameIndex = frameIndex;
-    OpenSound();
-    StartSound();
-    if (SoundModule().UseMediaPlayer) {
-        host.PumpUntil([] { return MediaPlayer().Mode() != mpPlaying; });
-        host.PumpFor(60);
-    } else {
-        WaitWaveOutDone();
-    }
-    // Closing the output flushes the driver's file.
-    StopSound();
-    CloseWaveOut();
-    MediaPlayer().Close();
-    return ReadSamples(diskFile);
 }
 
 }  // namespace soundtest

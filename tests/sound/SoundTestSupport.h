@@ -1,19 +1,16 @@
 #pragma once
-// What the sound tests share: tone films made with sox and lame, the disk
-// audio driver read back as samples, a host whose posted messages the test
-// pumps, and a recorder for message boxes.
+// What the sound tests share: tone files made with sox and lame, a track on
+// the recording output with the reference decode to compare against, and the
+// disk audio driver read back as samples.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <deque>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "MessageRecorder.h"
-#include "engine/EngineHost.h"
-#include "platform/MessageBox.h"
+#include "platform/RecordingAudioOutput.h"
+#include "sound/SoundTrack.h"
 #include "test_dirs.h"
 
 namespace soundtest {
@@ -22,14 +19,18 @@ namespace soundtest {
 bool HaveEncoder();
 
 // Makes an MP3 of a sine tone. extraLame: further lame options ("-b 128",
-// "--tt title" for an ID3 tag). Fails the test when the tools fail.
+// "--tt title" for an ID3 tag, "-t" for no info frame). Fails the test when
+// the tools fail.
 std::string MakeToneMp3(const std::string& dir, const std::string& name, double seconds, int rate = 44100,
                         int channels = 1, const std::string& extraLame = "-b 128");
 
-// Switches the audio output to the disk driver writing to file (raw 16-bit
-// samples). delayMs paces the driver (small: faster than real time).
+// Every sample of the file from its start, as the track plays it.
+std::vector<int16_t> DecodeWhole(const std::string& file);
+
+// Points SDL at the disk driver writing raw 16-bit samples to file (delayMs
+// paces it: small is faster than real time), or at a driver that does not
+// exist. Read when the next SDL output starts its audio.
 void UseDiskAudio(const std::string& file, int delayMs = 2);
-// Switches the audio output to a driver that does not exist.
 void UseNoAudio();
 
 std::vector<int16_t> ReadSamples(const std::string& file);
@@ -43,50 +44,17 @@ struct Span {
 Span LoudSpan(const std::vector<int16_t>& samples, int threshold = 1000);
 int PeakOf(const std::vector<int16_t>& samples);
 
-// A host that queues posted messages until the test pumps them; MM_WOM_DONE
-// goes to the sound's handler.
-class PumpedHost : public movarel::EngineHost {
-public:
-    void PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) override;
-    // Handles what is queued now; returns how many messages it handled.
-    int PumpOnce();
-    // Pumps until done() holds or timeoutMs passes; returns done().
-    bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
-    // Pumps for a while (lets the output play out what it holds).
-    void PumpFor(int ms);
-    size_t Pending();
-
-private:
-    struct Message {
-        uint32_t message;
-        uintptr_t wParam, lParam;
-    };
-    std::mutex FLock;
-    std::deque<Message> FQueue;
-};
-
 using movarel::test::MessageRecorder;
 
-// One segment in the segment list with a copy of soundFile as its sound
-// (the list deletes its files when cleared) and frameCount frames; it is the
-// current segment.
-void MakeSoundSegment(const std::string& dir, const std::string& soundFile, int frameCount);
-
-// Sets up the sound for a test and tears everything down afterwards.
-class SoundFixture : public ::testing::Test {
+// A scratch folder, a message recorder and a track on a recording output.
+class TrackFixture : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
-    // Plays the current segment's sound from FrameIndex at the speed
-    // position through the disk driver and returns what was played.
-    std::vector<int16_t> PlayToEnd(int speedPosition, int frameIndex);
-    // Waits until the wave-output buffers are back and played out.
-    void WaitWaveOutDone();
 
     TestDir dir;
-    PumpedHost host;
     MessageRecorder messages;
-    std::string diskFile;
+    movarel::RecordingAudioOutput output;
+    movarel::SoundTrack track{output};
 };
 
 }  // namespace soundtest

@@ -1,11 +1,12 @@
-// The volume slider's operations and the device gain they set.
+// The volume slider's percent, the gain it sets on the output, and the gain
+// applied to the samples.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "platform/WaveOut.h"
-#include "sound/UqxSound.h"
+#include "platform/RecordingAudioOutput.h"
+#include "sound/Volume.h"
 
 using namespace movarel;
 
@@ -20,12 +21,12 @@ TEST(Volume, PercentIsClampedAndTruncatedIntoBothChannels) {
         {std::numeric_limits<float>::quiet_NaN(), 0}, {std::numeric_limits<float>::infinity(), 65535},
         {-std::numeric_limits<float>::infinity(), 0}, {0.001f, 0}, {99.999f, 65534},
     };
+    RecordingAudioOutput output;
     for (const Case& c : cases) {
-        WaveOutSetVolume(0x12345678);
-        SetVolumePercent(c.percent);
-        EXPECT_EQ(WaveOutGetVolume(), c.level | (c.level << 16)) << c.percent;
+        output.SetVolume(0x12345678);
+        SetVolumePercent(output, c.percent);
+        EXPECT_EQ(output.Volume(), c.level | (c.level << 16)) << c.percent;
     }
-    WaveOutSetVolume(0xFFFFFFFFu);
 }
 
 TEST(Volume, PercentIsTheAverageOfBothChannels) {
@@ -33,28 +34,25 @@ TEST(Volume, PercentIsTheAverageOfBothChannels) {
         uint32_t value;
         float percent;
     } cases[] = {{0xFFFFFFFFu, 100.0f}, {0, 0.0f}, {0x0000FFFFu, 50.0f}, {0x7FFF7FFFu, 49.9992f}};
+    RecordingAudioOutput output;
     for (const Case& c : cases) {
-        WaveOutSetVolume(c.value);
-        EXPECT_NEAR(GetVolumePercent(), c.percent, 0.0001f) << std::hex << c.value;
+        output.SetVolume(c.value);
+        EXPECT_NEAR(GetVolumePercent(output), c.percent, 0.0001f) << std::hex << c.value;
     }
-    WaveOutSetVolume(0xFFFFFFFFu);
 }
 
 TEST(Volume, GainScalesEachChannel) {
-    WaveOutSetVolume(0x0000FFFFu);  // left full, right silent
     int16_t stereo[4] = {1000, 1000, -32768, 32767};
-    ApplyDeviceGain(stereo, 4, 2);
+    ApplyGain(stereo, 4, 2, 0x0000FFFFu);  // left full, right silent
     EXPECT_EQ(stereo[0], 1000);
     EXPECT_EQ(stereo[1], 0);
     EXPECT_EQ(stereo[2], -32768);
     EXPECT_EQ(stereo[3], 0);
-    WaveOutSetVolume(0x7FFF7FFFu);
     int16_t mono[3] = {32767, -32768, 2};
-    ApplyDeviceGain(mono, 3, 1);
+    ApplyGain(mono, 3, 1, 0x7FFF7FFFu);
     EXPECT_EQ(mono[0], 16383);
     EXPECT_EQ(mono[1], -16383);
     EXPECT_EQ(mono[2], 0);
-    WaveOutSetVolume(0xFFFFFFFFu);
 }
 
 }  // namespace

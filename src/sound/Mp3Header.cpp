@@ -1,10 +1,9 @@
-#include "sound/qxMp3.h"
+#include "sound/Mp3Header.h"
 
 #include <fcntl.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 #include "film/qxClasses.h"
 #include "platform/FileOps.h"
@@ -46,54 +45,37 @@ long ReadFileStart(const std::string& fileName, unsigned char* buffer, size_t co
 
 }  // namespace
 
-void Mp3HeaderToFormat(const unsigned char header[4], MpegLayer3WaveFormat& format) {
-    uint16_t w1 = ReadU16LE(header);
-    uint16_t w2 = ReadU16LE(header + 2);
+Mp3Header ParseMp3Header(const unsigned char bytes[4]) {
+    uint16_t w1 = ReadU16LE(bytes);
+    uint16_t w2 = ReadU16LE(bytes + 2);
     if ((w1 & 0xE0FF) != 0xE0FF)
         throw EqxError("GetMp3FileInfo: mp3 format error");
     int versionId = (w1 & 0x1800) >> 11;
-    int version;  // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
+    Mp3Header header;
     switch (versionId) {
-    case 3: version = 0; break;
-    case 2: version = 1; break;
-    case 0: version = 2; break;
+    case 3: header.version = 1; break;
+    case 2: header.version = 2; break;
+    case 0: header.version = 3; break;
     default: throw EqxError("GetMp3FileInfo: version error");
     }
     int bitRateIndex = (w2 >> 4) & 0x0F;
     if (bitRateIndex == 15)
         throw EqxError("GetMp3FileInfo: BitRate Error");
     int rateIndex = (w2 >> 2) & 0x03;
-    uint32_t bitRate = version == 0 ? kBitRatesMpeg1[bitRateIndex] : kBitRatesMpeg2[bitRateIndex];
-    uint32_t rate = kRates[version][rateIndex];
-
-    std::memset(&format, 0, sizeof format);
-    format.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-    format.nChannels = 1;
-    format.nSamplesPerSec = rate;
-    format.nAvgBytesPerSec = bitRate * 1000 / 8;
-    format.nBlockAlign = 1;
-    format.wBitsPerSample = 0;
-    format.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
-    format.wID = MPEGLAYER3_ID_MPEG;
-    format.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-    // 144 for every version, as the device expects it (not 72 for the
-    // lower sampling frequencies).
-    format.nBlockSize = static_cast<uint16_t>(uint64_t{bitRate} * 1000 * 144 / rate);
-    format.nFramesPerBlock = 1;
-    format.nCodecDelay = 1393;
+    header.bitRate = header.version == 1 ? kBitRatesMpeg1[bitRateIndex] : kBitRatesMpeg2[bitRateIndex];
+    header.sampleRate = kRates[header.version - 1][rateIndex];
+    return header;
 }
 
-bool GetMp3FileInfo(const std::string& fileName, MpegLayer3WaveFormat& format) {
+bool ReadMp3Header(const std::string& fileName, Mp3Header& header) {
     if (fileName.empty() || !FileExists(fileName) || !HasMp3Extension(fileName))
         return false;
-    unsigned char header[4] = {0, 0, 0, 0};
+    unsigned char bytes[4] = {0, 0, 0, 0};
     // A file that cannot be read or is shorter than a header has no frame
     // header, whatever its first bytes are.
-    if (ReadFileStart(fileName, header, sizeof header) != static_cast<long>(sizeof header))
+    if (ReadFileStart(fileName, bytes, sizeof bytes) != static_cast<long>(sizeof bytes))
         throw EqxError("GetMp3FileInfo: mp3 format error");
-    MpegLayer3WaveFormat result;
-    Mp3HeaderToFormat(header, result);
-    format = result;
+    header = ParseMp3Header(bytes);
     return true;
 }
 

@@ -1,0 +1,100 @@
+#include "platform/SdlAudioOutput.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+namespace movarel {
+namespace {
+
+// Output frames per pull: about 25 ms, a power of two, at least 256.
+Uint16 BufferFrames(int rate) {
+    int frames = 256;
+    while (frames * 2 <= rate / 40 && frames < 4096)
+        frames *= 2;
+    return static_cast<Uint16>(frames);
+}
+
+}  // namespace
+
+SdlAudioOutput::~SdlAudioOutput() {
+    Close();
+    std::lock_guard<std::mutex> guard(FLock);
+    if (FStarted == 1)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    FStarted = 0;
+}
+
+bool SdlAudioOutput::HasDevice() {
+    std::lock_guard<std::mutex> guard(FLock);
+    if (FStarted == 0) {
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        FStarted = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 1 : -1;
+    }
+    return FStarted == 1;
+}
+
+bool SdlAudioOutput::Open(const PcmFormat& format, AudioSource* source) {
+    Close();
+    if (format.rate <= 0 || format.channels < 1 || format.channels > 8 || source == nullptr)
+        return false;
+    if (!HasDevice())
+        return false;
+    std::lock_guard<std::mutex> guard(FLock);
+    SDL_AudioSpec want;
+    SDL_zero(want);
+    want.freq = format.rate;
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(format.channels);
+    want.samples = BufferFrames(format.rate);
+    want.callback = &SdlAudioOutput::Fill;
+    want.userdata = this;
+    FFormat = format;
+    FSource = source;
+    SDL_AudioSpec have;
+    // No allowed changes: SDL converts to whatever the device plays.
+    FDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (FDevice == 0) {
+        FSource = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void SdlAudioOutput::Close() {
+    std::lock_guard<std::mutex> guard(FLock);
+    if (FDevice != 0)
+        SDL_CloseAudioDevice(FDevice);
+    FDevice = 0;
+    FSource = nullptr;
+}
+
+void SdlAudioOutput::Pause() {
+    std::lock_guard<std::mutex> guard(FLock);
+    if (FDevice != 0)
+        SDL_PauseAudioDevice(FDevice, 1);
+}
+
+void SdlAudioOutput::Resume() {
+    std::lock_guard<std::mutex> guard(FLock);
+    if (FDevice != 0)
+        SDL_PauseAudioDevice(FDevice, 0);
+}
+
+void SdlAudioOutput::Fill(void* user, uint8_t* stream, int length) {
+    auto* self = static_cast<SdlAudioOutput*>(user);
+    if (length <= 0)
+        return;
+    // The format and the source change only while no device is open.
+    const int channels = self->FFormat.channels;
+    const size_t frameBytes = sizeof(int16_t) * static_cast<size_t>(channels);
+    auto* samples = reinterpret_cast<int16_t*>(stream);
+    size_t frames = static_cast<size_t>(length) / frameBytes;
+    size_t got = self->FSource != nullptr ? self->FSource->Read(samples, frames) : 0;
+    if (got > frames)
+        got = frames;
+    std::memset(stream + got * frameBytes, 0, static_cast<size_t>(length) - got * frameBytes);
+    ApplyGain(samples, got * static_cast<size_t>(channels), channels, self->FVolume.load());
+}
+
+}  // namespace movarel

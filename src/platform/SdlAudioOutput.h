@@ -1,0 +1,42 @@
+#pragma once
+// The audio output on SDL's audio subsystem. The subsystem is started by the
+// first Open or HasDevice of an instance (never the video one, and without
+// SDL's signal handlers, which would swallow SIGINT and SIGTERM in the GUI)
+// and ended with the instance, so a new instance reads SDL_AUDIODRIVER
+// afresh. A machine without audio is no error: Open says false and the
+// player goes on without sound.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "platform/AudioOutput.h"
+
+namespace movarel {
+
+class SdlAudioOutput : public AudioOutput {
+public:
+    SdlAudioOutput() = default;
+    ~SdlAudioOutput() override;
+    SdlAudioOutput(const SdlAudioOutput&) = delete;
+    SdlAudioOutput& operator=(const SdlAudioOutput&) = delete;
+
+    bool Open(const PcmFormat& format, AudioSource* source) override;
+    void Close() override;
+    void Pause() override;
+    void Resume() override;
+    void SetVolume(uint32_t volume) override { FVolume.store(volume); }
+    uint32_t Volume() const override { return FVolume.load(); }
+    bool HasDevice() override;
+
+private:
+    static void Fill(void* user, uint8_t* stream, int length);
+
+    std::mutex FLock;  // the calls above among themselves; never taken by Fill
+    int FStarted = 0;  // 0 not tried, 1 running, -1 no audio subsystem
+    uint32_t FDevice = 0;
+    PcmFormat FFormat;
+    AudioSource* FSource = nullptr;
+    std::atomic<uint32_t> FVolume{kFullVolume};
+};
+
+}  // namespace movarel
