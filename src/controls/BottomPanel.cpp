@@ -113,7 +113,8 @@ BottomPanel::BottomPanel(QWidget* parent) : QWidget(parent) {
         b->setCheckable(entry.toggle);
         SetButtonBitmap(b, entry.picture);
         const int id = entry.id;
-        connect(b, &QPushButton::clicked, this, [this, id] { Guarded(report::Command, [&] { emit commandRequested(id); }); });
+        connect(b, &QPushButton::clicked, this,
+                [this, id] { Guarded(report::Command, [&] { emit commandRequested(id); }); });
         buttons_[i] = b;
     }
 
