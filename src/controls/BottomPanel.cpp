@@ -8,6 +8,7 @@
 #include <QPolygon>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 
 #include "controls/ControlPictures.h"
@@ -89,7 +90,7 @@ QString DescriptionText(int32_t width, int32_t height, int32_t bits, int32_t fps
 }  // namespace
 
 BottomPanel::BottomPanel(QWidget* parent) : QWidget(parent) {
-    setObjectName("qxBottomPanel");
+    setObjectName("BottomPanel");
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     setGeometry(0, 0, 600, 100);

@@ -75,7 +75,7 @@ private:
 };
 
 SegmentListWindow::SegmentListWindow(QWidget* parent) : QWidget(parent) {
-    setObjectName("qxSegmentList");
+    setObjectName("SegmentListWindow");
     setContextMenuPolicy(Qt::PreventContextMenu);
     title_ = "Segments";
     accentBrush_ = QBrush(ColorFromRef(kSegmentListAccentColor));

@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 #include "controls/WidgetHelpers.h"
 #include "platform/Rounding.h"
 
