@@ -2,10 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "controls/ControlPanelHooks.h"
 #include "shell/AboutBox.h"
 #include "shell/MainForm.h"
-#include "shell/ShellPanelCalls.h"
 
 int main(int argc, char** argv) {
     // Answered before anything of the player exists: packagers and scripts
@@ -18,7 +16,5 @@ int main(int argc, char** argv) {
             return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         }
     }
-    movarel::InstallControlPanels();
-    movarel::InstallShellPanelCalls();
     return movarel::RunPlayer(argc, argv);
 }

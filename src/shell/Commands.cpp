@@ -2,7 +2,7 @@
 
 #include <QMainWindow>
 
-#include "controls/qxControls.h"
+#include "controls/WidgetHelpers.h"
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
 #include "film/SegmentList.h"
@@ -15,7 +15,7 @@
 #include "shell/Help.h"
 #include "shell/MainForm.h"
 #include "shell/Menus.h"
-#include "shell/PanelHooks.h"
+#include "shell/PanelBinding.h"
 #include "shell/Presentation.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
@@ -60,8 +60,8 @@ void Stop() {
     StopPlaybackCommand();
     RestoreScreenMode();
     if (s.ClientArea != nullptr) s.ClientArea->update();
-    Panels().ShowSegmentDescription();
-    Panels().RefreshTimeDisplay();
+    ShowPanelSegment();
+    RefreshPanelTime();
 }
 
 void ToggleSegmentList() {
@@ -70,15 +70,15 @@ void ToggleSegmentList() {
     SetMenuCheck(Menus().ActionsMenu, 4, s.SegmentListShown);
     SetMenuCheck(Menus().PopupMenu, 6, s.SegmentListShown);
     if (s.SegmentListShown) {
-        Panels().FillSegmentList();
-        Panels().SelectInSegmentList(Clock().CurrentSegment.load());
+        FillSegmentList();
+        SelectSegmentInList(Clock().CurrentSegment.load());
     }
     UpdateMenuState();
     LayoutPanels();
     if (s.SegmentListShown)
-        Panels().FocusSegmentList();
-    else if (Panels().SegmentListHasFocus())
-        Panels().FocusSegmentsButton();
+        FocusSegmentList();
+    else if (SegmentListHasFocus())
+        FocusSegmentsButton();
 }
 
 void TogglePanel() {
@@ -125,7 +125,7 @@ void ChooseFile() {
     LoadFilmFile(path);
     // The film is not started here, so the panel would go on describing the
     // previous one (or an empty list) until Play.
-    Panels().ShowSegmentDescription();
+    ShowPanelSegment();
     if (s.ClientArea != nullptr) s.ClientArea->update();
 }
 

@@ -15,7 +15,7 @@
 #include "film/SegmentList.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
-#include "shell/PanelHooks.h"
+#include "controls/BottomPanel.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -32,7 +32,7 @@ GeometrySnapshot& Snapshot() {
     return snapshot;
 }
 
-int32_t PanelSpace() { return Shell().PanelPinned ? Panels().PanelHeight() : 0; }
+int32_t PanelSpace() { return Shell().PanelPinned ? kPanelHeight : 0; }
 
 }  // namespace
 
@@ -156,7 +156,7 @@ void PlacePanel() {
     s.PanelSliding = false;
     if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
     if (s.BottomPanelWindow == nullptr) return;
-    const int32_t height = Panels().PanelHeight();
+    const int32_t height = kPanelHeight;
     s.BottomPanelWindow->setGeometry(0, s.ClientRect.height() - height, s.ClientRect.width(), height);
 }
 
@@ -168,8 +168,8 @@ void HidePanel() {
         // it is now: a client that grew since the panel was placed would
         // otherwise see it cross the picture, at its old width.
         QWidget* panel = s.BottomPanelWindow;
-        const int32_t top = std::max(panel->y(), s.ClientRect.height() - Panels().PanelHeight());
-        panel->setGeometry(0, top, s.ClientRect.width(), Panels().PanelHeight());
+        const int32_t top = std::max(panel->y(), s.ClientRect.height() - kPanelHeight);
+        panel->setGeometry(0, top, s.ClientRect.width(), kPanelHeight);
         s.PanelSlideTimer->start(kPanelSlidePeriodMs);
         s.PanelSliding = true;
     } else {

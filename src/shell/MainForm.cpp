@@ -37,7 +37,7 @@
 #include "shell/Commands.h"
 #include "shell/Geometry.h"
 #include "shell/Menus.h"
-#include "shell/PanelHooks.h"
+#include "shell/PanelBinding.h"
 #include "shell/Presentation.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
@@ -273,20 +273,20 @@ void TqxMainWindow::PresentCursorArea(const Picture& picture, const PixelRect* r
 void TqxMainWindow::PlayStateChanged(int state) {
     OnGui([this, state] {
         setAcceptDrops(state == Stopped && Shell().HasStarted);
-        Panels().PlayStateChanged(state);
+        ShowPanelPlayState(state);
         UpdateMenuState();
     });
 }
 
-void TqxMainWindow::RefreshTimeDisplay() { Panels().RefreshTimeDisplay(); }
-void TqxMainWindow::ShowSegmentDescription() { Panels().ShowSegmentDescription(); }
+void TqxMainWindow::RefreshTimeDisplay() { RefreshPanelTime(); }
+void TqxMainWindow::ShowSegmentDescription() { ShowPanelSegment(); }
 void TqxMainWindow::CheckAutoFullScreen() {
     OnGui([] { movarel::CheckAutoFullScreen(); });
 }
 void TqxMainWindow::RecalcGeometry() {
     OnGui([] { FitPicture(); });
 }
-void TqxMainWindow::SelectInSegmentList(int32_t index) { Panels().SelectInSegmentList(index); }
+void TqxMainWindow::SelectInSegmentList(int32_t index) { SelectSegmentInList(index); }
 void TqxMainWindow::MinimizeMainWindow() {
     OnGui([this] { showMinimized(); });
 }
@@ -379,9 +379,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     s.ClientArea = window->centralWidget();
     s.HasStarted = false;
 
-    Panels().CreatePanels(s.ClientArea);
-    s.BottomPanelWindow = Panels().BottomPanelWidget();
-    s.SegmentListWindow = Panels().SegmentListWidget();
+    CreatePanels(s.ClientArea);
     if (s.PanelSlideTimer == nullptr || s.PanelSlideTimer->parent() != window) {
         s.PanelSlideTimer = new QTimer(window);
         QObject::connect(s.PanelSlideTimer, &QTimer::timeout, [] { GuardWndProc([] { PanelSlideStep(); }); });
@@ -390,7 +388,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     FilmLoadHooks& hooks = LoadHooks();
     hooks.ShowLoadingText = [] { ShowLoadingText(); };
     hooks.RefreshSegmentList = [] {
-        if (Shell().SegmentListShown) Panels().FillSegmentList();
+        if (Shell().SegmentListShown) FillSegmentList();
     };
     hooks.SetWindowCaption = [](const std::string& caption) {
         if (Shell().MainWindow != nullptr) Shell().MainWindow->setWindowTitle(QString::fromStdString(caption));
@@ -419,7 +417,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     BuildMenus(window);
     window->setWindowTitle("Movarel");
     ApplyMenuLanguage();
-    Panels().CreateTooltips(Captions());
+    ApplyPanelTooltips(Captions());
 
     const CommandLineResult parsed =
         ParseCommandLine(args, ScreenSize().width(), ScreenSize().height(), BaseName(s.ProgramPath));
@@ -470,7 +468,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     }
     stream.reset();
     s.LoadingTextShown = false;
-    Panels().Repaint();
+    RepaintPanel();
     s.ClientArea->update();
 
     s.HasStarted = true;

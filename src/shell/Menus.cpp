@@ -4,7 +4,7 @@
 #include <QKeySequence>
 #include <QMainWindow>
 
-#include "controls/qxControls.h"
+#include "controls/WidgetHelpers.h"
 #include "engine/ClockState.h"
 #include "film/LanguageTable.h"
 #include "film/SegmentList.h"
@@ -12,7 +12,7 @@
 #include "platform/MessageBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
-#include "shell/PanelHooks.h"
+#include "shell/PanelBinding.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -217,7 +217,7 @@ void UpdateMenuState() {
     SetMenuCheck(m.PopupMenu, 10, s.PanelPinned);
     SetMenuCheck(m.ViewMenu, 1, s.FullScreen);
     SetMenuCheck(m.PopupMenu, 11, s.FullScreen);
-    Panels().SetButtonChecks(s.FullScreen, s.SegmentListShown);
+    SetPanelButtonChecks(s.FullScreen, s.SegmentListShown);
     const bool any = SegmentList().Count() > 0;
     SetMenuEnabled(m.FileMenu, 1, any);
     for (int position : {0, 1, 2, 5, 6}) SetMenuEnabled(m.ActionsMenu, position, any);

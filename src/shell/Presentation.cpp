@@ -135,6 +135,9 @@ void ClearPresentation() {
     p.Front = QImage();
     p.HasFrame = false;
     p.SmoothArea = QRegion();
+    // A request still queued to a client area that went with its window is
+    // never answered; the next window must be able to ask again.
+    p.RepaintPending.store(false);
 }
 
 void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry& g, const QBrush& brush) {

@@ -1,16 +1,18 @@
 #include "ControlsTestSupport.h"
 
-#include <QPushButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
 
 #include <cstdlib>
+#include <stdexcept>
 
-#include "controls/UqxBottomPanel.h"
-#include "controls/UqxSegmentList.h"
-#include "controls/qxControls.h"
-#include "engine/ClockState.h"
+#include "controls/BottomPanel.h"
+#include "controls/SegmentListWindow.h"
+#include "controls/WidgetHelpers.h"
+#include "engine/Command.h"
 #include "film/SegmentList.h"
+#include "platform/Rounding.h"
 #include "shell/MainForm.h"
 
 namespace movarel::test {
@@ -50,59 +52,61 @@ FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
 
 FilmFixture::~FilmFixture() { SegmentList().Clear(); }
 
-RecordingCalls::RecordingCalls() { previous_ = SetPanelCalls(this); }
-
-RecordingCalls::~RecordingCalls() { SetPanelCalls(previous_); }
-
-void RecordingCalls::ToggleSegmentList() {
-    log.push_back("ToggleSegmentList");
-    segmentListShown = !segmentListShown;
-    if (segmentListShown)
-        FillSegmentList();
-    if (segmentListWindow != nullptr)
-        segmentListWindow->setVisible(segmentListShown);
-    UpdateMenuState();
-}
-
-void RecordingCalls::UpdateMenuState() {
-    SetButtonCheck(PanelButton(cmd::Segments), segmentListShown);
-}
-
-bool RecordingCalls::StartSegment(int32_t index) {
-    log.push_back("StartSegment " + std::to_string(index));
-    if (index < 0 || index >= SegmentList().Count())
-        return false;
-    Clock().CurrentSegment = index;
-    return true;
-}
-
-void RecordingCalls::SetVolumePercent(int32_t percent) {
-    log.push_back("SetVolumePercent " + std::to_string(percent));
-    volume = percent;
-}
-
 PanelFixture::PanelFixture(int width, int height) {
     EnsureApp();
-    Clock().PlayState = Stopped;
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = -1;
     main = new QWidget;
     main->resize(width, height);
-    list = CreateSegmentListWindow(main);
-    panel = CreateBottomPanel(main);
+    list = new SegmentListWindow(main);
+    panel = new BottomPanel(main);
     panel->setGeometry(0, height - kPanelHeight, width, kPanelHeight);
     panel->show();
+
+    auto record = [this](const std::string& entry) {
+        log.push_back(entry);
+        if (failNext) {
+            failNext = false;
+            throw std::runtime_error("the shell failed");
+        }
+    };
+    auto command = [this, record](int id) {
+        record("command " + std::to_string(id));
+        if (id != cmd::Segments)
+            return;
+        const bool shown = !list->isVisible();
+        if (shown) {
+            QStringList shownNames;
+            for (const std::string& n : names)
+                shownNames << QString::fromStdString(n);
+            list->setSegmentNames(shownNames);
+            list->selectSegment(0);
+        }
+        list->setVisible(shown);
+        panel->setButtonChecks(false, shown);
+    };
+    QObject::connect(panel, &BottomPanel::commandRequested, main, command);
+    QObject::connect(list, &SegmentListWindow::commandRequested, main, command);
+    QObject::connect(panel, &BottomPanel::speedChanged, main,
+                     [record](int32_t v) { record("speed " + std::to_string(v)); });
+    QObject::connect(panel, &BottomPanel::volumeChanged, main, [this, record](int32_t v) {
+        record("volume " + std::to_string(v));
+        deviceVolume = v;
+        ShowDeviceVolume();
+    });
+    QObject::connect(panel, &BottomPanel::segmentChosen, main,
+                     [record](int32_t i) { record("segment " + std::to_string(i)); });
+    QObject::connect(list, &SegmentListWindow::segmentChosen, main,
+                     [record](int32_t i) { record("segment " + std::to_string(i)); });
+    QObject::connect(panel, &BottomPanel::contextMenuRequested, main, [record] { record("menu"); });
+    QObject::connect(list, &SegmentListWindow::contextMenuRequested, main, [record] { record("menu"); });
+    QObject::connect(list, &SegmentListWindow::focusBackRequested, main, [this] { panel->focusSegmentsButton(); });
+
     main->show();
     QApplication::processEvents();
 }
 
-PanelFixture::~PanelFixture() {
-    delete main;
-    Clock().PlayState = Stopped;
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = -1;
-    Clock().SpeedPosition = kNormalSpeedPosition;
-}
+PanelFixture::~PanelFixture() { delete main; }
+
+void PanelFixture::ShowDeviceVolume() { panel->setVolume(RoundHalfEven(deviceVolume)); }
 
 QRgb Rgb(uint32_t colorRef) { return ColorFromRef(colorRef).rgb(); }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Shared pieces of the controls tests: the application object (made once,
-// before the first widget), a film of plain segment records, recorded
-// messages and panel calls that the tests can watch.
+// before the first widget), a film of plain segment records, and the panels
+// laid out on a stand-in main window with a small stand-in shell behind them
+// that records what they signal.
 #include <QImage>
 #include <QWidget>
 
@@ -10,13 +11,14 @@
 #include <vector>
 
 #include "MessageRecorder.h"
-#include "controls/PanelCalls.h"
 #include "platform/MessageBox.h"
 #include "test_dirs.h"
 
 namespace movarel {
+class BottomPanel;
+class SegmentListWindow;
 class TqxMainWindow;
-}
+}  // namespace movarel
 
 namespace movarel::test {
 
@@ -51,45 +53,29 @@ private:
     TestDir dir_;
 };
 
-// Panel calls that record what the panels asked for and play a small player:
-// a segment list window shown or hidden, a volume, a play state.
-class RecordingCalls : public PanelCalls {
-public:
-    RecordingCalls();
-    ~RecordingCalls() override;
-    void Play() override { log.push_back("Play"); }
-    void Pause() override { log.push_back("Pause"); }
-    void Stop() override { log.push_back("Stop"); }
-    void ChooseFile() override { log.push_back("ChooseFile"); }
-    void ToggleSegmentList() override;
-    void ToggleFullScreen() override { log.push_back("ToggleFullScreen"); }
-    void UpdateMenuState() override;
-    void ShowPopupMenu() override { log.push_back("ShowPopupMenu"); }
-    bool StartSegment(int32_t index) override;
-    void RecalcTimerPeriod() override { log.push_back("RecalcTimerPeriod"); }
-    void StartTimer() override { log.push_back("StartTimer"); }
-    void StopTimer() override { log.push_back("StopTimer"); }
-    double GetVolumePercent() override { return volume; }
-    void SetVolumePercent(int32_t percent) override;
-
-    std::vector<std::string> log;
-    double volume = 0;
-    bool segmentListShown = false;
-    QWidget* segmentListWindow = nullptr;
-
-private:
-    PanelCalls* previous_;
-};
-
-// The main window stand-in with the panel laid out along its bottom and
-// shown, as the shell does it.
+// The bottom panel and the segment list window on a stand-in main window,
+// the panel laid out along its bottom and shown, as the shell does it. The
+// stand-in shell records every signal in log ("command 110", "speed 3",
+// "volume 60", "segment 1", "menu"), shows and hides the list for
+// cmd::Segments (filled with names, the Segments button checked to match),
+// hands the focus back to the Segments button when the list asks, and plays a
+// sound device for the volume slider: the slider sets deviceVolume and the
+// panel shows what the device kept.
 class PanelFixture {
 public:
     explicit PanelFixture(int width = 640, int height = 400);
     ~PanelFixture();
+    // The device volume as the panel shows it (rounded).
+    void ShowDeviceVolume();
+
     QWidget* main = nullptr;
-    QWidget* panel = nullptr;
-    QWidget* list = nullptr;
+    BottomPanel* panel = nullptr;
+    SegmentListWindow* list = nullptr;
+    std::vector<std::string> log;
+    double deviceVolume = 0;
+    std::vector<std::string> names = {"Intro", "Setup", "End"};
+    // Makes the next signal's receiver fail, as a failing shell command would.
+    bool failNext = false;
 };
 
 QRgb Rgb(uint32_t colorRef);

@@ -1,5 +1,5 @@
-// The bottom panel: its texts, buttons, sliders, hand-over from the timer
-// thread and its drawing.
+// The bottom panel on its own: the texts it makes of the values it is fed,
+// its buttons, sliders and progress bar, what it signals, and its drawing.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,23 +7,17 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
-#include <memory>
-#include <thread>
-
 #include "ControlsTestSupport.h"
-#include "controls/UqxBottomPanel.h"
-#include "controls/qxProgressBar.h"
-#include "controls/qxSlider.h"
-#include "engine/ClockState.h"
-#include "engine/PlaybackClock.h"
-#include "film/SegmentList.h"
+#include "controls/BottomPanel.h"
+#include "controls/ProgressBar.h"
+#include "controls/SegmentListWindow.h"
+#include "controls/Slider.h"
+#include "engine/Command.h"
 
 using namespace movarel;
 using namespace movarel::test;
 
 namespace {
-
-const std::vector<SegmentSpec> kTwoMinuteFilm = {{640, 480, 600, 10, "First"}, {800, 600, 600, 10, "Second"}};
 
 void ClickRight(QWidget* w, QPoint at) {
     QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
@@ -34,76 +28,72 @@ void ClickRight(QWidget* w, QPoint at) {
     QApplication::sendEvent(w, &release);
 }
 
-bool Logged(const RecordingCalls& calls, const std::string& entry) {
-    return std::find(calls.log.begin(), calls.log.end(), entry) != calls.log.end();
-}
-
-// Counts the calls handed to the panel from other threads.
-class HandOverCounter : public QObject {
-public:
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::MetaCall)
-            ++count;
-        return false;
-    }
-};
+using Log = std::vector<std::string>;
 
 }  // namespace
 
 TEST(BottomPanel, BeforeAnyFilmAndWithoutOne) {
-    RecordingCalls calls;
     PanelFixture f;
-    EXPECT_EQ(BottomPanel().InfoText, "600 x 400 x 32 / 12 fps");
-    SegmentList().Clear();
-    PanelSegmentInfoRefresh();
-    EXPECT_EQ(BottomPanel().InfoText, "");
-    EXPECT_EQ(BottomPanel().TimeText, "x1.0    00:00:00 | 00:00:00");
+    EXPECT_EQ(f.panel->infoText(), "600 x 400 x 32 / 12 fps");
+    EXPECT_EQ(f.panel->timeText(), "");
+    f.panel->clearSegmentDescription();
+    EXPECT_EQ(f.panel->infoText(), "");
+    f.panel->setTime(PanelTime{});
+    EXPECT_EQ(f.panel->timeText(), "x1.0    00:00:00 | 00:00:00");
 }
 
-TEST(BottomPanel, TextsForAKnownFilmAndFrame) {
-    RecordingCalls calls;
-    FilmFixture film(kTwoMinuteFilm);
+TEST(BottomPanel, TextsOfTheFedSegmentTimeAndProgress) {
     PanelFixture f;
-    Clock().CurrentSegment = 1;
-    Clock().FrameIndex = 299;
-    PanelSegmentInfoRefresh();
-    const BottomPanelState& s = BottomPanel();
-    EXPECT_EQ(s.InfoText, "800 x 600 x 32 / 10 fps");
-    EXPECT_EQ(s.SegmentName, "Second");
-    EXPECT_EQ(s.TimeText, "x1.0    00:01:30 | 00:02:00");
-    ASSERT_EQ(s.ProgressBar->SegmentCount(), 2);
-    EXPECT_EQ(s.ProgressBar->GetTotal(), 120.0f);
-    EXPECT_EQ(s.ProgressBar->GetPosition(), 90.0f);
-}
+    f.panel->setSegmentDescription({800, 600, 32, 10, "Second"});
+    f.panel->setTime({90, true, 120, true});
+    f.panel->setProgress({60, 60}, 90);
+    EXPECT_EQ(f.panel->infoText(), "800 x 600 x 32 / 10 fps");
+    EXPECT_EQ(f.panel->segmentName(), "Second");
+    EXPECT_EQ(f.panel->timeText(), "x1.0    00:01:30 | 00:02:00");
+    ProgressBar* bar = f.panel->progressBar();
+    ASSERT_EQ(bar->partCount(), 2);
+    EXPECT_EQ(bar->total(), 120.0f);
+    EXPECT_EQ(bar->position(), 90.0f);
 
-TEST(BottomPanel, TheTimeTextWaitsWhileThePanelIsHidden) {
-    RecordingCalls calls;
-    FilmFixture film(kTwoMinuteFilm);
-    PanelFixture f;
-    PanelSegmentInfoRefresh();
-    const std::string shown = BottomPanel().TimeText;
-    f.panel->hide();
-    Clock().FrameIndex = 99;
-    PanelTimeTextRefresh();
-    EXPECT_EQ(BottomPanel().TimeText, shown);
+    // Unknown times show as dashes; no segment empties the header, the name stays.
+    f.panel->setTime({5, true, 0, false});
+    EXPECT_EQ(f.panel->timeText(), "x1.0    00:00:05 | --:--:--");
+    f.panel->setTime({0, false, 0, false});
+    EXPECT_EQ(f.panel->timeText(), "x1.0    --:--:-- | --:--:--");
+    f.panel->clearSegmentDescription();
+    EXPECT_EQ(f.panel->infoText(), "");
+    EXPECT_EQ(f.panel->timeText(), "");
+    EXPECT_EQ(f.panel->segmentName(), "Second");
+
+    // An empty film empties the bar and leaves its position.
+    f.panel->setProgress({}, 0);
+    EXPECT_EQ(bar->partCount(), 0);
 }
 
 TEST(BottomPanel, SpeedTextsFollowTheSpeedSlider) {
-    RecordingCalls calls;
-    FilmFixture film(kTwoMinuteFilm);
     PanelFixture f;
+    f.panel->setTime({});
     struct Case {
         int32_t value;
         const char* text;
     } cases[] = {{8, "MAX"}, {1, "x0.25"}, {3, "x1.0"}, {0, "x0.1"}, {7, "x10.0"}, {6, "x5.0"}};
     for (const Case& c : cases) {
-        BottomPanel().SpeedSlider->SetPosition(c.value);
-        EXPECT_EQ(BottomPanel().TimeText.substr(0, BottomPanel().TimeText.find(' ')), c.text) << c.value;
-        EXPECT_EQ(Clock().SpeedPosition, c.value);
+        f.log.clear();
+        f.panel->speedSlider()->setValue(c.value);
+        const QString text = f.panel->timeText();
+        EXPECT_EQ(text.left(text.indexOf(' ')), c.text) << c.value;
+        EXPECT_EQ(f.panel->speedPosition(), c.value);
+        EXPECT_EQ(f.log, Log{"speed " + std::to_string(c.value)});
     }
     EXPECT_EQ(FormatSpeedText(1000.0f), "MAX");
     EXPECT_EQ(FormatSpeedText(2.5f), "x2.5");
+
+    // Hidden, the panel signals the change and leaves its text for later.
+    const QString shown = f.panel->timeText();
+    f.panel->hide();
+    f.panel->setSpeedPosition(2);
+    EXPECT_EQ(f.panel->timeText(), shown);
+    EXPECT_EQ(f.log.back(), "speed 2");
 }
 
 TEST(BottomPanel, TimesAreHoursMinutesAndSecondsOfTheDay) {
@@ -116,73 +106,34 @@ TEST(BottomPanel, TimesAreHoursMinutesAndSecondsOfTheDay) {
         EXPECT_EQ(FormatDayTime(c.seconds), c.text) << c.seconds;
 }
 
-TEST(BottomPanel, TheSpeedSliderSetsTheTimerPeriodWhilePlayingAndPaused) {
-    // The clock's own period rule; the timer itself is only recorded.
-    struct EngineCalls : RecordingCalls {
-        void RecalcTimerPeriod() override {
-            RecordingCalls::RecalcTimerPeriod();
-            ::movarel::RecalcTimerPeriod();
-        }
-    } calls;
-    FilmFixture film({{640, 480, 100, 25, "Only"}});
-    PanelFixture f;
-    struct Case {
-        uint8_t state;
-        int32_t speed;
-        int32_t period;
-        const char* timer;
-    } cases[] = {
-        {Playing, 0, 400, "StartTimer"}, {Playing, 7, 4, "StartTimer"}, {Playing, 8, 1, "StartTimer"},
-        {Paused, 3, 40, "StopTimer"},    {Paused, 0, 400, "StopTimer"},
-    };
-    for (const Case& c : cases) {
-        Clock().PlayState = c.state;
-        calls.log.clear();
-        BottomPanel().SpeedSlider->SetPosition(c.speed);
-        EXPECT_EQ(Clock().Period, c.period) << c.speed;
-        EXPECT_EQ(calls.log, (std::vector<std::string>{"RecalcTimerPeriod", c.timer})) << c.speed;
-    }
-    // Without a film the speed changes only the text.
-    SegmentList().Clear();
-    calls.log.clear();
-    BottomPanel().SpeedSlider->SetPosition(5);
-    EXPECT_TRUE(calls.log.empty());
-}
-
 TEST(BottomPanel, TheVolumeSliderFollowsTheDevice) {
-    RecordingCalls calls;
     PanelFixture f;
-    TqxSlider* volume = BottomPanel().VolumeSlider;
+    Slider* volume = f.panel->volumeSlider();
     // 34 thumb positions for 101 values: 60 is reached in two steps.
-    volume->SetPosition(60);
-    volume->SetPosition(60);
-    ASSERT_EQ(volume->GetPosition(), 60);
-    ASSERT_EQ(calls.volume, 60);
+    volume->setValue(60);
+    volume->setValue(60);
+    ASSERT_EQ(volume->value(), 60);
+    ASSERT_EQ(f.deviceVolume, 60);
 
-    calls.volume = 51;  // changed outside the player
-    PanelVolumeRefresh();
-    EXPECT_EQ(volume->GetPosition(), 50);
-    EXPECT_EQ(calls.volume, 50);
-    EXPECT_EQ(BottomPanel().VolumeText, "51%");
-    PanelVolumeRefresh();
-    EXPECT_EQ(BottomPanel().VolumeText, "50%");
+    f.deviceVolume = 51;  // changed outside the player
+    f.ShowDeviceVolume();
+    EXPECT_EQ(volume->value(), 50);
+    EXPECT_EQ(f.deviceVolume, 50);
+    EXPECT_EQ(f.panel->volumeText(), "51%");
+    f.ShowDeviceVolume();
+    EXPECT_EQ(f.panel->volumeText(), "50%");
 
     // From 50 the thumb does not move, so 51 stays.
-    calls.volume = 51;
-    PanelVolumeRefresh();
-    EXPECT_EQ(volume->GetPosition(), 51);
-    EXPECT_EQ(calls.volume, 51);
-    EXPECT_EQ(BottomPanel().VolumeText, "51%");
-
-    // The 200 ms timer does the same on its own.
-    calls.volume = 80;
-    EXPECT_TRUE(WaitFor([&] { return BottomPanel().VolumeText == "80%"; }));
+    f.deviceVolume = 51;
+    f.ShowDeviceVolume();
+    EXPECT_EQ(volume->value(), 51);
+    EXPECT_EQ(f.deviceVolume, 51);
+    EXPECT_EQ(f.panel->volumeText(), "51%");
 }
 
 TEST(BottomPanel, ButtonsStandAtTheirPlacesWithTooltipsAndTabOrder) {
-    RecordingCalls calls;
     PanelFixture f;
-    CreatePanelTooltips();
+    f.panel->setTooltips(PanelTooltipTexts());
     struct Case {
         int id;
         int x;
@@ -196,220 +147,157 @@ TEST(BottomPanel, ButtonsStandAtTheirPlacesWithTooltipsAndTabOrder) {
                  {cmd::NextSegment, 128, false, "Next segment"},
                  {cmd::FullScreen, 164, true, "Full screen"}};
     for (const Case& c : cases) {
-        QPushButton* b = PanelButton(c.id);
+        QPushButton* b = f.panel->button(c.id);
         ASSERT_NE(b, nullptr) << c.id;
         EXPECT_EQ(b->geometry(), QRect(c.x, 8, 24, 24)) << c.id;
         EXPECT_EQ(b->isCheckable(), c.toggle) << c.id;
         EXPECT_EQ(b->toolTip(), c.tip) << c.id;
         EXPECT_EQ(b->iconSize(), QSize(20, 20)) << c.id;
     }
-    const BottomPanelState& s = BottomPanel();
-    EXPECT_EQ(s.ProgressBar->geometry(), QRect(210, 23, 200, 10));
-    EXPECT_EQ(s.SpeedSlider->geometry(), QRect(420, 18, 70, 20));
-    EXPECT_EQ(s.VolumeSlider->geometry(), QRect(494, 18, 50, 20));
-    EXPECT_EQ(s.SpeedSlider->GetMax(), 8);
-    EXPECT_EQ(s.SpeedSlider->GetPosition(), 3);
-    EXPECT_EQ(s.VolumeSlider->GetMax(), 100);
-    EXPECT_EQ(s.SpeedSlider->toolTip(), "Speed");
-    EXPECT_EQ(s.VolumeSlider->toolTip(), "Volume");
-    EXPECT_EQ(s.ProgressBar->toolTip(), "Progress");
+    EXPECT_EQ(f.panel->button(cmd::Load), nullptr);
+    BottomPanel* p = f.panel;
+    EXPECT_EQ(p->progressBar()->geometry(), QRect(210, 23, 200, 10));
+    EXPECT_EQ(p->speedSlider()->geometry(), QRect(420, 18, 70, 20));
+    EXPECT_EQ(p->volumeSlider()->geometry(), QRect(494, 18, 50, 20));
+    EXPECT_EQ(p->speedSlider()->maximum(), 8);
+    EXPECT_EQ(p->speedSlider()->value(), 3);
+    EXPECT_EQ(p->volumeSlider()->maximum(), 100);
+    EXPECT_EQ(p->speedSlider()->toolTip(), "Speed");
+    EXPECT_EQ(p->volumeSlider()->toolTip(), "Volume");
+    EXPECT_EQ(p->progressBar()->toolTip(), "Progress");
     // Stopped: Play shows, Pause does not.
-    EXPECT_TRUE(PanelButton(cmd::Play)->isVisible());
-    EXPECT_FALSE(PanelButton(cmd::Pause)->isVisible());
+    EXPECT_TRUE(p->button(cmd::Play)->isVisible());
+    EXPECT_FALSE(p->button(cmd::Pause)->isVisible());
 
     std::vector<QWidget*> chain;
-    QWidget* w = PanelButton(cmd::Play);
+    QWidget* w = p->button(cmd::Play);
     for (int i = 0; i < 10; ++i, w = w->nextInFocusChain())
         chain.push_back(w);
-    const std::vector<QWidget*> expected = {PanelButton(cmd::Play),       PanelButton(cmd::Pause),
-                                            PanelButton(cmd::Stop),       PanelButton(cmd::Segments),
-                                            PanelButton(cmd::PrevSegment), PanelButton(cmd::NextSegment),
-                                            PanelButton(cmd::FullScreen), s.ProgressBar,
-                                            s.SpeedSlider,               s.VolumeSlider};
+    const std::vector<QWidget*> expected = {p->button(cmd::Play),       p->button(cmd::Pause),
+                                            p->button(cmd::Stop),       p->button(cmd::Segments),
+                                            p->button(cmd::PrevSegment), p->button(cmd::NextSegment),
+                                            p->button(cmd::FullScreen), p->progressBar(),
+                                            p->speedSlider(),           p->volumeSlider()};
     EXPECT_EQ(chain, expected);
 }
 
-TEST(BottomPanel, ButtonsRunTheirCommands) {
-    RecordingCalls calls;
-    FilmFixture film(kTwoMinuteFilm);
+TEST(BottomPanel, ButtonsAskForTheirCommands) {
     PanelFixture f;
-    Clock().CurrentSegment = 1;
-    struct Case {
-        int id;
-        const char* entry;
-    } cases[] = {{cmd::Play, "Play"},
-                 {cmd::Stop, "Stop"},
-                 {cmd::PrevSegment, "StartSegment 0"},
-                 {cmd::NextSegment, "StartSegment 1"},
-                 {cmd::FullScreen, "ToggleFullScreen"}};
-    for (const Case& c : cases) {
-        calls.log.clear();
-        QTest::mouseClick(PanelButton(c.id), Qt::LeftButton);
-        EXPECT_TRUE(Logged(calls, c.entry)) << c.id;
+    for (int id : {cmd::Play, cmd::Stop, cmd::PrevSegment, cmd::NextSegment, cmd::FullScreen}) {
+        f.log.clear();
+        QTest::mouseClick(f.panel->button(id), Qt::LeftButton);
+        EXPECT_EQ(f.log, Log{"command " + std::to_string(id)}) << id;
     }
-    // Ids outside the table only refresh.
-    calls.log.clear();
-    RunPanelCommand(999);
-    EXPECT_TRUE(calls.log.empty());
-    RunPanelCommand(cmd::Load);
-    EXPECT_EQ(calls.log, std::vector<std::string>{"ChooseFile"});
+    f.panel->setPlayState(PanelPlayState::Playing);
+    f.log.clear();
+    QTest::mouseClick(f.panel->button(cmd::Pause), Qt::LeftButton);
+    EXPECT_EQ(f.log, Log{"command 111"});
 }
 
 TEST(BottomPanel, TheSegmentsButtonAndTheListStayInStep) {
-    RecordingCalls calls;
-    FilmFixture film(kTwoMinuteFilm);
     PanelFixture f;
-    calls.segmentListWindow = f.list;
-    QPushButton* segments = PanelButton(cmd::Segments);
+    QPushButton* segments = f.panel->button(cmd::Segments);
     for (bool shown : {true, false, true}) {
         QTest::mouseClick(segments, Qt::LeftButton);
-        EXPECT_EQ(calls.segmentListShown, shown);
         EXPECT_EQ(f.list->isVisible(), shown);
         EXPECT_EQ(segments->isChecked(), shown);
     }
 }
 
-TEST(BottomPanel, RightButtonReleaseOpensTheContextMenu) {
-    RecordingCalls calls;
+TEST(BottomPanel, RightButtonReleaseAsksForTheContextMenu) {
     PanelFixture f;
     ClickRight(f.panel, QPoint(300, 5));
-    EXPECT_EQ(calls.log, std::vector<std::string>{"ShowPopupMenu"});
+    EXPECT_EQ(f.log, Log{"menu"});
+    // A right click on a control is the control's own.
+    f.log.clear();
+    ClickRight(f.panel->speedSlider(), QPoint(5, 5));
+    ClickRight(f.panel->progressBar(), QPoint(5, 5));
+    EXPECT_TRUE(f.log.empty());
 }
 
 TEST(BottomPanel, PlayAndPauseShareOnePlaceAndHandTheFocusOver) {
-    RecordingCalls calls;
     PanelFixture f;
     f.main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.main));
-    QPushButton* play = PanelButton(cmd::Play);
-    QPushButton* pause = PanelButton(cmd::Pause);
+    QPushButton* play = f.panel->button(cmd::Play);
+    QPushButton* pause = f.panel->button(cmd::Pause);
     play->setFocus();
     ASSERT_TRUE(play->hasFocus());
 
-    Clock().PlayState = Playing;
-    PanelPlayStateChanged(Playing);
+    f.panel->setPlayState(PanelPlayState::Playing);
     EXPECT_TRUE(pause->isVisible());
     EXPECT_FALSE(play->isVisible());
     EXPECT_TRUE(pause->hasFocus());
 
-    Clock().PlayState = Paused;
-    PanelPlayStateChanged(Paused);
+    f.panel->setPlayState(PanelPlayState::Paused);
     EXPECT_TRUE(play->isVisible());
     EXPECT_FALSE(pause->isVisible());
     EXPECT_TRUE(play->hasFocus());
 
-    Clock().PlayState = Stopped;
-    PanelFullRepaint();
+    f.panel->setPlayState(PanelPlayState::Stopped);
     EXPECT_TRUE(play->isVisible());
 }
 
-TEST(BottomPanel, ClickingASegmentOnTheProgressBarStartsIt) {
-    RecordingCalls calls;
-    FilmFixture film({{640, 480, 100, 10, "A"}, {640, 480, 200, 10, "B"}, {640, 480, 300, 10, "C"}});
+TEST(BottomPanel, ClickingAPartOfTheProgressBarChoosesItsSegment) {
     PanelFixture f;
-    PanelSegmentInfoRefresh();
-    TqxProgressBar* bar = BottomPanel().ProgressBar;
-    ASSERT_EQ(bar->SegmentCount(), 3);
+    f.panel->setProgress({10, 20, 30}, 0);
+    ProgressBar* bar = f.panel->progressBar();
+    ASSERT_EQ(bar->partCount(), 3);
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(60, 5));
-    EXPECT_EQ(calls.log, std::vector<std::string>{"StartSegment 1"});
-    EXPECT_EQ(Clock().CurrentSegment, 1);
-    EXPECT_EQ(bar->GetCurrentSegment(), 1);
+    EXPECT_EQ(f.log, Log{"segment 1"});
+    EXPECT_EQ(bar->currentPart(), 1);
+    EXPECT_EQ(bar->position(), 10.0f);
 
-    // A bar left over from a longer film: an index past the film is refused.
-    SegmentList().Clear();
-    calls.log.clear();
-    bar->SelectBarSegment(2);
-    EXPECT_TRUE(calls.log.empty());
-    EXPECT_EQ(bar->GetCurrentSegment(), 1);
+    // A film without parts has nothing to click.
+    f.panel->setProgress({}, 0);
+    f.log.clear();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(60, 5));
+    EXPECT_TRUE(f.log.empty());
 }
 
-TEST(BottomPanel, TimerThreadRefreshesAreCoalesced) {
-    RecordingCalls calls;
-    FilmFixture film(kTwoMinuteFilm);
-    PanelFixture f;
-    PanelSegmentInfoRefresh();
-    HandOverCounter counter;
-    f.panel->installEventFilter(&counter);
-    std::thread ticks([] {
-        for (int i = 0; i < 5000; ++i) {
-            Clock().FrameIndex = i % 600;
-            PanelTimeTextRefresh();
-        }
-        Clock().FrameIndex = 299;
-        PanelTimeTextRefresh();
-    });
-    ticks.join();
-    EXPECT_TRUE(BottomPanel().RefreshPending);
-    EXPECT_TRUE(WaitFor([] { return !BottomPanel().RefreshPending; }));
-    QApplication::processEvents();
-    EXPECT_EQ(counter.count, 1);
-    EXPECT_EQ(BottomPanel().TimeText, "x1.0    00:00:30 | 00:02:00");
-    f.panel->removeEventFilter(&counter);
-}
-
-// A broken frame rate is said once per film, however often the display is
-// refreshed or the segment changes; its times show as unknown meanwhile.
-TEST(BottomPanel, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) {
-    RecordingCalls calls;
-    MessageRecorder recorder;
-    const std::vector<SegmentSpec> broken = {
-        {640, 480, 100, 10, "Good"}, {640, 480, 100, 0, "Broken"}, {640, 480, 100, 10, "After"}};
-    auto film = std::make_unique<FilmFixture>(broken);
-    PanelFixture f;
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = 49;
-    PanelSegmentInfoRefresh();
-    for (int i = 0; i < 5; ++i) {
-        std::thread tick([] { PanelTimeTextRefresh(); });
-        tick.join();
-        WaitFor([] { return !BottomPanel().RefreshPending; });
-    }
-    ASSERT_EQ(recorder.Messages().size(), 1u);
-    EXPECT_EQ(recorder.Messages()[0].text, "Invalid file format: FPS = 0");
-    EXPECT_EQ(recorder.Messages()[0].caption, "Error");
-    // Known up to the broken segment; the film's length is not.
-    EXPECT_EQ(BottomPanel().TimeText, "x1.0    00:00:05 | --:--:--");
-    // The broken segment is left out of the bar.
-    PanelFullRepaint();
-    EXPECT_EQ(BottomPanel().ProgressBar->SegmentCount(), 2);
-
-    const std::pair<int32_t, const char*> segments[] = {
-        {1, "x1.0    --:--:-- | --:--:--"}, {2, "x1.0    --:--:-- | --:--:--"}, {0, "x1.0    00:00:05 | --:--:--"}};
-    for (auto [index, shows] : segments) {
-        SCOPED_TRACE(index);
-        Clock().CurrentSegment = index;
-        PanelSegmentInfoRefresh();
-        PanelTimeTextRefresh();
-        EXPECT_EQ(BottomPanel().TimeText, shows);
-    }
-    EXPECT_EQ(recorder.Messages().size(), 1u);
-
-    // The next film is a new one: its own broken rate is said again, once.
-    film.reset();
-    film = std::make_unique<FilmFixture>(broken);
-    PanelSegmentInfoRefresh();
-    PanelTimeTextRefresh();
-    EXPECT_EQ(recorder.Messages().size(), 2u);
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = -1;
-}
-
-TEST(BottomPanel, AFailingCommandIsReportedAndThePanelGoesOn) {
-    struct FailingCalls : RecordingCalls {
-        void Play() override { throw std::runtime_error("no"); }
-    } calls;
+// What fails behind the panel's signals is reported in the panel's own box
+// with the number of what it was handling: a button's command 273, a click on
+// the progress bar 513, a slider dragged 512 or pressed 513, moved by the
+// shell 273. The panel goes on.
+TEST(BottomPanel, AFailureBehindASignalIsReportedAndThePanelGoesOn) {
     MessageRecorder recorder;
     PanelFixture f;
-    QTest::mouseClick(PanelButton(cmd::Play), Qt::LeftButton);
-    ASSERT_EQ(recorder.Messages().size(), 1u);
-    EXPECT_EQ(recorder.Messages()[0].text, "BottomPanel: WndProc error: Msg = 273");
-    EXPECT_EQ(recorder.Messages()[0].caption, "Error");
-    QTest::mouseClick(PanelButton(cmd::Stop), Qt::LeftButton);
-    EXPECT_TRUE(Logged(calls, "Stop"));
+    f.panel->setProgress({10, 20, 30}, 0);
+    auto sliderMouse = [](QWidget* w, QEvent::Type type, int x) {
+        QMouseEvent e(type, QPointF(x, 10), w->mapToGlobal(QPointF(x, 10)), Qt::LeftButton,
+                      type == QEvent::MouseMove ? Qt::MouseButtons(Qt::LeftButton) : Qt::MouseButtons(Qt::LeftButton),
+                      Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        int number;
+    } cases[] = {
+        {"Play button", [&] { QTest::mouseClick(f.panel->button(cmd::Play), Qt::LeftButton); }, 273},
+        {"progress bar", [&] { QTest::mouseClick(f.panel->progressBar(), Qt::LeftButton, {}, QPoint(60, 5)); }, 513},
+        {"speed slider pressed", [&] { sliderMouse(f.panel->speedSlider(), QEvent::MouseButtonPress, 60); }, 513},
+        {"speed slider dragged", [&] { sliderMouse(f.panel->speedSlider(), QEvent::MouseMove, 10); }, 512},
+        {"volume set by the shell", [&] { f.panel->setVolume(40); }, 273},
+        {"context menu", [&] { ClickRight(f.panel, QPoint(300, 5)); }, 517},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        recorder.Clear();
+        f.failNext = true;
+        c.act();
+        EXPECT_FALSE(f.failNext) << "nothing was signalled";
+        ASSERT_EQ(recorder.Messages().size(), 1u);
+        EXPECT_EQ(recorder.Messages()[0].text, "BottomPanel: WndProc error: Msg = " + std::to_string(c.number));
+        EXPECT_EQ(recorder.Messages()[0].caption, "Error");
+    }
+    sliderMouse(f.panel->speedSlider(), QEvent::MouseButtonRelease, 10);
+    f.log.clear();
+    QTest::mouseClick(f.panel->button(cmd::Stop), Qt::LeftButton);
+    EXPECT_EQ(f.log, Log{"command 112"});
 }
 
 TEST(BottomPanel, GrabShowsTheLayoutColours) {
-    RecordingCalls calls;
     PanelFixture f(640, 400);
     const QImage img = f.panel->grab().toImage();
     ASSERT_EQ(img.size(), QSize(640, 40));
@@ -440,13 +328,28 @@ TEST(BottomPanel, GrabShowsTheLayoutColours) {
         EXPECT_EQ(img.pixel(c.x, c.y), c.colour) << c.what << " at " << c.x << "," << c.y;
 }
 
+TEST(BottomPanel, TheTimeTextEndsTwoPixelsFromTheRightEdge) {
+    PanelFixture f(640, 400);
+    f.panel->setTime({});
+    const QImage img = f.panel->grab().toImage();
+    const QRgb accent = Rgb(kPanelAccentColor);
+    // White letters on the tab, inside columns 469 .. 637 and rows 1 .. 19.
+    auto inked = [&](int from, int to, int top, int bottom) {
+        int n = 0;
+        for (int x = from; x < to; ++x)
+            for (int y = top; y < bottom; ++y)
+                n += img.pixel(x, y) != accent && img.pixel(x, y) != QColor(Qt::black).rgb();
+        return n;
+    };
+    EXPECT_GT(inked(600, 638, 1, 16), 0);
+    EXPECT_EQ(inked(638, 640, 1, 16), 0);
+}
+
 TEST(BottomPanel, TheSegmentNameHasItsOwnPlaceRightOfTheVolume) {
-    RecordingCalls calls;
-    FilmFixture film({{640, 480, 100, 10, "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"}});
     PanelFixture f(800, 400);
-    calls.volume = 100;
-    PanelVolumeRefresh();
-    PanelSegmentInfoRefresh();
+    f.deviceVolume = 100;
+    f.ShowDeviceVolume();
+    f.panel->setSegmentDescription({640, 480, 32, 10, "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"});
     const QImage img = f.panel->grab().toImage();
     ASSERT_EQ(img.size(), QSize(800, 40));
     const QRgb white = QColor(Qt::white).rgb();
@@ -460,6 +363,7 @@ TEST(BottomPanel, TheSegmentNameHasItsOwnPlaceRightOfTheVolume) {
     };
     EXPECT_EQ(inked(544, 548), 0) << "between the volume slider and the read-out";
     EXPECT_GT(inked(548, 580), 0) << "the volume read-out";
-    const int nameLeft = 548 + QFontMetrics(BottomPanel().PanelFont).horizontalAdvance("100%");
+    const int nameLeft = 548 + QFontMetrics(f.panel->panelFont()).horizontalAdvance("100%");
     EXPECT_GT(inked(nameLeft, 798), 0) << "the segment name";
+    EXPECT_EQ(inked(798, 799), 0) << "the name stops before the right frame";
 }

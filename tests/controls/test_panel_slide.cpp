@@ -13,12 +13,9 @@
 
 #include "ControlsTestSupport.h"
 #include "FilmWriter.h"
-#include "controls/ControlPanelHooks.h"
-#include "controls/PanelCalls.h"
 #include "shell/Commands.h"
 #include "shell/Geometry.h"
 #include "shell/MainForm.h"
-#include "shell/ShellPanelCalls.h"
 #include "shell/ShellState.h"
 
 using namespace movarel;
@@ -29,8 +26,6 @@ namespace {
 // directory, and its clean-up of stale ones, stay inside dir.
 TqxMainWindow* StartFilmlessPlayer(const TestDir& dir, const std::vector<std::string>& args) {
     test::EnsureApp();
-    InstallControlPanels();
-    InstallShellPanelCalls();
     const std::string program = dir.path + "player";
     writer::WriteFileBytes(program, writer::Bytes(64, 0));
     TqxMainWindow* window = test::StartPlayerIn(dir, args, program);
@@ -77,7 +72,6 @@ TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
     EXPECT_FALSE(s.PanelSliding);
 
     FinishPlayer(window);
-    SetPanelCalls(nullptr);
 }
 
 // What the panel's state says and what shows must agree at every step of a
@@ -118,5 +112,4 @@ TEST(PanelSlide, PinningOrEnteringFullScreenLeavesNoSlideBehind) {
     EXPECT_EQ(panel->width(), s.ClientArea->width());
 
     FinishPlayer(window);
-    SetPanelCalls(nullptr);
 }

@@ -12,11 +12,10 @@
 
 #include "ControlsTestSupport.h"
 #include "FilmWriter.h"
-#include "controls/ControlPanelHooks.h"
-#include "controls/UqxBottomPanel.h"
-#include "controls/UqxSegmentList.h"
-#include "controls/qxProgressBar.h"
-#include "controls/qxSlider.h"
+#include "controls/BottomPanel.h"
+#include "controls/ProgressBar.h"
+#include "controls/SegmentListWindow.h"
+#include "controls/Slider.h"
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
 #include "film/LanguageTable.h"
@@ -25,8 +24,7 @@
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
 #include "shell/Menus.h"
-#include "shell/PanelHooks.h"
-#include "shell/ShellPanelCalls.h"
+#include "shell/PanelBinding.h"
 #include "shell/ShellState.h"
 
 using namespace movarel;
@@ -39,8 +37,6 @@ class PlayerFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         test::EnsureApp();
-        InstallControlPanels();
-        InstallShellPanelCalls();
         dir_ = new TestDir;
         const std::string film = dir_->path + "demo.qxf";
         writer::WriteFileBytes(film, writer::BuildFilmFile(writer::DemoFilm(64, 48, 40)));
@@ -56,7 +52,6 @@ protected:
         if (window_ != nullptr)
             FinishPlayer(window_);
         window_ = nullptr;
-        SetPanelCalls(nullptr);
         delete dir_;
     }
     void SetUp() override {
@@ -77,21 +72,21 @@ bool SegmentsChecked() {
 }  // namespace
 
 TEST_F(PlayerFixture, TheSegmentsButtonAndTheMenuCheckStayInStep) {
-    QPushButton* segments = PanelButton(cmd::Segments);
+    QPushButton* segments = Panel()->button(cmd::Segments);
     ASSERT_NE(segments, nullptr);
     QTest::mouseClick(segments, Qt::LeftButton);
     EXPECT_TRUE(Shell().SegmentListShown);
     EXPECT_TRUE(segments->isChecked());
     EXPECT_TRUE(SegmentsChecked());
-    EXPECT_TRUE(SegmentListModule().Window->isVisible());
-    EXPECT_EQ(SegmentListBox()->count(), SegmentList().Count());
+    EXPECT_TRUE(SegmentListPanel()->isVisible());
+    EXPECT_EQ(SegmentListPanel()->listBox()->count(), SegmentList().Count());
 
     // The X button hides it again, and everything follows.
-    QTest::mouseClick(SegmentListModule().CloseButton, Qt::LeftButton);
+    QTest::mouseClick(SegmentListPanel()->closeButton(), Qt::LeftButton);
     EXPECT_FALSE(Shell().SegmentListShown);
     EXPECT_FALSE(segments->isChecked());
     EXPECT_FALSE(Menus().ActionsMenu->actions()[4]->isChecked());
-    EXPECT_FALSE(SegmentListModule().Window->isVisible());
+    EXPECT_FALSE(SegmentListPanel()->isVisible());
     EXPECT_TRUE(recorder_.Messages().empty());
 }
 
@@ -99,46 +94,46 @@ TEST_F(PlayerFixture, HidingTheListFromTheMenuHandsTheFocusToTheSegmentsButton) 
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
     RunCommand(113);
-    ASSERT_TRUE(SegmentListModule().Window->isVisible());
-    EXPECT_TRUE(SegmentListBox()->hasFocus());
+    ASSERT_TRUE(SegmentListPanel()->isVisible());
+    EXPECT_TRUE(SegmentListPanel()->listBox()->hasFocus());
     RunCommand(113);
-    EXPECT_FALSE(SegmentListModule().Window->isVisible());
-    EXPECT_TRUE(PanelButton(cmd::Segments)->hasFocus());
-    EXPECT_FALSE(PanelButton(cmd::Segments)->isChecked());
+    EXPECT_FALSE(SegmentListPanel()->isVisible());
+    EXPECT_TRUE(Panel()->button(cmd::Segments)->hasFocus());
+    EXPECT_FALSE(Panel()->button(cmd::Segments)->isChecked());
 }
 
 TEST_F(PlayerFixture, TheSpeedSliderChangesTheTimerPeriodWhilePlayingAndPaused) {
     if (Clock().PlayState != Playing)
         RunCommand(110);
     ASSERT_EQ(Clock().PlayState, Playing);
-    TqxSlider* speed = BottomPanel().SpeedSlider;
+    Slider* speed = Panel()->speedSlider();
     EXPECT_EQ(Clock().Period, 100);  // 10 fps at normal speed
 
-    speed->SetPosition(0);
+    speed->setValue(0);
     EXPECT_EQ(Clock().Period, 1000);
     EXPECT_TRUE(TimerRunning());
-    speed->SetPosition(7);
+    speed->setValue(7);
     EXPECT_EQ(Clock().Period, 10);
     EXPECT_TRUE(TimerRunning());
 
-    QTest::mouseClick(PanelButton(cmd::Pause), Qt::LeftButton);
+    QTest::mouseClick(Panel()->button(cmd::Pause), Qt::LeftButton);
     ASSERT_EQ(Clock().PlayState, Paused);
-    EXPECT_TRUE(PanelButton(cmd::Play)->isVisible());
-    speed->SetPosition(1);
+    EXPECT_TRUE(Panel()->button(cmd::Play)->isVisible());
+    speed->setValue(1);
     EXPECT_EQ(Clock().Period, 400);
     EXPECT_FALSE(TimerRunning());
-    EXPECT_EQ(BottomPanel().TimeText.substr(0, 5), "x0.25");
+    EXPECT_EQ(Panel()->timeText().left(5), "x0.25");
     EXPECT_TRUE(recorder_.Messages().empty());
 }
 
 TEST_F(PlayerFixture, TheTimerThreadMovesTheTimeText) {
     if (Clock().PlayState != Playing)
         RunCommand(110);
-    BottomPanel().SpeedSlider->SetPosition(7);
-    EXPECT_EQ(BottomPanel().InfoText, "64 x 48 x 32 / 10 fps");
+    Panel()->speedSlider()->setValue(7);
+    EXPECT_EQ(Panel()->infoText(), "64 x 48 x 32 / 10 fps");
     EXPECT_TRUE(test::WaitFor([] { return Clock().CurrentSegment == 1 || Clock().FrameIndex > 20; }, 5000));
-    EXPECT_TRUE(test::WaitFor([] { return BottomPanel().TimeText.find("00:00:08") != std::string::npos; }, 5000))
-        << BottomPanel().TimeText;
+    EXPECT_TRUE(test::WaitFor([] { return Panel()->timeText().contains("00:00:08"); }, 5000))
+        << Panel()->timeText().toStdString();
     RunCommand(112);
     EXPECT_EQ(Clock().PlayState, Stopped);
 }
@@ -156,9 +151,9 @@ TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
     SetOpenFileDialog(previous);
     ASSERT_EQ(SegmentList().Count(), 3);
     EXPECT_EQ(Clock().PlayState, Stopped);
-    EXPECT_EQ(BottomPanel().InfoText, "80 x 60 x 32 / 10 fps");
-    const std::string& time = BottomPanel().TimeText;  // after the speed read-out
-    EXPECT_EQ(time.substr(time.find(' ')), "    00:00:00 | 00:00:06") << time;
+    EXPECT_EQ(Panel()->infoText(), "80 x 60 x 32 / 10 fps");
+    const QString time = Panel()->timeText();  // after the speed read-out
+    EXPECT_EQ(time.mid(time.indexOf(' ')), "    00:00:00 | 00:00:06") << time.toStdString();
     EXPECT_TRUE(recorder_.Messages().empty());
 }
 
@@ -168,8 +163,6 @@ namespace {
 struct TablePlayer {
     explicit TablePlayer(const writer::Bytes& table) {
         test::EnsureApp();
-        InstallControlPanels();
-        InstallShellPanelCalls();
         const std::string program = dir.path + "player";
         writer::WriteFileBytes(program, writer::BuildSelfPlaying(writer::Bytes(64, 0), table, writer::Bytes{}));
         window = test::StartPlayerIn(dir, {}, program);
@@ -177,7 +170,6 @@ struct TablePlayer {
     ~TablePlayer() {
         if (window != nullptr)
             FinishPlayer(window);
-        SetPanelCalls(nullptr);
         SetLanguageTableBuffer("");
     }
     TestDir dir;
@@ -197,18 +189,17 @@ TEST(PanelLanguage, AWindows1251TableLabelsTheTooltipsAsItLabelsTheMenus) {
     ASSERT_NE(run.window, nullptr);
     const QString play = QString::fromUtf8("\xD0\x9F\xD1\x83\xD1\x81\xD0\xBA");
     const QString prev = QString::fromUtf8("\xD0\x9D\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xB4");
-    const BottomPanelState& s = BottomPanel();
     struct Case {
         const char* what;
         QString shown, expected;
     } cases[] = {
-        {"Play button", PanelButton(cmd::Play)->toolTip(), play},
-        {"Previous button", PanelButton(cmd::PrevSegment)->toolTip(), prev},
-        {"speed slider", s.SpeedSlider->toolTip(),
+        {"Play button", Panel()->button(cmd::Play)->toolTip(), play},
+        {"Previous button", Panel()->button(cmd::PrevSegment)->toolTip(), prev},
+        {"speed slider", Panel()->speedSlider()->toolTip(),
          QString::fromUtf8("\xD0\xA1\xD0\xBA\xD0\xBE\xD1\x80\xD0\xBE\xD1\x81\xD1\x82\xD1\x8C")},
-        {"volume slider", s.VolumeSlider->toolTip(),
+        {"volume slider", Panel()->volumeSlider()->toolTip(),
          QString::fromUtf8("\xD0\x93\xD1\x80\xD0\xBE\xD0\xBC\xD0\xBA\xD0\xBE\xD1\x81\xD1\x82\xD1\x8C")},
-        {"progress bar (key missing)", s.ProgressBar->toolTip(), QString()},
+        {"progress bar (key missing)", Panel()->progressBar()->toolTip(), QString()},
         {"Play menu item", Menus().ActionsMenu->actions()[0]->text(), play + "\tF9"},
         {"Previous menu item", Menus().ActionsMenu->actions()[5]->text(), prev + "\tF4"},
     };
@@ -216,84 +207,42 @@ TEST(PanelLanguage, AWindows1251TableLabelsTheTooltipsAsItLabelsTheMenus) {
         EXPECT_EQ(c.shown.toStdString(), c.expected.toStdString()) << c.what;
 }
 
-namespace {
-// The panels' hooks as installed, with one of them made to fail once: a
-// command started from the panel then fails inside the shell, as a real
-// failure would (a sound file that does not open, a refused write).
-class FailingPanelHooks : public PanelHooks {
-public:
-    enum Hook { None, SegmentDescription, PlayState, ButtonChecks, FillList };
-    explicit FailingPanelHooks(PanelHooks* inner) : inner_(inner) {}
-    Hook failIn = None;
-
-    void CreatePanels(QWidget* w) override { inner_->CreatePanels(w); }
-    QWidget* BottomPanelWidget() override { return inner_->BottomPanelWidget(); }
-    QWidget* SegmentListWidget() override { return inner_->SegmentListWidget(); }
-    int32_t PanelHeight() const override { return inner_->PanelHeight(); }
-    void CreateTooltips(const CaptionTexts& c) override { inner_->CreateTooltips(c); }
-    void RefreshTimeDisplay() override { inner_->RefreshTimeDisplay(); }
-    void ShowSegmentDescription() override {
-        FailIf(SegmentDescription);
-        inner_->ShowSegmentDescription();
-    }
-    void PlayStateChanged(int state) override {
-        FailIf(PlayState);
-        inner_->PlayStateChanged(state);
-    }
-    void SetButtonChecks(bool fullScreen, bool listShown) override {
-        FailIf(ButtonChecks);
-        inner_->SetButtonChecks(fullScreen, listShown);
-    }
-    void Repaint() override { inner_->Repaint(); }
-    void FillSegmentList() override {
-        FailIf(FillList);
-        inner_->FillSegmentList();
-    }
-    void SelectInSegmentList(int32_t index) override { inner_->SelectInSegmentList(index); }
-    void FocusSegmentList() override { inner_->FocusSegmentList(); }
-    bool SegmentListHasFocus() override { return inner_->SegmentListHasFocus(); }
-    void FocusSegmentsButton() override { inner_->FocusSegmentsButton(); }
-
-private:
-    void FailIf(Hook hook) {
-        if (failIn != hook)
+// Every panel button runs its command through the shell; whatever fails
+// behind the panel's signals is reported by the panel ("BottomPanel: ...",
+// 273 for a button, 513 for a click on the progress bar), and the player goes
+// on. The failure is a receiver of the panel's signals connected after the
+// shell's own, as a command that fails late would.
+TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
+    BottomPanel* panel = Panel();
+    bool failNext = false;
+    auto failOnce = [&failNext] {
+        if (!failNext)
             return;
-        failIn = None;
-        throw EqxError("the panel hook failed");
-    }
-    PanelHooks* inner_;
-};
-
-}  // namespace
-
-// Every panel button runs its command through the shell; whatever fails in
-// it is reported by the panel ("BottomPanel: ...", WM_COMMAND 273), as the
-// progress bar's click is (WM_LBUTTONDOWN 513), and the player goes on.
-TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel) {
-    FailingPanelHooks hooks(&Panels());
-    struct Reinstall {
-        PanelHooks* previous;
-        ~Reinstall() { SetPanelHooks(previous); }
-    } reinstall{SetPanelHooks(&hooks)};
+        failNext = false;
+        throw EqxError("the command failed");
+    };
+    const QMetaObject::Connection connections[] = {
+        QObject::connect(panel, &BottomPanel::commandRequested, panel, [failOnce](int) { failOnce(); }),
+        QObject::connect(panel, &BottomPanel::segmentChosen, panel, [failOnce](int32_t) { failOnce(); })};
     // A slow clock: no segment ends while the test clicks.
-    BottomPanel().SpeedSlider->SetPosition(0);
+    panel->speedSlider()->setValue(0);
     struct Case {
         const char* name;
         uint8_t from;  // the play state the click starts from
         int button;    // 0: the progress bar
-        FailingPanelHooks::Hook failIn;
         int message;
+        int after;     // the play state the command leaves; -1: as it was
     };
     const Case cases[] = {
-        {"Play from Stopped", Stopped, cmd::Play, FailingPanelHooks::SegmentDescription, 273},
-        {"Play from Paused", Paused, cmd::Play, FailingPanelHooks::PlayState, 273},
-        {"Pause", Playing, cmd::Pause, FailingPanelHooks::PlayState, 273},
-        {"Stop", Playing, cmd::Stop, FailingPanelHooks::PlayState, 273},
-        {"Segments", Stopped, cmd::Segments, FailingPanelHooks::FillList, 273},
-        {"Previous segment", Playing, cmd::PrevSegment, FailingPanelHooks::SegmentDescription, 273},
-        {"Next segment", Playing, cmd::NextSegment, FailingPanelHooks::SegmentDescription, 273},
-        {"Full screen", Stopped, cmd::FullScreen, FailingPanelHooks::ButtonChecks, 273},
-        {"progress bar", Stopped, 0, FailingPanelHooks::SegmentDescription, 513},
+        {"Play from Stopped", Stopped, cmd::Play, 273, Playing},
+        {"Play from Paused", Paused, cmd::Play, 273, Playing},
+        {"Pause", Playing, cmd::Pause, 273, Paused},
+        {"Stop", Playing, cmd::Stop, 273, Stopped},
+        {"Segments", Stopped, cmd::Segments, 273, -1},
+        {"Previous segment", Playing, cmd::PrevSegment, 273, Playing},
+        {"Next segment", Playing, cmd::NextSegment, 273, Playing},
+        {"Full screen", Stopped, cmd::FullScreen, 273, -1},
+        {"progress bar", Stopped, 0, 513, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -309,19 +258,28 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
         const bool listShown = Shell().SegmentListShown;
         recorder_.Clear();
 
-        hooks.failIn = c.failIn;
+        failNext = true;
         if (c.button != 0) {
-            QPushButton* button = PanelButton(c.button);
+            QPushButton* button = panel->button(c.button);
             ASSERT_TRUE(button->isVisible());
             QTest::mouseClick(button, Qt::LeftButton);
         } else {
-            QTest::mouseClick(BottomPanel().ProgressBar, Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(2, 5));
+            QTest::mouseClick(panel->progressBar(), Qt::LeftButton, Qt::KeyboardModifiers(), QPoint(2, 5));
         }
-        EXPECT_EQ(hooks.failIn, FailingPanelHooks::None) << "the command did not reach the failing hook";
-        hooks.failIn = FailingPanelHooks::None;
+        EXPECT_FALSE(failNext) << "nothing was signalled";
+        failNext = false;
         ASSERT_EQ(recorder_.Messages().size(), 1u);
         EXPECT_EQ(recorder_.Messages()[0].text, "BottomPanel: WndProc error: Msg = " + std::to_string(c.message));
         EXPECT_EQ(recorder_.Messages()[0].caption, "Error");
+        if (c.after >= 0) {
+            EXPECT_EQ(Clock().PlayState, c.after);
+        }
+        if (c.button == cmd::FullScreen) {
+            EXPECT_NE(Shell().FullScreen, fullScreen);
+        }
+        if (c.button == cmd::Segments) {
+            EXPECT_NE(Shell().SegmentListShown, listShown);
+        }
 
         // The player goes on: the toggles go back through the menu commands.
         if (Shell().FullScreen != fullScreen)
@@ -333,6 +291,8 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
         EXPECT_EQ(Clock().PlayState, Playing);
         EXPECT_EQ(recorder_.Messages().size(), 1u);
     }
+    for (const QMetaObject::Connection& connection : connections)
+        QObject::disconnect(connection);
     RunCommand(cmd::Stop);
-    BottomPanel().SpeedSlider->SetPosition(kNormalSpeedPosition);
+    panel->speedSlider()->setValue(kNormalSpeedPosition);
 }

@@ -1,4 +1,4 @@
-// The progress bar: scale, marks, the click rule and the refusing handler.
+// The progress bar: scale, marks, the click rule and an owner that refuses a click.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "ControlsTestSupport.h"
-#include "controls/qxProgressBar.h"
+#include "controls/ProgressBar.h"
 
 using namespace movarel;
 using namespace movarel::test;
@@ -17,20 +17,22 @@ namespace {
 struct BarFixture {
     AppFirst app;
     QWidget parent;
-    TqxProgressBar* bar;
+    ProgressBar* bar;
     std::vector<int32_t> asked;
+    // The owner takes the clicked part (or refuses it).
     bool allow = true;
     explicit BarFixture(const std::vector<float>& lengths) {
         EnsureApp();
         parent.resize(300, 40);
-        bar = TqxControl::Create<TqxProgressBar>(&parent);
-        bar->SetBounds(0, 0, 200, 10);
+        bar = new ProgressBar(&parent);
+        bar->setGeometry(0, 0, 200, 10);
         for (float l : lengths)
-            bar->AddSegment(l);
-        bar->FOnSegmentClick = [this](TqxProgressBar*, int32_t index, bool& ok) {
+            bar->addPart(l);
+        QObject::connect(bar, &ProgressBar::partClicked, [this](int32_t index) {
             asked.push_back(index);
-            ok = allow;
-        };
+            if (allow)
+                bar->selectPart(index);
+        });
     }
     void Click(int x) {
         QMouseEvent e(QEvent::MouseButtonPress, QPointF(x, 5), bar->mapToGlobal(QPointF(x, 5)), Qt::LeftButton,
@@ -43,16 +45,16 @@ struct BarFixture {
 
 TEST(ProgressBar, ScaleRunsFromTwoToWidthLessTwo) {
     BarFixture f({10, 20, 30});
-    EXPECT_EQ(f.bar->GetTotal(), 60.0f);
+    EXPECT_EQ(f.bar->total(), 60.0f);
     struct Case {
         float v;
         int32_t x;
     } cases[] = {{0, 2}, {60, 198}, {10, 35}, {30, 100}, {0.5f, 4}};
     for (const Case& c : cases)
-        EXPECT_EQ(f.bar->ValueToX(c.v), c.x) << c.v;
+        EXPECT_EQ(f.bar->valueToX(c.v), c.x) << c.v;
     BarFixture empty({});
-    EXPECT_EQ(empty.bar->ValueToX(5), 0);
-    EXPECT_EQ(empty.bar->GetTotal(), 0.0f);
+    EXPECT_EQ(empty.bar->valueToX(5), 0);
+    EXPECT_EQ(empty.bar->total(), 0.0f);
 }
 
 TEST(ProgressBar, ClicksChooseThePartOfTheRoundedTime) {
@@ -75,28 +77,29 @@ TEST(ProgressBar, ClicksChooseThePartOfTheRoundedTime) {
         f.Click(c.x);
         if (c.selected < 0) {
             EXPECT_TRUE(f.asked.empty()) << c.x;
-            EXPECT_EQ(f.bar->GetCurrentSegment(), -1) << c.x;
+            EXPECT_EQ(f.bar->currentPart(), -1) << c.x;
         } else {
             ASSERT_EQ(f.asked.size(), 1u) << c.x;
             EXPECT_EQ(f.asked[0], c.selected) << c.x;
-            EXPECT_EQ(f.bar->GetCurrentSegment(), c.selected) << c.x;
-            EXPECT_EQ(f.bar->GetPosition(), c.position) << c.x;
+            EXPECT_EQ(f.bar->currentPart(), c.selected) << c.x;
+            EXPECT_EQ(f.bar->position(), c.position) << c.x;
         }
     }
 }
 
-TEST(ProgressBar, ARefusingHandlerChangesNothing) {
+TEST(ProgressBar, AClickTheOwnerRefusesChangesNothing) {
     BarFixture f({10, 20, 30});
-    f.bar->SetPosition(42);
+    f.bar->setPosition(42);
     f.allow = false;
     f.Click(60);
     ASSERT_EQ(f.asked.size(), 1u);
-    EXPECT_EQ(f.bar->GetCurrentSegment(), -1);
-    EXPECT_EQ(f.bar->GetPosition(), 42.0f);
-    // Out-of-range indexes never reach the handler.
-    f.bar->SelectBarSegment(3);
-    f.bar->SelectBarSegment(-1);
-    EXPECT_EQ(f.asked.size(), 1u);
+    EXPECT_EQ(f.bar->currentPart(), -1);
+    EXPECT_EQ(f.bar->position(), 42.0f);
+    // Indexes outside the parts select nothing.
+    f.bar->selectPart(3);
+    f.bar->selectPart(-1);
+    EXPECT_EQ(f.bar->currentPart(), -1);
+    EXPECT_EQ(f.bar->position(), 42.0f);
 }
 
 TEST(ProgressBar, PositionsAreClampedToTheTotal) {
@@ -105,12 +108,12 @@ TEST(ProgressBar, PositionsAreClampedToTheTotal) {
         float in, out;
     } cases[] = {{-5, 0}, {100, 60}, {25, 25}, {std::nanf(""), 0}, {INFINITY, 60}};
     for (const Case& c : cases) {
-        f.bar->SetPosition(c.in);
-        EXPECT_EQ(f.bar->GetPosition(), c.out) << c.in;
+        f.bar->setPosition(c.in);
+        EXPECT_EQ(f.bar->position(), c.out) << c.in;
     }
-    f.bar->SetPosition(25);
-    f.bar->ClearSegments();
-    EXPECT_EQ(f.bar->GetPosition(), 25.0f);  // clearing keeps the position
+    f.bar->setPosition(25);
+    f.bar->clearParts();
+    EXPECT_EQ(f.bar->position(), 25.0f);  // clearing keeps the position
 }
 
 TEST(ProgressBar, PaintsMarksAtBoundariesOnly) {
@@ -118,7 +121,7 @@ TEST(ProgressBar, PaintsMarksAtBoundariesOnly) {
     const QRgb fill = Rgb(0xB8A8A0);
     const QRgb white = QColor(Qt::white).rgb();
     BarFixture f({10, 20, 30});
-    f.bar->SetPosition(30);
+    f.bar->setPosition(30);
     QImage img = f.bar->grab().toImage();
     EXPECT_EQ(img.pixel(35, 5), black);
     EXPECT_EQ(img.pixel(100, 5), black);

@@ -5,7 +5,8 @@
 #include <QMouseEvent>
 
 #include "ControlsTestSupport.h"
-#include "controls/qxSlider.h"
+#include "controls/Slider.h"
+#include "controls/WidgetHelpers.h"
 
 using namespace movarel;
 using namespace movarel::test;
@@ -15,20 +16,22 @@ namespace {
 struct SliderFixture {
     AppFirst app;
     QWidget parent;
-    TqxSlider* s;
+    Slider* s;
     int events = 0;
     std::vector<int32_t> seen;
     SliderFixture(int32_t width, int32_t max, int32_t value) {
         EnsureApp();
         parent.resize(200, 40);
-        s = TqxControl::Create<TqxSlider>(&parent);
-        s->SetBounds(0, 0, width, 20);
-        s->SetMax(max);
-        s->SetPosition(value);
-        s->FOnChange = [this](TqxSlider* sender) {
+        // Shown, so a resize reaches the slider at once.
+        parent.show();
+        s = new Slider(&parent);
+        s->setGeometry(0, 0, width, 20);
+        s->setMaximum(max);
+        s->setValue(value);
+        QObject::connect(s, &Slider::valueChanged, [this](int32_t value) {
             ++events;
-            seen.push_back(sender->GetPosition());
-        };
+            seen.push_back(value);
+        });
     }
 };
 
@@ -41,11 +44,11 @@ void SendMouse(QWidget* w, QEvent::Type type, int x, Qt::MouseButton button, Qt:
 
 TEST(Slider, InitGivesTheDefaults) {
     SliderFixture f(120, 10, 0);
-    EXPECT_EQ(f.s->GetMin(), 0);
-    EXPECT_EQ(f.s->GetMax(), 10);
-    EXPECT_EQ(f.s->GetPosition(), 0);
-    EXPECT_EQ(f.s->GetThumbOffset(), 0);
-    EXPECT_EQ(f.s->GetThumbWidth(), 16);
+    EXPECT_EQ(f.s->minimum(), 0);
+    EXPECT_EQ(f.s->maximum(), 10);
+    EXPECT_EQ(f.s->value(), 0);
+    EXPECT_EQ(f.s->thumbOffset(), 0);
+    EXPECT_EQ(f.s->thumbWidth(), 16);
 }
 
 TEST(Slider, ValueAndOffsetMapBothWays) {
@@ -60,13 +63,13 @@ TEST(Slider, ValueAndOffsetMapBothWays) {
     };
     for (const Case& c : cases) {
         SliderFixture f(c.width, c.max, c.value);
-        EXPECT_EQ(f.s->GetThumbOffset(), c.offset) << c.width << "/" << c.max << "/" << c.value;
-        EXPECT_EQ(f.s->PositionToOffset(), c.offset);
+        EXPECT_EQ(f.s->thumbOffset(), c.offset) << c.width << "/" << c.max << "/" << c.value;
+        EXPECT_EQ(f.s->offsetForValue(), c.offset);
     }
     // From the other side: offset 20 on a 70-wide slider of 0..8 is value 3.
     SliderFixture f(70, 8, 0);
-    f.s->SetThumbOffset(20);
-    EXPECT_EQ(f.s->GetPosition(), 3);
+    f.s->setThumbOffset(20);
+    EXPECT_EQ(f.s->value(), 3);
     EXPECT_EQ(f.events, 1);
 }
 
@@ -82,83 +85,84 @@ TEST(Slider, AValueNoOffsetShowsEndsAtTheNearestOneAndFiresTwice) {
     };
     for (const Case& c : cases) {
         SliderFixture f(50, 100, c.start);
-        f.s->SetPosition(c.target);
-        EXPECT_EQ(f.s->GetThumbOffset(), c.offset) << c.start;
-        EXPECT_EQ(f.s->GetPosition(), c.value) << c.start;
+        f.s->setValue(c.target);
+        EXPECT_EQ(f.s->thumbOffset(), c.offset) << c.start;
+        EXPECT_EQ(f.s->value(), c.value) << c.start;
         EXPECT_EQ(f.seen, c.events) << c.start;
     }
 }
 
 TEST(Slider, TheSameOrAClampedSameValueFiresNothing) {
     SliderFixture f(70, 8, 8);
-    f.s->SetPosition(8);
-    f.s->SetPosition(100);
+    f.s->setValue(8);
+    f.s->setValue(100);
     EXPECT_EQ(f.events, 0);
-    f.s->SetPosition(-5);
-    EXPECT_EQ(f.s->GetPosition(), 0);
-    f.s->SetPosition(-1);
+    f.s->setValue(-5);
+    EXPECT_EQ(f.s->value(), 0);
+    f.s->setValue(-1);
     EXPECT_EQ(f.events, 1);
-    f.s->SetThumbOffset(-30);  // clamps to the offset it has
-    f.s->SetThumbOffset(500);
-    EXPECT_EQ(f.s->GetThumbOffset(), 54);
-    EXPECT_EQ(f.s->GetPosition(), 8);
+    f.s->setThumbOffset(-30);  // clamps to the offset it has
+    f.s->setThumbOffset(500);
+    EXPECT_EQ(f.s->thumbOffset(), 54);
+    EXPECT_EQ(f.s->value(), 8);
 }
 
 TEST(Slider, SetMaxAloneLeavesTheThumbUntilTheNextValueOrResize) {
     SliderFixture f(70, 10, 5);
-    EXPECT_EQ(f.s->GetThumbOffset(), 27);
-    f.s->SetMax(20);
-    EXPECT_EQ(f.s->GetThumbOffset(), 27);
+    EXPECT_EQ(f.s->thumbOffset(), 27);
+    f.s->setMaximum(20);
+    EXPECT_EQ(f.s->thumbOffset(), 27);
     EXPECT_EQ(f.events, 0);
-    f.s->SetWidth(108);  // round(5 * 92 / 20) = 23
-    EXPECT_EQ(f.s->GetThumbOffset(), 23);
-    f.s->SetPosition(4);  // round(4 * 92 / 20) = 18.4
-    EXPECT_EQ(f.s->GetThumbOffset(), 18);
+    f.s->resize(108, 20);  // round(5 * 92 / 20) = 23
+    EXPECT_EQ(f.s->thumbOffset(), 23);
+    f.s->setValue(4);  // round(4 * 92 / 20) = 18.4
+    EXPECT_EQ(f.s->thumbOffset(), 18);
 }
 
 TEST(Slider, ANarrowSliderKeepsItsThumbAtZero) {
     SliderFixture f(10, 8, 4);
-    EXPECT_EQ(f.s->GetThumbOffset(), 0);
+    EXPECT_EQ(f.s->thumbOffset(), 0);
     SendMouse(f.s, QEvent::MouseButtonPress, 9, Qt::LeftButton, Qt::LeftButton);
-    EXPECT_EQ(f.s->GetThumbOffset(), 0);
-    EXPECT_EQ(f.s->GetPosition(), 4);
+    EXPECT_EQ(f.s->thumbOffset(), 0);
+    EXPECT_EQ(f.s->value(), 4);
 }
 
 TEST(Slider, PressJumpsTheThumbAndADragIsClampedAtBothEnds) {
     SliderFixture f(70, 8, 3);
     SendMouse(f.s, QEvent::MouseButtonPress, 38, Qt::LeftButton, Qt::LeftButton);
-    EXPECT_TRUE(f.s->Dragging());
-    EXPECT_EQ(f.s->GetThumbOffset(), 30);  // the thumb's centre under the pointer
-    EXPECT_EQ(f.s->GetPosition(), 4);      // round(30 / 54 * 8) = 4.44
+    EXPECT_TRUE(f.s->isDragging());
+    EXPECT_EQ(f.s->thumbOffset(), 30);  // the thumb's centre under the pointer
+    EXPECT_EQ(f.s->value(), 4);      // round(30 / 54 * 8) = 4.44
     SendMouse(f.s, QEvent::MouseMove, 5000, Qt::NoButton, Qt::LeftButton);
-    EXPECT_EQ(f.s->GetThumbOffset(), 54);
-    EXPECT_EQ(f.s->GetPosition(), 8);
+    EXPECT_EQ(f.s->thumbOffset(), 54);
+    EXPECT_EQ(f.s->value(), 8);
     SendMouse(f.s, QEvent::MouseMove, -300, Qt::NoButton, Qt::LeftButton);
-    EXPECT_EQ(f.s->GetThumbOffset(), 0);
-    EXPECT_EQ(f.s->GetPosition(), 0);
+    EXPECT_EQ(f.s->thumbOffset(), 0);
+    EXPECT_EQ(f.s->value(), 0);
     SendMouse(f.s, QEvent::MouseButtonRelease, -300, Qt::LeftButton, Qt::NoButton);
-    EXPECT_FALSE(f.s->Dragging());
+    EXPECT_FALSE(f.s->isDragging());
     // Without a press the mouse moves nothing.
     SendMouse(f.s, QEvent::MouseMove, 40, Qt::NoButton, Qt::NoButton);
-    EXPECT_EQ(f.s->GetPosition(), 0);
+    EXPECT_EQ(f.s->value(), 0);
 }
 
-TEST(Slider, ADisabledSliderIgnoresPressesButAReleaseEndsADrag) {
+TEST(Slider, ADisabledSliderIgnoresPressesAndDisablingEndsADrag) {
     SliderFixture f(70, 8, 3);
     SendMouse(f.s, QEvent::MouseButtonPress, 10, Qt::LeftButton, Qt::LeftButton);
-    f.s->SetEnabledState(false);
+    ASSERT_TRUE(f.s->isDragging());
+    f.s->setEnabled(false);
     SendMouse(f.s, QEvent::MouseButtonRelease, 10, Qt::LeftButton, Qt::NoButton);
-    EXPECT_FALSE(f.s->Dragging());
-    const int32_t before = f.s->GetPosition();
+    EXPECT_FALSE(f.s->isDragging());
+    const int32_t before = f.s->value();
     SendMouse(f.s, QEvent::MouseButtonPress, 60, Qt::LeftButton, Qt::LeftButton);
-    EXPECT_FALSE(f.s->Dragging());
-    EXPECT_EQ(f.s->GetPosition(), before);
+    EXPECT_FALSE(f.s->isDragging());
+    EXPECT_EQ(f.s->value(), before);
 }
 
 TEST(Slider, PaintsTrackRowsSixToThirteenAndThumbRowsTwoToSeventeen) {
     SliderFixture f(70, 8, 0);
-    f.s->SetBrush(QBrush(Qt::white));
-    f.s->SetTrackPen(QPen(ColorFromRef(0xA89890)));
+    f.s->setBackground(QBrush(Qt::white));
+    f.s->setTrackPen(QPen(ColorFromRef(0xA89890)));
     QImage img = f.s->grab().toImage();
     const QRgb accent = Rgb(0xA89890);
     const QRgb grey = Rgb(0xE0E0E0);
@@ -176,7 +180,7 @@ TEST(Slider, PaintsTrackRowsSixToThirteenAndThumbRowsTwoToSeventeen) {
     EXPECT_EQ(img.pixel(40, 14), Rgb(0xFFFFFF));
     EXPECT_EQ(img.pixel(69, 9), accent);
 
-    f.s->SetEnabledState(false);
+    f.s->setEnabled(false);
     img = f.s->grab().toImage();
     EXPECT_EQ(img.pixel(40, 6), grey);
     EXPECT_EQ(img.pixel(8, 2), grey);
@@ -186,7 +190,7 @@ TEST(Slider, AThumbPictureFillsTheThumbInsideItsOutline) {
     SliderFixture f(70, 8, 0);
     QPixmap red(14, 14);
     red.fill(Qt::red);
-    f.s->SetThumbBitmap(red);
+    f.s->setThumbPicture(red);
     const QImage img = f.s->grab().toImage();
     EXPECT_EQ(img.pixel(1, 3), QColor(Qt::red).rgb());
     EXPECT_EQ(img.pixel(14, 16), QColor(Qt::red).rgb());

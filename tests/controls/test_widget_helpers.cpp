@@ -1,4 +1,4 @@
-// The control base and the user-interface utilities.
+// The controls' common behaviour and the user-interface utilities.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,33 +9,13 @@
 #include <memory>
 
 #include "ControlsTestSupport.h"
-#include "controls/qxControls.h"
-#include "controls/qxProgressBar.h"
-#include "controls/qxSlider.h"
+#include "controls/ProgressBar.h"
+#include "controls/Slider.h"
+#include "controls/WidgetHelpers.h"
 #include "platform/Rounding.h"
 
 using namespace movarel;
 using namespace movarel::test;
-
-TEST(ControlUtilities, MakeBoundsRectGrowsFromTheCornerForNegativeExtents) {
-    struct Case {
-        int x, y, w, h;
-        TRect expected;
-    } cases[] = {
-        {100, 1, -170, 20, {-69, 1, 100, 20}},
-        {10, 20, 30, 40, {10, 20, 39, 59}},
-        {10, 20, 0, 0, {10, 20, 9, 19}},
-        {5, 50, 1, -10, {5, 41, 5, 50}},
-    };
-    for (const Case& c : cases) {
-        TRect r;
-        MakeBoundsRect(c.x, c.y, c.w, c.h, r);
-        EXPECT_EQ(r, c.expected) << c.x << "," << c.y << "," << c.w << "," << c.h;
-    }
-    TRect r;
-    MakeRect(1, 2, 3, 4, r);
-    EXPECT_EQ(r, (TRect{1, 2, 3, 4}));
-}
 
 TEST(ControlUtilities, RoundHalfEvenRoundsTiesToEvenAndSaturates) {
     struct Case {
@@ -120,64 +100,39 @@ TEST(ControlUtilities, ButtonsGetTheirPictureAndCheck) {
         EXPECT_EQ(SetButtonBitmap(nullptr, name).size(), QSize(20, 20)) << name;
 }
 
-TEST(ControlBase, TwoControlsOfOneClassBothWorkAndShareTheRegistration) {
+TEST(Controls, TwoSlidersWorkApartAndAllControlsTakeTabFocusAndTheHandCursor) {
     EnsureApp();
     QWidget parent;
-    TqxSlider* a = TqxControl::Create<TqxSlider>(&parent);
-    TqxSlider* b = TqxControl::Create<TqxSlider>(&parent);
-    TqxProgressBar* bar = TqxControl::Create<TqxProgressBar>(&parent);
-    EXPECT_EQ(ControlsModule().Classes.count("qxSlider"), 1u);
-    EXPECT_EQ(ControlsModule().Classes.count("qxProgressBar"), 1u);
-    for (TqxControl* c : {static_cast<TqxControl*>(a), static_cast<TqxControl*>(b)}) {
-        EXPECT_TRUE(c->Attached());
-        EXPECT_TRUE(c->GetEnabled());
-        EXPECT_EQ(c->ClassName(), "qxSlider");
-        EXPECT_EQ(c->Style(), 0x50010000u);
+    Slider* a = new Slider(&parent);
+    Slider* b = new Slider(&parent);
+    ProgressBar* bar = new ProgressBar(&parent);
+    for (QWidget* c : {static_cast<QWidget*>(a), static_cast<QWidget*>(b), static_cast<QWidget*>(bar)}) {
+        EXPECT_TRUE(c->isEnabled());
         EXPECT_EQ(c->cursor().shape(), Qt::PointingHandCursor);
         EXPECT_EQ(c->focusPolicy(), Qt::TabFocus);
-        EXPECT_EQ(c->geometry(), QRect(0, 0, 120, 22));
     }
+    EXPECT_EQ(a->geometry(), QRect(0, 0, 120, 22));
     EXPECT_EQ(bar->geometry(), QRect(0, 0, 200, 10));
-    a->SetPosition(4);
-    b->SetPosition(7);
-    EXPECT_EQ(a->GetPosition(), 4);
-    EXPECT_EQ(b->GetPosition(), 7);
+    a->setValue(4);
+    b->setValue(7);
+    EXPECT_EQ(a->value(), 4);
+    EXPECT_EQ(b->value(), 7);
+    // Made without a parent, a control is not shown.
+    Slider alone;
+    EXPECT_FALSE(alone.isVisible());
 }
 
-TEST(ControlBase, BoundsSettersMoveTheWindowAndMessage1025MovesItBack) {
-    EnsureApp();
-    QWidget parent;
-    parent.resize(300, 100);
-    parent.show();
-    TqxSlider* s = TqxControl::Create<TqxSlider>(&parent);
-    s->SetLeft(5);
-    s->SetTop(6);
-    s->SetWidth(70);
-    s->SetHeight(20);
-    EXPECT_EQ(s->geometry(), QRect(5, 6, 70, 20));
-
-    // Moved from outside, the control follows; its stored bounds are what 1025 restores.
-    s->setGeometry(40, 40, 70, 20);
-    QApplication::processEvents();
-    EXPECT_EQ(s->GetLeft(), 40);
-    TRect stored{5, 6, 74, 25};
-    EXPECT_EQ(s->BoundsChanging(stored), 1);
-    QApplication::postEvent(s, new QEvent(static_cast<QEvent::Type>(kUpdateBoundsEvent)));
-    QApplication::processEvents();
-    EXPECT_EQ(s->geometry(), QRect(5, 6, 70, 20));
-}
-
-TEST(ControlBase, AHandedInBrushIsAValueTheControlDoesNotOwn) {
+TEST(Controls, AHandedInBrushIsAValueTheSliderDoesNotOwn) {
     EnsureApp();
     QWidget parent;
     QBrush shared(Qt::white);
     {
-        std::unique_ptr<TqxSlider> one(TqxControl::Create<TqxSlider>(&parent));
-        one->SetBrush(shared);
-        EXPECT_EQ(one->Brush().color(), QColor(Qt::white));
+        std::unique_ptr<Slider> one(new Slider(&parent));
+        one->setBackground(shared);
+        EXPECT_EQ(one->background().color(), QColor(Qt::white));
     }
-    TqxSlider* two = TqxControl::Create<TqxSlider>(&parent);
-    two->SetBrush(shared);
+    Slider* two = new Slider(&parent);
+    two->setBackground(shared);
     EXPECT_EQ(shared.color(), QColor(Qt::white));
-    EXPECT_EQ(two->Brush().color(), QColor(Qt::white));
+    EXPECT_EQ(two->background().color(), QColor(Qt::white));
 }

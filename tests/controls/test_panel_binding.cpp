@@ -1,0 +1,257 @@
+// The shell's side of the panels: what it feeds them from the clock, the film
+// and the sound, the hand-over from the timer thread, and where what the user
+// does on them ends up.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest/QTest>
+
+#include <memory>
+#include <thread>
+
+#include "ControlsTestSupport.h"
+#include "controls/BottomPanel.h"
+#include "controls/ProgressBar.h"
+#include "controls/SegmentListWindow.h"
+#include "controls/Slider.h"
+#include "engine/ClockState.h"
+#include "engine/Command.h"
+#include "film/SegmentList.h"
+#include "platform/Rounding.h"
+#include "shell/PanelBinding.h"
+#include "shell/ShellState.h"
+#include "shell/MainForm.h"
+#include "sound/Volume.h"
+
+using namespace movarel;
+using namespace movarel::test;
+
+namespace {
+
+const std::vector<SegmentSpec> kTwoMinuteFilm = {{640, 480, 600, 10, "First"}, {800, 600, 600, 10, "Second"}};
+
+// The panels made by the shell on a stand-in client area, the panel laid out
+// along its bottom and shown; no main window, so commands find no player.
+struct BindingFixture {
+    AppFirst app;
+    std::unique_ptr<QWidget> area = std::make_unique<QWidget>();
+    BottomPanel* panel = nullptr;
+    explicit BindingFixture(int width = 640, int height = 400) {
+        Clock().PlayState = Stopped;
+        Clock().CurrentSegment = 0;
+        Clock().FrameIndex = -1;
+        area->resize(width, height);
+        CreatePanels(area.get());
+        panel = Panel();
+        panel->setGeometry(0, height - kPanelHeight, width, kPanelHeight);
+        panel->show();
+        area->show();
+        QApplication::processEvents();
+    }
+    ~BindingFixture() {
+        area.reset();
+        Shell().BottomPanelWindow = nullptr;
+        Shell().SegmentListWindow = nullptr;
+        Clock().PlayState = Stopped;
+        Clock().CurrentSegment = 0;
+        Clock().FrameIndex = -1;
+        Clock().SpeedPosition = kNormalSpeedPosition;
+    }
+};
+
+// Counts the calls handed to the GUI thread from other threads.
+class HandOverCounter : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == QCoreApplication::instance() && e->type() == QEvent::MetaCall)
+            ++count;
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST(PanelBinding, MakesBothPanelsHiddenWithTheListBelowThePanel) {
+    AppFirst app;
+    QWidget area;
+    CreatePanels(&area);
+    ASSERT_NE(Panel(), nullptr);
+    ASSERT_NE(SegmentListPanel(), nullptr);
+    EXPECT_EQ(Shell().BottomPanelWindow, Panel());
+    EXPECT_EQ(Shell().SegmentListWindow, SegmentListPanel());
+    EXPECT_EQ(Panel()->geometry(), QRect(0, 0, 600, 100));
+    EXPECT_FALSE(Panel()->isVisibleTo(&area));
+    EXPECT_FALSE(SegmentListPanel()->isVisibleTo(&area));
+    const QObjectList children = area.children();
+    EXPECT_LT(children.indexOf(SegmentListPanel()), children.indexOf(Panel()));
+    EXPECT_EQ(Clock().SpeedPosition, kNormalSpeedPosition);
+    Shell().BottomPanelWindow = nullptr;
+    Shell().SegmentListWindow = nullptr;
+}
+
+TEST(PanelBinding, TheTextsComeFromTheClockAndTheFilm) {
+    FilmFixture film(kTwoMinuteFilm);
+    BindingFixture f;
+    Clock().CurrentSegment = 1;
+    Clock().FrameIndex = 299;
+    ShowPanelSegment();
+    EXPECT_EQ(f.panel->infoText(), "800 x 600 x 32 / 10 fps");
+    EXPECT_EQ(f.panel->segmentName(), "Second");
+    EXPECT_EQ(f.panel->timeText(), "x1.0    00:01:30 | 00:02:00");
+    ASSERT_EQ(f.panel->progressBar()->partCount(), 2);
+    EXPECT_EQ(f.panel->progressBar()->total(), 120.0f);
+    EXPECT_EQ(f.panel->progressBar()->position(), 90.0f);
+
+    SegmentList().Clear();
+    ShowPanelSegment();
+    EXPECT_EQ(f.panel->infoText(), "");
+    EXPECT_EQ(f.panel->timeText(), "x1.0    00:00:00 | 00:00:00");
+}
+
+TEST(PanelBinding, TheTimeTextWaitsWhileThePanelIsHidden) {
+    FilmFixture film(kTwoMinuteFilm);
+    BindingFixture f;
+    ShowPanelSegment();
+    const QString shown = f.panel->timeText();
+    f.panel->hide();
+    Clock().FrameIndex = 99;
+    RefreshPanelTime();
+    EXPECT_EQ(f.panel->timeText(), shown);
+}
+
+TEST(PanelBinding, TheSpeedSliderSetsTheClocksSpeedAndTimerPeriod) {
+    FilmFixture film({{640, 480, 100, 25, "Only"}});
+    BindingFixture f;
+    Clock().PlayState = Paused;
+    struct Case {
+        int32_t speed;
+        int32_t period;
+    } cases[] = {{0, 400}, {3, 40}, {7, 4}};
+    for (const Case& c : cases) {
+        f.panel->speedSlider()->setValue(c.speed);
+        EXPECT_EQ(Clock().SpeedPosition, c.speed);
+        EXPECT_EQ(Clock().Period, c.period) << c.speed;
+    }
+    // Without a film the speed changes only the clock's speed and the text.
+    SegmentList().Clear();
+    f.panel->speedSlider()->setValue(5);
+    EXPECT_EQ(Clock().SpeedPosition, 5);
+    EXPECT_EQ(Clock().Period, 4);
+    EXPECT_EQ(f.panel->timeText().left(4), "x3.0");
+}
+
+TEST(PanelBinding, TheVolumeFollowsTheDeviceEvery200Milliseconds) {
+    BindingFixture f;
+    SetVolumePercent(ShellAudioOutput(), 80);
+    EXPECT_TRUE(WaitFor([&] { return f.panel->volumeText() == "80%"; }));
+    // The slider has no place for 80: it stands at 79 and the device follows it.
+    EXPECT_EQ(f.panel->volumeSlider()->value(), 79);
+    EXPECT_EQ(RoundHalfEven(GetVolumePercent(ShellAudioOutput())), 79);
+    EXPECT_TRUE(WaitFor([&] { return f.panel->volumeText() == "79%"; }));
+    // The slider sets the device and shows what it took.
+    f.panel->volumeSlider()->setValue(30);
+    EXPECT_EQ(RoundHalfEven(GetVolumePercent(ShellAudioOutput())), 29);
+    EXPECT_EQ(f.panel->volumeText(), "29%");
+    SetVolumePercent(ShellAudioOutput(), 100);
+}
+
+TEST(PanelBinding, PanelButtonsRunTheShellsCommands) {
+    BindingFixture f;
+    // Every command id goes through the one dispatcher, menu-only ones too.
+    const bool pinned = Shell().PanelPinned;
+    emit f.panel->commandRequested(cmd::ShowPanel);
+    EXPECT_NE(Shell().PanelPinned, pinned);
+    emit f.panel->commandRequested(cmd::ShowPanel);
+    EXPECT_EQ(Shell().PanelPinned, pinned);
+    // Unknown ids do nothing.
+    emit f.panel->commandRequested(999);
+    EXPECT_EQ(Shell().PanelPinned, pinned);
+}
+
+TEST(PanelBinding, TimerThreadRefreshesAreCoalesced) {
+    FilmFixture film(kTwoMinuteFilm);
+    BindingFixture f;
+    ShowPanelSegment();
+    QApplication::processEvents();
+    HandOverCounter counter;
+    QCoreApplication::instance()->installEventFilter(&counter);
+    std::thread ticks([] {
+        for (int i = 0; i < 5000; ++i) {
+            Clock().FrameIndex = i % 600;
+            RefreshPanelTime();
+        }
+        Clock().FrameIndex = 299;
+        RefreshPanelTime();
+    });
+    ticks.join();
+    EXPECT_TRUE(WaitFor([&] { return f.panel->timeText() == "x1.0    00:00:30 | 00:02:00"; }))
+        << f.panel->timeText().toStdString();
+    QApplication::processEvents();
+    EXPECT_EQ(counter.count, 1);
+    QCoreApplication::instance()->removeEventFilter(&counter);
+}
+
+// A broken frame rate is said once per film, however often the display is
+// refreshed or the segment changes; its times show as unknown meanwhile.
+TEST(PanelBinding, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) {
+    MessageRecorder recorder;
+    const std::vector<SegmentSpec> broken = {
+        {640, 480, 100, 10, "Good"}, {640, 480, 100, 0, "Broken"}, {640, 480, 100, 10, "After"}};
+    auto film = std::make_unique<FilmFixture>(broken);
+    BindingFixture f;
+    Clock().CurrentSegment = 0;
+    Clock().FrameIndex = 49;
+    ShowPanelSegment();
+    for (int i = 0; i < 5; ++i) {
+        std::thread tick([] { RefreshPanelTime(); });
+        tick.join();
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "Invalid file format: FPS = 0");
+    EXPECT_EQ(recorder.Messages()[0].caption, "Error");
+    // Known up to the broken segment; the film's length is not.
+    EXPECT_EQ(f.panel->timeText(), "x1.0    00:00:05 | --:--:--");
+    // The broken segment is left out of the bar.
+    RepaintPanel();
+    EXPECT_EQ(f.panel->progressBar()->partCount(), 2);
+
+    const std::pair<int32_t, const char*> segments[] = {
+        {1, "x1.0    --:--:-- | --:--:--"}, {2, "x1.0    --:--:-- | --:--:--"}, {0, "x1.0    00:00:05 | --:--:--"}};
+    for (auto [index, shows] : segments) {
+        SCOPED_TRACE(index);
+        Clock().CurrentSegment = index;
+        ShowPanelSegment();
+        RefreshPanelTime();
+        EXPECT_EQ(f.panel->timeText(), shows);
+    }
+    EXPECT_EQ(recorder.Messages().size(), 1u);
+
+    // The next film is a new one: its own broken rate is said again, once.
+    film.reset();
+    film = std::make_unique<FilmFixture>(broken);
+    ShowPanelSegment();
+    RefreshPanelTime();
+    EXPECT_EQ(recorder.Messages().size(), 2u);
+}
+
+TEST(PanelBinding, TheListShowsTheFilmsNamesAndTheCurrentSegment) {
+    FilmFixture film({{640, 480, 100, 10, "Intro"}, {640, 480, 100, 10, "Caf\xE9"}});
+    BindingFixture f;
+    Clock().CurrentSegment = 1;
+    FillSegmentList();
+    QListWidget* list = SegmentListPanel()->listBox();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "Intro");
+    EXPECT_EQ(list->item(1)->text().size(), 4);
+    EXPECT_EQ(list->currentRow(), 1);
+    std::thread([] { SelectSegmentInList(0); }).join();
+    EXPECT_TRUE(WaitFor([&] { return list->currentRow() == 0; }));
+    // A film without segments leaves the list as it is.
+    SegmentList().Clear();
+    FillSegmentList();
+    EXPECT_EQ(list->count(), 2);
+}
