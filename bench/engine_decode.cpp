@@ -10,9 +10,9 @@
 
 #include "FilmWriter.h"
 #include "engine/ClockState.h"
-#include "engine/FrameDecoding.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "engine/FrameDecoder.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 
 using namespace movarel;
 
@@ -57,7 +57,7 @@ void Prepare() {
         return;
     done = true;
     SetDefaultTexts();
-    TSegmentInfo* s = SegmentList().Add("");
+    Segment* s = SegmentList().Add("");
     s->Width = kW;
     s->Height = kH;
     s->BitsPerPixel = 32;

@@ -17,11 +17,11 @@
 #include "FilmWriter.h"
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
-#include "engine/Picture.h"
+#include "film/Picture.h"
 #include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "engine/BlockQueue.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/PeriodicTimer.h"
 
 using namespace movarel;
@@ -78,7 +78,7 @@ private:
 
 void WriteSegment(uint8_t fps, bool threeTicks) {
     SegmentList().Clear();
-    TSegmentInfo* s = SegmentList().Add("");
+    Segment* s = SegmentList().Add("");
     s->Width = kW;
     s->Height = kH;
     s->BitsPerPixel = 32;

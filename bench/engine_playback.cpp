@@ -16,11 +16,11 @@
 #include "FilmWriter.h"
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
-#include "engine/Picture.h"
+#include "film/Picture.h"
 #include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "engine/BlockQueue.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 
 using namespace movarel;
 
@@ -78,7 +78,7 @@ long PeakRssKiB() {
 }
 
 void WriteSegment() {
-    TSegmentInfo* s = SegmentList().Add("");
+    Segment* s = SegmentList().Add("");
     s->Width = kW;
     s->Height = kH;
     s->BitsPerPixel = 32;

@@ -8,10 +8,10 @@
 
 #include "FilmWriter.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "film/WorkDir.h"
-#include "platform/MessageBox.h"
-#include "platform/TempPath.h"
+#include "platform/UserMessages.h"
+#include "platform/WorkDirectory.h"
 #include "test_dirs.h"
 
 using namespace movarel;

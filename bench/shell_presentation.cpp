@@ -14,7 +14,7 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/Picture.h"
+#include "film/Picture.h"
 #include "shell/Geometry.h"
 #include "shell/Presentation.h"
 

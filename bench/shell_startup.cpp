@@ -19,11 +19,11 @@
 
 #include "FilmWriter.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "film/WorkDir.h"
-#include "film/qxClasses.h"
-#include "platform/MessageBox.h"
-#include "platform/TempPath.h"
+#include "film/Streams.h"
+#include "platform/UserMessages.h"
+#include "platform/WorkDirectory.h"
 #include "test_dirs.h"
 
 extern char** environ;
@@ -70,7 +70,7 @@ Fixture& F() {
 // own file, unpacked and split into the work directory.
 void BM_LoadAlone(benchmark::State& state) {
     for (auto _ : state) {
-        TqxFileStream stream(F().selfPlaying, kModeReadShared);
+        FileStream stream(F().selfPlaying, kModeReadShared);
         if (!LoadAppendedFilm(stream) || SegmentList().Count() != 1) state.SkipWithError("the film did not load");
         state.PauseTiming();
         SegmentList().Clear();

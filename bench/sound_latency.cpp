@@ -20,8 +20,8 @@
 
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
-#include "film/SegmentList.h"
-#include "platform/MessageBox.h"
+#include "film/Film.h"
+#include "platform/UserMessages.h"
 #include "platform/WaveOut.h"
 #include "sound/UqxSound.h"
 #include "test_dirs.h"
@@ -83,7 +83,7 @@ struct Setup {
             unsetenv("SDL_DISKAUDIODELAY");
         InitSound(&host);
         SegmentList().Clear();
-        TSegmentInfo* segment = SegmentList().Add(dir.path);
+        Segment* segment = SegmentList().Add(dir.path);
         segment->SoundFileName = dir.path + "segment.mp3";
         if (ok)
             std::filesystem::copy_file(mp3, segment->SoundFileName);

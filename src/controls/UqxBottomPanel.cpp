@@ -17,10 +17,10 @@
 #include "controls/qxProgressBar.h"
 #include "controls/qxSlider.h"
 #include "engine/ClockState.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "film/qxClasses.h"
-#include "platform/MessageBox.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "film/Streams.h"
+#include "platform/UserMessages.h"
 #include "platform/Rounding.h"
 
 namespace movarel {
@@ -176,7 +176,7 @@ void ProgressRefill() {
     if (list.Count() == 0)
         return;
     for (int32_t i = 0; i < list.Count(); ++i) {
-        const TSegmentInfo* seg = list.Items(i);
+        const Segment* seg = list.Items(i);
         if (seg != nullptr && seg->Fps != 0)
             s.ProgressBar->AddSegment(static_cast<float>(static_cast<double>(seg->FrameCount) / seg->Fps));
     }
@@ -204,7 +204,7 @@ void TimeTextRefreshOrRaise() {
     TSegmentList& list = SegmentList();
     const int32_t current = Clock().CurrentSegment;
     for (int32_t i = 0; i < list.Count(); ++i) {
-        const TSegmentInfo* seg = list.Items(i);
+        const Segment* seg = list.Items(i);
         if (i == current) {
             s.CurrentPosition = static_cast<float>(total);
             positionKnown = totalKnown;
@@ -233,7 +233,7 @@ void TimeTextRefreshOrRaise() {
 
 void SegmentInfoRefreshOrRaise() {
     BottomPanelState& s = BottomPanel();
-    const TSegmentInfo* seg = CurrentSegmentInfo();
+    const Segment* seg = CurrentSegmentInfo();
     if (seg != nullptr) {
         s.Current = PanelSegmentCopy{seg->Width, seg->Height, seg->BitsPerPixel, seg->FrameCount, seg->Fps,
                                      seg->Title};

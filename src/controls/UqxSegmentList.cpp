@@ -10,9 +10,9 @@
 #include "controls/UqxBottomPanel.h"
 #include "controls/qxControls.h"
 #include "engine/ClockState.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "platform/MessageBox.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 
@@ -230,7 +230,7 @@ void FillSegmentList() {
         return;
     ClearSegmentNames();
     for (int32_t i = 0; i < film.Count(); ++i)
-        if (const TSegmentInfo* seg = film.Items(i))
+        if (const Segment* seg = film.Items(i))
             AddSegmentName(seg->Title);
     SelectSegmentInList(Clock().CurrentSegment);
 }

@@ -1,6 +1,6 @@
 #include "engine/ClockState.h"
 
-#include "film/SegmentList.h"
+#include "film/Film.h"
 
 namespace movarel {
 
@@ -11,6 +11,6 @@ ClockState& Clock() {
     return state;
 }
 
-TSegmentInfo* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
+Segment* CurrentSegmentInfo() { return SegmentList().Items(Clock().CurrentSegment); }
 
 }  // namespace movarel

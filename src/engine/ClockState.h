@@ -7,7 +7,7 @@
 
 namespace movarel {
 
-struct TSegmentInfo;
+struct Segment;
 
 enum PlayStateValue : uint8_t { Stopped = 0, Playing = 1, Paused = 2 };
 
@@ -36,7 +36,7 @@ ClockState& Clock();
 
 // The record of the clock's current segment; null when the index is outside
 // the loaded film (none loaded, or after the last segment).
-TSegmentInfo* CurrentSegmentInfo();
+Segment* CurrentSegmentInfo();
 
 // Factors by speed position: 0.1, 0.25, 0.5, 1, 2, 3, 5, 10, 1000.
 extern const float kSpeedFactors[9];

@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "engine/ClockState.h"
-#include "engine/FrameDecoding.h"
-#include "engine/UqxCursor_new.h"
-#include "film/SegmentList.h"
+#include "engine/FrameDecoder.h"
+#include "film/CursorShapes.h"
+#include "film/Film.h"
 #include "platform/LittleEndian.h"
 
 namespace movarel {
@@ -49,11 +49,11 @@ CursorState& Cursor() {
     return state;
 }
 
-void UpdateCursorBox(const TSegmentInfo& segment) {
+void UpdateCursorBox(const Segment& segment) {
     CursorState& c = Cursor();
     bool grew = false;
     for (int32_t i = 0; i < segment.Cursors.Count(); ++i) {
-        const TqxCursor* shape = segment.Cursors.Get(i);
+        const CursorShape* shape = segment.Cursors.Get(i);
         if (shape == nullptr)
             continue;
         // Shape sizes come from the film; a box larger than any picture the
@@ -105,7 +105,7 @@ void RestoreCursorBackground() {
 
 void ReadCursorSample() {
     CursorState& c = Cursor();
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    Segment* segment = CurrentSegmentInfo();
     if (segment == nullptr) {
         c.CurrentShape = nullptr;
         return;

@@ -9,8 +9,8 @@
 
 namespace movarel {
 
-struct TSegmentInfo;
-class TqxCursor;
+struct Segment;
+class CursorShape;
 
 struct CursorState {
     // Largest mask size over every segment prepared so far; only grows.
@@ -21,14 +21,14 @@ struct CursorState {
     int32_t NewX = 0, NewY = 0;
     // Whether the background holds the picture under the old box.
     bool BackgroundSaved = false;
-    const TqxCursor* CurrentShape = nullptr;
+    const CursorShape* CurrentShape = nullptr;
     bool HaveSample = false;  // a sample of this segment has been read
     uint16_t SampleShape = 0, SampleX = 0, SampleY = 0;
 };
 
 CursorState& Cursor();
 
-void UpdateCursorBox(const TSegmentInfo& segment);
+void UpdateCursorBox(const Segment& segment);
 // Both boxes off the picture, no sample yet.
 void ResetCursorBox();
 

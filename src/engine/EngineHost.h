@@ -14,7 +14,7 @@ struct Picture;
 // Window messages that travel to the main thread, numbered as the player's
 // private messages are.
 constexpr uint32_t WM_COMMAND_MSG = 0x0111;
-constexpr uint32_t UM_BLOCKEMPTY = 1024 + 101;  // lParam: the TBlock* to refill
+constexpr uint32_t UM_BLOCKEMPTY = 1024 + 101;  // lParam: the Block* to refill
 constexpr uint32_t UM_BLOCKERROR = 1024 + 102;
 constexpr uint32_t MM_WOM_DONE = 0x3BD;         // lParam: the returned sound buffer
 

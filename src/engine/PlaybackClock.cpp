@@ -9,11 +9,11 @@
 #include "engine/ClockState.h"
 #include "engine/CursorTrack.h"
 #include "engine/EngineHost.h"
-#include "engine/FrameDecoding.h"
-#include "engine/UqxBlocks.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "platform/MessageBox.h"
+#include "engine/FrameDecoder.h"
+#include "engine/BlockQueue.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "platform/UserMessages.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/Rounding.h"
 
@@ -24,7 +24,7 @@ struct EngineState {
     std::atomic<EngineHost*> HostPtr{nullptr};
     std::atomic<SoundCalls*> SoundPtr{nullptr};
     SoundCalls NoSound;
-    TCriticalSection Lock;
+    std::recursive_mutex Lock;
     // Guards Clock().TimerId: the main thread and the tick both stop timers.
     std::mutex TimerLock;
     // At three ticks per frame the record decoded on phase 1 waits for phase 2.
@@ -54,8 +54,8 @@ void RunTimer(bool start, TimerStart first = TimerStart::AfterPeriod) {
         clock.TimerStopping++;
         TimerKillEvent(id);
         // A tick that was running has finished once the lock is ours.
-        engine.Lock.Enter();
-        engine.Lock.Leave();
+        engine.Lock.lock();
+        engine.Lock.unlock();
         clock.TimerStopping--;
     }
     if (!start)
@@ -71,7 +71,7 @@ void RunTimer(bool start, TimerStart first = TimerStart::AfterPeriod) {
     uint32_t newId =
         TimerSetEvent(static_cast<uint32_t>(period), static_cast<uint32_t>(resolution), TimerCallback, first);
     if (newId == 0)
-        throw EqxError("MMTimer = 0");
+        throw Error("MMTimer = 0");
     clock.TimerId = newId;
 }
 
@@ -170,7 +170,7 @@ SoundCalls& Sound() {
     return sound ? *sound : Engine().NoSound;
 }
 
-TCriticalSection& EngineLock() { return Engine().Lock; }
+std::recursive_mutex& EngineLock() { return Engine().Lock; }
 
 std::string LastEngineError() {
     std::lock_guard<std::mutex> guard(Engine().ErrorLock);
@@ -186,7 +186,7 @@ void SelectSegment(int32_t index) {
 
 void RecalcTimerPeriod() {
     ClockState& clock = Clock();
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    Segment* segment = CurrentSegmentInfo();
     if (segment == nullptr)
         return;
     if (segment->Fps == 0) {
@@ -214,7 +214,7 @@ bool TimerRunning() {
 }
 
 void TimerTick() {
-    std::unique_lock<std::recursive_mutex> lock(EngineLock().Native());
+    std::unique_lock<std::recursive_mutex> lock(EngineLock());
     ClockState& clock = Clock();
     EngineState& engine = Engine();
     if (clock.LastFrameShown) {
@@ -281,7 +281,7 @@ void AdvanceFrame() {
     const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
     if (clock.TickCount % ticks != 0 || clock.EndPosted || clock.LastFrameShown)
         return;
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    Segment* segment = CurrentSegmentInfo();
     const int32_t frameCount = segment ? segment->FrameCount : 0;
     // The segment ends on the next tick, so its last frame is shown for a
     // period like every other one.
@@ -322,7 +322,7 @@ bool StartSegment(int32_t index) {
     }
     StopTimer();
     {
-        std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
+        std::lock_guard<std::recursive_mutex> lock(EngineLock());
         DropPostedBlocks();
     }
     SelectSegment(index);
@@ -335,7 +335,7 @@ bool StartSegment(int32_t index) {
     }
     ClearFrameBitmaps();
     ResetCursorBox();
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    Segment* segment = CurrentSegmentInfo();
     clock.TicksPerFrame = segment->TicksPerFrame();
     if (segment->FrameStream)
         segment->FrameStream->SetPosition(0);
@@ -387,7 +387,7 @@ void StopPlaybackCommand() {
     StopTimer();
     Sound().StopSound();
     {
-        std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
+        std::lock_guard<std::recursive_mutex> lock(EngineLock());
         DropPostedBlocks();
     }
     SelectSegment(0);
@@ -403,7 +403,7 @@ void StopPlaybackForLoad() {
     StopTimer();
     Sound().StopSound();
     {
-        std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
+        std::lock_guard<std::recursive_mutex> lock(EngineLock());
         ResetBlocks();
         // The shapes belong to the list that is about to be cleared.
         ResetCursorBox();
@@ -419,7 +419,7 @@ bool DispatchEngineMessage(uint32_t message, uintptr_t wParam, uintptr_t lParam)
         // A block posted before the latest segment start or stop was emptied
         // by it already; refilling it now would mix two segments' records.
         if (wParam == generation)
-            DoBlockEmpty(reinterpret_cast<TBlock*>(lParam));
+            DoBlockEmpty(reinterpret_cast<Block*>(lParam));
         return true;
     }
     case WM_COMMAND_MSG:

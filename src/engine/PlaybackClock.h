@@ -3,9 +3,10 @@
 // timer. The state lives in Clock() (ClockState.h); this is what the shell,
 // the panels, the sound and movarel-tool call.
 #include <cstdint>
+#include <mutex>
 #include <string>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 
 namespace movarel {
 
@@ -24,7 +25,7 @@ EngineHost* Host();
 SoundCalls& Sound();
 
 // The engine lock: the timer tick holds it from its first step to its last.
-TCriticalSection& EngineLock();
+std::recursive_mutex& EngineLock();
 
 // The host's main thread hands every message the engine posted back here:
 // UM_BLOCKEMPTY refills a block, WM_COMMAND 115 starts the next segment,

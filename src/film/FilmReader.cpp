@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "engine/PlaybackClock.h"
-#include "film/LzmaUnpack.h"
-#include "film/QxcabClasses.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/LzmaPack.h"
+#include "film/CabinetPack.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "film/WorkDir.h"
-#include "platform/CabIntf.h"
+#include "platform/Cabinet.h"
 #include "platform/LittleEndian.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 
@@ -44,14 +44,14 @@ ReaderState& Reader() {
 
 std::string DamagedFilm(const std::string& why) { return DamagedFilmText(why); }
 
-void TellNotAFilm(const TqxStream& stream) {
+void TellNotAFilm(const Stream& stream) {
     ShowMessage(NotAFilmText(stream.Name()), Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
 }
 
-bool ReadFully(TqxStream& s, void* buffer, int32_t count) { return s.Read(buffer, count) == count; }
+bool ReadFully(Stream& s, void* buffer, int32_t count) { return s.Read(buffer, count) == count; }
 
 bool StartsWithCabinetSignature(const std::string& path) {
-    TqxFileStream file(path, kModeRead);
+    FileStream file(path, kModeRead);
     char signature[4] = {};
     return file.Read(signature, 4) == 4 && std::memcmp(signature, "MSCF", 4) == 0;
 }
@@ -142,9 +142,9 @@ std::string MakeUnpackDir() {
         if (::mkdir(name.c_str(), 0700) == 0)
             return name + "/";
         if (errno != EEXIST)
-            throw EqxError("Cannot create folder " + name);
+            throw Error("Cannot create folder " + name);
     }
-    throw EqxError("Cannot create a folder in " + WorkDir());
+    throw Error("Cannot create a folder in " + WorkDir());
 }
 
 // The most a segment's pack may unpack to: the data file its header
@@ -159,24 +159,24 @@ int64_t UnpackedSizeLimit(const SegmentHeader& h) {
 // the data file itself becomes the segment's frame-stream file, seen through
 // a window on the frame stream. False, with a new empty frame-stream file in
 // its place, when the data file cannot be moved.
-bool TakeFrameStreamInPlace(TSegmentInfo& seg, const std::string& dataFile, int32_t start, int32_t length) {
+bool TakeFrameStreamInPlace(Segment& seg, const std::string& dataFile, int32_t start, int32_t length) {
     // Renaming over an existing file makes ext4 write the moved file out at
     // once (its guard for replace-by-rename), which costs more than the copy
     // saved; with the segment's empty file gone first, the rename is a move.
     seg.FrameStream.reset();
     ::unlink(seg.FrameFileName.c_str());
     if (::rename(dataFile.c_str(), seg.FrameFileName.c_str()) != 0) {
-        seg.FrameStream = std::make_unique<TqxFileStream>(seg.FrameFileName, kModeCreate);
+        seg.FrameStream = std::make_unique<FileStream>(seg.FrameFileName, kModeCreate);
         return false;
     }
-    auto moved = std::make_unique<TqxFileStream>(seg.FrameFileName, kModeRead);
+    auto moved = std::make_unique<FileStream>(seg.FrameFileName, kModeRead);
     moved->Restrict(start, length);
     seg.FrameStream = std::move(moved);
     return true;
 }
 
-void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& dataFile) {
-    TqxFileStream data(dataFile, kModeRead);
+void ReadDataFile(Segment& seg, const SegmentHeader& h, const std::string& dataFile) {
+    FileStream data(dataFile, kModeRead);
     int64_t size = data.GetSize();
     uint8_t word[4];
     if (!ReadFully(data, word, 4))
@@ -195,11 +195,11 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
         throw SegmentDamaged{"has more cursor shapes than its data file holds"};
     try {
         for (int32_t i = 0; i < h.cursorCount; ++i) {
-            auto shape = std::make_unique<TqxCursor>();
+            auto shape = std::make_unique<CursorShape>();
             shape->LoadFromFile(data);  // a refused shape still moves the file on
             seg.Cursors.Add(std::move(shape));
         }
-    } catch (const EqxError&) {
+    } catch (const Error&) {
         throw SegmentDamaged{"has cursor shapes that are cut short"};
     }
     const int32_t frameStart = data.GetPosition();
@@ -222,9 +222,9 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
 
 enum class SegmentOutcome { Added, Refused, StopLoad };
 
-SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segmentStart, int32_t place) {
+SegmentOutcome ReadSegment(Stream& film, const SegmentHeader& h, int64_t segmentStart, int32_t place) {
     TSegmentList& list = SegmentList();
-    TSegmentInfo* seg = list.Add(WorkDir());
+    Segment* seg = list.Add(WorkDir());
     LoadScratch scratch;
     try {
         seg->Width = h.width;
@@ -237,7 +237,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
         std::string cabDataFile;
         scratch.packFile = MakeTempFileName("cab", WorkDir(), "qxS_");
         {
-            TqxFileStream pack(scratch.packFile, kModeCreate);
+            FileStream pack(scratch.packFile, kModeCreate);
             if (h.packSize > 0) {
                 film.SetPosition(static_cast<int32_t>(segmentStart + h.packOffset));
                 pack.CopyFrom(film, h.packSize);
@@ -246,10 +246,10 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
 
         switch (seg->Packing()) {
             case SegmentPacking::Cabinet: {
-                TqxCabReader reader;
+                CabinetReader reader;
                 std::vector<std::string> names;
                 const bool listed =
-                    reader.ListFiles(scratch.packFile, [&](TqxCabReader&, const std::string& name, int32_t, bool&,
+                    reader.ListFiles(scratch.packFile, [&](CabinetReader&, const std::string& name, int32_t, bool&,
                                                            uint16_t, uint16_t, uint16_t, uint16_t) {
                         names.push_back(name);
                     });
@@ -269,10 +269,10 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                 if (unpacked.tooLarge > 0)
                     throw SegmentDamaged{"has a cabinet that unpacks to more than the segment's sizes allow"};
                 if (unpacked.noSpace > 0)
-                    throw EqxError("There is not enough free space to unpack segment " + std::to_string(place) +
+                    throw Error("There is not enough free space to unpack segment " + std::to_string(place) +
                                    " into " + WorkDir());
                 if (!unpacked.writeFailed.empty())
-                    throw EqxError("Cannot write file " + unpacked.writeFailed);
+                    throw Error("Cannot write file " + unpacked.writeFailed);
                 // The data file is the last one listed, when the decoder
                 // wrote it; otherwise the segment has none.
                 const std::string wanted = cab::SafeRelativePath(names.back());
@@ -304,7 +304,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
 
         if (h.soundSize > 0 && seg->SoundKind() == kSoundKindMp3) {
             seg->SoundFileName = MakeTempFileName("mp3", WorkDir(), "qxS_");
-            TqxFileStream sound(seg->SoundFileName, kModeCreate);
+            FileStream sound(seg->SoundFileName, kModeCreate);
             film.SetPosition(static_cast<int32_t>(segmentStart + h.soundOffset));
             sound.CopyFrom(film, h.soundSize);
         }
@@ -337,7 +337,7 @@ uint8_t SegmentVersion(int32_t index) {
 
 const std::string& LastFilmWarning() { return Reader().warning; }
 
-bool ReadFilm(TqxStream& stream) {
+bool ReadFilm(Stream& stream) {
     ReaderState& state = Reader();
     state.warning.clear();
     state.damage.clear();
@@ -421,7 +421,7 @@ bool ReadFilm(TqxStream& stream) {
     return true;
 }
 
-bool LoadAppendedFilm(TqxStream& stream, bool named) {
+bool LoadAppendedFilm(Stream& stream, bool named) {
     auto nothingAppended = [&] {
         if (named)
             TellNotAFilm(stream);
@@ -472,10 +472,10 @@ std::string FilmWindowCaption(const std::string& path) {
 }
 
 bool LoadFilm(const std::string& path) {
-    std::unique_ptr<TqxFileStream> file;
+    std::unique_ptr<FileStream> file;
     try {
-        file = std::make_unique<TqxFileStream>(path, kModeRead);
-    } catch (const EqxError&) {
+        file = std::make_unique<FileStream>(path, kModeRead);
+    } catch (const Error&) {
         ShowMessage(FormatText(Texts().CannotOpenFileFmt, {path}), Texts().Error, MsgIcon::Error,
                     MsgOwner::MainWindow);
         return false;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 
 namespace movarel {
 
@@ -29,13 +29,13 @@ FilmLoadHooks& LoadHooks();
 // Shows its own messages, NotAFilmText among them. Exceptions of the copies
 // (a short film, a full disk, a cabinet error) end the load; the segment
 // being read is removed with all its files, the ones read before stay.
-bool ReadFilm(TqxStream& stream);
+bool ReadFilm(Stream& stream);
 
 // Reads the film appended to the end of the stream (trailer F); false when
 // nothing is appended (F <= 0, or F larger than the file allows). The player's
 // own file may well hold none; a file the user named (named) must, and is
 // then told to be no film.
-bool LoadAppendedFilm(TqxStream& stream, bool named = false);
+bool LoadAppendedFilm(Stream& stream, bool named = false);
 
 // "Invalid file format: NAME", in the language table's words.
 std::string NotAFilmText(const std::string& name);

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 namespace {

@@ -5,10 +5,10 @@
 #include "controls/qxControls.h"
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/CodePage.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Geometry.h"
@@ -95,7 +95,7 @@ void ShowFilmProperties() {
     std::string text = FormatText("%s\r\r" + Texts().SegmentCountFmt + "\r\r",
                                   {FilmPathForProperties(), int64_t{SegmentList().Count()}});
     for (int32_t i = 0; i < SegmentList().Count(); ++i) {
-        const TSegmentInfo* segment = SegmentList().Items(i);
+        const Segment* segment = SegmentList().Items(i);
         const std::string sound = GetSoundKind(segment->SoundFileName) == kSoundKindMp3 ? "mp3" : " - ";
         text += FormatText("[%d x %d x %d bit / %d fps  Sound: %s]:  %s\r",
                            {int64_t{segment->Width}, int64_t{segment->Height}, int64_t{segment->BitsPerPixel},

@@ -12,7 +12,7 @@
 #include <mutex>
 
 #include "engine/ClockState.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
 #include "shell/PanelHooks.h"
@@ -116,7 +116,7 @@ void RefreshClientRect() {
 
 void FitPicture() {
     ShellState& s = Shell();
-    const TSegmentInfo* segment = CurrentSegmentInfo();
+    const Segment* segment = CurrentSegmentInfo();
     const int32_t filmWidth = segment ? segment->Width : 0;
     const int32_t filmHeight = segment ? segment->Height : 0;
     RefreshClientRect();
@@ -304,7 +304,7 @@ void RestoreScreenMode() {
 }
 
 void CheckAutoFullScreen() {
-    const TSegmentInfo* segment = CurrentSegmentInfo();
+    const Segment* segment = CurrentSegmentInfo();
     if (segment == nullptr || Shell().FullScreen) return;
     const QSize screen = ScreenSize();
     if (segment->Width == screen.width() && segment->Height == screen.height()) ToggleFullScreen();

@@ -27,10 +27,10 @@
 #include "engine/PlaybackClock.h"
 #include "film/FilmReader.h"
 #include "film/LanguageTable.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "film/WorkDir.h"
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
@@ -196,7 +196,7 @@ void TqxClientArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QBrush background = palette().brush(QPalette::Window);
     const uint8_t state = Clock().PlayState.load();
-    const TSegmentInfo* segment = CurrentSegmentInfo();
+    const Segment* segment = CurrentSegmentInfo();
     if (state == Stopped || segment == nullptr) {
         painter.fillRect(event->rect(), background);
     } else {
@@ -444,10 +444,10 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     LayoutPanels();
 
     s.FilmSource = c.FilmPath.empty() ? s.ProgramPath : c.FilmPath;
-    std::unique_ptr<TqxFileStream> stream;
+    std::unique_ptr<FileStream> stream;
     try {
-        stream = std::make_unique<TqxFileStream>(s.FilmSource, kModeReadShared);
-    } catch (const EqxError&) {
+        stream = std::make_unique<FileStream>(s.FilmSource, kModeReadShared);
+    } catch (const Error&) {
         ShowMessage(FormatText(Texts().CannotOpenFileFmt, {s.FilmSource}), Texts().Error, MsgIcon::Error,
                     MsgOwner::MainWindow);
         return;
@@ -481,7 +481,7 @@ void DoneMainWindow() {
     StopTimer();
     ShutdownSound();
     {
-        std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
+        std::lock_guard<std::recursive_mutex> lock(EngineLock());
         ClearPresentation();
         s.MainWindow = nullptr;
     }

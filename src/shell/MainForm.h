@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/EngineHost.h"
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 
 class QDialog;
 

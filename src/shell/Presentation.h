@@ -14,7 +14,7 @@
 #include <mutex>
 
 #include "engine/EngineHost.h"
-#include "engine/Picture.h"
+#include "film/Picture.h"
 #include "shell/Geometry.h"
 
 class QPainter;

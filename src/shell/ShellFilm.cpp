@@ -8,7 +8,7 @@
 
 namespace movarel {
 
-bool LoadStartupFilm(TqxFileStream& stream, bool named) { return LoadAppendedFilm(stream, named); }
+bool LoadStartupFilm(FileStream& stream, bool named) { return LoadAppendedFilm(stream, named); }
 
 void LoadFilmFile(const std::string& path) {
     // From the moment the file opens the list holds its segments, also those

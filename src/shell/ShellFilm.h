@@ -3,13 +3,13 @@
 // through its trailer, and a film file from the open dialog or a drop.
 #include <string>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 
 namespace movarel {
 
 // The film at the end of stream (start-up). False when none is appended;
 // named (a film path from the command line) then tells the user so.
-bool LoadStartupFilm(TqxFileStream& stream, bool named);
+bool LoadStartupFilm(FileStream& stream, bool named);
 // A film file read from its start (open dialog, drop); once it opens, it is
 // the film's source that Properties names.
 void LoadFilmFile(const std::string& path);

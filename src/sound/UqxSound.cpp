@@ -9,10 +9,10 @@
 #include <cstring>
 
 #include "engine/ClockState.h"
-#include "film/SegmentList.h"
-#include "film/qxClasses.h"
+#include "film/Film.h"
+#include "film/Streams.h"
 #include "platform/FileOps.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "sound/qxMPlayer.h"
 #include "sound/qxMp3.h"
 
@@ -52,7 +52,7 @@ void OpenSoundFile() {
     s.SoundFile = Files().open(s.SoundPath.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (s.SoundFile < 0) {
         s.SoundFile = -1;
-        throw EqxError("_lopen error");
+        throw Error("_lopen error");
     }
 }
 
@@ -183,7 +183,7 @@ void OpenSound() {
     Guard guard(s.Lock);
     s.MainThread = std::this_thread::get_id();
     s.ReopenOnStart = false;
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    Segment* segment = CurrentSegmentInfo();
     s.SoundPath = segment != nullptr ? segment->SoundFileName : std::string();
     if (s.SoundPath.empty()) {
         MediaPlayer().FileName.clear();
@@ -196,7 +196,7 @@ void OpenSound() {
         bool haveFormat = false;
         try {
             haveFormat = GetMp3FileInfo(s.SoundPath, format);
-        } catch (const EqxError&) {
+        } catch (const Error&) {
             // A file that begins with an ID3 tag is still playable: the media
             // player skips the tag.
             if (!StartsWithId3Tag(s.SoundPath))
@@ -216,7 +216,7 @@ void OpenSound() {
 void SeekSound() {
     SoundState& s = SoundModule();
     Guard guard(s.Lock);
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    Segment* segment = CurrentSegmentInfo();
     if (segment == nullptr)
         return;
     double frameIndex = std::max(0, static_cast<int>(Clock().FrameIndex));
@@ -230,10 +230,10 @@ void SeekSound() {
     } else if (s.SoundFile >= 0) {
         off_t size = Files().seek(s.SoundFile, 0, SEEK_END);
         if (size == -1)
-            throw EqxError("_llseek error");
+            throw Error("_llseek error");
         off_t target = frameCount > 0 ? static_cast<off_t>(std::nearbyint(fraction * static_cast<double>(size))) : 0;
         if (Files().seek(s.SoundFile, target, SEEK_SET) == -1)
-            throw EqxError("_llseek error");
+            throw Error("_llseek error");
     }
 }
 

@@ -10,9 +10,9 @@
 #include <mutex>
 #include <vector>
 
-#include "film/Texts.h"
+#include "film/MessageTexts.h"
 #include "platform/FileOps.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "platform/WaveOut.h"
 
 namespace movarel {

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 #include "platform/FileOps.h"
 #include "platform/LittleEndian.h"
 
@@ -50,18 +50,18 @@ void Mp3HeaderToFormat(const unsigned char header[4], MpegLayer3WaveFormat& form
     uint16_t w1 = ReadU16LE(header);
     uint16_t w2 = ReadU16LE(header + 2);
     if ((w1 & 0xE0FF) != 0xE0FF)
-        throw EqxError("GetMp3FileInfo: mp3 format error");
+        throw Error("GetMp3FileInfo: mp3 format error");
     int versionId = (w1 & 0x1800) >> 11;
     int version;  // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
     switch (versionId) {
     case 3: version = 0; break;
     case 2: version = 1; break;
     case 0: version = 2; break;
-    default: throw EqxError("GetMp3FileInfo: version error");
+    default: throw Error("GetMp3FileInfo: version error");
     }
     int bitRateIndex = (w2 >> 4) & 0x0F;
     if (bitRateIndex == 15)
-        throw EqxError("GetMp3FileInfo: BitRate Error");
+        throw Error("GetMp3FileInfo: BitRate Error");
     int rateIndex = (w2 >> 2) & 0x03;
     uint32_t bitRate = version == 0 ? kBitRatesMpeg1[bitRateIndex] : kBitRatesMpeg2[bitRateIndex];
     uint32_t rate = kRates[version][rateIndex];
@@ -90,7 +90,7 @@ bool GetMp3FileInfo(const std::string& fileName, MpegLayer3WaveFormat& format) {
     // A file that cannot be read or is shorter than a header has no frame
     // header, whatever its first bytes are.
     if (ReadFileStart(fileName, header, sizeof header) != static_cast<long>(sizeof header))
-        throw EqxError("GetMp3FileInfo: mp3 format error");
+        throw Error("GetMp3FileInfo: mp3 format error");
     MpegLayer3WaveFormat result;
     Mp3HeaderToFormat(header, result);
     format = result;

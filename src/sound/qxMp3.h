@@ -9,7 +9,7 @@ namespace movarel {
 
 // True when format was filled from the file's first four bytes. False, with
 // format untouched, when the name is empty, the file does not exist or its
-// extension is not ".mp3" (any case). Raises EqxError with
+// extension is not ".mp3" (any case). Raises Error with
 // "GetMp3FileInfo: mp3 format error" when the file does not begin with a frame
 // header (an ID3 tag or a file shorter than four bytes included),
 // "GetMp3FileInfo: version error" for the reserved version and

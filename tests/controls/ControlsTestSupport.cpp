@@ -10,7 +10,7 @@
 #include "controls/UqxSegmentList.h"
 #include "controls/qxControls.h"
 #include "engine/ClockState.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "shell/MainForm.h"
 
 namespace movarel::test {
@@ -38,7 +38,7 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds) {
 FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
     SegmentList().Clear();
     for (const SegmentSpec& want : segments) {
-        TSegmentInfo* seg = SegmentList().Add(dir_.path);
+        Segment* seg = SegmentList().Add(dir_.path);
         seg->Width = want.Width;
         seg->Height = want.Height;
         seg->BitsPerPixel = 32;

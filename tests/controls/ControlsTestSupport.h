@@ -11,7 +11,7 @@
 
 #include "MessageRecorder.h"
 #include "controls/PanelCalls.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "test_dirs.h"
 
 namespace movarel {

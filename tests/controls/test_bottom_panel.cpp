@@ -16,7 +16,7 @@
 #include "controls/qxSlider.h"
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 
 using namespace movarel;
 using namespace movarel::test;

@@ -20,8 +20,8 @@
 #include "engine/ClockState.h"
 #include "engine/PlaybackClock.h"
 #include "film/LanguageTable.h"
-#include "film/SegmentList.h"
-#include "film/qxClasses.h"
+#include "film/Film.h"
+#include "film/Streams.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
 #include "shell/Menus.h"
@@ -259,7 +259,7 @@ private:
         if (failIn != hook)
             return;
         failIn = None;
-        throw EqxError("the panel hook failed");
+        throw Error("the panel hook failed");
     }
     PanelHooks* inner_;
 };

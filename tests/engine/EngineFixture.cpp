@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
-#include "film/Texts.h"
+#include "engine/BlockQueue.h"
+#include "film/MessageTexts.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {
@@ -77,7 +77,7 @@ int TestHost::CountPosted(uint32_t message, uintptr_t wParam) {
 void CountingSound::StartSound() {
     starts++;
     if (throwOnStart)
-        throw EqxError("_llseek error");
+        throw Error("_llseek error");
 }
 
 void EngineTest::SetUp() {
@@ -98,8 +98,8 @@ void EngineTest::TearDown() {
     SetManualTickMode(false);
 }
 
-TSegmentInfo* EngineTest::AddSegment(const SegmentBuild& build) {
-    TSegmentInfo* segment = SegmentList().Add(dir.path);
+Segment* EngineTest::AddSegment(const SegmentBuild& build) {
+    Segment* segment = SegmentList().Add(dir.path);
     segment->Width = build.width;
     segment->Height = build.height;
     segment->BitsPerPixel = build.bpp;

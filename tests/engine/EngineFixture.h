@@ -17,9 +17,9 @@
 #include "TestPictures.h"
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
-#include "engine/Picture.h"
-#include "film/SegmentList.h"
-#include "platform/MessageBox.h"
+#include "film/Picture.h"
+#include "film/Film.h"
+#include "platform/UserMessages.h"
 #include "test_dirs.h"
 
 // Tests name only the fields of a SegmentBuild that matter to them.
@@ -93,7 +93,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    TSegmentInfo* AddSegment(const SegmentBuild& build);
+    Segment* AddSegment(const SegmentBuild& build);
     // Ticks until the end of the segment is posted, at most limit ticks.
     int TickToEnd(int limit = 10000);
 

@@ -4,9 +4,9 @@
 #include <thread>
 
 #include "EngineFixture.h"
-#include "engine/FrameDecoding.h"
+#include "engine/FrameDecoder.h"
 #include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
+#include "engine/BlockQueue.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {
@@ -138,9 +138,9 @@ TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
 }
 
 TEST_F(Blocks_, QueueReportsMisuseAndLeavesItselfUnchanged) {
-    TQueue queue;
-    TBlock& a = Blocks().Blocks[0];
-    TBlock& b = Blocks().Blocks[1];
+    BlockQueue queue;
+    Block& a = Blocks().Blocks[0];
+    Block& b = Blocks().Blocks[1];
     EXPECT_FALSE(queue.AddBlock(nullptr));
     EXPECT_TRUE(queue.AddBlock(&a));
     EXPECT_TRUE(queue.AddBlock(&b));

@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "EngineFixture.h"
-#include "engine/FrameDecoding.h"
+#include "engine/FrameDecoder.h"
 #include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
+#include "engine/BlockQueue.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {
@@ -210,8 +210,8 @@ TEST_F(RealClock_, FailureOnTheTimerThreadStopsPlaybackWithAMessage) {
     EXPECT_FALSE(TimerRunning());
     // The lock was released.
     std::thread other([] {
-        EXPECT_TRUE(EngineLock().Native().try_lock());
-        EngineLock().Leave();
+        EXPECT_TRUE(EngineLock().try_lock());
+        EngineLock().unlock();
     });
     other.join();
     host.Pump();

@@ -2,9 +2,9 @@
 #include <random>
 
 #include "EngineFixture.h"
-#include "engine/FrameDecoding.h"
+#include "engine/FrameDecoder.h"
 #include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
+#include "engine/BlockQueue.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {

@@ -9,9 +9,9 @@
 #include "MessageRecorder.h"
 #include "TestPictures.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "film/WorkDir.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "test_dirs.h"
 
 using namespace movarel;
@@ -41,7 +41,7 @@ struct FilmReaderTest : ::testing::Test {
         return films.path + name;
     }
     bool ReadFromStart(const FilmSpec& film) {
-        TqxFileStream f(Write(BuildFilmFile(film)), kModeRead);
+        FileStream f(Write(BuildFilmFile(film)), kModeRead);
         return ReadFilm(f);
     }
 };
@@ -73,7 +73,7 @@ TEST_F(FilmReaderTest, EveryPackKindYieldsTheSameSegment) {
         film.segments = {GoodSegment(packing)};
         ASSERT_TRUE(ReadFromStart(film));
         ASSERT_EQ(SegmentList().Count(), 1);
-        TSegmentInfo* s = SegmentList().Items(0);
+        Segment* s = SegmentList().Items(0);
         EXPECT_EQ(s->Width, 5);
         EXPECT_EQ(s->Height, 3);
         EXPECT_EQ(s->BitsPerPixel, 24);
@@ -198,7 +198,7 @@ TEST_F(FilmReaderTest, ShortFilmsAreDamagedNotGarbage) {
     for (auto [cut, says] : cuts) {
         SCOPED_TRACE(cut);
         recorder.Clear();
-        TqxFileStream f(Write(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))), kModeRead);
+        FileStream f(Write(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))), kModeRead);
         ReadFilm(f);
         EXPECT_EQ(SegmentList().Count(), 0);
         ASSERT_EQ(recorder.Messages().size(), 1u);
@@ -207,7 +207,7 @@ TEST_F(FilmReaderTest, ShortFilmsAreDamagedNotGarbage) {
     // A huge count is a directory that cannot be there, not an allocation.
     Bytes huge;
     PutInt32(huge, 0x7FFFFFFF);
-    TqxFileStream f(Write(huge, "huge.qxf"), kModeRead);
+    FileStream f(Write(huge, "huge.qxf"), kModeRead);
     EXPECT_FALSE(ReadFilm(f));
     EXPECT_EQ(recorder.Messages().back().text, "The film is damaged: its directory is cut short.");
 }
@@ -219,13 +219,13 @@ TEST_F(FilmReaderTest, TrailerDecidesWhatIsAppended) {
     Bytes exe(1000, 0x7F);
     Bytes table = BuildLanguageTable({{"Error", "Fehler"}});
     {
-        TqxFileStream f(Write(BuildSelfPlaying(exe, table, film), "player"), kModeReadShared);
+        FileStream f(Write(BuildSelfPlaying(exe, table, film), "player"), kModeReadShared);
         EXPECT_TRUE(LoadAppendedFilm(f));
         EXPECT_EQ(SegmentList().Count(), 1);
     }
     SegmentList().Clear();
     for (int32_t wrongF : {0, -5, 1 << 30}) {
-        TqxFileStream f(Write(BuildSelfPlaying(exe, table, film, std::nullopt, wrongF), "bad"), kModeReadShared);
+        FileStream f(Write(BuildSelfPlaying(exe, table, film, std::nullopt, wrongF), "bad"), kModeReadShared);
         EXPECT_FALSE(LoadAppendedFilm(f)) << wrongF;
     }
     EXPECT_EQ(SegmentList().Count(), 0);
@@ -235,7 +235,7 @@ TEST_F(FilmReaderTest, TrailerDecidesWhatIsAppended) {
     PutInt32(wrongTrailer, 12345);
     std::string path = Write(wrongTrailer, "wrong.qxf");
     {
-        TqxFileStream f(path, kModeReadShared);
+        FileStream f(path, kModeReadShared);
         EXPECT_FALSE(LoadAppendedFilm(f));
     }
     LoadFilm(path);
@@ -293,17 +293,17 @@ TEST_F(FilmReaderTest, AFileThatIsNoFilmIsToldSo) {
         SCOPED_TRACE(c.name);
         const std::string path = Write(c.bytes, c.name);
         if (c.fromStart) {
-            TqxFileStream f(path, kModeRead);
+            FileStream f(path, kModeRead);
             EXPECT_FALSE(ReadFilm(f));
             expectToldOnce(path);
         }
         {
-            TqxFileStream f(path, kModeReadShared);
+            FileStream f(path, kModeReadShared);
             EXPECT_FALSE(LoadAppendedFilm(f, true));
             expectToldOnce(path);
         }
         {
-            TqxFileStream own(path, kModeReadShared);
+            FileStream own(path, kModeReadShared);
             EXPECT_FALSE(LoadAppendedFilm(own));
             EXPECT_TRUE(recorder.Messages().empty());
         }

@@ -21,11 +21,11 @@
 #include "FilmWriter.h"
 #include "MessageRecorder.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "film/WorkDir.h"
 #include "platform/FileOps.h"
-#include "platform/MessageBox.h"
-#include "platform/TempPath.h"
+#include "platform/UserMessages.h"
+#include "platform/WorkDirectory.h"
 #include "test_dirs.h"
 
 using namespace movarel;
@@ -95,7 +95,7 @@ TEST_F(HostileFilmTest, EveryTestFilmEndsCleanlyThroughTheTrailerAndFromTheStart
         SCOPED_TRACE(film.name);
         recorder.Clear();
         const std::string path = Write(film.bytes);
-        TqxFileStream stream(path, kModeRead);
+        FileStream stream(path, kModeRead);
         bool appended = LoadAppendedFilm(stream);
         SegmentList().Clear();
         EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "after the trailer load";
@@ -144,7 +144,7 @@ std::string LoadWith(const FileOps& ops, const std::string& path) {
     FileOpsGuard guard(ops);
     try {
         LoadFilm(path);
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         return e.what();
     }
     return std::string();
@@ -164,7 +164,7 @@ TEST_F(HostileFilmTest, PackThatUnpacksBeyondItsSizesIsRefusedBeforeItFillsTheDi
         const Bytes bytes = BuildFilmFile(film);
         const size_t packSize = PackDataFile(BuildDataFile(film.segments[1]), packing,
                                              film.segments[1].cabFileName).size();
-        TqxFileStream stream(Write(bytes), kModeRead);
+        FileStream stream(Write(bytes), kModeRead);
         FileOps counting = PosixFileOps();
         counting.write = WriteUntilFull;
         g_budget = SIZE_MAX;
@@ -224,11 +224,11 @@ TEST_F(HostileFilmTest, CabinetsThatUnpackOtherFilesThanTheyListLeaveNothing) {
         FilmSpec film;
         film.segments = {good};
         film.segments[0].pack = c.pack;
-        TqxFileStream stream(Write(BuildFilmFile(film)), kModeRead);
+        FileStream stream(Write(BuildFilmFile(film)), kModeRead);
         EXPECT_TRUE(ReadFilm(stream));
         EXPECT_TRUE(recorder.Messages().empty()) << recorder.Messages()[0].text;
         ASSERT_EQ(SegmentList().Count(), 1);
-        TSegmentInfo* seg = SegmentList().Items(0);
+        Segment* seg = SegmentList().Items(0);
         EXPECT_EQ(seg->Title, c.loadsWhole ? "Take" : "");
         EXPECT_EQ(seg->FrameStream->GetSize() > 0, c.loadsWhole);
         // Right after the load only the segment's own files are there.
@@ -298,13 +298,13 @@ TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
             plant(cabName);
         }
         try {
-            TqxFileStream stream(path, kModeRead);
+            FileStream stream(path, kModeRead);
             bool read = ReadFilm(stream);
             // A load that passes over a planted name reads every segment or says why not.
             if (SegmentList().Count() < 2) {
                 EXPECT_TRUE(!read || !recorder.Messages().empty());
             }
-        } catch (const EqxError& e) {
+        } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()), "");
         }
         SegmentList().Clear();
@@ -319,7 +319,7 @@ TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
     }
     // With the links gone the same film loads whole.
     recorder.Clear();
-    TqxFileStream stream(path, kModeRead);
+    FileStream stream(path, kModeRead);
     EXPECT_TRUE(ReadFilm(stream));
     EXPECT_EQ(SegmentList().Count(), 2);
     EXPECT_TRUE(recorder.Messages().empty());
@@ -364,7 +364,7 @@ TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNoth
         }
         // What stayed in the list is whole: its frame files are complete.
         for (int32_t i = 0; i < SegmentList().Count(); ++i) {
-            TSegmentInfo* seg = SegmentList().Items(i);
+            Segment* seg = SegmentList().Items(i);
             EXPECT_GT(seg->FrameStream->GetSize(), 0) << "segment " << i + 1 << " kept without its frames";
         }
         SegmentList().Clear();
@@ -502,7 +502,7 @@ TEST_F(HostileFilmTest, CabinetLargerThanTheFreeSpaceIsNotUnpacked) {
         FileOps counted = nearlyFull;
         counted.write = WriteUntilFull;
         FileOpsGuard guard(counted);
-        EXPECT_THROW(LoadFilm(path), EqxError);
+        EXPECT_THROW(LoadFilm(path), Error);
     }
     const size_t packSize = PackDataFile(BuildDataFile(film.segments[0]), Packing::CabStored,
                                          film.segments[0].cabFileName).size();

@@ -12,12 +12,12 @@
 #include "FuzzSupport.h"
 #include "film/FilmReader.h"
 #include "film/LanguageTable.h"
-#include "film/QxcabClasses.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/CabinetPack.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "film/WorkDir.h"
-#include "film/qxClasses.h"
-#include "platform/TempPath.h"
+#include "film/Streams.h"
+#include "platform/WorkDirectory.h"
 
 using namespace movarel;
 
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     try {
-        TqxFileStream stream(path, kModeReadShared);
+        FileStream stream(path, kModeReadShared);
         SegmentList().Clear();
         LoadAppendedFilm(stream);
         SegmentList().Clear();
@@ -74,11 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReadFilm(stream);
         SegmentList().Clear();
         ExpectEmptyWorkDir("the film from its start");
-    } catch (const EqxError&) {
+    } catch (const Error&) {
         // A short film, a full disk: the load ends, the shell shows the text.
         SegmentList().Clear();
         ExpectEmptyWorkDir("a refused film");
-    } catch (const EqxCabinet&) {
+    } catch (const CabinetError&) {
         SegmentList().Clear();
         ExpectEmptyWorkDir("a cabinet error");
     } catch (const std::exception& e) {

@@ -14,10 +14,10 @@
 #include "FuzzSupport.h"
 #include "engine/ClockState.h"
 #include "engine/CursorTrack.h"
-#include "engine/FrameDecoding.h"
-#include "engine/UqxCursor_new.h"
-#include "film/SegmentList.h"
-#include "film/qxClasses.h"
+#include "engine/FrameDecoder.h"
+#include "film/CursorShapes.h"
+#include "film/Film.h"
+#include "film/Streams.h"
 
 using namespace movarel;
 
@@ -25,19 +25,19 @@ namespace {
 
 constexpr int32_t kDepths[] = {32, 24, 16, 8};
 
-void AddShapes(TSegmentInfo& segment, fuzz::InputReader& in, int shapes) {
+void AddShapes(Segment& segment, fuzz::InputReader& in, int shapes) {
     for (int i = 0; i < shapes; ++i) {
         std::vector<uint8_t> record = in.Take(in.Word());
-        TqxMemoryStream stream;
+        MemoryStream stream;
         if (!record.empty())
             stream.Write(record.data(), static_cast<int32_t>(record.size()));
         if (stream.GetSize() > 0)
             stream.SetPosition(0);
-        auto shape = std::make_unique<TqxCursor>();
+        auto shape = std::make_unique<CursorShape>();
         try {
-            if (shape->LoadFromFile(stream) != TqxCursor::kLoaded)
+            if (shape->LoadFromFile(stream) != CursorShape::kLoaded)
                 continue;
-        } catch (const EqxError&) {
+        } catch (const Error&) {
             continue;
         }
         segment.Cursors.Add(std::move(shape));
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int shapes = in.Byte() % 5;
 
     SegmentList().Clear();
-    TSegmentInfo* segment = SegmentList().Add(fuzz::PrivateDir());
+    Segment* segment = SegmentList().Add(fuzz::PrivateDir());
     segment->Width = width;
     segment->Height = height;
     segment->BitsPerPixel = static_cast<uint8_t>(depth);

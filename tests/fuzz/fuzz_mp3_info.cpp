@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 #include "sound/qxMp3.h"
 
 using namespace movarel;
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         if (GetMp3FileInfo(path, format) && (format.nSamplesPerSec == 0 || format.nBlockAlign != 1))
             abort();
-    } catch (const EqxError&) {
+    } catch (const Error&) {
     }
     StartsWithId3Tag(path);
     return 0;

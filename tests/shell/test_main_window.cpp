@@ -11,8 +11,8 @@
 
 #include "ShellTestSupport.h"
 #include "engine/ClockState.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "film/WorkDir.h"
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "engine/ClockState.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "platform/WaveOut.h"
 #include "sound/UqxSound.h"
 #include "sound/qxMPlayer.h"
@@ -117,7 +117,7 @@ size_t PumpedHost::Pending() {
 }
 
 void MakeSoundSegment(const std::string& dir, const std::string& soundFile, int frameCount) {
-    TSegmentInfo* segment = SegmentList().Add(dir);
+    Segment* segment = SegmentList().Add(dir);
     std::string copy = dir + "segment" + std::to_string(SegmentList().Count()) +
                        std::filesystem::path(soundFile).extension().string();
     std::filesystem::copy_file(soundFile, copy, std::filesystem::copy_options::overwrite_existing);

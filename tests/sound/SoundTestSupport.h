@@ -13,7 +13,7 @@
 
 #include "MessageRecorder.h"
 #include "engine/EngineHost.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "test_dirs.h"
 
 namespace soundtest {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 #include "sound/qxMp3.h"
 #include "test_dirs.h"
 
@@ -47,7 +47,7 @@ TEST_P(Mp3Header, BuildsTheWaveFormatOrFails) {
         try {
             GetMp3FileInfo(file, format);
             FAIL() << "no exception";
-        } catch (const EqxError& e) {
+        } catch (const Error& e) {
             EXPECT_STREQ(e.what(), c.error);
         }
         EXPECT_EQ(format.wFormatTag, 0xABAB) << "a failed read leaves the format alone";
@@ -91,7 +91,7 @@ TEST(Mp3File, NameExtensionAndLengthChecks) {
     EXPECT_EQ(untouched.wFormatTag, 0);
 
     // Two bytes are not a header; nothing past them is read.
-    EXPECT_THROW(GetMp3FileInfo(dir.path + "short.mp3", format), EqxError);
+    EXPECT_THROW(GetMp3FileInfo(dir.path + "short.mp3", format), Error);
 }
 
 TEST(Mp3File, RecognisesAnId3Tag) {

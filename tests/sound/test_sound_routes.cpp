@@ -11,8 +11,8 @@
 
 #include "SoundTestSupport.h"
 #include "engine/ClockState.h"
-#include "film/SegmentList.h"
-#include "film/qxClasses.h"
+#include "film/Film.h"
+#include "film/Streams.h"
 #include "platform/FileOps.h"
 #include "sound/UqxSound.h"
 #include "sound/qxMPlayer.h"
@@ -96,7 +96,7 @@ TEST_F(SoundRoutes, OtherHeaderFaultsStillFailTheSegment) {
     try {
         OpenSound();
         FAIL() << "no exception";
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "GetMp3FileInfo: mp3 format error");
     }
 }
@@ -275,7 +275,7 @@ TEST_F(SoundRoutes, FileFailuresRaiseTheirMessages) {
     try {
         OpenSound();
         ADD_FAILURE() << "no exception";
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "_lopen error");
     }
     SetFileOps(previous);
@@ -290,7 +290,7 @@ TEST_F(SoundRoutes, FileFailuresRaiseTheirMessages) {
     try {
         StartSound();
         ADD_FAILURE() << "no exception";
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "_llseek error");
     }
     SetFileOps(previous);

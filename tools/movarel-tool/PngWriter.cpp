@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/Picture.h"
+#include "film/Picture.h"
 
 namespace movarel::tool {
 namespace {

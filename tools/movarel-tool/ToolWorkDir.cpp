@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "film/WorkDir.h"
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 
 namespace movarel::tool {
 

@@ -6,7 +6,7 @@
 // locked while the command runs, so a player starting meanwhile leaves it be.
 #include <string>
 
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 
 namespace movarel::tool {
 

@@ -27,16 +27,16 @@
 #include "VideoExport.h"
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
-#include "engine/FrameDecoding.h"
-#include "engine/Picture.h"
+#include "engine/FrameDecoder.h"
+#include "film/Picture.h"
 #include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
+#include "engine/BlockQueue.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "film/qxClasses.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "film/Streams.h"
 #include "platform/PeriodicTimer.h"
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 
 
 namespace movarel::tool {
@@ -162,7 +162,7 @@ bool ParseOptions(const std::vector<std::string>& args, FramesOptions* o) {
 // named on the player's command line.
 bool LoadFilmFile(const FramesOptions& o) {
     try {
-        TqxFileStream stream(o.film, kModeReadShared);
+        FileStream stream(o.film, kModeReadShared);
         if (o.fromStart) {
             stream.SetPosition(0);
             ReadFilm(stream);
@@ -170,8 +170,8 @@ bool LoadFilmFile(const FramesOptions& o) {
             LoadAppendedFilm(stream);
         }
     } catch (const std::exception& e) {
-        // Readers throw more than EqxError (a corrupt cabinet's listing
-        // throws EqxCabinet); each is a film that cannot be read.
+        // Readers throw more than Error (a corrupt cabinet's listing
+        // throws CabinetError); each is a film that cannot be read.
         std::fprintf(stderr, "movarel-tool frames: %s: %s\n", o.film.c_str(), e.what());
         return false;
     }
@@ -211,7 +211,7 @@ void RgbDigestLine(int32_t segment, int32_t frame, const Picture& picture) {
 
 // Plays one segment; false when it could not be decoded to its end.
 bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const InterruptWatch& interrupt) {
-    TSegmentInfo* segment = SegmentList().Items(index);
+    Segment* segment = SegmentList().Items(index);
     if (segment->BitsPerPixel != 24 && segment->BitsPerPixel != 32) {
         std::fprintf(stderr, "segment %d: %d bits per pixel cannot be decoded; skipped\n", index,
                      int{segment->BitsPerPixel});
@@ -260,18 +260,18 @@ bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const 
 // The timer's rate for a segment: the picture can change on every tick, and
 // at three ticks per frame the cursor moves between frames. A frame rate of
 // 0 runs the timer at 100 ms.
-int32_t TickRate(const TSegmentInfo& segment) {
+int32_t TickRate(const Segment& segment) {
     return segment.Fps > 0 ? int32_t{segment.Fps} * segment.TicksPerFrame() : 10;
 }
 
 // The sizes come from the film; the canvas is made before any segment
 // starts, so the engine's own limit is applied here first.
-bool Decodable(const TSegmentInfo& segment) {
+bool Decodable(const Segment& segment) {
     return (segment.BitsPerPixel == 24 || segment.BitsPerPixel == 32) && segment.Width > 0 && segment.Height > 0 &&
            LargestRecordBytes(segment.Width, segment.Height) <= kBlockSize;
 }
 
-std::string SoundFileOf(const TSegmentInfo& segment) {
+std::string SoundFileOf(const Segment& segment) {
     if (segment.SoundFileName.empty() || !FileExists(segment.SoundFileName))
         return std::string();
     struct stat st {};
@@ -291,7 +291,7 @@ std::string ScratchNameFor(const std::string& out, const char* step) {
 
 // The pictures a segment adds to the video, from its header: its last frame
 // comes on tick (frames - 1) * ticks per frame, at the segment's own rate.
-int64_t ExpectedFrames(const TSegmentInfo& segment, int32_t rate) {
+int64_t ExpectedFrames(const Segment& segment, int32_t rate) {
     const int64_t ticksPerFrame = segment.TicksPerFrame();
     const int64_t ticks = segment.FrameCount > 0 ? (int64_t{segment.FrameCount} - 1) * ticksPerFrame + 1 : 0;
     const int32_t segmentRate = TickRate(segment);
@@ -323,7 +323,7 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     std::vector<int32_t> segments;
     int32_t width = 0, height = 0, rate = 1;
     for (int32_t i = from; i <= to; ++i) {
-        const TSegmentInfo& segment = *SegmentList().Items(i);
+        const Segment& segment = *SegmentList().Items(i);
         if (!Decodable(segment)) {
             std::fprintf(stderr, "segment %d: %d x %d pixels at %d bits cannot be decoded; skipped\n", i,
                          segment.Width, segment.Height, int{segment.BitsPerPixel});
@@ -375,7 +375,7 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     bool piped = true;
     int64_t totalFrames = 0;
     for (int32_t index : segments) {
-        const TSegmentInfo& segment = *SegmentList().Items(index);
+        const Segment& segment = *SegmentList().Items(index);
         const int32_t segmentRate = TickRate(segment);
         Picture screen;
         bool changed = false;

@@ -11,11 +11,11 @@
 #include "MessageWatch.h"
 #include "ToolWorkDir.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/CodePage.h"
-#include "platform/MessageBox.h"
-#include "platform/TempPath.h"
+#include "platform/UserMessages.h"
+#include "platform/WorkDirectory.h"
 
 namespace movarel::tool {
 namespace {
@@ -47,7 +47,7 @@ std::string JsonString(const std::string& utf8) {
 // Any text from a film may be in a code page; JSON needs UTF-8.
 std::string Text(const std::string& bytes) { return JsonString(DecodeAnsi(bytes)); }
 
-std::string SegmentJson(int32_t index, const TSegmentInfo& s) {
+std::string SegmentJson(int32_t index, const Segment& s) {
     std::string o = "{";
     auto field = [&](const char* name, const std::string& value) {
         if (o.size() > 1)
@@ -100,10 +100,10 @@ int Info(const std::vector<std::string>& args) {
     try {
         // From offset 0 as the open dialog does, or through the trailer as
         // for a film named on the command line.
-        std::unique_ptr<TqxFileStream> film;
+        std::unique_ptr<FileStream> film;
         try {
-            film = std::make_unique<TqxFileStream>(path, fromStart ? kModeRead : kModeReadShared);
-        } catch (const EqxError&) {
+            film = std::make_unique<FileStream>(path, fromStart ? kModeRead : kModeReadShared);
+        } catch (const Error&) {
             ShowMessage(FormatText(Texts().CannotOpenFileFmt, {path}), Texts().Error, MsgIcon::Error,
                         MsgOwner::MainWindow);
         }

@@ -1,4 +1,4 @@
-#include "film/SegmentList.h"
+#include "film/Film.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,28 +6,28 @@
 
 namespace movarel {
 
-TSegmentInfo* TSegmentList::Add(const std::string& directory) {
-    auto record = std::make_unique<TSegmentInfo>();
-    record->CursorTrack = std::make_unique<TqxMemoryStream>();
+Segment* TSegmentList::Add(const std::string& directory) {
+    auto record = std::make_unique<Segment>();
+    record->CursorTrack = std::make_unique<MemoryStream>();
     try {
         std::string frameName = MakeTempFileName("~qxflm", directory, "qxS_");
-        record->FrameStream = std::make_unique<TqxFileStream>(frameName, kModeCreate);
+        record->FrameStream = std::make_unique<FileStream>(frameName, kModeCreate);
         record->FrameFileName = frameName;
     } catch (...) {
         DeleteRecord(*record);
         throw;
     }
-    FItems.push_back(std::move(record));
-    return FItems.back().get();
+    items.push_back(std::move(record));
+    return items.back().get();
 }
 
-TSegmentInfo* TSegmentList::Items(int32_t index) const {
+Segment* TSegmentList::Items(int32_t index) const {
     if (index < 0 || index >= Count())
         return nullptr;
-    return FItems[static_cast<size_t>(index)].get();
+    return items[static_cast<size_t>(index)].get();
 }
 
-void TSegmentList::DeleteRecord(TSegmentInfo& record) {
+void TSegmentList::DeleteRecord(Segment& record) {
     record.FrameStream.reset();
     record.CursorTrack.reset();
     record.Cursors.Clear();
@@ -38,18 +38,18 @@ void TSegmentList::DeleteRecord(TSegmentInfo& record) {
 }
 
 void TSegmentList::Clear() {
-    for (auto& record : FItems)
+    for (auto& record : items)
         DeleteRecord(*record);
-    FItems.clear();
-    FItems.shrink_to_fit();
-    ++FFilm;
+    items.clear();
+    items.shrink_to_fit();
+    ++film;
 }
 
 void TSegmentList::DeleteLast() {
-    if (FItems.empty())
+    if (items.empty())
         return;
-    DeleteRecord(*FItems.back());
-    FItems.pop_back();
+    DeleteRecord(*items.back());
+    items.pop_back();
 }
 
 int GetSoundKind(const std::string& fileName) {

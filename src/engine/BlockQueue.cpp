@@ -1,4 +1,4 @@
-#include "engine/UqxBlocks.h"
+#include "engine/BlockQueue.h"
 
 #include <chrono>
 #include <cstring>
@@ -6,12 +6,12 @@
 
 #include "engine/ClockState.h"
 #include "engine/EngineHost.h"
-#include "engine/FrameDecoding.h"
+#include "engine/FrameDecoder.h"
 #include "engine/PlaybackClock.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/LittleEndian.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel {
@@ -36,13 +36,13 @@ BlockState& Blocks() {
 
 // --- queue -----------------------------------------------------------------
 
-bool TQueue::AddBlock(TBlock* block) {
+bool BlockQueue::AddBlock(Block* block) {
     if (block == nullptr)
         return false;
     {
-        std::lock_guard<std::mutex> guard(FLock);
-        if (FCount < kBlockCount) {
-            FItems[FCount++] = block;
+        std::lock_guard<std::mutex> guard(lock);
+        if (count < kBlockCount) {
+            items[count++] = block;
             return true;
         }
     }
@@ -50,48 +50,48 @@ bool TQueue::AddBlock(TBlock* block) {
     return false;
 }
 
-TBlock* TQueue::Head() {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FCount > 0 ? FItems[0] : nullptr;
+Block* BlockQueue::Head() {
+    std::lock_guard<std::mutex> guard(lock);
+    return count > 0 ? items[0] : nullptr;
 }
 
-void TQueue::RemoveHead() {
-    std::lock_guard<std::mutex> guard(FLock);
-    if (FCount <= 0)
+void BlockQueue::RemoveHead() {
+    std::lock_guard<std::mutex> guard(lock);
+    if (count <= 0)
         return;
-    for (int32_t i = 1; i < FCount; ++i)
-        FItems[i - 1] = FItems[i];
-    FItems[--FCount] = nullptr;
+    for (int32_t i = 1; i < count; ++i)
+        items[i - 1] = items[i];
+    items[--count] = nullptr;
 }
 
-void TQueue::Clear() {
-    std::lock_guard<std::mutex> guard(FLock);
-    for (auto& item : FItems)
+void BlockQueue::Clear() {
+    std::lock_guard<std::mutex> guard(lock);
+    for (auto& item : items)
         item = nullptr;
-    FCount = 0;
+    count = 0;
 }
 
-int32_t TQueue::Count() {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FCount;
+int32_t BlockQueue::Count() {
+    std::lock_guard<std::mutex> guard(lock);
+    return count;
 }
 
-void TQueue::DoMessage(uint32_t message) {
+void BlockQueue::DoMessage(uint32_t message) {
     EngineHost* host = Host();
     if (host == nullptr || !host->HasMainWindow()) {
         Debug("DoMessage: WindowHandle = 0", MsgOwner::None);
         return;
     }
-    TBlock* block = nullptr;
+    Block* block = nullptr;
     bool empty = false;
     {
-        std::lock_guard<std::mutex> guard(FLock);
-        empty = FCount == 0;
+        std::lock_guard<std::mutex> guard(lock);
+        empty = count == 0;
         if (!empty && message == UM_BLOCKEMPTY) {
-            block = FItems[0];
-            for (int32_t i = 1; i < FCount; ++i)
-                FItems[i - 1] = FItems[i];
-            FItems[--FCount] = nullptr;
+            block = items[0];
+            for (int32_t i = 1; i < count; ++i)
+                items[i - 1] = items[i];
+            items[--count] = nullptr;
         }
     }
     if (empty) {
@@ -121,7 +121,7 @@ void ResetBlocks() {
     state.Generation++;
 }
 
-void DoBlockEmpty(TBlock* block) {
+void DoBlockEmpty(Block* block) {
     if (block == nullptr) {
         Debug("DoBlockEmpty: Block = nil", MsgOwner::MainWindow);
         return;
@@ -129,18 +129,18 @@ void DoBlockEmpty(TBlock* block) {
     BlockState& state = Blocks();
     block->Size = 0;
     struct PostedDone {
-        TBlock* b;
+        Block* b;
         ~PostedDone() { b->Posted = false; }
     } done{block};
 
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    Segment* segment = CurrentSegmentInfo();
     if (segment == nullptr || !segment->FrameStream) {
         Debug("SegInfo = nil", MsgOwner::MainWindow);
         return;
     }
     if (state.StreamBroken)
         return;
-    TqxFileStream& stream = *segment->FrameStream;
+    FileStream& stream = *segment->FrameStream;
     const int64_t largest = 5 * static_cast<int64_t>(segment->Width) * segment->Height;
     uint8_t* data = block->Data.data();
     int32_t size = 0;
@@ -211,7 +211,7 @@ void PickUpHeadBlock() {
     BlockState& state = Blocks();
     if (state.FrameBlock != nullptr)
         return;
-    TBlock* head = state.Queue.Head();
+    Block* head = state.Queue.Head();
     if (head != nullptr) {
         state.FrameBlock = head;
         state.FrameOffset = 0;
@@ -239,7 +239,7 @@ const uint8_t* FrameRecord(int32_t* available) {
 
 bool NextRecord() {
     BlockState& state = Blocks();
-    TBlock* block = state.FrameBlock;
+    Block* block = state.FrameBlock;
     if (block == nullptr) {
         PickUpHeadBlock();
         return state.FrameBlock != nullptr || BlockRefillPending();

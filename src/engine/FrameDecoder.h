@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/Picture.h"
+#include "film/Picture.h"
 #include "platform/LargePages.h"
 
 namespace movarel {
 
-struct TSegmentInfo;
+struct Segment;
 
 // The pixel layout of the current segment's depth.
 struct PixelLayout {

@@ -1,4 +1,4 @@
-#include "engine/FrameDecoding.h"
+#include "engine/FrameDecoder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,11 +7,11 @@
 #include "engine/CursorTrack.h"
 #include "engine/EngineHost.h"
 #include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "engine/BlockQueue.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/LittleEndian.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 namespace {
@@ -90,7 +90,7 @@ void SetPixelLayout(int32_t bitsPerPixel) {
     std::string text;
     try {
         text = FormatText(Texts().WrongDisplaySettings, {int64_t{bitsPerPixel}});
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         text = e.what();
     }
     ShowMessage(text, Texts().Error, MsgIcon::None, MsgOwner::None);
@@ -106,7 +106,7 @@ bool PrepareDisplay() {
     const int32_t index = Clock().CurrentSegment;
     if (SegmentList().Count() == 0 || index < 0)
         return false;
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    Segment* segment = CurrentSegmentInfo();
     if (segment == nullptr)
         return false;
     // A frame whose largest record cannot fit a block could never be played,

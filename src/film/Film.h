@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/UqxCursor_new.h"
-#include "film/qxClasses.h"
+#include "film/CursorShapes.h"
+#include "film/Streams.h"
 
 namespace movarel {
 
@@ -26,7 +26,7 @@ constexpr uint32_t kPackingLzma = 0x2000;
 
 enum class SegmentPacking { Cabinet, Lzma, Unknown };  // Unknown: the pack is not unpacked
 
-struct TSegmentInfo {
+struct Segment {
     int32_t Width = 0;
     int32_t Height = 0;
     uint8_t BitsPerPixel = 0;
@@ -34,9 +34,9 @@ struct TSegmentInfo {
     uint8_t Fps = 0;
     std::string Title;  // the title's bytes as stored (code-page text), at most 255
     uint32_t Flags = 0;
-    TCursorList Cursors;
-    std::unique_ptr<TqxFileStream> FrameStream;
-    std::unique_ptr<TqxMemoryStream> CursorTrack;  // read straight from the data file
+    CursorShapes Cursors;
+    std::unique_ptr<FileStream> FrameStream;
+    std::unique_ptr<MemoryStream> CursorTrack;  // read straight from the data file
     // The extra block's size as the data file gives it; the player has no use
     // for its bytes, so only the size is kept (movarel-tool info shows it).
     int32_t ExtraSize = 0;
@@ -66,22 +66,22 @@ public:
     // (empty: the system temporary path). Raises
     // "Cannot open or create file." when a file cannot be created; nothing of
     // the record is left behind then.
-    TSegmentInfo* Add(const std::string& directory);
-    TSegmentInfo* Items(int32_t index) const;
-    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    Segment* Add(const std::string& directory);
+    Segment* Items(int32_t index) const;
+    int32_t Count() const { return static_cast<int32_t>(items.size()); }
     // Deletes every record and its files. The list then holds a new film.
     void Clear();
     // Which film the list holds: a number that changes at every Clear, so a
     // reader can tell the film it last looked at from the next one.
-    uint32_t Film() const { return FFilm; }
+    uint32_t Film() const { return film; }
     // Deletes the last record and its files (a segment refused while it was
     // being read).
     void DeleteLast();
 
 private:
-    static void DeleteRecord(TSegmentInfo& record);
-    std::vector<std::unique_ptr<TSegmentInfo>> FItems;
-    uint32_t FFilm = 1;
+    static void DeleteRecord(Segment& record);
+    std::vector<std::unique_ptr<Segment>> items;
+    uint32_t film = 1;
 };
 
 // kSoundKindMp3 for ".mp3", kSoundKindMidi for ".mid", 0 otherwise

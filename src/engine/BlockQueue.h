@@ -16,8 +16,8 @@ constexpr int32_t kBlockCount = 2;
 constexpr int32_t kBlockSize = 0x1000000;  // 16 MiB
 
 // A dynamic array of bytes, allocated once and never resized.
-struct TByteData {
-    explicit TByteData(int32_t size)
+struct ByteBuffer {
+    explicit ByteBuffer(int32_t size)
         : Bytes(static_cast<uint8_t*>(AllocateLarge(static_cast<size_t>(size)))), Length(size) {}
     uint8_t* data() { return Bytes.get(); }
     const uint8_t* data() const { return Bytes.get(); }
@@ -32,13 +32,13 @@ private:
 };
 
 // One filled stretch of whole frame records, back to back from offset 0.
-struct TBlock {
-    TBlock() : Data(kBlockSize) {}
-    TBlock(const TBlock&) = delete;
-    TBlock& operator=(const TBlock&) = delete;
+struct Block {
+    Block() : Data(kBlockSize) {}
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
 
     std::atomic<int32_t> Size{0};  // bytes filled; 0 = empty
-    TByteData Data;
+    ByteBuffer Data;
     // Handed to the main thread for refilling and not yet refilled; the
     // consumer waits for a block only while one is on its way.
     std::atomic<bool> Posted{false};
@@ -46,12 +46,12 @@ struct TBlock {
 
 // The blocks ready for the clock, oldest first. Its own small lock guards the
 // count and the slots: the main thread adds while the timer thread removes.
-class TQueue {
+class BlockQueue {
 public:
     // Appends block at the tail; false for a missing block or a full queue
     // ("AddBlock: FCount > BlockCount").
-    bool AddBlock(TBlock* block);
-    TBlock* Head();
+    bool AddBlock(Block* block);
+    Block* Head();
     void RemoveHead();
     void Clear();
     int32_t Count();
@@ -59,17 +59,17 @@ public:
     void DoMessage(uint32_t message);
 
 private:
-    std::mutex FLock;
-    int32_t FCount = 0;
-    TBlock* FItems[kBlockCount] = {};
+    std::mutex lock;
+    int32_t count = 0;
+    Block* items[kBlockCount] = {};
 };
 
 // Module state: the queue, the two blocks, and where the next record to
 // decode lies (the block and the offset of its size field).
 struct BlockState {
-    TQueue Queue;
-    TBlock Blocks[kBlockCount];
-    TBlock* FrameBlock = nullptr;  // null: no record to decode
+    BlockQueue Queue;
+    Block Blocks[kBlockCount];
+    Block* FrameBlock = nullptr;  // null: no record to decode
     int32_t FrameOffset = 0;
     // Tags posted block messages; a message from before the latest segment
     // start or stop is ignored, so a stale refill never lands in a block the
@@ -91,7 +91,7 @@ void ResetBlocks();
 bool PrimeBlocks();
 
 // Refills block from the current segment's frame stream (main thread).
-void DoBlockEmpty(TBlock* block);
+void DoBlockEmpty(Block* block);
 
 // Consumer steps (timer thread, engine lock held). NextRecord moves to the
 // next record, handing a used-up block back and waiting for the other one;
