@@ -20,7 +20,6 @@
 #include "FilmWriter.h"
 #include "film/FilmReader.h"
 #include "film/Film.h"
-#include "film/WorkDir.h"
 #include "film/Streams.h"
 #include "platform/UserMessages.h"
 #include "platform/WorkDirectory.h"
@@ -57,7 +56,6 @@ struct Fixture {
         tmp = dir.path + "tmp";
         mkdir(tmp.c_str(), 0700);
         work = WorkDirectory::Create(dir.path);
-        WorkDir() = work.Path();
         SetMessageBoxHandler([](const MessageRequest& m) { std::fprintf(stderr, "%s\n", m.text.c_str()); });
     }
 };
@@ -71,9 +69,10 @@ Fixture& F() {
 void BM_LoadAlone(benchmark::State& state) {
     for (auto _ : state) {
         FileStream stream(F().selfPlaying, kModeReadShared);
-        if (!LoadAppendedFilm(stream) || SegmentList().Count() != 1) state.SkipWithError("the film did not load");
+        FilmRead read = LoadAppendedFilm(stream, WorkDirectory::Create(F().dir.path));
+        if (!read.isFilm || read.film->Count() != 1) state.SkipWithError("the film did not load");
         state.PauseTiming();
-        SegmentList().Clear();
+        read.film.reset();
         state.ResumeTiming();
     }
 }

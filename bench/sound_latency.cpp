@@ -18,8 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/ClockState.h"
-#include "engine/EngineHost.h"
 #include "film/Film.h"
 #include "platform/UserMessages.h"
 #include "platform/WaveOut.h"
@@ -31,16 +29,17 @@ using Clock_ = std::chrono::steady_clock;
 
 namespace {
 
-struct BenchHost : EngineHost {
+// The main thread: returned buffers wait until the loop takes them.
+struct BenchHost {
     std::mutex lock;
-    std::deque<uintptr_t> done;
-    void PostToMainThread(uint32_t message, uintptr_t, uintptr_t lParam) override {
-        if (message != MM_WOM_DONE)
-            return;
-        std::lock_guard<std::mutex> guard(lock);
-        done.push_back(lParam);
+    std::deque<WaveHeader*> done;
+    WaveDonePost Post() {
+        return [this](WaveHeader* header) {
+            std::lock_guard<std::mutex> guard(lock);
+            done.push_back(header);
+        };
     }
-    bool Take(uintptr_t& header) {
+    bool Take(WaveHeader*& header) {
         std::lock_guard<std::mutex> guard(lock);
         if (done.empty())
             return false;
@@ -81,23 +80,18 @@ struct Setup {
             setenv("SDL_DISKAUDIODELAY", std::to_string(diskDelayMs).c_str(), 1);
         else
             unsetenv("SDL_DISKAUDIODELAY");
-        InitSound(&host);
-        SegmentList().Clear();
-        Segment* segment = SegmentList().Add(dir.path);
-        segment->SoundFileName = dir.path + "segment.mp3";
+        InitSound(host.Post());
+        soundFile = dir.path + "segment.mp3";
         if (ok)
-            std::filesystem::copy_file(mp3, segment->SoundFileName);
-        segment->FrameCount = 100;
-        Clock().CurrentSegment = 0;
-        Clock().FrameIndex = 0;
-        Clock().SpeedPosition = kNormalSpeedPosition;
+            std::filesystem::copy_file(mp3, soundFile);
     }
     ~Setup() {
         ShutdownSound();
         InitSound(nullptr);
-        SegmentList().Clear();
         ShutdownAudioOutput();
     }
+    // The segment's sound, played from its first frame at normal speed.
+    std::string soundFile;
 };
 
 // Waits until the disk file holds a sample louder than the threshold.
@@ -162,10 +156,10 @@ void BM_StartSoundToFirstAudibleSample(benchmark::State& state) {
         StopSound();
         CloseWaveOut();
         std::filesystem::remove(setup.disk);
-        OpenSound();
+        OpenSound(setup.soundFile);
         state.ResumeTiming();
         auto start = Clock_::now();
-        StartSound();
+        StartSound(0.0);
         bool heard = WaitForAudible(setup.disk, start + std::chrono::seconds(2));
         double ms = std::chrono::duration<double, std::milli>(Clock_::now() - start).count();
         if (!heard) {
@@ -222,22 +216,22 @@ void BM_WaveDoneRefill(benchmark::State& state) {
         state.SkipWithError("sox and lame are needed");
         return;
     }
-    OpenSound();
-    StartSound();
+    OpenSound(setup.soundFile);
+    StartSound(0.0);
     double worstUs = 0, totalUs = 0;
     int refills = 0;
     for (auto _ : state) {
-        uintptr_t header = 0;
+        WaveHeader* header = nullptr;
         auto deadline = Clock_::now() + std::chrono::seconds(5);
         while (!setup.host.Take(header) && Clock_::now() < deadline) {
             if (!SoundModule().SoundActive) {  // the end of the sound: start again
-                StartSound();
+                StartSound(0.0);
                 continue;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         auto start = Clock_::now();
-        OnWaveDoneMessage(header);
+        OnWaveDone(header);
         double us = std::chrono::duration<double, std::micro>(Clock_::now() - start).count();
         state.SetIterationTime(us / 1e6);
         worstUs = std::max(worstUs, us);

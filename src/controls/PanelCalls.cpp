@@ -1,6 +1,6 @@
 #include "controls/PanelCalls.h"
 
-#include "engine/PlaybackClock.h"
+#include "engine/Player.h"
 #include "sound/UqxSound.h"
 
 namespace movarel {
@@ -37,10 +37,36 @@ void PanelCalls::ToggleSegmentList() {}
 void PanelCalls::ToggleFullScreen() {}
 void PanelCalls::UpdateMenuState() {}
 void PanelCalls::ShowPopupMenu() {}
-bool PanelCalls::StartSegment(int32_t index) { return ::movarel::StartSegment(index); }
-void PanelCalls::RecalcTimerPeriod() { ::movarel::RecalcTimerPeriod(); }
-void PanelCalls::StartTimer() { ::movarel::StartTimer(); }
-void PanelCalls::StopTimer() { ::movarel::StopTimer(); }
+bool PanelCalls::StartSegment(int32_t index) {
+    Player* player = ActivePlayer();
+    return player != nullptr && player->StartSegment(index);
+}
+void PanelCalls::RecalcTimerPeriod() {
+    if (Player* player = ActivePlayer())
+        player->RecalcTimerPeriod();
+}
+void PanelCalls::StartTimer() {
+    if (Player* player = ActivePlayer())
+        player->StartTimer();
+}
+void PanelCalls::StopTimer() {
+    if (Player* player = ActivePlayer())
+        player->StopTimer();
+}
+
+const Film& PanelFilm() {
+    static const Film none;
+    Player* player = Calls().ActivePlayer();
+    return player != nullptr ? player->PlayedFilm() : none;
+}
+
+ClockState& PanelClock() {
+    static ClockState idle;
+    Player* player = Calls().ActivePlayer();
+    return player != nullptr ? player->Clock() : idle;
+}
+
+const Segment* PanelSegment() { return PanelFilm().Items(PanelClock().CurrentSegment); }
 double PanelCalls::GetVolumePercent() { return ::movarel::GetVolumePercent(); }
 void PanelCalls::SetVolumePercent(int32_t percent) { ::movarel::SetVolumePercent(static_cast<float>(percent)); }
 

@@ -6,6 +6,11 @@
 
 namespace movarel {
 
+class Film;
+class Player;
+struct ClockState;
+struct Segment;
+
 class PanelCalls {
 public:
     virtual ~PanelCalls() = default;
@@ -18,6 +23,8 @@ public:
     virtual void ToggleFullScreen();
     virtual void UpdateMenuState();
     virtual void ShowPopupMenu();
+    // The player of the loaded film; null when there is none.
+    virtual Player* ActivePlayer() { return nullptr; }
     // The playback clock.
     virtual bool StartSegment(int32_t index);
     virtual void RecalcTimerPeriod();
@@ -27,6 +34,12 @@ public:
     virtual double GetVolumePercent();
     virtual void SetVolumePercent(int32_t percent);
 };
+
+// The active player's film (an empty one without a player), its clock (an
+// idle one without a player) and its current segment (null for none).
+const Film& PanelFilm();
+ClockState& PanelClock();
+const Segment* PanelSegment();
 
 // The installed calls (the default ones until something else is installed).
 PanelCalls& Calls();

@@ -16,7 +16,8 @@
 #include "controls/qxControls.h"
 #include "controls/qxProgressBar.h"
 #include "controls/qxSlider.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
+#include "controls/PanelCalls.h"
 #include "film/Film.h"
 #include "film/MessageTexts.h"
 #include "film/Streams.h"
@@ -58,7 +59,7 @@ void ReportError(int message) {
 // second; the user hears of it once per film.
 void ReportWrongFrameRate() {
     BottomPanelState& s = BottomPanel();
-    const uint32_t film = SegmentList().Film();
+    const uint32_t film = PanelFilm().Serial;
     if (s.WrongFileReportedFilm == film)
         return;
     // Set before the message shows: its dialog runs events, refreshes included.
@@ -141,11 +142,11 @@ void ProgressRefill();
 
 void SpeedChanged(TqxSlider* slider) {
     Guarded(MessageOf(slider), [slider] {
-        Clock().SpeedPosition = slider->GetPosition();
+        PanelClock().SpeedPosition = slider->GetPosition();
         TimeTextRefreshOrRaise();
-        if (SegmentList().Count() > 0) {
+        if (PanelFilm().Count() > 0) {
             Calls().RecalcTimerPeriod();
-            if (Clock().PlayState == Playing)
+            if (PanelClock().PlayState == Playing)
                 Calls().StartTimer();
             else
                 Calls().StopTimer();
@@ -161,7 +162,7 @@ void VolumeChanged(TqxSlider* slider) {
 
 void SegmentClicked(TqxProgressBar* bar, int32_t index, bool& allow) {
     allow = false;
-    if (index < 0 || index >= SegmentList().Count())
+    if (index < 0 || index >= PanelFilm().Count())
         return;
     Guarded(MessageOf(bar), [index] { Calls().StartSegment(index); });
     allow = true;
@@ -172,7 +173,7 @@ void ProgressRefill() {
     if (s.ProgressBar == nullptr)
         return;
     s.ProgressBar->ClearSegments();
-    TSegmentList& list = SegmentList();
+    const Film& list = PanelFilm();
     if (list.Count() == 0)
         return;
     for (int32_t i = 0; i < list.Count(); ++i) {
@@ -201,8 +202,8 @@ void TimeTextRefreshOrRaise() {
     bool totalKnown = true;
     bool positionKnown = true;
     s.CurrentPosition = 0;
-    TSegmentList& list = SegmentList();
-    const int32_t current = Clock().CurrentSegment;
+    const Film& list = PanelFilm();
+    const int32_t current = PanelClock().CurrentSegment;
     for (int32_t i = 0; i < list.Count(); ++i) {
         const Segment* seg = list.Items(i);
         if (i == current) {
@@ -216,7 +217,7 @@ void TimeTextRefreshOrRaise() {
         total += static_cast<double>(seg->FrameCount) / seg->Fps;
     }
     if (list.Count() > 0 && s.Current.Fps != 0)
-        s.CurrentPosition += static_cast<float>((static_cast<double>(Clock().FrameIndex) + 1) / s.Current.Fps);
+        s.CurrentPosition += static_cast<float>((static_cast<double>(PanelClock().FrameIndex) + 1) / s.Current.Fps);
     else if (list.Count() > 0)
         positionKnown = false;
 
@@ -233,7 +234,7 @@ void TimeTextRefreshOrRaise() {
 
 void SegmentInfoRefreshOrRaise() {
     BottomPanelState& s = BottomPanel();
-    const Segment* seg = CurrentSegmentInfo();
+    const Segment* seg = PanelSegment();
     if (seg != nullptr) {
         s.Current = PanelSegmentCopy{seg->Width, seg->Height, seg->BitsPerPixel, seg->FrameCount, seg->Fps,
                                      seg->Title};
@@ -387,7 +388,7 @@ QWidget* CreateBottomPanel(QWidget* mainWindow) {
     s.SpeedSlider->SetMax(8);
     s.SpeedSlider->SetPosition(kNormalSpeedPosition);
     s.SpeedSlider->FOnChange = SpeedChanged;
-    Clock().SpeedPosition = s.SpeedSlider->GetPosition();
+    PanelClock().SpeedPosition = s.SpeedSlider->GetPosition();
 
     s.VolumeSlider = TqxControl::Create<TqxSlider>(panel);
     s.VolumeSlider->SetBrush(s.WhiteBrush);
@@ -404,7 +405,7 @@ QWidget* CreateBottomPanel(QWidget* mainWindow) {
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 
-    ShowPlayOrPause(Clock().PlayState);
+    ShowPlayOrPause(PanelClock().PlayState);
 
     s.VolumeTimer = new QTimer(panel);
     s.VolumeTimer->setInterval(200);
@@ -439,7 +440,7 @@ void PanelFullRepaint() {
         w->update();
     PanelVolumeRefresh();
     ProgressRefill();
-    ShowPlayOrPause(Clock().PlayState);
+    ShowPlayOrPause(PanelClock().PlayState);
 }
 
 void PanelSegmentInfoRefresh() {
@@ -512,10 +513,10 @@ void RunPanelCommand(int id) {
         Calls().ToggleSegmentList();
         break;
     case cmd::PrevSegment:
-        Calls().StartSegment(Clock().CurrentSegment - 1);
+        Calls().StartSegment(PanelClock().CurrentSegment - 1);
         break;
     case cmd::NextSegment:
-        Calls().StartSegment(Clock().CurrentSegment + 1);
+        Calls().StartSegment(PanelClock().CurrentSegment + 1);
         break;
     case cmd::FullScreen:
         Calls().ToggleFullScreen();
@@ -536,7 +537,7 @@ QPushButton* PanelButton(int id) {
 
 int32_t PanelSpeedPosition() {
     const TqxSlider* slider = BottomPanel().SpeedSlider;
-    return slider != nullptr ? slider->GetPosition() : Clock().SpeedPosition.load();
+    return slider != nullptr ? slider->GetPosition() : PanelClock().SpeedPosition.load();
 }
 
 std::string FormatSpeedText(float factor) {

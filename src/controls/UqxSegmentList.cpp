@@ -9,7 +9,8 @@
 #include "controls/PanelCalls.h"
 #include "controls/UqxBottomPanel.h"
 #include "controls/qxControls.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
+#include "controls/PanelCalls.h"
 #include "film/Film.h"
 #include "film/MessageTexts.h"
 #include "platform/UserMessages.h"
@@ -225,14 +226,14 @@ void ClearSegmentNames() {
 }
 
 void FillSegmentList() {
-    TSegmentList& film = SegmentList();
+    const Film& film = PanelFilm();
     if (film.Count() == 0)
         return;
     ClearSegmentNames();
     for (int32_t i = 0; i < film.Count(); ++i)
         if (const Segment* seg = film.Items(i))
             AddSegmentName(seg->Title);
-    SelectSegmentInList(Clock().CurrentSegment);
+    SelectSegmentInList(PanelClock().CurrentSegment);
 }
 
 QListWidget* SegmentListBox() { return SegmentListModule().ListBox; }

@@ -1,8 +1,8 @@
 #pragma once
 // The block queue: frame records travel from the segment's frame stream to the
-// decoder in two large blocks. The main thread fills a block, the timer thread
-// walks it; the two hand blocks to each other through the queue and a message
-// posted to the main thread.
+// decoder in two large blocks. The GUI thread fills a block, the timer thread
+// walks it; the two hand blocks to each other through the queue and a
+// BlockNeeded event. The Player owns them (its steps are in BlockQueue.cpp).
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -45,7 +45,7 @@ struct Block {
 };
 
 // The blocks ready for the clock, oldest first. Its own small lock guards the
-// count and the slots: the main thread adds while the timer thread removes.
+// count and the slots: the GUI thread adds while the timer thread removes.
 class BlockQueue {
 public:
     // Appends block at the tail; false for a missing block or a full queue
@@ -53,10 +53,10 @@ public:
     bool AddBlock(Block* block);
     Block* Head();
     void RemoveHead();
+    // Removes and returns the head block; null when the queue is empty.
+    Block* TakeHead();
     void Clear();
     int32_t Count();
-    // Hands the head block to the main thread (UM_BLOCKEMPTY) for refilling.
-    void DoMessage(uint32_t message);
 
 private:
     std::mutex lock;
@@ -64,50 +64,29 @@ private:
     Block* items[kBlockCount] = {};
 };
 
-// Module state: the queue, the two blocks, and where the next record to
-// decode lies (the block and the offset of its size field).
+// A Player's queue, its two blocks, and where the next record to decode lies
+// (the block and the offset of its size field).
 struct BlockState {
     BlockQueue Queue;
     Block Blocks[kBlockCount];
     Block* FrameBlock = nullptr;  // null: no record to decode
     int32_t FrameOffset = 0;
-    // Tags posted block messages; a message from before the latest segment
-    // start or stop is ignored, so a stale refill never lands in a block the
-    // clock is reading.
+    // Tags posted refills and segment ends; one from before the latest
+    // segment start or stop is ignored, so a stale refill never lands in a
+    // block the clock is reading.
     std::atomic<uint32_t> Generation{1};
     // The frame stream held a bad record: the records before it are played,
-    // nothing after it is read (main thread only).
+    // nothing after it is read (GUI thread only).
     bool StreamBroken = false;
+    // Where the next refill reads the segment's frame stream (GUI thread only).
+    int64_t ReadOffset = 0;
+
+    int32_t IndexOf(const Block* block) const {
+        for (int32_t i = 0; i < kBlockCount; ++i)
+            if (block == &Blocks[i])
+                return i;
+        return -1;
+    }
 };
-
-BlockState& Blocks();
-
-// Clears the queue and empties both blocks.
-void ResetBlocks();
-
-// Fills both blocks for a segment that is starting (main thread) and points
-// the decoder at the first record. At three ticks per frame the first record
-// is decoded and applied at once. False when that first record is refused.
-bool PrimeBlocks();
-
-// Refills block from the current segment's frame stream (main thread).
-void DoBlockEmpty(Block* block);
-
-// Consumer steps (timer thread, engine lock held). NextRecord moves to the
-// next record, handing a used-up block back and waiting for the other one;
-// it returns false when no record follows because the frame stream is
-// exhausted or its refill failed.
-bool NextRecord();
-void WaitForBlock();
-
-// The record to decode next and the bytes from it to the end of its block's
-// filled part; null when there is none.
-const uint8_t* FrameRecord(int32_t* available);
-
-// Points the decoder at the head block's first record when it has none.
-void PickUpHeadBlock();
-
-// Whether a block is on its way back from the main thread.
-bool BlockRefillPending();
 
 }  // namespace movarel

@@ -6,11 +6,19 @@
 
 namespace movarel {
 
-Segment* TSegmentList::Add(const std::string& directory) {
+Film::~Film() {
+    for (auto& record : items)
+        DeleteRecord(*record);
+    items.clear();
+    // The directory is the film's alone: whatever a failed read left in it
+    // goes too.
+    workDirectory.RemoveAll();
+}
+
+Segment* Film::Add() {
     auto record = std::make_unique<Segment>();
-    record->CursorTrack = std::make_unique<MemoryStream>();
     try {
-        std::string frameName = MakeTempFileName("~qxflm", directory, "qxS_");
+        std::string frameName = MakeTempFileName("~qxflm", WorkPath(), "qxS_");
         record->FrameStream = std::make_unique<FileStream>(frameName, kModeCreate);
         record->FrameFileName = frameName;
     } catch (...) {
@@ -21,15 +29,21 @@ Segment* TSegmentList::Add(const std::string& directory) {
     return items.back().get();
 }
 
-Segment* TSegmentList::Items(int32_t index) const {
+const Segment* Film::Items(int32_t index) const {
     if (index < 0 || index >= Count())
         return nullptr;
     return items[static_cast<size_t>(index)].get();
 }
 
-void TSegmentList::DeleteRecord(Segment& record) {
+Segment* Film::Items(int32_t index) {
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return items[static_cast<size_t>(index)].get();
+}
+
+void Film::DeleteRecord(Segment& record) {
     record.FrameStream.reset();
-    record.CursorTrack.reset();
+    record.CursorTrack.clear();
     record.Cursors.Clear();
     if (!record.FrameFileName.empty() && FileExists(record.FrameFileName))
         ::unlink(record.FrameFileName.c_str());
@@ -37,19 +51,15 @@ void TSegmentList::DeleteRecord(Segment& record) {
         ::unlink(record.SoundFileName.c_str());
 }
 
-void TSegmentList::Clear() {
-    for (auto& record : items)
-        DeleteRecord(*record);
-    items.clear();
-    items.shrink_to_fit();
-    ++film;
-}
-
-void TSegmentList::DeleteLast() {
+void Film::DeleteLast() {
     if (items.empty())
         return;
     DeleteRecord(*items.back());
     items.pop_back();
+}
+
+uint8_t Film::SegmentVersion(int32_t index) const {
+    return (index >= 0 && static_cast<size_t>(index) < versions.size()) ? versions[static_cast<size_t>(index)] : 0;
 }
 
 int GetSoundKind(const std::string& fileName) {
@@ -63,11 +73,6 @@ int GetSoundKind(const std::string& fileName) {
     if (ext == ".mid")
         return kSoundKindMidi;
     return kSoundKindWav;
-}
-
-TSegmentList& SegmentList() {
-    static TSegmentList list;
-    return list;
 }
 
 }  // namespace movarel

@@ -134,6 +134,12 @@ void WorkDirectory::Remove() {
     lock = -1;
 }
 
+void WorkDirectory::RemoveAll() {
+    if (lock >= 0)
+        RemoveContents(lock);
+    Remove();
+}
+
 void RemoveStaleWorkDirectories(const std::string& tempPath) {
     DIR* temp = ::opendir(tempPath.c_str());
     if (temp == nullptr)

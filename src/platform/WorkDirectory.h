@@ -29,6 +29,9 @@ public:
     // Removes the directory when it is empty (one that still holds files
     // stays, for the next start-up to clean) and lets go of the lock.
     void Remove();
+    // Removes everything in the directory (links as themselves, nothing they
+    // point at), then the directory.
+    void RemoveAll();
 
 private:
     WorkDirectory(std::string madePath, int heldLock) : path(std::move(madePath)), lock(heldLock) {}

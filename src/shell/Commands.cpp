@@ -3,7 +3,7 @@
 #include <QMainWindow>
 
 #include "controls/qxControls.h"
-#include "engine/ClockState.h"
+#include "engine/Player.h"
 #include "engine/PlaybackClock.h"
 #include "film/Film.h"
 #include "film/MessageTexts.h"
@@ -24,41 +24,48 @@
 namespace movarel {
 
 namespace {
-bool HasSegments() { return SegmentList().Count() > 0; }
+bool HasSegments() { return LoadedFilm().Count() > 0; }
 }  // namespace
 
 void Play() {
     ShellState& s = Shell();
     if (s.MainWindow == nullptr || !HasSegments()) return;
-    const uint8_t state = Clock().PlayState.load();
+    Player& player = s.MainWindow->ActivePlayer();
+    const uint8_t state = player.Clock().PlayState.load();
     if (state == Playing) return;
     if (state == Paused) {
-        StartTimer();
+        player.StartTimer();
     } else {
         s.FullScreenAtPlay = s.FullScreen;
         SaveWindowPlacement();
-        if (!StartSegment(Clock().CurrentSegment.load())) return;
+        if (!StartShellSegment(player.Clock().CurrentSegment.load())) return;
     }
-    SetPlayState(Playing);
+    player.SetPlayState(Playing);
+    s.MainWindow->DrainPlayerEvents();
 }
 
 void Pause() {
     if (Shell().MainWindow == nullptr || !HasSegments()) return;
-    if (Clock().PlayState.load() != Playing) return;
-    SetPlayState(Paused);
-    StopTimer();
+    Player& player = Shell().MainWindow->ActivePlayer();
+    if (player.Clock().PlayState.load() != Playing) return;
+    player.SetPlayState(Paused);
+    player.StopTimer();
+    Shell().MainWindow->DrainPlayerEvents();
 }
 
 void Stop() {
     ShellState& s = Shell();
+    if (s.MainWindow == nullptr) return;
+    Player& player = s.MainWindow->ActivePlayer();
     if (s.CommandLine.CloseOnFinish) {
-        Clock().StopRequested = true;
-        StopTimer();
-        Sound().StopSound();
+        player.Clock().StopRequested = true;
+        player.StopTimer();
+        ShellSound().Stop();
         CloseMainWindow();
         return;
     }
-    StopPlaybackCommand();
+    player.StopPlaybackCommand();
+    s.MainWindow->DrainPlayerEvents();
     RestoreScreenMode();
     if (s.ClientArea != nullptr) s.ClientArea->update();
     Panels().ShowSegmentDescription();
@@ -72,7 +79,7 @@ void ToggleSegmentList() {
     SetMenuCheck(Menus().PopupMenu, 6, s.SegmentListShown);
     if (s.SegmentListShown) {
         Panels().FillSegmentList();
-        Panels().SelectInSegmentList(Clock().CurrentSegment.load());
+        Panels().SelectInSegmentList(ShellClock().CurrentSegment.load());
     }
     UpdateMenuState();
     LayoutPanels();
@@ -93,9 +100,9 @@ void TogglePanel() {
 void ShowFilmProperties() {
     if (!HasSegments()) return;
     std::string text = FormatText("%s\r\r" + Texts().SegmentCountFmt + "\r\r",
-                                  {FilmPathForProperties(), int64_t{SegmentList().Count()}});
-    for (int32_t i = 0; i < SegmentList().Count(); ++i) {
-        const Segment* segment = SegmentList().Items(i);
+                                  {FilmPathForProperties(), int64_t{LoadedFilm().Count()}});
+    for (int32_t i = 0; i < LoadedFilm().Count(); ++i) {
+        const Segment* segment = LoadedFilm().Items(i);
         const std::string sound = GetSoundKind(segment->SoundFileName) == kSoundKindMp3 ? "mp3" : " - ";
         text += FormatText("[%d x %d x %d bit / %d fps  Sound: %s]:  %s\r",
                            {int64_t{segment->Width}, int64_t{segment->Height}, int64_t{segment->BitsPerPixel},
@@ -119,7 +126,7 @@ void ChooseFile() {
     ShellState& s = Shell();
     // Loading is offered only while stopped; a key that reaches here in
     // another state is refused, so a playing film is never loaded over.
-    if (s.MainWindow == nullptr || Clock().PlayState.load() != Stopped) return;
+    if (s.MainWindow == nullptr || ShellClock().PlayState.load() != Stopped) return;
     const std::string path = ChooseFilmPath(s.MainWindow);
     if (path.empty()) return;
     ClearPresentation();
@@ -140,10 +147,10 @@ void DoCommand(int id) {
         case cmd::Stop: Stop(); break;
         case cmd::Segments: ToggleSegmentList(); break;
         case cmd::PrevSegment:
-            if (HasSegments()) StartSegment(Clock().CurrentSegment.load() - 1);
+            if (HasSegments()) StartShellSegment(ShellClock().CurrentSegment.load() - 1);
             break;
         case cmd::NextSegment:
-            if (HasSegments()) StartSegment(Clock().CurrentSegment.load() + 1);
+            if (HasSegments()) StartShellSegment(ShellClock().CurrentSegment.load() + 1);
             break;
         case cmd::ShowPanel: TogglePanel(); break;
         case cmd::FullScreen: ToggleFullScreen(); break;
@@ -151,6 +158,7 @@ void DoCommand(int id) {
         case cmd::About: ShowAboutBox(); break;
         default: break;
     }
+    if (Shell().MainWindow != nullptr) Shell().MainWindow->DrainPlayerEvents();
     UpdateMenuState();
     LayoutPanels();
 }

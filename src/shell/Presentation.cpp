@@ -135,6 +135,8 @@ void ClearPresentation() {
     p.Front = QImage();
     p.HasFrame = false;
     p.SmoothArea = QRegion();
+    // A repaint asked of a window that is gone never comes.
+    p.RepaintPending = false;
 }
 
 void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry& g, const QBrush& brush) {

@@ -13,7 +13,7 @@
 #include <functional>
 #include <mutex>
 
-#include "engine/EngineHost.h"
+#include "engine/FrameSink.h"
 #include "film/Picture.h"
 #include "shell/Geometry.h"
 

@@ -1,5 +1,7 @@
 #include "shell/ShellPanelCalls.h"
 
+#include "shell/ShellFilm.h"
+
 #include "controls/PanelCalls.h"
 #include "shell/Commands.h"
 
@@ -19,6 +21,8 @@ public:
     void ToggleFullScreen() override { DoCommand(cmd::FullScreen); }
     void UpdateMenuState() override { movarel::UpdateMenuState(); }
     void ShowPopupMenu() override { movarel::ShowPopupMenu(); }
+    Player* ActivePlayer() override { return ShellPlayer(); }
+    bool StartSegment(int32_t index) override { return StartShellSegment(index); }
 };
 }  // namespace
 

@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/ClockState.h"
 #include "film/Film.h"
 #include "film/Streams.h"
 #include "platform/FileOps.h"
@@ -75,10 +75,10 @@ SoundState& SoundModule() {
     return state;
 }
 
-void InitSound(EngineHost* host) {
+void InitSound(WaveDonePost post) {
     SoundState& s = SoundModule();
     Guard guard(s.Lock);
-    s.Host = host;
+    s.PostWaveDone = std::move(post);
     s.MainThread = std::this_thread::get_id();
 }
 
@@ -91,15 +91,15 @@ void ShutdownSound() {
     MediaPlayer().Close();
 }
 
-bool OpenWaveOut(const MpegLayer3WaveFormat& format, EngineHost* window) {
+bool OpenWaveOut(const MpegLayer3WaveFormat& format, const WaveDonePost& post) {
     SoundState& s = SoundModule();
     Guard guard(s.Lock);
-    if (window == nullptr || !window->HasMainWindow())
+    if (!post)
         return false;
     if (s.WaveOpen)
         CloseWaveOut();
-    int result = TWaveOut::Open(s.WaveOut, format, [window](WaveHeader* header) {
-        window->PostToMainThread(MM_WOM_DONE, 0, reinterpret_cast<uintptr_t>(header));
+    int result = TWaveOut::Open(s.WaveOut, format, [post](WaveHeader* header) {
+        post(header);
     });
     if (result != MMSYSERR_NOERROR) {
         s.WaveOut.reset();
@@ -178,13 +178,12 @@ void PumpWaveDone() {
             OnWaveDone(&h);
 }
 
-void OpenSound() {
+void OpenSound(const std::string& soundFile) {
     SoundState& s = SoundModule();
     Guard guard(s.Lock);
     s.MainThread = std::this_thread::get_id();
     s.ReopenOnStart = false;
-    Segment* segment = CurrentSegmentInfo();
-    s.SoundPath = segment != nullptr ? segment->SoundFileName : std::string();
+    s.SoundPath = soundFile;
     if (s.SoundPath.empty()) {
         MediaPlayer().FileName.clear();
         CloseSoundFile();
@@ -203,7 +202,7 @@ void OpenSound() {
                 throw;
         }
         if (haveFormat)
-            s.UseMediaPlayer = !OpenWaveOut(format, s.Host);
+            s.UseMediaPlayer = !OpenWaveOut(format, s.PostWaveDone);
     }
     if (s.UseMediaPlayer) {
         MediaPlayer().FileName = s.SoundPath;
@@ -213,15 +212,10 @@ void OpenSound() {
     }
 }
 
-void SeekSound() {
+void SeekSound(double fraction) {
     SoundState& s = SoundModule();
     Guard guard(s.Lock);
-    Segment* segment = CurrentSegmentInfo();
-    if (segment == nullptr)
-        return;
-    double frameIndex = std::max(0, static_cast<int>(Clock().FrameIndex));
-    double frameCount = segment->FrameCount;
-    double fraction = frameCount > 0 ? std::min(1.0, frameIndex / frameCount) : 0.0;
+    fraction = std::clamp(fraction, 0.0, 1.0);
     if (s.UseMediaPlayer) {
         TMediaPlayer& player = MediaPlayer();
         player.SetTimeFormat(MCI_FORMAT_SAMPLES);
@@ -231,16 +225,16 @@ void SeekSound() {
         off_t size = Files().seek(s.SoundFile, 0, SEEK_END);
         if (size == -1)
             throw Error("_llseek error");
-        off_t target = frameCount > 0 ? static_cast<off_t>(std::nearbyint(fraction * static_cast<double>(size))) : 0;
+        off_t target = static_cast<off_t>(std::nearbyint(fraction * static_cast<double>(size)));
         if (Files().seek(s.SoundFile, target, SEEK_SET) == -1)
             throw Error("_llseek error");
     }
 }
 
-void StartSound() {
+void StartSound(double fraction) {
     SoundState& s = SoundModule();
     Guard guard(s.Lock);
-    if (s.SoundPath.empty() || Clock().SpeedPosition != kNormalSpeedPosition) {
+    if (s.SoundPath.empty()) {
         PauseSound();
         return;
     }
@@ -253,7 +247,7 @@ void StartSound() {
             OpenSoundFile();
         }
     }
-    SeekSound();
+    SeekSound(fraction);
     if (s.UseMediaPlayer) {
         TMediaPlayer& player = MediaPlayer();
         player.Play();
@@ -334,10 +328,10 @@ void SetVolumePercent(float percent) {
     WaveOutSetVolume(level | (level << 16));
 }
 
-void TqxSoundCalls::OpenSound() { movarel::OpenSound(); }
-void TqxSoundCalls::StartSound() { movarel::StartSound(); }
-void TqxSoundCalls::PauseSound() { movarel::PauseSound(); }
-void TqxSoundCalls::StopSound() { movarel::StopSound(); }
+void TqxSoundCalls::Open(const std::string& soundFile) { movarel::OpenSound(soundFile); }
+void TqxSoundCalls::Start(double fraction) { movarel::StartSound(fraction); }
+void TqxSoundCalls::Pause() { movarel::PauseSound(); }
+void TqxSoundCalls::Stop() { movarel::StopSound(); }
 
 int TqxSoundCalls::MediaPlayerMode() {
     SoundState& s = SoundModule();

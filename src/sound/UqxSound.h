@@ -8,9 +8,10 @@
 // under the engine lock. The sound has a lock of its own, taken by every
 // operation here and never held while taking the engine lock.
 //
-// Wiring in the shell: InitSound(host) on the main thread once the main window
-// exists; the clock gets a TqxSoundCalls; the host's MM_WOM_DONE message goes
-// to OnWaveDoneMessage(lParam); ShutdownSound when the main window goes.
+// Wiring in the shell: InitSound(post) on the main thread once the main window
+// exists, with a post that hands a returned buffer to OnWaveDone on the main
+// thread; the player gets a TqxSoundCalls; ShutdownSound when the main window
+// goes.
 //
 // A block wait (the timer waits for frame data) stops the sound and then
 // starts it again: StartSound reopens what StopSound closed, so the sound
@@ -23,12 +24,18 @@
 #include <thread>
 #include <vector>
 
-#include "engine/EngineHost.h"
+#include <functional>
+
+#include "engine/PlayerSound.h"
 #include "platform/WaveOut.h"
 
 namespace movarel {
 
 constexpr uint32_t kSoundBufferSize = 16384;
+
+// Hands a returned wave-output buffer to the main thread (from the device's
+// thread); it calls OnWaveDone there.
+using WaveDonePost = std::function<void(WaveHeader* header)>;
 
 struct SoundState {
     std::string SoundPath;          // the segment's sound file; empty: no sound
@@ -43,7 +50,7 @@ struct SoundState {
     // StopSound closed a sound that was open; StartSound opens it again (the
     // restart after a block wait).
     bool ReopenOnStart = false;
-    EngineHost* Host = nullptr;     // receives MM_WOM_DONE posts
+    WaveDonePost PostWaveDone;      // empty: no main thread, no wave-output route
     std::thread::id MainThread;
     std::recursive_mutex Lock;
 };
@@ -52,23 +59,24 @@ SoundState& SoundModule();
 
 // Records the host that receives the device's buffer-done posts and the main
 // thread; called on the main thread when the main window exists.
-void InitSound(EngineHost* host);
+void InitSound(WaveDonePost post);
 // Stops and closes everything (the main window is going away).
 void ShutdownSound();
 
-void OpenSound();
-void StartSound();
+// soundFile: the segment's sound file; empty for none.
+void OpenSound(const std::string& soundFile);
+// Plays from fraction (0 to 1) of the track's length.
+void StartSound(double fraction);
 void PauseSound();
 void StopSound();
-void SeekSound();
-bool OpenWaveOut(const MpegLayer3WaveFormat& format, EngineHost* window);
+void SeekSound(double fraction);
+bool OpenWaveOut(const MpegLayer3WaveFormat& format, const WaveDonePost& post);
 void CloseWaveOut();
 bool ReadSoundBuffer(WaveHeader* header);
 
-// The MM_WOM_DONE handler: lParam is the returned header. A header that is
-// not one of ours, or whose return was handled already, is ignored.
+// A returned buffer, on the main thread. A header that is not one of ours,
+// or whose return was handled already, is ignored.
 void OnWaveDone(WaveHeader* header);
-inline void OnWaveDoneMessage(uintptr_t lParam) { OnWaveDone(reinterpret_cast<WaveHeader*>(lParam)); }
 // Handles every returned buffer now (main thread), without waiting for the
 // posted messages, which then find nothing to do.
 void PumpWaveDone();
@@ -76,16 +84,16 @@ void PumpWaveDone();
 float GetVolumePercent();
 void SetVolumePercent(float percent);
 
-// The sound operations the clock calls.
-class TqxSoundCalls : public SoundCalls {
+// The sound operations the player calls.
+class TqxSoundCalls : public PlayerSound {
 public:
-    void OpenSound() override;
-    void StartSound() override;
-    void PauseSound() override;
-    void StopSound() override;
+    void Open(const std::string& soundFile) override;
+    void Start(double fraction) override;
+    void Pause() override;
+    void Stop() override;
     // The media player's mode on that route; on the wave-output route Playing
     // while buffers are being refilled, else Stopped.
-    int MediaPlayerMode() override;
+    int MediaPlayerMode();
 };
 
 }  // namespace movarel

@@ -8,8 +8,9 @@
 
 #include "controls/UqxBottomPanel.h"
 #include "controls/UqxSegmentList.h"
+#include "platform/WorkDirectory.h"
 #include "controls/qxControls.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
 #include "film/Film.h"
 #include "shell/MainForm.h"
 
@@ -35,10 +36,25 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds) {
     return true;
 }
 
-FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
-    SegmentList().Clear();
+namespace {
+Player* currentPlayer = nullptr;
+Film* currentFilm = nullptr;
+// Each fixture's film is a new film, as each load is in the player.
+uint32_t filmsMade = 1;
+}  // namespace
+
+void ClearPanelFilm() {
+    if (currentFilm != nullptr)
+        while (currentFilm->Count() > 0)
+            currentFilm->DeleteLast();
+}
+
+Player* FilmFixture::Current() { return currentPlayer; }
+
+FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments)
+    : film_(std::make_unique<Film>(WorkDirectory::Create(dir_.path))) {
     for (const SegmentSpec& want : segments) {
-        Segment* seg = SegmentList().Add(dir_.path);
+        Segment* seg = film_->Add();
         seg->Width = want.Width;
         seg->Height = want.Height;
         seg->BitsPerPixel = 32;
@@ -46,9 +62,20 @@ FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
         seg->Fps = static_cast<uint8_t>(want.Fps);
         seg->Title = want.Title;
     }
+    film_->Serial = ++filmsMade;
+    PlayerSetup setup;
+    setup.ManualTicks = true;
+    player_ = std::make_unique<Player>(*film_, setup);
+    currentPlayer = player_.get();
+    currentFilm = film_.get();
 }
 
-FilmFixture::~FilmFixture() { SegmentList().Clear(); }
+FilmFixture::~FilmFixture() {
+    currentPlayer = nullptr;
+    currentFilm = nullptr;
+    player_.reset();
+    film_.reset();
+}
 
 RecordingCalls::RecordingCalls() { previous_ = SetPanelCalls(this); }
 
@@ -70,9 +97,9 @@ void RecordingCalls::UpdateMenuState() {
 
 bool RecordingCalls::StartSegment(int32_t index) {
     log.push_back("StartSegment " + std::to_string(index));
-    if (index < 0 || index >= SegmentList().Count())
+    if (index < 0 || index >= PanelFilm().Count())
         return false;
-    Clock().CurrentSegment = index;
+    PanelClock().CurrentSegment = index;
     return true;
 }
 
@@ -83,9 +110,9 @@ void RecordingCalls::SetVolumePercent(int32_t percent) {
 
 PanelFixture::PanelFixture(int width, int height) {
     EnsureApp();
-    Clock().PlayState = Stopped;
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = -1;
+    PanelClock().PlayState = Stopped;
+    PanelClock().CurrentSegment = 0;
+    PanelClock().FrameIndex = -1;
     main = new QWidget;
     main->resize(width, height);
     list = CreateSegmentListWindow(main);
@@ -98,10 +125,10 @@ PanelFixture::PanelFixture(int width, int height) {
 
 PanelFixture::~PanelFixture() {
     delete main;
-    Clock().PlayState = Stopped;
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = -1;
-    Clock().SpeedPosition = kNormalSpeedPosition;
+    PanelClock().PlayState = Stopped;
+    PanelClock().CurrentSegment = 0;
+    PanelClock().FrameIndex = -1;
+    PanelClock().SpeedPosition = kNormalSpeedPosition;
 }
 
 QRgb Rgb(uint32_t colorRef) { return ColorFromRef(colorRef).rgb(); }

@@ -6,11 +6,14 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "MessageRecorder.h"
 #include "controls/PanelCalls.h"
+#include "engine/Player.h"
+#include "film/Film.h"
 #include "platform/UserMessages.h"
 #include "test_dirs.h"
 
@@ -41,15 +44,24 @@ struct SegmentSpec {
     std::string Title;
 };
 
-// Fills the process's segment list; clears it again when it goes.
+// A film of these segments and a player on it (manual ticks, nothing
+// shown), which the recording calls hand to the panels while it lives.
 class FilmFixture {
 public:
     explicit FilmFixture(const std::vector<SegmentSpec>& segments);
     ~FilmFixture();
+    // The player of the fixture alive now; null when there is none.
+    static Player* Current();
 
 private:
     TestDir dir_;
+    std::unique_ptr<Film> film_;
+    std::unique_ptr<Player> player_;
 };
+
+// Deletes the segments of the fixture's film: the panels see a film without
+// segments.
+void ClearPanelFilm();
 
 // Panel calls that record what the panels asked for and play a small player:
 // a segment list window shown or hidden, a volume, a play state.
@@ -66,6 +78,7 @@ public:
     void UpdateMenuState() override;
     void ShowPopupMenu() override { log.push_back("ShowPopupMenu"); }
     bool StartSegment(int32_t index) override;
+    Player* ActivePlayer() override { return FilmFixture::Current(); }
     void RecalcTimerPeriod() override { log.push_back("RecalcTimerPeriod"); }
     void StartTimer() override { log.push_back("StartTimer"); }
     void StopTimer() override { log.push_back("StopTimer"); }

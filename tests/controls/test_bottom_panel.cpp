@@ -14,7 +14,7 @@
 #include "controls/UqxBottomPanel.h"
 #include "controls/qxProgressBar.h"
 #include "controls/qxSlider.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
 #include "engine/PlaybackClock.h"
 #include "film/Film.h"
 
@@ -55,7 +55,7 @@ TEST(BottomPanel, BeforeAnyFilmAndWithoutOne) {
     RecordingCalls calls;
     PanelFixture f;
     EXPECT_EQ(BottomPanel().InfoText, "600 x 400 x 32 / 12 fps");
-    SegmentList().Clear();
+    ClearPanelFilm();
     PanelSegmentInfoRefresh();
     EXPECT_EQ(BottomPanel().InfoText, "");
     EXPECT_EQ(BottomPanel().TimeText, "x1.0    00:00:00 | 00:00:00");
@@ -65,8 +65,8 @@ TEST(BottomPanel, TextsForAKnownFilmAndFrame) {
     RecordingCalls calls;
     FilmFixture film(kTwoMinuteFilm);
     PanelFixture f;
-    Clock().CurrentSegment = 1;
-    Clock().FrameIndex = 299;
+    PanelClock().CurrentSegment = 1;
+    PanelClock().FrameIndex = 299;
     PanelSegmentInfoRefresh();
     const BottomPanelState& s = BottomPanel();
     EXPECT_EQ(s.InfoText, "800 x 600 x 32 / 10 fps");
@@ -84,7 +84,7 @@ TEST(BottomPanel, TheTimeTextWaitsWhileThePanelIsHidden) {
     PanelSegmentInfoRefresh();
     const std::string shown = BottomPanel().TimeText;
     f.panel->hide();
-    Clock().FrameIndex = 99;
+    PanelClock().FrameIndex = 99;
     PanelTimeTextRefresh();
     EXPECT_EQ(BottomPanel().TimeText, shown);
 }
@@ -100,7 +100,7 @@ TEST(BottomPanel, SpeedTextsFollowTheSpeedSlider) {
     for (const Case& c : cases) {
         BottomPanel().SpeedSlider->SetPosition(c.value);
         EXPECT_EQ(BottomPanel().TimeText.substr(0, BottomPanel().TimeText.find(' ')), c.text) << c.value;
-        EXPECT_EQ(Clock().SpeedPosition, c.value);
+        EXPECT_EQ(PanelClock().SpeedPosition, c.value);
     }
     EXPECT_EQ(FormatSpeedText(1000.0f), "MAX");
     EXPECT_EQ(FormatSpeedText(2.5f), "x2.5");
@@ -121,7 +121,7 @@ TEST(BottomPanel, TheSpeedSliderSetsTheTimerPeriodWhilePlayingAndPaused) {
     struct EngineCalls : RecordingCalls {
         void RecalcTimerPeriod() override {
             RecordingCalls::RecalcTimerPeriod();
-            ::movarel::RecalcTimerPeriod();
+            FilmFixture::Current()->RecalcTimerPeriod();
         }
     } calls;
     FilmFixture film({{640, 480, 100, 25, "Only"}});
@@ -136,14 +136,14 @@ TEST(BottomPanel, TheSpeedSliderSetsTheTimerPeriodWhilePlayingAndPaused) {
         {Paused, 3, 40, "StopTimer"},    {Paused, 0, 400, "StopTimer"},
     };
     for (const Case& c : cases) {
-        Clock().PlayState = c.state;
+        PanelClock().PlayState = c.state;
         calls.log.clear();
         BottomPanel().SpeedSlider->SetPosition(c.speed);
-        EXPECT_EQ(Clock().Period, c.period) << c.speed;
+        EXPECT_EQ(PanelClock().Period, c.period) << c.speed;
         EXPECT_EQ(calls.log, (std::vector<std::string>{"RecalcTimerPeriod", c.timer})) << c.speed;
     }
     // Without a film the speed changes only the text.
-    SegmentList().Clear();
+    ClearPanelFilm();
     calls.log.clear();
     BottomPanel().SpeedSlider->SetPosition(5);
     EXPECT_TRUE(calls.log.empty());
@@ -233,7 +233,7 @@ TEST(BottomPanel, ButtonsRunTheirCommands) {
     RecordingCalls calls;
     FilmFixture film(kTwoMinuteFilm);
     PanelFixture f;
-    Clock().CurrentSegment = 1;
+    PanelClock().CurrentSegment = 1;
     struct Case {
         int id;
         const char* entry;
@@ -286,19 +286,19 @@ TEST(BottomPanel, PlayAndPauseShareOnePlaceAndHandTheFocusOver) {
     play->setFocus();
     ASSERT_TRUE(play->hasFocus());
 
-    Clock().PlayState = Playing;
+    PanelClock().PlayState = Playing;
     PanelPlayStateChanged(Playing);
     EXPECT_TRUE(pause->isVisible());
     EXPECT_FALSE(play->isVisible());
     EXPECT_TRUE(pause->hasFocus());
 
-    Clock().PlayState = Paused;
+    PanelClock().PlayState = Paused;
     PanelPlayStateChanged(Paused);
     EXPECT_TRUE(play->isVisible());
     EXPECT_FALSE(pause->isVisible());
     EXPECT_TRUE(play->hasFocus());
 
-    Clock().PlayState = Stopped;
+    PanelClock().PlayState = Stopped;
     PanelFullRepaint();
     EXPECT_TRUE(play->isVisible());
 }
@@ -312,11 +312,11 @@ TEST(BottomPanel, ClickingASegmentOnTheProgressBarStartsIt) {
     ASSERT_EQ(bar->SegmentCount(), 3);
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(60, 5));
     EXPECT_EQ(calls.log, std::vector<std::string>{"StartSegment 1"});
-    EXPECT_EQ(Clock().CurrentSegment, 1);
+    EXPECT_EQ(PanelClock().CurrentSegment, 1);
     EXPECT_EQ(bar->GetCurrentSegment(), 1);
 
     // A bar left over from a longer film: an index past the film is refused.
-    SegmentList().Clear();
+    ClearPanelFilm();
     calls.log.clear();
     bar->SelectBarSegment(2);
     EXPECT_TRUE(calls.log.empty());
@@ -332,10 +332,10 @@ TEST(BottomPanel, TimerThreadRefreshesAreCoalesced) {
     f.panel->installEventFilter(&counter);
     std::thread ticks([] {
         for (int i = 0; i < 5000; ++i) {
-            Clock().FrameIndex = i % 600;
+            PanelClock().FrameIndex = i % 600;
             PanelTimeTextRefresh();
         }
-        Clock().FrameIndex = 299;
+        PanelClock().FrameIndex = 299;
         PanelTimeTextRefresh();
     });
     ticks.join();
@@ -356,8 +356,8 @@ TEST(BottomPanel, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) {
         {640, 480, 100, 10, "Good"}, {640, 480, 100, 0, "Broken"}, {640, 480, 100, 10, "After"}};
     auto film = std::make_unique<FilmFixture>(broken);
     PanelFixture f;
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = 49;
+    PanelClock().CurrentSegment = 0;
+    PanelClock().FrameIndex = 49;
     PanelSegmentInfoRefresh();
     for (int i = 0; i < 5; ++i) {
         std::thread tick([] { PanelTimeTextRefresh(); });
@@ -377,7 +377,7 @@ TEST(BottomPanel, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) {
         {1, "x1.0    --:--:-- | --:--:--"}, {2, "x1.0    --:--:-- | --:--:--"}, {0, "x1.0    00:00:05 | --:--:--"}};
     for (auto [index, shows] : segments) {
         SCOPED_TRACE(index);
-        Clock().CurrentSegment = index;
+        PanelClock().CurrentSegment = index;
         PanelSegmentInfoRefresh();
         PanelTimeTextRefresh();
         EXPECT_EQ(BottomPanel().TimeText, shows);
@@ -390,8 +390,8 @@ TEST(BottomPanel, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) {
     PanelSegmentInfoRefresh();
     PanelTimeTextRefresh();
     EXPECT_EQ(recorder.Messages().size(), 2u);
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = -1;
+    PanelClock().CurrentSegment = 0;
+    PanelClock().FrameIndex = -1;
 }
 
 TEST(BottomPanel, AFailingCommandIsReportedAndThePanelGoesOn) {

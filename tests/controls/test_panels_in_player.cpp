@@ -17,7 +17,7 @@
 #include "controls/UqxSegmentList.h"
 #include "controls/qxProgressBar.h"
 #include "controls/qxSlider.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
 #include "engine/PlaybackClock.h"
 #include "film/LanguageTable.h"
 #include "film/Film.h"
@@ -61,7 +61,7 @@ protected:
     }
     void SetUp() override {
         ASSERT_NE(window_, nullptr);
-        ASSERT_GE(SegmentList().Count(), 2);
+        ASSERT_GE(PanelFilm().Count(), 2);
     }
     test::MessageRecorder recorder_;
     static TestDir* dir_;
@@ -84,7 +84,7 @@ TEST_F(PlayerFixture, TheSegmentsButtonAndTheMenuCheckStayInStep) {
     EXPECT_TRUE(segments->isChecked());
     EXPECT_TRUE(SegmentsChecked());
     EXPECT_TRUE(SegmentListModule().Window->isVisible());
-    EXPECT_EQ(SegmentListBox()->count(), SegmentList().Count());
+    EXPECT_EQ(SegmentListBox()->count(), PanelFilm().Count());
 
     // The X button hides it again, and everything follows.
     QTest::mouseClick(SegmentListModule().CloseButton, Qt::LeftButton);
@@ -108,43 +108,43 @@ TEST_F(PlayerFixture, HidingTheListFromTheMenuHandsTheFocusToTheSegmentsButton) 
 }
 
 TEST_F(PlayerFixture, TheSpeedSliderChangesTheTimerPeriodWhilePlayingAndPaused) {
-    if (Clock().PlayState != Playing)
+    if (PanelClock().PlayState != Playing)
         RunCommand(110);
-    ASSERT_EQ(Clock().PlayState, Playing);
+    ASSERT_EQ(PanelClock().PlayState, Playing);
     TqxSlider* speed = BottomPanel().SpeedSlider;
-    EXPECT_EQ(Clock().Period, 100);  // 10 fps at normal speed
+    EXPECT_EQ(PanelClock().Period, 100);  // 10 fps at normal speed
 
     speed->SetPosition(0);
-    EXPECT_EQ(Clock().Period, 1000);
-    EXPECT_TRUE(TimerRunning());
+    EXPECT_EQ(PanelClock().Period, 1000);
+    EXPECT_TRUE(Calls().ActivePlayer()->TimerRunning());
     speed->SetPosition(7);
-    EXPECT_EQ(Clock().Period, 10);
-    EXPECT_TRUE(TimerRunning());
+    EXPECT_EQ(PanelClock().Period, 10);
+    EXPECT_TRUE(Calls().ActivePlayer()->TimerRunning());
 
     QTest::mouseClick(PanelButton(cmd::Pause), Qt::LeftButton);
-    ASSERT_EQ(Clock().PlayState, Paused);
+    ASSERT_EQ(PanelClock().PlayState, Paused);
     EXPECT_TRUE(PanelButton(cmd::Play)->isVisible());
     speed->SetPosition(1);
-    EXPECT_EQ(Clock().Period, 400);
-    EXPECT_FALSE(TimerRunning());
+    EXPECT_EQ(PanelClock().Period, 400);
+    EXPECT_FALSE(Calls().ActivePlayer()->TimerRunning());
     EXPECT_EQ(BottomPanel().TimeText.substr(0, 5), "x0.25");
     EXPECT_TRUE(recorder_.Messages().empty());
 }
 
 TEST_F(PlayerFixture, TheTimerThreadMovesTheTimeText) {
-    if (Clock().PlayState != Playing)
+    if (PanelClock().PlayState != Playing)
         RunCommand(110);
     BottomPanel().SpeedSlider->SetPosition(7);
     EXPECT_EQ(BottomPanel().InfoText, "64 x 48 x 32 / 10 fps");
-    EXPECT_TRUE(test::WaitFor([] { return Clock().CurrentSegment == 1 || Clock().FrameIndex > 20; }, 5000));
+    EXPECT_TRUE(test::WaitFor([] { return PanelClock().CurrentSegment == 1 || PanelClock().FrameIndex > 20; }, 5000));
     EXPECT_TRUE(test::WaitFor([] { return BottomPanel().TimeText.find("00:00:08") != std::string::npos; }, 5000))
         << BottomPanel().TimeText;
     RunCommand(112);
-    EXPECT_EQ(Clock().PlayState, Stopped);
+    EXPECT_EQ(PanelClock().PlayState, Stopped);
 }
 
 TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
-    if (Clock().PlayState != Stopped)
+    if (PanelClock().PlayState != Stopped)
         RunCommand(cmd::Stop);
     // Three segments of 80 x 60 at 10 fps, 20 frames each: 6 seconds.
     const std::string other = dir_->path + "other.qxf";
@@ -154,8 +154,8 @@ TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
     OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return other; });
     RunCommand(cmd::Load);
     SetOpenFileDialog(previous);
-    ASSERT_EQ(SegmentList().Count(), 3);
-    EXPECT_EQ(Clock().PlayState, Stopped);
+    ASSERT_EQ(PanelFilm().Count(), 3);
+    EXPECT_EQ(PanelClock().PlayState, Stopped);
     EXPECT_EQ(BottomPanel().InfoText, "80 x 60 x 32 / 10 fps");
     const std::string& time = BottomPanel().TimeText;  // after the speed read-out
     EXPECT_EQ(time.substr(time.find(' ')), "    00:00:00 | 00:00:06") << time;
@@ -304,7 +304,7 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
             RunCommand(cmd::NextSegment);
         if (c.from == Paused)
             RunCommand(cmd::Pause);
-        ASSERT_EQ(Clock().PlayState, c.from);
+        ASSERT_EQ(PanelClock().PlayState, c.from);
         const bool fullScreen = Shell().FullScreen;
         const bool listShown = Shell().SegmentListShown;
         recorder_.Clear();
@@ -330,7 +330,7 @@ TEST_F(PlayerFixture, AFailureInACommandFromAnyPanelControlIsReportedByThePanel)
             RunCommand(cmd::Segments);
         RunCommand(cmd::Stop);
         RunCommand(cmd::Play);
-        EXPECT_EQ(Clock().PlayState, Playing);
+        EXPECT_EQ(PanelClock().PlayState, Playing);
         EXPECT_EQ(recorder_.Messages().size(), 1u);
     }
     RunCommand(cmd::Stop);

@@ -10,7 +10,7 @@
 #include "ControlsTestSupport.h"
 #include "controls/UqxBottomPanel.h"
 #include "controls/UqxSegmentList.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
 
 using namespace movarel;
 using namespace movarel::test;
@@ -66,7 +66,7 @@ TEST(SegmentList, ReturnStartsTheSelectedSegmentAndHandsTheFocusOver) {
     PressKey(Qt::Key_Return);
     EXPECT_EQ(f.calls.log, (std::vector<std::string>{"ToggleSegmentList", "StartSegment 1"}));
     EXPECT_FALSE(f.panel.list->isVisible());
-    EXPECT_EQ(Clock().CurrentSegment, 1);
+    EXPECT_EQ(PanelClock().CurrentSegment, 1);
     EXPECT_EQ(BottomPanel().InfoText, "800 x 600 x 32 / 10 fps");
     EXPECT_TRUE(PanelButton(cmd::Segments)->hasFocus());
     EXPECT_FALSE(PanelButton(cmd::Segments)->isChecked());
@@ -88,7 +88,7 @@ TEST(SegmentList, ADoubleClickBehavesLikeReturn) {
     QTest::mouseDClick(f.list->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
     EXPECT_EQ(f.calls.log, (std::vector<std::string>{"ToggleSegmentList", "StartSegment 2"}));
     EXPECT_FALSE(f.panel.list->isVisible());
-    EXPECT_EQ(Clock().CurrentSegment, 2);
+    EXPECT_EQ(PanelClock().CurrentSegment, 2);
 }
 
 TEST(SegmentList, TheRightButtonOpensTheContextMenu) {

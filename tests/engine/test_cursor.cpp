@@ -1,8 +1,6 @@
 // The recorded cursor over the picture: box size, background, clipping, track.
 #include "EngineFixture.h"
-#include "engine/CursorTrack.h"
-#include "engine/FrameDecoder.h"
-#include "engine/PlaybackClock.h"
+#include "engine/Player.h"
 #include "film/CursorShapes.h"
 #include "platform/PeriodicTimer.h"
 
@@ -91,7 +89,7 @@ TEST_F(Cursor_, CursorIsClippedAtThePictureEdgesAndLeavesNoTrace) {
                 expected[i] = kInk;
         EXPECT_EQ(shown[t], expected) << "tick " << t;
     }
-    RestoreCursorBackground();
+    player->RestoreCursorBackground();
     EXPECT_EQ(CurrentPicture().Pixels, ReferenceDecode(records, 8, 8, records.size()));
 }
 
@@ -100,7 +98,7 @@ TEST_F(Cursor_, HotspotsAtTheEndsOfTheIntRangeDrawNothingAndLeaveThePictureAlone
     // position (sample minus hotspot).
     for (int32_t hot : {INT32_MIN, -2147483647, INT32_MAX}) {
         SCOPED_TRACE(hot);
-        SegmentList().Clear();
+        ClearFilm();
         std::vector<writer::Bytes> records = {MakeFrameRecord({{kBase, 64}})};
         Segment* segment =
             AddSegment({.width = 8, .height = 8, .records = records, .track = {{0, 1, 1}}});
@@ -130,7 +128,7 @@ TEST_F(Cursor_, TrackShorterThanTheSegmentAndTracksThatDrawNothing) {
         records.push_back(MakeFrameRecord({{0x00010000u * static_cast<uint32_t>(i), 64}}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SegmentList().Clear();
+        ClearFilm();
         // A segment with a track plays first: its last sample must not carry over.
         Segment* before = AddSegment({.width = 8, .height = 8, .records = {records[0]}, .track = {{0, 6, 6}}});
         AddShape(before, SquareShape(4, 4, 0, 0));
@@ -185,7 +183,7 @@ TEST_F(Cursor_, CursorAreaIsOneRectangleWhenTheBoxesOverlap) {
         Cursor().NewX = c.newX;
         Cursor().NewY = c.newY;
         PixelRect rects[2];
-        int n = CursorAreaRects(rects);
+        int n = player->CursorAreaRects(rects);
         ASSERT_EQ(n, static_cast<int>(c.rects.size()));
         for (int i = 0; i < n; ++i) {
             EXPECT_EQ(rects[i].x, c.rects[static_cast<size_t>(i)].x);

@@ -2,8 +2,7 @@
 #include <memory>
 
 #include "EngineFixture.h"
-#include "engine/FrameDecoder.h"
-#include "engine/PlaybackClock.h"
+#include "engine/Player.h"
 #include "film/CursorShapes.h"
 #include "platform/PeriodicTimer.h"
 
@@ -39,7 +38,7 @@ TEST_F(Regressions_, CursorOutsideThePictureDrawsNothingAndLeavesNoTrace) {
     for (size_t i = 0; i < track.size(); ++i) {
         SCOPED_TRACE("sample " + std::to_string(i));
         ASSERT_TRUE(TickManualTimers());
-        host.Pump(false);
+        Pump(false);
         const bool onPicture = track[i].x < w && track[i].y < h;
         size_t lit = 0;
         for (uint32_t pixel : CurrentPicture().Pixels)

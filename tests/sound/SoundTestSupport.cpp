@@ -7,7 +7,7 @@
 #include <fstream>
 #include <thread>
 
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
 #include "film/Film.h"
 #include "platform/WaveOut.h"
 #include "sound/UqxSound.h"
@@ -77,20 +77,21 @@ int PeakOf(const std::vector<int16_t>& samples) {
     return peak;
 }
 
-void PumpedHost::PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) {
-    std::lock_guard<std::mutex> guard(FLock);
-    FQueue.push_back({message, wParam, lParam});
+movarel::WaveDonePost PumpedHost::Post() {
+    return [this](WaveHeader* header) {
+        std::lock_guard<std::mutex> guard(lock);
+        queue.push_back(header);
+    };
 }
 
 int PumpedHost::PumpOnce() {
-    std::deque<Message> now;
+    std::deque<WaveHeader*> now;
     {
-        std::lock_guard<std::mutex> guard(FLock);
-        now.swap(FQueue);
+        std::lock_guard<std::mutex> guard(lock);
+        now.swap(queue);
     }
-    for (const Message& m : now)
-        if (m.message == MM_WOM_DONE)
-            OnWaveDoneMessage(m.lParam);
+    for (WaveHeader* header : now)
+        OnWaveDone(header);
     return static_cast<int>(now.size());
 }
 
@@ -112,19 +113,53 @@ void PumpedHost::PumpFor(int ms) {
 }
 
 size_t PumpedHost::Pending() {
-    std::lock_guard<std::mutex> guard(FLock);
-    return FQueue.size();
+    std::lock_guard<std::mutex> guard(lock);
+    return queue.size();
+}
+
+Film& TestFilm() {
+    static Film film;
+    return film;
+}
+
+ClockState& TestClock() {
+    static ClockState clock;
+    return clock;
+}
+
+std::string CurrentSoundFile() {
+    const Segment* segment = TestFilm().Items(TestClock().CurrentSegment);
+    return segment != nullptr ? segment->SoundFileName : std::string();
+}
+
+void StartCurrent(PlayerSound& sound) {
+    const Segment* segment = TestFilm().Items(TestClock().CurrentSegment);
+    if (segment == nullptr || TestClock().SpeedPosition != kNormalSpeedPosition) {
+        sound.Pause();
+        return;
+    }
+    sound.Start(SoundFraction(TestClock().FrameIndex, segment->FrameCount));
+}
+
+void StartCurrent() {
+    TqxSoundCalls calls;
+    StartCurrent(calls);
+}
+
+void ClearTestFilm() {
+    while (TestFilm().Count() > 0)
+        TestFilm().DeleteLast();
 }
 
 void MakeSoundSegment(const std::string& dir, const std::string& soundFile, int frameCount) {
-    Segment* segment = SegmentList().Add(dir);
-    std::string copy = dir + "segment" + std::to_string(SegmentList().Count()) +
+    Segment* segment = TestFilm().Add();
+    std::string copy = dir + "segment" + std::to_string(TestFilm().Count()) +
                        std::filesystem::path(soundFile).extension().string();
     std::filesystem::copy_file(soundFile, copy, std::filesystem::copy_options::overwrite_existing);
     segment->SoundFileName = copy;
     segment->FrameCount = frameCount;
     segment->Fps = 10;
-    Clock().CurrentSegment = SegmentList().Count() - 1;
+    TestClock().CurrentSegment = TestFilm().Count() - 1;
 }
 
 void SoundFixture::SetUp() {
@@ -135,18 +170,18 @@ void SoundFixture::SetUp() {
     UseDiskAudio(diskFile);
     ResetNoAudioNotice();
     WaveOutSetVolume(0xFFFFFFFFu);
-    InitSound(&host);
+    InitSound(host.Post());
     SoundModule().IsNT = true;
-    Clock().SpeedPosition = kNormalSpeedPosition;
-    Clock().FrameIndex = 0;
+    TestClock().SpeedPosition = kNormalSpeedPosition;
+    TestClock().FrameIndex = 0;
 }
 
 void SoundFixture::TearDown() {
     ShutdownSound();
     host.PumpOnce();
     InitSound(nullptr);
-    SegmentList().Clear();
-    Clock().CurrentSegment = 0;
+    ClearTestFilm();
+    TestClock().CurrentSegment = 0;
     ShutdownAudioOutput();
 }
 
@@ -161,10 +196,10 @@ void SoundFixture::WaitWaveOutDone() {
 }
 
 std::vector<int16_t> SoundFixture::PlayToEnd(int speedPosition, int frameIndex) {
-    Clock().SpeedPosition = speedPosition;
-    Clock().FrameIndex = frameIndex;
-    OpenSound();
-    StartSound();
+    TestClock().SpeedPosition = speedPosition;
+    TestClock().FrameIndex = frameIndex;
+    OpenSound(CurrentSoundFile());
+    StartCurrent();
     if (SoundModule().UseMediaPlayer) {
         host.PumpUntil([] { return MediaPlayer().Mode() != mpPlaying; });
         host.PumpFor(60);

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "MessageRecorder.h"
-#include "engine/EngineHost.h"
+#include "engine/PlaybackClock.h"
+#include "film/Film.h"
+#include "sound/UqxSound.h"
 #include "platform/UserMessages.h"
 #include "test_dirs.h"
 
@@ -43,11 +45,12 @@ struct Span {
 Span LoudSpan(const std::vector<int16_t>& samples, int threshold = 1000);
 int PeakOf(const std::vector<int16_t>& samples);
 
-// A host that queues posted messages until the test pumps them; MM_WOM_DONE
-// goes to the sound's handler.
-class PumpedHost : public movarel::EngineHost {
+// A main thread that queues the returned buffers until the test pumps them;
+// each goes to the sound's handler.
+class PumpedHost {
 public:
-    void PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) override;
+    // What InitSound is given.
+    movarel::WaveDonePost Post();
     // Handles what is queued now; returns how many messages it handled.
     int PumpOnce();
     // Pumps until done() holds or timeoutMs passes; returns done().
@@ -57,20 +60,27 @@ public:
     size_t Pending();
 
 private:
-    struct Message {
-        uint32_t message;
-        uintptr_t wParam, lParam;
-    };
-    std::mutex FLock;
-    std::deque<Message> FQueue;
+    std::mutex lock;
+    std::deque<movarel::WaveHeader*> queue;
 };
 
 using movarel::test::MessageRecorder;
 
-// One segment in the segment list with a copy of soundFile as its sound
-// (the list deletes its files when cleared) and frameCount frames; it is the
-// current segment.
+// The tests' film and the clock the player would keep: a segment, the
+// frame on screen and the speed decide where and whether the sound plays.
+movarel::Film& TestFilm();
+movarel::ClockState& TestClock();
+// One segment in the test film with a copy of soundFile as its sound (the
+// film deletes its files) and frameCount frames; it is the current segment.
 void MakeSoundSegment(const std::string& dir, const std::string& soundFile, int frameCount);
+// The current segment's sound file (empty for none).
+std::string CurrentSoundFile();
+// The player's call at a tick: the sound from the frame on screen at normal
+// speed, held at any other.
+void StartCurrent();
+void StartCurrent(movarel::PlayerSound& sound);
+// Deletes the test film's segments.
+void ClearTestFilm();
 
 // Sets up the sound for a test and tears everything down afterwards.
 class SoundFixture : public ::testing::Test {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "SoundTestSupport.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
 #include "film/Film.h"
 #include "film/Streams.h"
 #include "platform/FileOps.h"
@@ -43,7 +43,7 @@ TEST_F(SoundRoutes, ChoosesTheRoute) {
     std::string mp3 = MakeToneMp3(dir.path, "tone.mp3", 0.3);
     MakeSoundSegment(dir.path, mp3, 10);
 
-    OpenSound();
+    OpenSound(CurrentSoundFile());
     EXPECT_FALSE(SoundModule().UseMediaPlayer) << "a plain MP3 goes to the wave-output device";
     EXPECT_TRUE(SoundModule().WaveOpen);
     EXPECT_GE(SoundModule().SoundFile, 0);
@@ -51,7 +51,7 @@ TEST_F(SoundRoutes, ChoosesTheRoute) {
     EXPECT_EQ(SoundModule().SoundFile, -1);
 
     setenv("MOVAREL_SOUND_ROUTE", "mediaplayer", 1);
-    OpenSound();
+    OpenSound(CurrentSoundFile());
     EXPECT_TRUE(SoundModule().UseMediaPlayer) << "forced by the environment";
     EXPECT_TRUE(MediaPlayer().Opened);
     StopSound();
@@ -59,23 +59,23 @@ TEST_F(SoundRoutes, ChoosesTheRoute) {
     unsetenv("MOVAREL_SOUND_ROUTE");
 
     InitSound(nullptr);
-    OpenSound();
+    OpenSound(CurrentSoundFile());
     EXPECT_TRUE(SoundModule().UseMediaPlayer) << "no main window to receive returned buffers";
     StopSound();
-    InitSound(&host);
+    InitSound(host.Post());
 
     SoundModule().IsNT = false;
-    OpenSound();
+    OpenSound(CurrentSoundFile());
     EXPECT_TRUE(SoundModule().UseMediaPlayer);
     StopSound();
     SoundModule().IsNT = true;
 
-    SegmentList().Items(0)->SoundFileName.clear();
+    TestFilm().Items(0)->SoundFileName.clear();
     MediaPlayer().FileName = "stale.mp3";
-    OpenSound();
+    OpenSound(CurrentSoundFile());
     EXPECT_TRUE(SoundModule().SoundPath.empty());
     EXPECT_TRUE(MediaPlayer().FileName.empty());
-    StartSound();  // no sound: nothing to start, nothing fails
+    StartCurrent();  // no sound: nothing to start, nothing fails
     EXPECT_TRUE(messages.Messages().empty());
 }
 
@@ -94,7 +94,7 @@ TEST_F(SoundRoutes, OtherHeaderFaultsStillFailTheSegment) {
     std::ofstream(bad, std::ios::binary) << "RIFF....";
     MakeSoundSegment(dir.path, bad, 10);
     try {
-        OpenSound();
+        OpenSound(CurrentSoundFile());
         FAIL() << "no exception";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "GetMp3FileInfo: mp3 format error");
@@ -163,9 +163,9 @@ TEST_F(SoundRoutes, FortyThousandBytesAreThreeFullBuffers) {
     std::string mp3 = MakeToneMp3(dir.path, "long.mp3", 3.0);
     std::filesystem::resize_file(mp3, 40000);
     MakeSoundSegment(dir.path, mp3, 10);
-    OpenSound();
+    OpenSound(CurrentSoundFile());
     ASSERT_FALSE(SoundModule().UseMediaPlayer);
-    StartSound();
+    StartCurrent();
     SoundState& s = SoundModule();
     EXPECT_TRUE(s.SoundActive);
     EXPECT_EQ(s.Headers[0].dwBytesRecorded, 16384u);
@@ -191,11 +191,11 @@ TEST_F(SoundRoutes, FortyThousandBytesAreThreeFullBuffers) {
 TEST_F(SoundRoutes, LateReturnMessagesAreIgnored) {
     std::string mp3 = MakeToneMp3(dir.path, "tone.mp3", 3.0);
     MakeSoundSegment(dir.path, mp3, 10);
-    OpenSound();
-    StartSound();
+    OpenSound(CurrentSoundFile());
+    StartCurrent();
     PauseSound();
     EXPECT_EQ(host.Pending(), 2u);
-    StartSound();
+    StartCurrent();
     off_t position = Files().seek(SoundModule().SoundFile, 0, SEEK_CUR);
     EXPECT_EQ(position, 2 * 16384);
     host.PumpOnce();  // the two late messages
@@ -223,14 +223,14 @@ TEST_P(SoundBlockWait, SoundResumesAfterTheWait) {
     std::string mp3 = MakeToneMp3(dir.path, "tone.mp3", 2.0);
     MakeSoundSegment(dir.path, mp3, 100);
     TqxSoundCalls calls;
-    calls.OpenSound();
+    calls.Open(CurrentSoundFile());
     std::thread timer([&] {
-        calls.StartSound();
+        StartCurrent(calls);
         EXPECT_EQ(calls.MediaPlayerMode(), mpPlaying);
-        calls.StopSound();
+        calls.Stop();
         EXPECT_NE(calls.MediaPlayerMode(), mpPlaying);
-        Clock().FrameIndex = 50;
-        calls.StartSound();
+        TestClock().FrameIndex = 50;
+        StartCurrent(calls);
         EXPECT_EQ(calls.MediaPlayerMode(), mpPlaying);
     });
     timer.join();
@@ -260,7 +260,7 @@ TEST_F(SoundRoutes, FileFailuresRaiseTheirMessages) {
     MakeSoundSegment(dir.path, mp3, 10);
     static std::string soundFile;
     static int opens;
-    soundFile = SegmentList().Items(0)->SoundFileName;
+    soundFile = TestFilm().Items(0)->SoundFileName;
     opens = 0;
     FileOps ops = PosixFileOps();
     // The header is read, then the file cannot be opened again.
@@ -273,14 +273,14 @@ TEST_F(SoundRoutes, FileFailuresRaiseTheirMessages) {
     };
     FileOps previous = SetFileOps(ops);
     try {
-        OpenSound();
+        OpenSound(CurrentSoundFile());
         ADD_FAILURE() << "no exception";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "_lopen error");
     }
     SetFileOps(previous);
 
-    OpenSound();
+    OpenSound(CurrentSoundFile());
     ops = PosixFileOps();
     ops.seek = [](int, off_t, int) -> off_t {
         errno = ESPIPE;
@@ -288,7 +288,7 @@ TEST_F(SoundRoutes, FileFailuresRaiseTheirMessages) {
     };
     previous = SetFileOps(ops);
     try {
-        StartSound();
+        StartCurrent();
         ADD_FAILURE() << "no exception";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "_llseek error");
@@ -302,19 +302,19 @@ TEST_F(SoundRoutes, WithoutAudioOutputTheFilmPlaysSilentlyAndTheUserIsToldOnce) 
     MakeSoundSegment(dir.path, mp3, 10);
     MakeSoundSegment(dir.path, mp3, 10);
     for (int segment = 0; segment < 2; ++segment) {
-        Clock().CurrentSegment = segment;
+        TestClock().CurrentSegment = segment;
         StopSound();
-        OpenSound();
+        OpenSound(CurrentSoundFile());
         EXPECT_FALSE(SoundModule().UseMediaPlayer);
-        StartSound();
+        StartCurrent();
         EXPECT_TRUE(host.PumpUntil([] { return !SoundModule().SoundActive; })) << "the file is used up silently";
     }
     setenv("MOVAREL_SOUND_ROUTE", "mediaplayer", 1);
     StopSound();
-    OpenSound();
+    OpenSound(CurrentSoundFile());
     ASSERT_TRUE(MediaPlayer().Opened);
     EXPECT_TRUE(MediaPlayer().Silent());
-    StartSound();
+    StartCurrent();
     EXPECT_EQ(MediaPlayer().Mode(), mpPlaying) << "the player keeps time without output";
     EXPECT_TRUE(host.PumpUntil([] { return MediaPlayer().Mode() == mpStopped; }));
     unsetenv("MOVAREL_SOUND_ROUTE");
