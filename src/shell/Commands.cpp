@@ -129,7 +129,7 @@ void ChooseFile() {
     if (s.MainWindow == nullptr || ShellClock().PlayState.load() != Stopped) return;
     const std::string path = ChooseFilmPath(s.MainWindow);
     if (path.empty()) return;
-    ClearPresentation();
+    ClearPresentation(s.MainWindow->Presented());
     LoadFilmFile(path);
     // The film is not started here, so the panel would go on describing the
     // previous one (or an empty list) until Play.

@@ -190,8 +190,9 @@ void TqxClientArea::paintEvent(QPaintEvent* event) {
     } else {
         const PictureGeometry g = CurrentGeometry();
         EraseBorders(painter, rect(), g, background);
-        if (Presentation().HasFrame) {
-            PaintFrame(painter, g, segment->Fps, event->region());
+        PresentationState& presented = Shell().MainWindow->Presented();
+        if (presented.HasFrame) {
+            PaintFrame(presented, painter, g, segment->Fps, event->region());
             ReportFirstFramePainted();
         }
         else
@@ -242,10 +243,10 @@ TqxMainWindow::~TqxMainWindow() {
     if (Shell().MainWindow == this) Shell().MainWindow = nullptr;
 }
 
-void TqxMainWindow::PresentFrame(const Picture& picture) { movarel::PresentFrame(picture); }
+void TqxMainWindow::PresentFrame(const Picture& picture) { movarel::PresentFrame(presentation, picture); }
 
 void TqxMainWindow::PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) {
-    movarel::PresentCursorArea(picture, rects, count);
+    movarel::PresentCursorArea(presentation, picture, rects, count);
 }
 
 void TqxMainWindow::SetFilm(std::unique_ptr<Film> next) {
@@ -372,11 +373,11 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
         QObject::connect(s.PanelSlideTimer, &QTimer::timeout, [] { GuardWndProc([] { PanelSlideStep(); }); });
     }
 
-    Presentation().RequestRepaint = [area = s.ClientArea] {
+    window->Presented().RequestRepaint = [window, area = s.ClientArea] {
         QMetaObject::invokeMethod(
             area,
-            [area] {
-                const QRegion changed = TakePresentation(CurrentGeometry());
+            [window, area] {
+                const QRegion changed = TakePresentation(window->Presented(), CurrentGeometry());
                 if (!changed.isEmpty()) area->update(changed);
             },
             Qt::QueuedConnection);
@@ -471,11 +472,11 @@ void DoneMainWindow() {
     ShutdownSound();
     {
         std::lock_guard<std::recursive_mutex> lock(player.EngineLock());
-        ClearPresentation();
+        ClearPresentation(s.MainWindow->Presented());
+        s.MainWindow->Presented().RequestRepaint = nullptr;
         s.MainWindow = nullptr;
     }
     if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
-    Presentation().RequestRepaint = nullptr;
     InitSound(nullptr);
 }
 
@@ -496,7 +497,7 @@ void DropFiles(const std::vector<std::string>& paths) {
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".qxf") != 0) return;
-    ClearPresentation();
+    ClearPresentation(s.MainWindow->Presented());
     LoadFilmFile(name);
     Play();
     UpdateMenuState();

@@ -16,6 +16,7 @@
 #include "engine/Player.h"
 #include "film/Film.h"
 #include "platform/WorkDirectory.h"
+#include "shell/Presentation.h"
 
 class QDialog;
 
@@ -53,6 +54,8 @@ public:
     void SetFilm(std::unique_ptr<Film> next);
     // Hands the player's queued events to the panels and menus (GUI thread).
     void DrainPlayerEvents();
+    // The pictures presented, between the timer thread and the painter.
+    PresentationState& Presented() { return presentation; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -61,6 +64,8 @@ protected:
 
 private:
     void HandleEvent(const PlayerEvent& event);
+    // Declared before the player, which presents into it until it goes.
+    PresentationState presentation;
     std::unique_ptr<Film> film;
     std::unique_ptr<Player> player;
     std::atomic<bool> drainQueued{false};

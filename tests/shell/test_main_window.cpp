@@ -462,7 +462,7 @@ TEST(Presentation, UnscaledFrameIsCentredAndExact) {
     const Image image = Quadrants(120, 80);
     const std::string film = WriteFilm(films, "q.qxf", StillFilm(120, 80, image, 100, 10));
     PlayerRun run({film});
-    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Presentation().HasFrame; }));
+    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().MainWindow->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(50);
     const PictureGeometry g = CurrentGeometry();
@@ -483,7 +483,7 @@ TEST(Presentation, LargeFrameIsScaledWithAspectKept) {
     const Image image = Quadrants(1600, 1000);
     const std::string film = WriteFilm(films, "big.qxf", StillFilm(1600, 1000, image, 60, 10));
     PlayerRun run({film});
-    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Presentation().HasFrame; }));
+    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().MainWindow->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(100);
     const PictureGeometry g = CurrentGeometry();
@@ -508,17 +508,18 @@ TEST(Presentation, CursorAreaCopiesOnlyItsRectangles) {
     Picture picture;
     picture.Reset(10, 10);
     for (uint32_t& p : picture.Pixels) p = 0x111111;
-    PresentFrame(picture);
+    PresentationState presented;
+    PresentFrame(presented, picture);
     PictureGeometry g = ComputePictureGeometry(10, 10, 10, 10);
-    TakePresentation(g);
+    TakePresentation(presented, g);
     for (uint32_t& p : picture.Pixels) p = 0x222222;
     const PixelRect rects[] = {{1, 1, 2, 2}, {8, 8, 5, 5}};  // the second is clipped to the picture
-    PresentCursorArea(picture, rects, 2);
-    const QRegion area = TakePresentation(g);
+    PresentCursorArea(presented, picture, rects, 2);
+    const QRegion area = TakePresentation(presented, g);
     EXPECT_EQ(area.boundingRect(), QRect(1, 1, 9, 9));
-    const QImage& front = Presentation().Front;
+    const QImage& front = presented.Front;
     EXPECT_EQ(front.pixel(1, 1) & 0xFFFFFF, 0x222222u);
     EXPECT_EQ(front.pixel(9, 9) & 0xFFFFFF, 0x222222u);
     EXPECT_EQ(front.pixel(5, 5) & 0xFFFFFF, 0x111111u);
-    ClearPresentation();
+    ClearPresentation(presented);
 }
