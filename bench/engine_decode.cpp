@@ -6,13 +6,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "FilmWriter.h"
-#include "engine/ClockState.h"
-#include "engine/FrameDecoding.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "engine/FrameDecoder.h"
+#include "engine/Player.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 
 using namespace movarel;
 
@@ -51,27 +52,35 @@ struct Figures {
     double typical = 0, worst = 0, copy = 0;  // seconds per frame
 } figures;
 
-void Prepare() {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    SetDefaultTexts();
-    TSegmentInfo* s = SegmentList().Add("");
-    s->Width = kW;
-    s->Height = kH;
-    s->BitsPerPixel = 32;
-    s->Fps = 25;
-    Clock().CurrentSegment = 0;
-    PrepareDisplay();
-    ClearFrameBitmaps();
+// One 1920 x 1080 segment and a player prepared to decode it.
+struct Decoder {
+    Film film;
+    std::unique_ptr<Player> player;
+    Decoder() {
+        SetDefaultTexts();
+        Segment* s = film.Add();
+        s->Width = kW;
+        s->Height = kH;
+        s->BitsPerPixel = 32;
+        s->Fps = 25;
+        PlayerSetup setup;
+        setup.ManualTicks = true;
+        player = std::make_unique<Player>(film, setup);
+        player->PrepareDisplay();
+        ClearFrameBitmaps(player->Decoding());
+    }
+};
+
+Decoder& Prepared() {
+    static Decoder decoder;
+    return decoder;
 }
 
 void DecodeApply(benchmark::State& state, const writer::Bytes& record) {
-    Prepare();
+    DecodingState& d = Prepared().player->Decoding();
     for (auto _ : state) {
-        UnpackRecord(record.data(), static_cast<int32_t>(record.size()));
-        ApplyXorFrame();
+        UnpackRecord(d, record.data(), static_cast<int32_t>(record.size()));
+        ApplyXorFrame(d);
         benchmark::ClobberMemory();
     }
     state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
@@ -133,6 +142,5 @@ int main(int argc, char** argv) {
     if (figures.worst > 0)
         std::printf("worst case (one run per pixel): %.1f frames/s, %.2f x a plain copy\n", 1.0 / figures.worst,
                     figures.worst / figures.copy);
-    SegmentList().Clear();
     benchmark::Shutdown();
 }

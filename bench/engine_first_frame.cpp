@@ -15,14 +15,10 @@
 #include <vector>
 
 #include "FilmWriter.h"
-#include "engine/ClockState.h"
-#include "engine/EngineHost.h"
-#include "engine/Picture.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "platform/PeriodicTimer.h"
+#include "engine/Player.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "film/Picture.h"
 
 using namespace movarel;
 
@@ -31,54 +27,19 @@ namespace {
 constexpr int32_t kW = 1920, kH = 1080, kFrames = 20;
 constexpr double kTargetMs = 50;
 
-// Stands in for the main window: block refills are handed back by the loop
-// below, and the first whole picture's time is taken.
-class BenchHost : public EngineHost {
+// Stands in for the main window: the first whole picture's time is taken.
+class BenchSink : public FrameSink {
 public:
-    void PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) override {
-        std::lock_guard<std::mutex> guard(lock);
-        queue.push_back({message, wParam, lParam});
-    }
     void PresentFrame(const Picture&) override {
         if (!presented.exchange(true))
             at = std::chrono::steady_clock::now();
     }
-    void RunStopCommand() override { StopPlaybackCommand(); }
-    void PumpBlocks() {
-        for (;;) {
-            Msg m{};
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                if (queue.empty())
-                    return;
-                m = queue.front();
-                queue.pop_front();
-            }
-            if (m.message == UM_BLOCKEMPTY)
-                DispatchEngineMessage(m.message, m.wParam, m.lParam);
-        }
-    }
-    void Reset() {
-        std::lock_guard<std::mutex> guard(lock);
-        queue.clear();
-        presented = false;
-    }
-
     std::atomic<bool> presented{false};
     std::chrono::steady_clock::time_point at;
-
-private:
-    struct Msg {
-        uint32_t message;
-        uintptr_t wParam, lParam;
-    };
-    std::mutex lock;
-    std::deque<Msg> queue;
 };
 
-void WriteSegment(uint8_t fps, bool threeTicks) {
-    SegmentList().Clear();
-    TSegmentInfo* s = SegmentList().Add("");
+void WriteSegment(Film& film, uint8_t fps, bool threeTicks) {
+    Segment* s = film.Add();
     s->Width = kW;
     s->Height = kH;
     s->BitsPerPixel = 32;
@@ -95,23 +56,25 @@ std::vector<std::string> lines;
 // Args: frames per second, three ticks per frame (0 or 1).
 void BM_StartSegmentToFirstFrame(benchmark::State& state) {
     SetDefaultTexts();
-    SetManualTickMode(false);
     const auto fps = static_cast<uint8_t>(state.range(0));
     const bool threeTicks = state.range(1) != 0;
-    WriteSegment(fps, threeTicks);
-    BenchHost host;
-    SetupEngine(&host, nullptr);
-    Clock().SpeedPosition = kNormalSpeedPosition;
+    Film film;
+    WriteSegment(film, fps, threeTicks);
+    BenchSink host;
+    PlayerSetup setup;
+    setup.Sink = &host;
+    Player player(film, setup);
     double worst = 0;
     for (auto _ : state) {
-        host.Reset();
+        player.Events().Take();
+        host.presented = false;
         const auto start = std::chrono::steady_clock::now();
-        if (!StartSegment(0)) {
+        if (!player.StartSegment(0)) {
             state.SkipWithError("the segment did not start");
             break;
         }
         while (!host.presented && std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
-            host.PumpBlocks();
+            player.RefillPostedBlocks();
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         if (!host.presented) {
@@ -121,12 +84,10 @@ void BM_StartSegmentToFirstFrame(benchmark::State& state) {
         const double seconds = std::chrono::duration<double>(host.at - start).count();
         worst = std::max(worst, seconds * 1000);
         state.SetIterationTime(seconds);
-        StopPlaybackForLoad();
-        host.PumpBlocks();
+        player.StopPlaybackForLoad();
+        player.RefillPostedBlocks();
     }
-    StopPlaybackForLoad();
-    SetupEngine(nullptr, nullptr);
-    SegmentList().Clear();
+    player.StopPlaybackForLoad();
     char line[160];
     std::snprintf(line, sizeof line, "%3d fps, %d tick(s) per frame: first frame after at most %.1f ms; target under %.0f ms: %s",
                   int{fps}, threeTicks ? 3 : 1, worst, kTargetMs, worst < kTargetMs ? "met" : "NOT met");

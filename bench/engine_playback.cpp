@@ -11,16 +11,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "FilmWriter.h"
-#include "engine/ClockState.h"
-#include "engine/EngineHost.h"
-#include "engine/Picture.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "engine/Player.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "film/Picture.h"
 
 using namespace movarel;
 
@@ -28,45 +26,34 @@ namespace {
 
 constexpr int32_t kW = 1920, kH = 1080, kFrames = 1500;
 
-// Stands in for the main window: posted messages wait for the loop below, and
-// every whole picture is copied into a presentation buffer, as the shell does.
-class BenchHost : public EngineHost {
+// Stands in for the main window: every whole picture is copied into a
+// presentation buffer, as the shell does, and the loop below hands the
+// player's events back on this thread.
+class BenchSink : public FrameSink {
 public:
-    void PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) override {
-        std::lock_guard<std::mutex> guard(lock);
-        queue.push_back({message, wParam, lParam});
-    }
     void PresentFrame(const Picture& picture) override {
         std::lock_guard<std::mutex> guard(presentLock);
         presented.assign(picture.Pixels.begin(), picture.Pixels.end());
     }
-    void RunStopCommand() override { StopPlaybackCommand(); }
-    // Returns true once the end of the segment arrived.
-    bool Pump() {
-        for (;;) {
-            Msg m{};
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                if (queue.empty())
-                    return false;
-                m = queue.front();
-                queue.pop_front();
-            }
-            if (m.message == WM_COMMAND_MSG)
-                return true;
-            DispatchEngineMessage(m.message, m.wParam, m.lParam);
-        }
-    }
 
 private:
-    struct Msg {
-        uint32_t message;
-        uintptr_t wParam, lParam;
-    };
-    std::mutex lock, presentLock;
-    std::deque<Msg> queue;
+    std::mutex presentLock;
     std::vector<uint32_t> presented;
 };
+
+// Handles what the player posted; true once the end of the segment arrived.
+bool Pump(Player& player) {
+    bool ended = false;
+    for (const PlayerEvent& event : player.Events().Take()) {
+        if (std::holds_alternative<SegmentEnded>(event)) {
+            ended = true;
+        } else if (const auto* refill = std::get_if<BlockNeeded>(&event)) {
+            if (refill->generation == player.Blocks().Generation.load())
+                player.DoBlockEmpty(&player.Blocks().Blocks[refill->block]);
+        }
+    }
+    return ended;
+}
 
 long PeakRssKiB() {
     std::ifstream status("/proc/self/status");
@@ -77,8 +64,8 @@ long PeakRssKiB() {
     return -1;
 }
 
-void WriteSegment() {
-    TSegmentInfo* s = SegmentList().Add("");
+void WriteSegment(Film& film) {
+    Segment* s = film.Add();
     s->Width = kW;
     s->Height = kH;
     s->BitsPerPixel = 32;
@@ -114,24 +101,25 @@ long peakKiB = 0;
 
 void BM_RealTimePlaybackAtMaxSpeed(benchmark::State& state) {
     SetDefaultTexts();
-    WriteSegment();
-    BenchHost host;
-    SetupEngine(&host, nullptr);
-    Clock().SpeedPosition = 8;
+    Film film;
+    WriteSegment(film);
+    BenchSink sink;
+    PlayerSetup setup;
+    setup.Sink = &sink;
+    setup.SpeedPosition = 8;
+    Player player(film, setup);
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
-        StartSegment(0);
-        while (!host.Pump())
+        player.StartSegment(0);
+        while (!Pump(player))
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        achievedFps = (Clock().FrameIndex + 1) / seconds;
+        achievedFps = (player.Clock().FrameIndex + 1) / seconds;
         state.SetIterationTime(seconds);
     }
-    StopPlaybackForLoad();
+    player.StopPlaybackForLoad();
     peakKiB = PeakRssKiB();
     state.counters["frames/s"] = achievedFps;
-    SetupEngine(nullptr, nullptr);
-    SegmentList().Clear();
 }
 
 BENCHMARK(BM_RealTimePlaybackAtMaxSpeed)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -18,17 +18,17 @@ double meanError = 0, p99Late = 0, maxLate = 0;
 size_t tickCount = 0;
 
 void BM_TimerAccuracy40ms(benchmark::State& state) {
-    SetManualTickMode(false);
+    PeriodicTimers timers;
     for (auto _ : state) {
         std::vector<std::chrono::steady_clock::time_point> ticks;
         ticks.reserve(200);
         const auto start = std::chrono::steady_clock::now();
-        uint32_t id = TimerSetEvent(40, 10, [&] {
+        uint32_t id = timers.TimerSetEvent(40, 10, [&] {
             if (ticks.size() < ticks.capacity())
                 ticks.push_back(std::chrono::steady_clock::now());
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(5000 + 20));
-        TimerKillEvent(id);
+        timers.TimerKillEvent(id);
         tickCount = ticks.size();
         std::vector<double> late;
         double sumError = 0;

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/Picture.h"
+#include "film/Picture.h"
 #include "shell/Geometry.h"
 #include "shell/Presentation.h"
 
@@ -37,12 +37,18 @@ const Picture& SharedPicture() {
     return picture;
 }
 
+// The main window's presentation buffer, as one window holds it.
+PresentationState& Presented() {
+    static PresentationState presented;
+    return presented;
+}
+
 // The presentation buffer holds one taken frame, as after the first paint.
 void PrimePresentation(const PictureGeometry& g) {
-    Presentation().RequestRepaint = nullptr;
-    PresentFrame(SharedPicture());
-    TakePresentation(g);
-    Presentation().RepaintPending = false;
+    Presented().RequestRepaint = nullptr;
+    PresentFrame(Presented(), SharedPicture());
+    TakePresentation(Presented(), g);
+    Presented().RepaintPending = false;
 }
 
 void BM_PlainDrawImage(benchmark::State& state) {
@@ -64,7 +70,7 @@ void PaintInto(benchmark::State& state, int windowWidth, int windowHeight, int32
     const QRegion all(0, 0, windowWidth, windowHeight);
     for (auto _ : state) {
         QPainter painter(&target);
-        PaintFrame(painter, g, fps, all);
+        PaintFrame(Presented(), painter, g, fps, all);
         painter.end();
         benchmark::DoNotOptimize(target.constBits());
     }
@@ -94,14 +100,14 @@ void BM_PresentFrame(benchmark::State& state) {
             QImage target(1280, 720, QImage::Format_RGB32);
             const QRegion all(0, 0, 1280, 720);
             while (!stop) {
-                TakePresentation(g);
-                Presentation().RepaintPending = false;
+                TakePresentation(Presented(), g);
+                Presented().RepaintPending = false;
                 QPainter p(&target);
-                PaintFrame(p, g, 25, all);
+                PaintFrame(Presented(), p, g, 25, all);
             }
         });
     }
-    for (auto _ : state) PresentFrame(SharedPicture());
+    for (auto _ : state) PresentFrame(Presented(), SharedPicture());
     stop = true;
     if (painter.joinable()) painter.join();
     state.SetLabel(state.range(0) == 1 ? "while the GUI thread paints" : "alone");

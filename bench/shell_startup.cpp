@@ -19,11 +19,10 @@
 
 #include "FilmWriter.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
-#include "film/WorkDir.h"
-#include "film/qxClasses.h"
-#include "platform/MessageBox.h"
-#include "platform/TempPath.h"
+#include "film/Film.h"
+#include "film/Streams.h"
+#include "platform/UserMessages.h"
+#include "platform/WorkDirectory.h"
 #include "test_dirs.h"
 
 extern char** environ;
@@ -57,7 +56,6 @@ struct Fixture {
         tmp = dir.path + "tmp";
         mkdir(tmp.c_str(), 0700);
         work = WorkDirectory::Create(dir.path);
-        WorkDir() = work.Path();
         SetMessageBoxHandler([](const MessageRequest& m) { std::fprintf(stderr, "%s\n", m.text.c_str()); });
     }
 };
@@ -70,10 +68,11 @@ Fixture& F() {
 // own file, unpacked and split into the work directory.
 void BM_LoadAlone(benchmark::State& state) {
     for (auto _ : state) {
-        TqxFileStream stream(F().selfPlaying, kModeReadShared);
-        if (!LoadAppendedFilm(stream) || SegmentList().Count() != 1) state.SkipWithError("the film did not load");
+        FileStream stream(F().selfPlaying, kModeReadShared);
+        FilmRead read = LoadAppendedFilm(stream, WorkDirectory::Create(F().dir.path));
+        if (!read.isFilm || read.film->Count() != 1) state.SkipWithError("the film did not load");
         state.PauseTiming();
-        SegmentList().Clear();
+        read.film.reset();
         state.ResumeTiming();
     }
 }

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "platform/RecordingAudioOutput.h"
 #include "platform/SdlAudioOutput.h"
 #include "sound/SoundTrack.h"

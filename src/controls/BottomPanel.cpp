@@ -15,9 +15,9 @@
 #include "controls/ProgressBar.h"
 #include "controls/Slider.h"
 #include "controls/WidgetHelpers.h"
-#include "engine/ClockState.h"  // the speed factors
+#include "engine/PlaybackClock.h"  // the speed factors
 #include "engine/Command.h"     // the buttons' ids
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 

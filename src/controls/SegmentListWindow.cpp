@@ -10,7 +10,7 @@
 
 #include "controls/WidgetHelpers.h"
 #include "engine/Command.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 

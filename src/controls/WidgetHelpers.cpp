@@ -10,7 +10,7 @@
 
 #include "controls/ControlPictures.h"
 #include "platform/CodePage.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 

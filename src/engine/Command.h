@@ -1,8 +1,8 @@
 #pragma once
 // The player's command ids: the menus, the shortcuts and the panel's buttons
-// run them, and the clock posts NextSegment when a segment ends. They are the
-// main window's command numbers, which the panel's error box shows
-// ("BottomPanel: WndProc error: Msg = ..."), so their values stay as they are.
+// run them. They are the main window's command numbers, which the panel's
+// error box shows ("BottomPanel: WndProc error: Msg = ..."), so their values
+// stay as they are.
 
 namespace movarel::cmd {
 

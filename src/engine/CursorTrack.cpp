@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "engine/ClockState.h"
-#include "engine/FrameDecoding.h"
-#include "engine/UqxCursor_new.h"
-#include "film/SegmentList.h"
+#include "film/CursorShapes.h"
+#include "film/Film.h"
 #include "platform/LittleEndian.h"
 
 namespace movarel {
@@ -44,16 +42,10 @@ PixelRect ClipRect(const Picture& picture, int32_t x, int32_t y, int32_t w, int3
 
 }  // namespace
 
-CursorState& Cursor() {
-    static CursorState state;
-    return state;
-}
-
-void UpdateCursorBox(const TSegmentInfo& segment) {
-    CursorState& c = Cursor();
+void UpdateCursorBox(CursorState& c, const Segment& segment) {
     bool grew = false;
     for (int32_t i = 0; i < segment.Cursors.Count(); ++i) {
-        const TqxCursor* shape = segment.Cursors.Get(i);
+        const CursorShape* shape = segment.Cursors.Get(i);
         if (shape == nullptr)
             continue;
         // Shape sizes come from the film; a box larger than any picture the
@@ -75,22 +67,20 @@ void UpdateCursorBox(const TSegmentInfo& segment) {
     }
 }
 
-void ResetCursorBox() {
-    CursorState& c = Cursor();
+void ResetCursorBox(CursorState& c) {
     c.OldX = c.NewX = -c.BoxWidth;
     c.OldY = c.NewY = -c.BoxHeight;
     c.BackgroundSaved = false;
     c.CurrentShape = nullptr;
     c.HaveSample = false;
     c.SampleShape = c.SampleX = c.SampleY = 0;
+    c.TrackOffset = 0;
 }
 
 // The background is put back only when it holds the picture under a cursor
 // drawn since: restoring an older copy after a frame was applied would paint
 // a stale patch into the picture.
-void RestoreCursorBackground() {
-    CursorState& c = Cursor();
-    Picture& picture = CurrentPicture();
+void RestoreCursorBackground(CursorState& c, Picture& picture) {
     if (!c.BackgroundSaved)
         return;
     c.BackgroundSaved = false;
@@ -103,21 +93,19 @@ void RestoreCursorBackground() {
     }
 }
 
-void ReadCursorSample() {
-    CursorState& c = Cursor();
-    TSegmentInfo* segment = CurrentSegmentInfo();
+void ReadCursorSample(CursorState& c, const Segment* segment) {
     if (segment == nullptr) {
         c.CurrentShape = nullptr;
         return;
     }
-    if (segment->CursorTrack) {
-        uint8_t bytes[6];
-        if (segment->CursorTrack->Read(bytes, 6) == 6) {
-            c.SampleShape = ReadU16LE(bytes);
-            c.SampleX = ReadU16LE(bytes + 2);
-            c.SampleY = ReadU16LE(bytes + 4);
-            c.HaveSample = true;
-        }
+    const std::vector<uint8_t>& track = segment->CursorTrack;
+    if (c.TrackOffset >= 0 && c.TrackOffset + 6 <= static_cast<int64_t>(track.size())) {
+        const uint8_t* bytes = track.data() + c.TrackOffset;
+        c.SampleShape = ReadU16LE(bytes);
+        c.SampleX = ReadU16LE(bytes + 2);
+        c.SampleY = ReadU16LE(bytes + 4);
+        c.HaveSample = true;
+        c.TrackOffset += 6;
     }
     // Past the end of the track the last sample of this segment stays; a
     // segment that has none draws no cursor.
@@ -136,9 +124,7 @@ void ReadCursorSample() {
     }
 }
 
-void SaveCursorBackground() {
-    CursorState& c = Cursor();
-    Picture& picture = CurrentPicture();
+void SaveCursorBackground(CursorState& c, Picture& picture) {
     if (c.CurrentShape == nullptr || !UsableBox(c, picture))
         return;
     Clip clip = ClipBox(picture, c.NewX, c.NewY, c.BoxWidth, c.BoxHeight);
@@ -150,23 +136,18 @@ void SaveCursorBackground() {
     c.BackgroundSaved = true;
 }
 
-void DrawCursor() {
-    CursorState& c = Cursor();
-    Picture& picture = CurrentPicture();
+void DrawCursor(CursorState& c, Picture& picture) {
     if (c.CurrentShape == nullptr || picture.Pixels.empty())
         return;
     c.CurrentShape->Draw(picture, c.SampleX, c.SampleY);
 }
 
-void CommitCursorPosition() {
-    CursorState& c = Cursor();
+void CommitCursorPosition(CursorState& c) {
     c.OldX = c.NewX;
     c.OldY = c.NewY;
 }
 
-int CursorAreaRects(PixelRect rects[2]) {
-    const CursorState& c = Cursor();
-    const Picture& picture = CurrentPicture();
+int CursorAreaRects(const CursorState& c, const Picture& picture, PixelRect rects[2]) {
     const int32_t dx = std::abs(c.NewX - c.OldX), dy = std::abs(c.NewY - c.OldY);
     PixelRect candidates[2];
     int n = 0;

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/EngineHost.h"
+#include "engine/FrameSink.h"
+#include "film/Picture.h"
 
 namespace movarel {
 
-struct TSegmentInfo;
-class TqxCursor;
+struct Segment;
+class CursorShape;
 
 struct CursorState {
     // Largest mask size over every segment prepared so far; only grows.
@@ -21,26 +22,27 @@ struct CursorState {
     int32_t NewX = 0, NewY = 0;
     // Whether the background holds the picture under the old box.
     bool BackgroundSaved = false;
-    const TqxCursor* CurrentShape = nullptr;
+    const CursorShape* CurrentShape = nullptr;
     bool HaveSample = false;  // a sample of this segment has been read
     uint16_t SampleShape = 0, SampleX = 0, SampleY = 0;
+    // Where the next sample is read in the segment's track.
+    int64_t TrackOffset = 0;
 };
 
-CursorState& Cursor();
+void UpdateCursorBox(CursorState& c, const Segment& segment);
+// Both boxes off the picture, no sample yet, the track read from its start.
+void ResetCursorBox(CursorState& c);
 
-void UpdateCursorBox(const TSegmentInfo& segment);
-// Both boxes off the picture, no sample yet.
-void ResetCursorBox();
-
-void RestoreCursorBackground();
-void ReadCursorSample();
-void SaveCursorBackground();
-void DrawCursor();
-void CommitCursorPosition();
+void RestoreCursorBackground(CursorState& c, Picture& picture);
+// The next sample of segment's track (null: no segment, no cursor).
+void ReadCursorSample(CursorState& c, const Segment* segment);
+void SaveCursorBackground(CursorState& c, Picture& picture);
+void DrawCursor(CursorState& c, Picture& picture);
+void CommitCursorPosition(CursorState& c);
 
 // The rectangles to present for the cursor's move from the old to the new
 // box, clipped to the picture: one when the boxes overlap, else the old box
 // then the new one. Returns how many (0 to 2).
-int CursorAreaRects(PixelRect rects[2]);
+int CursorAreaRects(const CursorState& c, const Picture& picture, PixelRect rects[2]);
 
 }  // namespace movarel

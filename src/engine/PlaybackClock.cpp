@@ -1,61 +1,50 @@
 #include "engine/PlaybackClock.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
 
-#include "engine/ClockState.h"
-#include "engine/CursorTrack.h"
-#include "engine/EngineHost.h"
-#include "engine/FrameDecoding.h"
-#include "engine/UqxBlocks.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "platform/MessageBox.h"
-#include "platform/PeriodicTimer.h"
+#include "engine/Player.h"
+#include "film/MessageTexts.h"
 #include "platform/Rounding.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
-namespace {
 
-struct EngineState {
-    std::atomic<EngineHost*> HostPtr{nullptr};
-    std::atomic<SoundCalls*> SoundPtr{nullptr};
-    SoundCalls NoSound;
-    TCriticalSection Lock;
-    // Guards Clock().TimerId: the main thread and the tick both stop timers.
-    std::mutex TimerLock;
-    // At three ticks per frame the record decoded on phase 1 waits for phase 2.
-    bool FrameUnpacked = false;
-    std::mutex ErrorLock;
-    std::string LastError;
-};
+const float kSpeedFactors[9] = {0.1f, 0.25f, 0.5f, 1.0f, 2.0f, 3.0f, 5.0f, 10.0f, 1000.0f};
 
-EngineState& Engine() {
-    static EngineState state;
-    return state;
+int32_t TimerResolutionFor(int32_t period) { return std::max(1, RoundHalfEven(period / 4.0)); }
+
+double SoundFraction(int32_t frameIndex, int32_t frameCount) {
+    const double frame = std::max(0, frameIndex);
+    return frameCount > 0 ? std::min(1.0, frame / frameCount) : 0.0;
 }
 
-void TimerCallback();
+// Sound plays at normal speed only; at any other speed it holds.
+void Player::StartSound() {
+    const Segment* segment = CurrentSegmentInfo();
+    if (clock.SpeedPosition != kNormalSpeedPosition || segment == nullptr) {
+        sound->Pause();
+        return;
+    }
+    sound->Start(SoundFraction(clock.FrameIndex, segment->FrameCount));
+}
 
-void RunTimer(bool start, TimerStart first = TimerStart::AfterPeriod) {
-    EngineState& engine = Engine();
-    ClockState& clock = Clock();
-    Sound().PauseSound();
+void Player::RunTimer(bool start, bool atOnce) {
+    sound->Pause();
     uint32_t id = 0;
     {
-        std::lock_guard<std::mutex> guard(engine.TimerLock);
-        id = clock.TimerId;
-        clock.TimerId = 0;
+        std::lock_guard<std::mutex> guard(timerLock);
+        id = timerId;
+        timerId = 0;
     }
     if (id != 0) {
         clock.TimerStopping++;
-        TimerKillEvent(id);
+        timers.TimerKillEvent(id);
         // A tick that was running has finished once the lock is ours.
-        engine.Lock.Enter();
-        engine.Lock.Leave();
+        engineLock.lock();
+        engineLock.unlock();
         clock.TimerStopping--;
     }
     if (!start)
@@ -67,126 +56,94 @@ void RunTimer(bool start, TimerStart first = TimerStart::AfterPeriod) {
     clock.FirstTick = true;
     // Held until the id is stored, so a first tick that ends the segment at
     // once finds the timer it has to stop.
-    std::lock_guard<std::mutex> guard(engine.TimerLock);
-    uint32_t newId =
-        TimerSetEvent(static_cast<uint32_t>(period), static_cast<uint32_t>(resolution), TimerCallback, first);
+    std::lock_guard<std::mutex> guard(timerLock);
+    uint32_t newId = timers.TimerSetEvent(
+        static_cast<uint32_t>(period), static_cast<uint32_t>(resolution),
+        [this] {
+            try {
+                TimerTick();
+            } catch (const std::exception& e) {
+                // The tick's lock was released on the way out.
+                StopFromTick(e.what());
+            } catch (...) {
+                StopFromTick("Error in the timer tick");
+            }
+        },
+        atOnce ? TimerStart::AtOnce : TimerStart::AfterPeriod);
     if (newId == 0)
-        throw EqxError("MMTimer = 0");
-    clock.TimerId = newId;
+        throw Error("MMTimer = 0");
+    timerId = newId;
 }
 
-// Stops the segment from the timer thread and hands the message to the main
+// Stops the segment from the timer thread and hands the message to the GUI
 // thread, which shows it and runs the Stop command.
-void StopFromTick(const std::string& message) {
+void Player::StopFromTick(const std::string& message) {
     {
-        std::lock_guard<std::mutex> guard(Engine().ErrorLock);
-        Engine().LastError = message;
+        std::lock_guard<std::mutex> guard(errorLock);
+        lastError = message;
     }
-    Clock().EndPosted = true;
+    clock.EndPosted = true;
     try {
         RunTimer(false);
     } catch (...) {
     }
-    EngineHost* host = Host();
-    if (host != nullptr && host->HasMainWindow()) {
-        host->PostToMainThread(UM_ENGINEERROR, 0, Blocks().Generation.load());
-    } else {
-        Clock().StopRequested = true;
-        ShowMessage(message, Texts().Error, MsgIcon::Error, MsgOwner::None);
-    }
+    events.Post(PlaybackError{message, blocks.Generation.load()});
 }
 
-void TimerCallback() {
-    try {
-        TimerTick();
-    } catch (const std::exception& e) {
-        // The tick's lock was released on the way out.
-        StopFromTick(e.what());
-    } catch (...) {
-        StopFromTick("Error in the timer tick");
-    }
-}
-
-// The end of the segment: the main thread starts the next one.
-void EndSegment() {
-    Clock().EndPosted = true;
-    if (EngineHost* host = Host())
-        host->PostToMainThread(WM_COMMAND_MSG, cmd::NextSegment, Blocks().Generation.load());
+// The end of the segment: the GUI thread starts the next one.
+void Player::EndSegment() {
+    clock.EndPosted = true;
+    events.Post(SegmentEnded{blocks.Generation.load()});
     RunTimer(false);
 }
 
-void RunStopCommand() {
-    if (EngineHost* host = Host())
-        host->RunStopCommand();
-    else
-        StopPlaybackCommand();
-}
-
 // Decodes the record at Frame; a refused record stops the segment.
-bool UnpackOrStop(bool* unpacked) {
+bool Player::UnpackOrStop(bool* unpacked) {
     UnpackResult result = UnpackFrame();
     *unpacked = result == UnpackResult::Done;
     if (result == UnpackResult::TooLarge || result == UnpackResult::BadRuns) {
-        StopFromTick(RefusedRecordMessage(result, Clock().CurrentSegment, Clock().FrameIndex));
+        StopFromTick(RefusedRecordMessage(result, clock.CurrentSegment, clock.FrameIndex));
         return false;
     }
     return true;
 }
 
-void PresentWhole() {
-    if (EngineHost* host = Host())
-        host->PresentFrame(CurrentPicture());
+void Player::PresentWhole() {
+    if (sink != nullptr)
+        sink->PresentFrame(decoding.Image);
 }
 
-void PresentCursorMove() {
-    EngineHost* host = Host();
-    if (host == nullptr)
+void Player::PresentCursorMove() {
+    if (sink == nullptr)
         return;
     PixelRect rects[2];
     int count = CursorAreaRects(rects);
     if (count > 0)
-        host->PresentCursorArea(CurrentPicture(), rects, count);
+        sink->PresentCursorArea(decoding.Image, rects, count);
 }
 
-void DropPostedBlocks() {
-    Blocks().Queue.Clear();
-    Blocks().FrameBlock = nullptr;
-    for (auto& block : Blocks().Blocks)
+void Player::DropPostedBlocks() {
+    blocks.Queue.Clear();
+    blocks.FrameBlock = nullptr;
+    for (auto& block : blocks.Blocks)
         block.Posted = false;
-    Blocks().Generation++;
+    blocks.Generation++;
 }
 
-}  // namespace
-
-void SetupEngine(EngineHost* host, SoundCalls* sound) {
-    Engine().HostPtr = host;
-    Engine().SoundPtr = sound;
+std::string Player::LastEngineError() {
+    std::lock_guard<std::mutex> guard(errorLock);
+    return lastError;
 }
 
-EngineHost* Host() { return Engine().HostPtr.load(); }
-
-SoundCalls& Sound() {
-    SoundCalls* sound = Engine().SoundPtr.load();
-    return sound ? *sound : Engine().NoSound;
-}
-
-TCriticalSection& EngineLock() { return Engine().Lock; }
-
-std::string LastEngineError() {
-    std::lock_guard<std::mutex> guard(Engine().ErrorLock);
-    return Engine().LastError;
-}
-
-void SelectSegment(int32_t index) {
-    if (index < 0 || index >= SegmentList().Count())
+void Player::SelectSegment(int32_t index) {
+    if (index < 0 || index >= film.Count())
         return;
     StopTimer();
-    Clock().CurrentSegment = index;
+    clock.CurrentSegment = index;
 }
 
-void RecalcTimerPeriod() {
-    ClockState& clock = Clock();
-    TSegmentInfo* segment = CurrentSegmentInfo();
+void Player::RecalcTimerPeriod() {
+    const Segment* segment = CurrentSegmentInfo();
     if (segment == nullptr)
         return;
     if (segment->Fps == 0) {
@@ -202,21 +159,19 @@ void RecalcTimerPeriod() {
     clock.Period = std::max(period, 1);
 }
 
-void StartTimer() { RunTimer(true); }
+void Player::StartTimer() { RunTimer(true); }
 
-int32_t TimerResolutionFor(int32_t period) { return std::max(1, RoundHalfEven(period / 4.0)); }
+void Player::StopTimer() { RunTimer(false); }
 
-void StopTimer() { RunTimer(false); }
-
-bool TimerRunning() {
-    std::lock_guard<std::mutex> guard(Engine().TimerLock);
-    return Clock().TimerId != 0;
+bool Player::TimerRunning() {
+    std::lock_guard<std::mutex> guard(timerLock);
+    return timerId != 0;
 }
 
-void TimerTick() {
-    std::unique_lock<std::recursive_mutex> lock(EngineLock().Native());
-    ClockState& clock = Clock();
-    EngineState& engine = Engine();
+bool Player::TickManually() { return timers.TickManualTimers(); }
+
+void Player::TimerTick() {
+    std::unique_lock<std::recursive_mutex> lock(engineLock);
     if (clock.LastFrameShown) {
         // The last frame has had its period on screen.
         if (!clock.EndPosted)
@@ -225,10 +180,10 @@ void TimerTick() {
     }
     if (clock.FirstTick) {
         clock.FirstTick = false;
-        Sound().StartSound();
+        StartSound();
     }
     if (CurrentSegmentInfo() == nullptr) {
-        // The list emptied under the clock: nothing left to play.
+        // Nothing left to play.
         StopFromTick("UnpackFrame: no segment");
         return;
     }
@@ -240,7 +195,7 @@ void TimerTick() {
         if (!UnpackOrStop(&unpacked))
             return;
         if (unpacked)
-            ApplyXorFrame();
+            ApplyXorFrame(decoding);
         ReadCursorSample();
         SaveCursorBackground();
         DrawCursor();
@@ -255,33 +210,31 @@ void TimerTick() {
             PresentCursorMove();
         CommitCursorPosition();
         if (phase == 1) {
-            if (!UnpackOrStop(&engine.FrameUnpacked))
+            if (!UnpackOrStop(&frameUnpacked))
                 return;
         } else if (phase == 2) {
             RestoreCursorBackground();
-            if (engine.FrameUnpacked)
-                ApplyXorFrame();
-            engine.FrameUnpacked = false;
+            if (frameUnpacked)
+                ApplyXorFrame(decoding);
+            frameUnpacked = false;
             SaveCursorBackground();
             DrawCursor();
         } else {
             PresentWhole();
         }
     }
-    if (EngineHost* host = Host())
-        host->RefreshTimeDisplay();
+    events.PostTimeDisplay();
     AdvanceFrame();
     clock.TickCount = clock.TickCount + 1;
-    if (!ManualTickMode())
+    if (!manualTicks)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void AdvanceFrame() {
-    ClockState& clock = Clock();
+void Player::AdvanceFrame() {
     const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
     if (clock.TickCount % ticks != 0 || clock.EndPosted || clock.LastFrameShown)
         return;
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    const Segment* segment = CurrentSegmentInfo();
     const int32_t frameCount = segment ? segment->FrameCount : 0;
     // The segment ends on the next tick, so its last frame is shown for a
     // period like every other one.
@@ -289,9 +242,9 @@ void AdvanceFrame() {
         clock.LastFrameShown = true;
         return;
     }
-    if (Blocks().Queue.Head() == nullptr) {
+    if (blocks.Queue.Head() == nullptr) {
         // Nothing in hand and nothing on its way: the records ran out.
-        if (Blocks().FrameBlock == nullptr && !BlockRefillPending() && !clock.StopRequested)
+        if (blocks.FrameBlock == nullptr && !BlockRefillPending() && !clock.StopRequested)
             clock.LastFrameShown = true;
         return;
     }
@@ -304,140 +257,103 @@ void AdvanceFrame() {
     }
 }
 
-void SetPlayState(uint8_t state) {
-    uint8_t previous = Clock().PlayState.exchange(state);
+void Player::SetPlayState(uint8_t state) {
+    uint8_t previous = clock.PlayState.exchange(state);
     if (previous != state)
-        if (EngineHost* host = Host())
-            host->PlayStateChanged(state);
+        events.Post(PlayStateChanged{state});
 }
 
-bool StartSegment(int32_t index) {
-    ClockState& clock = Clock();
-    EngineHost* host = Host();
+bool Player::StartSegment(int32_t index) {
     if (index < 0)
         return false;
-    if (index >= SegmentList().Count()) {
+    if (index >= film.Count()) {
         RunStopCommand();
         return false;
     }
     StopTimer();
     {
-        std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
+        std::lock_guard<std::recursive_mutex> lock(engineLock);
         DropPostedBlocks();
     }
     SelectSegment(index);
     clock.FrameIndex = -1;
-    if (host)
-        host->ShowSegmentDescription();
+    SegmentStarted started{index, false, false, false, false};
+    minimizeRequested = false;
     if (!PrepareDisplay()) {
+        started.minimize = minimizeRequested;
+        events.Post(started);
         SetPlayState(Stopped);
         return false;
     }
-    ClearFrameBitmaps();
-    ResetCursorBox();
-    TSegmentInfo* segment = CurrentSegmentInfo();
+    const Segment* segment = CurrentSegmentInfo();
+    started.minimize = minimizeRequested;
+    started.prepared = true;
+    started.fillsScreen = segment->Width == screenWidth && segment->Height == screenHeight;
+    ClearFrameBitmaps(decoding);
+    ResetCursorBox(cursor);
     clock.TicksPerFrame = segment->TicksPerFrame();
-    if (segment->FrameStream)
-        segment->FrameStream->SetPosition(0);
-    if (segment->CursorTrack)
-        segment->CursorTrack->SetPosition(0);
     clock.TickCount = 0;
-    Engine().FrameUnpacked = false;
-    if (host) {
-        host->CheckAutoFullScreen();
-    }
+    frameUnpacked = false;
     SetPlayState(Stopped);
-    if (host)
-        host->RecalcGeometry();
     ResetBlocks();
     clock.StopRequested = false;
     const bool primed = PrimeBlocks();
     clock.EndPosted = false;
     clock.LastFrameShown = false;
-    if (!primed)
+    if (!primed) {
+        events.Post(started);
         return false;
+    }
     RecalcTimerPeriod();
-    Sound().StopSound();
-    Sound().OpenSound();
+    sound->Stop();
+    sound->Open(segment->SoundFileName);
     // The first frame, and the sound with it, when the segment starts; frame
     // k follows k periods later. A resumed or re-timed clock waits a period
     // for its first tick, so the frame on screen is not cut short.
-    RunTimer(true, TimerStart::AtOnce);
+    RunTimer(true, true);
+    started.playing = true;
+    events.Post(started);
     SetPlayState(Playing);
-    if (host)
-        host->SelectInSegmentList(index);
     return true;
 }
 
-void SetSpeedPosition(int32_t position) {
-    Clock().SpeedPosition = std::clamp<int32_t>(position, 0, 8);
-    if (SegmentList().Count() == 0)
+void Player::SetSpeedPosition(int32_t position) {
+    clock.SpeedPosition = std::clamp<int32_t>(position, 0, 8);
+    if (film.Count() == 0)
         return;
     RecalcTimerPeriod();
-    if (Clock().PlayState == Playing)
+    if (clock.PlayState == Playing)
         StartTimer();
     else
         StopTimer();
 }
 
-void StopPlaybackCommand() {
-    ClockState& clock = Clock();
+void Player::StopPlaybackCommand() {
     // Set first: a tick waiting for a block gives up, so the timer can stop.
     clock.StopRequested = true;
     StopTimer();
-    Sound().StopSound();
+    sound->Stop();
     {
-        std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
+        std::lock_guard<std::recursive_mutex> lock(engineLock);
         DropPostedBlocks();
     }
     SelectSegment(0);
     SetPlayState(Stopped);
     clock.FrameIndex = -1;
-    if (EngineHost* host = Host())
-        host->ShowSegmentDescription();
+    events.Post(SegmentStarted{clock.CurrentSegment.load(), false, false, false, false});
 }
 
-void StopPlaybackForLoad() {
-    ClockState& clock = Clock();
+void Player::StopPlaybackForLoad() {
     clock.StopRequested = true;
     StopTimer();
-    Sound().StopSound();
+    sound->Stop();
     {
-        std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
+        std::lock_guard<std::recursive_mutex> lock(engineLock);
         ResetBlocks();
-        // The shapes belong to the list that is about to be cleared.
-        ResetCursorBox();
+        ResetCursorBox(cursor);
     }
     SetPlayState(Stopped);
     clock.FrameIndex = -1;
-}
-
-bool DispatchEngineMessage(uint32_t message, uintptr_t wParam, uintptr_t lParam) {
-    const uint32_t generation = Blocks().Generation.load();
-    switch (message) {
-    case UM_BLOCKEMPTY: {
-        // A block posted before the latest segment start or stop was emptied
-        // by it already; refilling it now would mix two segments' records.
-        if (wParam == generation)
-            DoBlockEmpty(reinterpret_cast<TBlock*>(lParam));
-        return true;
-    }
-    case WM_COMMAND_MSG:
-        if ((wParam & 0xFFFF) != static_cast<uintptr_t>(cmd::NextSegment))
-            return false;
-        // The clock tags its end-of-segment command; one that a stop or a
-        // newer segment start overtook is dropped.
-        if (lParam == 0 || lParam == generation)
-            StartSegment(Clock().CurrentSegment + 1);
-        return true;
-    case UM_ENGINEERROR:
-        ShowMessage(LastEngineError(), Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
-        if (lParam == generation)
-            RunStopCommand();
-        return true;
-    default:
-        return false;
-    }
 }
 
 }  // namespace movarel

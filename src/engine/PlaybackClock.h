@@ -1,79 +1,44 @@
 #pragma once
-// The playback clock: starts segments and drives them from the periodic
-// timer. The state lives in Clock() (ClockState.h); this is what the shell,
-// the panels, the sound and movarel-tool call.
+// The playback clock's state, one per Player: read by the shell and the
+// panels on the GUI thread while the timer thread writes it, so the fields
+// the tick writes are atomic and never seen torn. The clock's steps are the
+// Player's (PlaybackClock.cpp).
+#include <atomic>
 #include <cstdint>
-#include <string>
-
-#include "film/qxClasses.h"
 
 namespace movarel {
 
-class EngineHost;
-class SoundCalls;
+enum PlayStateValue : uint8_t { Stopped = 0, Playing = 1, Paused = 2 };
 
-// A private message: a failure on the timer thread stopped playback; the main
-// thread shows the message and runs the Stop command.
-constexpr uint32_t UM_ENGINEERROR = 1024 + 103;
+struct ClockState {
+    std::atomic<int32_t> CurrentSegment{0};
+    std::atomic<int32_t> FrameIndex{-1};
+    std::atomic<int32_t> TickCount{0};
+    std::atomic<int32_t> TicksPerFrame{1};
+    std::atomic<int32_t> Period{100};
+    std::atomic<bool> FirstTick{false};
+    std::atomic<bool> EndPosted{false};
+    // The segment's last frame is on screen: it stays there for its period,
+    // and the next tick ends the segment. Cleared at segment start.
+    std::atomic<bool> LastFrameShown{false};
+    std::atomic<bool> StopRequested{false};
+    std::atomic<uint8_t> PlayState{Stopped};
+    // The speed slider's position 0..8; 3 is normal speed.
+    std::atomic<int32_t> SpeedPosition{3};
+    // Above 0 while StopTimer is killing the timer: a tick that waits for a
+    // block gives up, so the kill never waits on a wait.
+    std::atomic<int32_t> TimerStopping{0};
+};
 
-// Sets up the engine for a host (null: headless, nothing is shown and nothing
-// can be posted) and a sound implementation (null: no sound). Call while
-// stopped.
-void SetupEngine(EngineHost* host, SoundCalls* sound);
-EngineHost* Host();
-SoundCalls& Sound();
+// Factors by speed position: 0.1, 0.25, 0.5, 1, 2, 3, 5, 10, 1000.
+extern const float kSpeedFactors[9];
+constexpr int32_t kNormalSpeedPosition = 3;
 
-// The engine lock: the timer tick holds it from its first step to its last.
-TCriticalSection& EngineLock();
-
-// The host's main thread hands every message the engine posted back here:
-// UM_BLOCKEMPTY refills a block, WM_COMMAND 115 starts the next segment,
-// UM_ENGINEERROR reports a failure and stops. Returns false for messages
-// that are not the engine's.
-bool DispatchEngineMessage(uint32_t message, uintptr_t wParam, uintptr_t lParam);
-
-// Starts segment index from its beginning, its first tick (first frame and
-// sound) at once; past the last segment it runs the Stop command. False when
-// the segment cannot start.
-bool StartSegment(int32_t index);
-
-// Makes index the current segment when it is valid (stopping the timer
-// first); otherwise does nothing.
-void SelectSegment(int32_t index);
-
-// Period for the current segment, its ticks per frame and the speed.
-void RecalcTimerPeriod();
-// Pause the sound, kill a running timer (waiting for its tick), and with
-// start set run a new one at Period. Raises "MMTimer = 0" when the timer
-// cannot be made.
-void StartTimer();
 // The resolution asked of the timer for a period: a quarter, at least 1 ms.
 int32_t TimerResolutionFor(int32_t period);
-void StopTimer();
-bool TimerRunning();
 
-// The timer callback, and the frame count at the end of each tick. The tick
-// after the one that showed the segment's last frame only ends the segment.
-void TimerTick();
-void AdvanceFrame();
-
-// Records the play state and tells the host when it changed.
-void SetPlayState(uint8_t state);
-
-// A change of the speed slider (0..8): new period, and the timer restarted
-// when playing, stopped otherwise.
-void SetSpeedPosition(int32_t position);
-
-// The engine's part of the Stop command: timer and sound stopped, stop
-// requested, queue cleared, segment 0 selected, Stopped, FrameIndex -1. The
-// shell's Stop runs it (and closes the window with close-on-finish).
-void StopPlaybackCommand();
-
-// Stops playback before a film is loaded, so the segment list is never
-// cleared under a running clock.
-void StopPlaybackForLoad();
-
-// The text of the last failure that stopped playback from the timer thread.
-std::string LastEngineError();
+// Where the sound starts for a frame: max(0, frame) / frames, at most 1
+// (0 for a segment without frames).
+double SoundFraction(int32_t frameIndex, int32_t frameCount);
 
 }  // namespace movarel

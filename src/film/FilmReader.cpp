@@ -11,15 +11,13 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/PlaybackClock.h"
-#include "film/LzmaUnpack.h"
-#include "film/QxcabClasses.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "film/WorkDir.h"
-#include "platform/CabIntf.h"
+#include "film/LzmaPack.h"
+#include "film/CabinetPack.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "platform/Cabinet.h"
 #include "platform/LittleEndian.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 
@@ -32,26 +30,17 @@ constexpr int32_t kSmallestCursorRecord = 34;
 // 256 x 256 mask with 32-bit colour, each with a little row slack.
 constexpr int64_t kLargestCursorRecord = 34 + (32 * 512 + 4) + (256 * 4 * 256 + 4);
 
-struct ReaderState {
-    std::string warning;  // refused versions, shown together at the end
-    std::string damage;   // damaged segments, shown together at the end
-    std::vector<uint8_t> versions;  // per segment in the list
-};
-ReaderState& Reader() {
-    static ReaderState state;
-    return state;
-}
 
 std::string DamagedFilm(const std::string& why) { return DamagedFilmText(why); }
 
-void TellNotAFilm(const TqxStream& stream) {
+void TellNotAFilm(const Stream& stream) {
     ShowMessage(NotAFilmText(stream.Name()), Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
 }
 
-bool ReadFully(TqxStream& s, void* buffer, int32_t count) { return s.Read(buffer, count) == count; }
+bool ReadFully(Stream& s, void* buffer, int32_t count) { return s.Read(buffer, count) == count; }
 
 bool StartsWithCabinetSignature(const std::string& path) {
-    TqxFileStream file(path, kModeRead);
+    FileStream file(path, kModeRead);
     char signature[4] = {};
     return file.Read(signature, 4) == 4 && std::memcmp(signature, "MSCF", 4) == 0;
 }
@@ -136,15 +125,15 @@ struct LoadScratch {
 
 // A new, empty folder in the work directory, mode 0700. mkdir never follows
 // a link, so a name planted in the way is passed over.
-std::string MakeUnpackDir() {
+std::string MakeUnpackDir(const std::string& workPath) {
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::string name = MakeTempFileName("~cab", WorkDir(), "qxS_");
+        std::string name = MakeTempFileName("~cab", workPath, "qxS_");
         if (::mkdir(name.c_str(), 0700) == 0)
             return name + "/";
         if (errno != EEXIST)
-            throw EqxError("Cannot create folder " + name);
+            throw Error("Cannot create folder " + name);
     }
-    throw EqxError("Cannot create a folder in " + WorkDir());
+    throw Error("Cannot create a folder in " + workPath);
 }
 
 // The most a segment's pack may unpack to: the data file its header
@@ -159,24 +148,24 @@ int64_t UnpackedSizeLimit(const SegmentHeader& h) {
 // the data file itself becomes the segment's frame-stream file, seen through
 // a window on the frame stream. False, with a new empty frame-stream file in
 // its place, when the data file cannot be moved.
-bool TakeFrameStreamInPlace(TSegmentInfo& seg, const std::string& dataFile, int32_t start, int32_t length) {
+bool TakeFrameStreamInPlace(Segment& seg, const std::string& dataFile, int32_t start, int32_t length) {
     // Renaming over an existing file makes ext4 write the moved file out at
     // once (its guard for replace-by-rename), which costs more than the copy
     // saved; with the segment's empty file gone first, the rename is a move.
     seg.FrameStream.reset();
     ::unlink(seg.FrameFileName.c_str());
     if (::rename(dataFile.c_str(), seg.FrameFileName.c_str()) != 0) {
-        seg.FrameStream = std::make_unique<TqxFileStream>(seg.FrameFileName, kModeCreate);
+        seg.FrameStream = std::make_unique<FileStream>(seg.FrameFileName, kModeCreate);
         return false;
     }
-    auto moved = std::make_unique<TqxFileStream>(seg.FrameFileName, kModeRead);
+    auto moved = std::make_unique<FileStream>(seg.FrameFileName, kModeRead);
     moved->Restrict(start, length);
     seg.FrameStream = std::move(moved);
     return true;
 }
 
-void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& dataFile) {
-    TqxFileStream data(dataFile, kModeRead);
+void ReadDataFile(Segment& seg, const SegmentHeader& h, const std::string& dataFile) {
+    FileStream data(dataFile, kModeRead);
     int64_t size = data.GetSize();
     uint8_t word[4];
     if (!ReadFully(data, word, 4))
@@ -195,11 +184,11 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
         throw SegmentDamaged{"has more cursor shapes than its data file holds"};
     try {
         for (int32_t i = 0; i < h.cursorCount; ++i) {
-            auto shape = std::make_unique<TqxCursor>();
+            auto shape = std::make_unique<CursorShape>();
             shape->LoadFromFile(data);  // a refused shape still moves the file on
             seg.Cursors.Add(std::move(shape));
         }
-    } catch (const EqxError&) {
+    } catch (const Error&) {
         throw SegmentDamaged{"has cursor shapes that are cut short"};
     }
     const int32_t frameStart = data.GetPosition();
@@ -210,8 +199,8 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
     // memory. The extra block after it is not used, so it is not read.
     data.SetPosition(frameStart + h.frameDataSize);
     if (h.cursorTrackSize > 0) {
-        seg.CursorTrack->SetCapacity(h.cursorTrackSize);
-        seg.CursorTrack->CopyFrom(data, h.cursorTrackSize);
+        seg.CursorTrack.resize(static_cast<size_t>(h.cursorTrackSize));
+        data.ReadBuffer(seg.CursorTrack.data(), h.cursorTrackSize);
     }
     seg.ExtraSize = h.extraSize;
     if (h.frameDataSize > 0 && !TakeFrameStreamInPlace(seg, dataFile, frameStart, h.frameDataSize)) {
@@ -222,9 +211,25 @@ void ReadDataFile(TSegmentInfo& seg, const SegmentHeader& h, const std::string& 
 
 enum class SegmentOutcome { Added, Refused, StopLoad };
 
-SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segmentStart, int32_t place) {
-    TSegmentList& list = SegmentList();
-    TSegmentInfo* seg = list.Add(WorkDir());
+}  // namespace
+
+// Reads a stream into a film; friend of Film, which it fills.
+class FilmReader {
+public:
+    explicit FilmReader(Film& into) : film(into), work(into.WorkPath()) {}
+    bool Read(Stream& stream);
+
+private:
+    SegmentOutcome ReadSegment(Stream& source, const SegmentHeader& h, int64_t segmentStart, int32_t place);
+
+    Film& film;
+    const std::string& work;
+    std::string damage;  // damaged segments, shown together at the end
+};
+
+SegmentOutcome FilmReader::ReadSegment(Stream& source, const SegmentHeader& h, int64_t segmentStart,
+                                       int32_t place) {
+    Segment* seg = film.Add();
     LoadScratch scratch;
     try {
         seg->Width = h.width;
@@ -235,21 +240,21 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
         seg->Fps = FpsFromRate(h.frameRate);
 
         std::string cabDataFile;
-        scratch.packFile = MakeTempFileName("cab", WorkDir(), "qxS_");
+        scratch.packFile = MakeTempFileName("cab", work, "qxS_");
         {
-            TqxFileStream pack(scratch.packFile, kModeCreate);
+            FileStream pack(scratch.packFile, kModeCreate);
             if (h.packSize > 0) {
-                film.SetPosition(static_cast<int32_t>(segmentStart + h.packOffset));
-                pack.CopyFrom(film, h.packSize);
+                source.SetPosition(static_cast<int32_t>(segmentStart + h.packOffset));
+                pack.CopyFrom(source, h.packSize);
             }
         }
 
         switch (seg->Packing()) {
             case SegmentPacking::Cabinet: {
-                TqxCabReader reader;
+                CabinetReader reader;
                 std::vector<std::string> names;
                 const bool listed =
-                    reader.ListFiles(scratch.packFile, [&](TqxCabReader&, const std::string& name, int32_t, bool&,
+                    reader.ListFiles(scratch.packFile, [&](CabinetReader&, const std::string& name, int32_t, bool&,
                                                            uint16_t, uint16_t, uint16_t, uint16_t) {
                         names.push_back(name);
                     });
@@ -263,16 +268,16 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
                 for (const std::string& name : names)
                     if (cab::SafeRelativePath(name).empty())
                         throw SegmentDamaged{"has a pack with an unsafe file name"};
-                scratch.unpackDir = MakeUnpackDir();
+                scratch.unpackDir = MakeUnpackDir(work);
                 cab::ExtractResult unpacked =
                     reader.Extract(scratch.packFile, scratch.unpackDir, 0, UnpackedSizeLimit(h));
                 if (unpacked.tooLarge > 0)
                     throw SegmentDamaged{"has a cabinet that unpacks to more than the segment's sizes allow"};
                 if (unpacked.noSpace > 0)
-                    throw EqxError("There is not enough free space to unpack segment " + std::to_string(place) +
-                                   " into " + WorkDir());
+                    throw Error("There is not enough free space to unpack segment " + std::to_string(place) +
+                                   " into " + work);
                 if (!unpacked.writeFailed.empty())
-                    throw EqxError("Cannot write file " + unpacked.writeFailed);
+                    throw Error("Cannot write file " + unpacked.writeFailed);
                 // The data file is the last one listed, when the decoder
                 // wrote it; otherwise the segment has none.
                 const std::string wanted = cab::SafeRelativePath(names.back());
@@ -285,7 +290,7 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
             case SegmentPacking::Lzma: {
                 std::string error;
                 LzmaUnpackResult r =
-                    UnpackLzmaPack(scratch.packFile, WorkDir(), UnpackedSizeLimit(h), scratch.dataFile, error);
+                    UnpackLzmaPack(scratch.packFile, work, UnpackedSizeLimit(h), scratch.dataFile, error);
                 if (r == LzmaUnpackResult::NoDecoder)
                     return SegmentOutcome::StopLoad;
                 if (r == LzmaUnpackResult::Failed)
@@ -303,23 +308,21 @@ SegmentOutcome ReadSegment(TqxStream& film, const SegmentHeader& h, int64_t segm
             ReadDataFile(*seg, h, dataFile);
 
         if (h.soundSize > 0 && seg->SoundKind() == kSoundKindMp3) {
-            seg->SoundFileName = MakeTempFileName("mp3", WorkDir(), "qxS_");
-            TqxFileStream sound(seg->SoundFileName, kModeCreate);
-            film.SetPosition(static_cast<int32_t>(segmentStart + h.soundOffset));
-            sound.CopyFrom(film, h.soundSize);
+            seg->SoundFileName = MakeTempFileName("mp3", work, "qxS_");
+            FileStream sound(seg->SoundFileName, kModeCreate);
+            source.SetPosition(static_cast<int32_t>(segmentStart + h.soundOffset));
+            sound.CopyFrom(source, h.soundSize);
         }
         return SegmentOutcome::Added;
     } catch (const SegmentDamaged& d) {
-        list.DeleteLast();
-        Reader().damage += DamagedFilm("segment " + std::to_string(place) + " " + d.why) + "\r";
+        film.DeleteLast();
+        damage += DamagedFilm("segment " + std::to_string(place) + " " + d.why) + "\r";
         return SegmentOutcome::Refused;
     } catch (...) {
-        list.DeleteLast();
+        film.DeleteLast();
         throw;
     }
 }
-
-}  // namespace
 
 uint8_t FpsFromRate(float rate) {
     if (!std::isfinite(rate))
@@ -330,18 +333,8 @@ uint8_t FpsFromRate(float rate) {
     return static_cast<uint8_t>(static_cast<uint32_t>(static_cast<int32_t>(r)) & 0xFF);
 }
 
-uint8_t SegmentVersion(int32_t index) {
-    const std::vector<uint8_t>& v = Reader().versions;
-    return (index >= 0 && static_cast<size_t>(index) < v.size()) ? v[static_cast<size_t>(index)] : 0;
-}
-
-const std::string& LastFilmWarning() { return Reader().warning; }
-
-bool ReadFilm(TqxStream& stream) {
-    ReaderState& state = Reader();
-    state.warning.clear();
-    state.damage.clear();
-    state.versions.assign(static_cast<size_t>(SegmentList().Count()), 0);
+bool FilmReader::Read(Stream& stream) {
+    std::string& warning = film.warning;
     int64_t filmStart = stream.GetPosition();
     int64_t end = stream.GetSize();
     auto damaged = [](const std::string& why) {
@@ -368,7 +361,7 @@ bool ReadFilm(TqxStream& stream) {
         TellNotAFilm(stream);
         return false;
     }
-    const int32_t countBefore = SegmentList().Count();
+    const int32_t countBefore = film.Count();
     if (static_cast<int64_t>(count) * 6 > end - filmStart - 4)
         return damaged("its directory is cut short");
     std::vector<uint8_t> directory(static_cast<size_t>(count) * 6);
@@ -384,48 +377,60 @@ bool ReadFilm(TqxStream& stream) {
         std::string where = "segment " + std::to_string(i + 1);
         uint8_t raw[kHeaderSize];
         if (segmentStart < 0 || segmentStart + kHeaderSize > end) {
-            state.damage += DamagedFilm(where + " has its header outside the film") + "\r";
+            damage += DamagedFilm(where + " has its header outside the film") + "\r";
             continue;
         }
         stream.SetPosition(static_cast<int32_t>(segmentStart));
         if (!ReadFully(stream, raw, kHeaderSize)) {
-            state.damage += DamagedFilm(where + " has a header that is cut short") + "\r";
+            damage += DamagedFilm(where + " has a header that is cut short") + "\r";
             continue;
         }
         SegmentHeader h = ParseHeader(raw);
         if (h.version > 1) {
-            state.warning += FormatText(Texts().InvalidVersionFormat, {int64_t{i + 1}});
+            warning += FormatText(Texts().InvalidVersionFormat, {int64_t{i + 1}});
             continue;
         }
         std::string why = CheckHeader(h, segmentStart, end);
         if (!why.empty()) {
-            state.damage += DamagedFilm(where + " " + why) + "\r";
+            damage += DamagedFilm(where + " " + why) + "\r";
             continue;
         }
         SegmentOutcome outcome = ReadSegment(stream, h, segmentStart, i + 1);
         if (outcome != SegmentOutcome::Refused)
-            state.versions.push_back(h.version);
+            film.versions.push_back(h.version);
         if (outcome == SegmentOutcome::StopLoad)
             return false;
     }
 
-    if (SegmentList().Count() == countBefore && state.damage.empty() && state.warning.empty()) {
+    if (film.Count() == countBefore && damage.empty() && warning.empty()) {
         TellNotAFilm(stream);
         return false;
     }
-    SelectSegment(0);
-    if (!state.damage.empty())
-        ShowMessage(state.damage, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
-    if (!state.warning.empty())
-        ShowMessage(state.warning, Texts().Warning, MsgIcon::Warning, MsgOwner::MainWindow);
+    if (!damage.empty())
+        ShowMessage(damage, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
+    if (!warning.empty())
+        ShowMessage(warning, Texts().Warning, MsgIcon::Warning, MsgOwner::MainWindow);
     return true;
 }
 
-bool LoadAppendedFilm(TqxStream& stream, bool named) {
+FilmRead ReadFilm(Stream& stream, WorkDirectory directory) {
+    FilmRead read;
+    read.film = std::make_unique<Film>(std::move(directory));
+    try {
+        read.isFilm = FilmReader(*read.film).Read(stream);
+    } catch (...) {
+        read.failure = std::current_exception();
+    }
+    return read;
+}
+
+FilmRead LoadAppendedFilm(Stream& stream, WorkDirectory directory, bool named) {
     auto nothingAppended = [&] {
         if (named)
             TellNotAFilm(stream);
-        return false;
+        FilmRead none;
+        none.film = std::make_unique<Film>(std::move(directory));
+        return none;
     };
     int64_t size = stream.GetSize();
     if (size < 4)
@@ -438,25 +443,12 @@ bool LoadAppendedFilm(TqxStream& stream, bool named) {
     if (f <= 0 || f > size - 4)
         return nothingAppended();  // a length larger than the file means nothing is appended
     stream.SetPosition(static_cast<int32_t>(size - f - 4));
-    return ReadFilm(stream);
+    return ReadFilm(stream, std::move(directory));
 }
 
 std::string NotAFilmText(const std::string& name) { return FormatText(Texts().WrongFile, {name}); }
 
-FilmLoadHooks& LoadHooks() {
-    static FilmLoadHooks hooks;
-    return hooks;
-}
-
 namespace {
-
-std::string OwnExecutable() {
-    if (LoadHooks().OwnExecutablePath)
-        return LoadHooks().OwnExecutablePath();
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
-}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -467,40 +459,14 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
-std::string FilmWindowCaption(const std::string& path) {
-    return Lower(path) != Lower(OwnExecutable()) ? "Movarel - [" + path + "]" : std::string("Movarel");
+std::string OwnExecutablePath() {
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
-bool LoadFilm(const std::string& path) {
-    std::unique_ptr<TqxFileStream> file;
-    try {
-        file = std::make_unique<TqxFileStream>(path, kModeRead);
-    } catch (const EqxError&) {
-        ShowMessage(FormatText(Texts().CannotOpenFileFmt, {path}), Texts().Error, MsgIcon::Error,
-                    MsgOwner::MainWindow);
-        return false;
-    }
-    FilmLoadHooks& hooks = LoadHooks();
-    auto finish = [&] {
-        file.reset();
-        if (hooks.InvalidateMainWindow)
-            hooks.InvalidateMainWindow();
-    };
-    try {
-        SegmentList().Clear();
-        if (hooks.ShowLoadingText)
-            hooks.ShowLoadingText();
-        ReadFilm(*file);
-        if (hooks.RefreshSegmentList)
-            hooks.RefreshSegmentList();
-        if (hooks.SetWindowCaption)
-            hooks.SetWindowCaption(FilmWindowCaption(path));
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
-    return true;
+std::string FilmWindowCaption(const std::string& path, const std::string& ownExecutable) {
+    return Lower(path) != Lower(ownExecutable) ? "Movarel - [" + path + "]" : std::string("Movarel");
 }
 
 }  // namespace movarel

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <memory>
 
-#include "film/Texts.h"
+#include "film/MessageTexts.h"
 #include "platform/CodePage.h"
 #include "platform/LittleEndian.h"
 
@@ -22,7 +22,7 @@ LanguageTableState& Table() {
     return state;
 }
 
-bool ReadInt32At(TqxFileStream& f, int64_t at, int32_t& value) {
+bool ReadInt32At(FileStream& f, int64_t at, int32_t& value) {
     if (at < 0 || at > INT32_MAX)
         return false;
     f.SetPosition(static_cast<int32_t>(at));
@@ -39,10 +39,10 @@ bool ReadAppendedLanguageTable(const std::string& exePath) {
     LanguageTableState& t = Table();
     t.buffer.clear();
     t.present = false;
-    std::unique_ptr<TqxFileStream> f;
+    std::unique_ptr<FileStream> f;
     try {
-        f = std::make_unique<TqxFileStream>(exePath, kModeReadShared);
-    } catch (const EqxError&) {
+        f = std::make_unique<FileStream>(exePath, kModeReadShared);
+    } catch (const Error&) {
         return false;
     }
     int64_t size = f->GetSize();
@@ -72,7 +72,7 @@ void SetLanguageTableBuffer(const std::string& table) {
     Table().present = !table.empty();
 }
 
-void TranslateText(const std::string& key, std::string& text, const TqxStringList* list) {
+void TranslateText(const std::string& key, std::string& text, const StringList* list) {
     if (key.empty() || list == nullptr)
         return;
     std::string value = list->Values(key);
@@ -83,7 +83,7 @@ void TranslateText(const std::string& key, std::string& text, const TqxStringLis
 void ApplyMessageTexts() {
     if (!HasLanguageTable())
         return;
-    TqxStringList list;
+    StringList list;
     const std::string& b = LanguageTableBuffer();
     list.SetText(b.data(), static_cast<int32_t>(b.size()));
     MessageTexts& t = Texts();
@@ -123,7 +123,7 @@ std::vector<std::pair<std::string, std::string>> LookUpCaptions() {
     std::vector<std::pair<std::string, std::string>> out;
     if (!HasLanguageTable())
         return out;
-    TqxStringList list;
+    StringList list;
     const std::string& b = LanguageTableBuffer();
     list.SetText(b.data(), static_cast<int32_t>(b.size()));
     for (const std::string& key : CaptionKeys())

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 
 namespace movarel {
 
@@ -22,7 +22,7 @@ bool HasLanguageTable();
 void SetLanguageTableBuffer(const std::string& table);
 
 // Replaces text with the value of key when the list has a non-empty one.
-void TranslateText(const std::string& key, std::string& text, const TqxStringList* list);
+void TranslateText(const std::string& key, std::string& text, const StringList* list);
 
 // The eleven message texts from the table buffer, values decoded to UTF-8;
 // a missing or empty value keeps the current text.

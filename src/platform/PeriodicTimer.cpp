@@ -29,15 +29,17 @@ struct TimerEntry {
     std::atomic<bool> Exited{false};
 };
 
-struct TimerState {
+}  // namespace
+
+struct PeriodicTimers::State {
     std::mutex Lock;
     std::map<uint32_t, std::shared_ptr<TimerEntry>> Live;
     // Timers killed from their own tick; joined once their thread has left.
     std::vector<std::shared_ptr<TimerEntry>> Finished;
     uint32_t NextId = 1;
-    std::atomic<bool> Manual{false};
+    bool Manual = false;
 
-    ~TimerState() {
+    ~State() {
         std::vector<std::shared_ptr<TimerEntry>> all;
         {
             std::lock_guard<std::mutex> guard(Lock);
@@ -55,10 +57,7 @@ struct TimerState {
     }
 };
 
-TimerState& Timers() {
-    static TimerState state;
-    return state;
-}
+namespace {
 
 int64_t NowNs() {
     timespec ts{};
@@ -100,7 +99,7 @@ void RunTimerThread(TimerEntry* entry) {
     entry->Exited = true;
 }
 
-void JoinExitedLocked(TimerState& state, std::vector<std::shared_ptr<TimerEntry>>& toJoin) {
+void JoinExitedLocked(PeriodicTimers::State& state, std::vector<std::shared_ptr<TimerEntry>>& toJoin) {
     auto it = state.Finished.begin();
     while (it != state.Finished.end()) {
         if ((*it)->Exited) {
@@ -114,10 +113,17 @@ void JoinExitedLocked(TimerState& state, std::vector<std::shared_ptr<TimerEntry>
 
 }  // namespace
 
-uint32_t TimerSetEvent(uint32_t periodMs, uint32_t /*resolutionMs*/, TimerCallback callback, TimerStart first) {
+PeriodicTimers::PeriodicTimers(bool manual) : state(std::make_unique<State>()) { state->Manual = manual; }
+
+PeriodicTimers::~PeriodicTimers() = default;
+
+bool PeriodicTimers::Manual() const { return state->Manual; }
+
+uint32_t PeriodicTimers::TimerSetEvent(uint32_t periodMs, uint32_t /*resolutionMs*/, TimerCallback callback,
+                                       TimerStart first) {
     if (!callback)
         return 0;
-    TimerState& state = Timers();
+    State& state = *this->state;
     auto entry = std::make_shared<TimerEntry>();
     entry->PeriodNs = static_cast<int64_t>(std::max<uint32_t>(periodMs, 1)) * 1'000'000;
     entry->FirstAtOnce = first == TimerStart::AtOnce;
@@ -143,8 +149,8 @@ uint32_t TimerSetEvent(uint32_t periodMs, uint32_t /*resolutionMs*/, TimerCallba
     return entry->Id;
 }
 
-void TimerKillEvent(uint32_t id) {
-    TimerState& state = Timers();
+void PeriodicTimers::TimerKillEvent(uint32_t id) {
+    State& state = *this->state;
     std::shared_ptr<TimerEntry> entry;
     std::vector<std::shared_ptr<TimerEntry>> toJoin;
     {
@@ -170,12 +176,8 @@ void TimerKillEvent(uint32_t id) {
         done->Thread.join();
 }
 
-void SetManualTickMode(bool manual) { Timers().Manual = manual; }
-
-bool ManualTickMode() { return Timers().Manual; }
-
-bool TickManualTimers() {
-    TimerState& state = Timers();
+bool PeriodicTimers::TickManualTimers() {
+    State& state = *this->state;
     std::vector<std::shared_ptr<TimerEntry>> due;
     {
         std::lock_guard<std::mutex> guard(state.Lock);
@@ -192,9 +194,9 @@ bool TickManualTimers() {
     return !due.empty();
 }
 
-int LiveTimerCount() {
-    std::lock_guard<std::mutex> guard(Timers().Lock);
-    return static_cast<int>(Timers().Live.size());
+int PeriodicTimers::LiveTimerCount() {
+    std::lock_guard<std::mutex> guard(state->Lock);
+    return static_cast<int>(state->Live.size());
 }
 
 }  // namespace movarel

@@ -3,12 +3,12 @@
 #include <QMainWindow>
 
 #include "controls/WidgetHelpers.h"
-#include "engine/ClockState.h"
+#include "engine/Player.h"
 #include "engine/PlaybackClock.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/CodePage.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Geometry.h"
@@ -18,46 +18,54 @@
 #include "shell/PanelBinding.h"
 #include "shell/Presentation.h"
 #include "shell/ShellFilm.h"
+#include "sound/SoundTrack.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
 
 namespace {
-bool HasSegments() { return SegmentList().Count() > 0; }
+bool HasSegments() { return LoadedFilm().Count() > 0; }
 }  // namespace
 
 void Play() {
     ShellState& s = Shell();
     if (s.MainWindow == nullptr || !HasSegments()) return;
-    const uint8_t state = Clock().PlayState.load();
+    Player& player = s.MainWindow->ActivePlayer();
+    const uint8_t state = player.Clock().PlayState.load();
     if (state == Playing) return;
     if (state == Paused) {
-        StartTimer();
+        player.StartTimer();
     } else {
         s.FullScreenAtPlay = s.FullScreen;
         SaveWindowPlacement();
-        if (!StartSegment(Clock().CurrentSegment.load())) return;
+        if (!StartShellSegment(player.Clock().CurrentSegment.load())) return;
     }
-    SetPlayState(Playing);
+    player.SetPlayState(Playing);
+    s.MainWindow->DrainPlayerEvents();
 }
 
 void Pause() {
     if (Shell().MainWindow == nullptr || !HasSegments()) return;
-    if (Clock().PlayState.load() != Playing) return;
-    SetPlayState(Paused);
-    StopTimer();
+    Player& player = Shell().MainWindow->ActivePlayer();
+    if (player.Clock().PlayState.load() != Playing) return;
+    player.SetPlayState(Paused);
+    player.StopTimer();
+    Shell().MainWindow->DrainPlayerEvents();
 }
 
 void Stop() {
     ShellState& s = Shell();
+    if (s.MainWindow == nullptr) return;
+    Player& player = s.MainWindow->ActivePlayer();
     if (s.CommandLine.CloseOnFinish) {
-        Clock().StopRequested = true;
-        StopTimer();
-        Sound().StopSound();
+        player.Clock().StopRequested = true;
+        player.StopTimer();
+        ShellSound().Stop();
         CloseMainWindow();
         return;
     }
-    StopPlaybackCommand();
+    player.StopPlaybackCommand();
+    s.MainWindow->DrainPlayerEvents();
     RestoreScreenMode();
     if (s.ClientArea != nullptr) s.ClientArea->update();
     ShowPanelSegment();
@@ -71,7 +79,7 @@ void ToggleSegmentList() {
     SetMenuCheck(Menus().PopupMenu, 6, s.SegmentListShown);
     if (s.SegmentListShown) {
         FillSegmentList();
-        SelectSegmentInList(Clock().CurrentSegment.load());
+        SelectSegmentInList(ShellClock().CurrentSegment.load());
     }
     UpdateMenuState();
     LayoutPanels();
@@ -92,9 +100,9 @@ void TogglePanel() {
 void ShowFilmProperties() {
     if (!HasSegments()) return;
     std::string text = FormatText("%s\r\r" + Texts().SegmentCountFmt + "\r\r",
-                                  {FilmPathForProperties(), int64_t{SegmentList().Count()}});
-    for (int32_t i = 0; i < SegmentList().Count(); ++i) {
-        const TSegmentInfo* segment = SegmentList().Items(i);
+                                  {FilmPathForProperties(), int64_t{LoadedFilm().Count()}});
+    for (int32_t i = 0; i < LoadedFilm().Count(); ++i) {
+        const Segment* segment = LoadedFilm().Items(i);
         const std::string sound = GetSoundKind(segment->SoundFileName) == kSoundKindMp3 ? "mp3" : " - ";
         text += FormatText("[%d x %d x %d bit / %d fps  Sound: %s]:  %s\r",
                            {int64_t{segment->Width}, int64_t{segment->Height}, int64_t{segment->BitsPerPixel},
@@ -118,10 +126,10 @@ void ChooseFile() {
     ShellState& s = Shell();
     // Loading is offered only while stopped; a key that reaches here in
     // another state is refused, so a playing film is never loaded over.
-    if (s.MainWindow == nullptr || Clock().PlayState.load() != Stopped) return;
+    if (s.MainWindow == nullptr || ShellClock().PlayState.load() != Stopped) return;
     const std::string path = ChooseFilmPath(s.MainWindow);
     if (path.empty()) return;
-    ClearPresentation();
+    ClearPresentation(s.MainWindow->Presented());
     LoadFilmFile(path);
     // The film is not started here, so the panel would go on describing the
     // previous one (or an empty list) until Play.
@@ -139,10 +147,10 @@ void DoCommand(int id) {
         case cmd::Stop: Stop(); break;
         case cmd::Segments: ToggleSegmentList(); break;
         case cmd::PrevSegment:
-            if (HasSegments()) StartSegment(Clock().CurrentSegment.load() - 1);
+            if (HasSegments()) StartShellSegment(ShellClock().CurrentSegment.load() - 1);
             break;
         case cmd::NextSegment:
-            if (HasSegments()) StartSegment(Clock().CurrentSegment.load() + 1);
+            if (HasSegments()) StartShellSegment(ShellClock().CurrentSegment.load() + 1);
             break;
         case cmd::ShowPanel: TogglePanel(); break;
         case cmd::FullScreen: ToggleFullScreen(); break;
@@ -150,6 +158,7 @@ void DoCommand(int id) {
         case cmd::About: ShowAboutBox(); break;
         default: break;
     }
+    if (Shell().MainWindow != nullptr) Shell().MainWindow->DrainPlayerEvents();
     UpdateMenuState();
     LayoutPanels();
 }

@@ -11,11 +11,13 @@
 #include <cmath>
 #include <mutex>
 
-#include "engine/ClockState.h"
-#include "film/SegmentList.h"
+#include "engine/Player.h"
+#include "film/Film.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
 #include "controls/BottomPanel.h"
+#include "shell/PanelBinding.h"
+#include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -114,9 +116,9 @@ void RefreshClientRect() {
     if (s.ClientArea != nullptr) s.ClientRect = s.ClientArea->rect();
 }
 
-void FitPicture() {
+void FitPicture(bool startingFromStop) {
     ShellState& s = Shell();
-    const TSegmentInfo* segment = CurrentSegmentInfo();
+    const Segment* segment = ShellSegment();
     const int32_t filmWidth = segment ? segment->Width : 0;
     const int32_t filmHeight = segment ? segment->Height : 0;
     RefreshClientRect();
@@ -124,7 +126,8 @@ void FitPicture() {
     QMainWindow* window = s.MainWindow;
     // The window only ever grows for a film, and never out of full screen or
     // a maximized state.
-    if (window != nullptr && segment != nullptr && Clock().PlayState.load() == Stopped && !s.FullScreen &&
+    if (window != nullptr && segment != nullptr && (startingFromStop || ShellClock().PlayState.load() == Stopped) &&
+        !s.FullScreen &&
         !window->isMaximized() && !window->isFullScreen()) {
         const QRect before = window->geometry();
         const FitWindowResult fit =
@@ -301,13 +304,6 @@ void ToggleFullScreen() {
 
 void RestoreScreenMode() {
     if (Shell().FullScreen != Shell().FullScreenAtPlay) ToggleFullScreen();
-}
-
-void CheckAutoFullScreen() {
-    const TSegmentInfo* segment = CurrentSegmentInfo();
-    if (segment == nullptr || Shell().FullScreen) return;
-    const QSize screen = ScreenSize();
-    if (segment->Width == screen.width() && segment->Height == screen.height()) ToggleFullScreen();
 }
 
 }  // namespace movarel

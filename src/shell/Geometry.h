@@ -57,7 +57,9 @@ PictureGeometry CurrentGeometry();
 // The primary screen's size.
 QSize ScreenSize();
 
-void FitPicture();
+// Fits the picture to the client area; a stopped window (or one whose
+// segment starts from a stop) grows for the film first.
+void FitPicture(bool startingFromStop = false);
 void LayoutSegmentList();
 void PlacePanel();
 void HidePanel();
@@ -70,7 +72,6 @@ void ShowWindowFullScreen(QMainWindow* window);
 void SaveWindowPlacement();
 void RestoreWindowPlacement();
 void RestoreScreenMode();
-void CheckAutoFullScreen();
 // The client rectangle after a size change.
 void RefreshClientRect();
 

@@ -23,15 +23,13 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "engine/ClockState.h"
-#include "engine/PlaybackClock.h"
+#include "engine/Player.h"
 #include "film/FilmReader.h"
 #include "film/LanguageTable.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "film/WorkDir.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/SdlAudioOutput.h"
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
@@ -42,7 +40,6 @@
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 #include "shell/Signals.h"
-#include "sound/ClockSound.h"
 #include "sound/SoundTrack.h"
 
 namespace movarel {
@@ -53,17 +50,6 @@ ShellState& Shell() {
 }
 
 namespace {
-
-const QEvent::Type kPostedMessageEvent = static_cast<QEvent::Type>(QEvent::User + 100);
-
-class TqxPostedMessage : public QEvent {
-public:
-    TqxPostedMessage(uint32_t message, uintptr_t wParam, uintptr_t lParam)
-        : QEvent(kPostedMessageEvent), Message(message), WParam(wParam), LParam(lParam) {}
-    uint32_t Message;
-    uintptr_t WParam;
-    uintptr_t LParam;
-};
 
 struct ModalParts {
     OpenFileDialogFn OpenDialog;
@@ -197,15 +183,17 @@ void ReportFirstFramePainted() {
 void TqxClientArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QBrush background = palette().brush(QPalette::Window);
-    const uint8_t state = Clock().PlayState.load();
-    const TSegmentInfo* segment = CurrentSegmentInfo();
+    Player* player = ShellPlayer();
+    const uint8_t state = player != nullptr ? player->Clock().PlayState.load() : uint8_t{Stopped};
+    const Segment* segment = player != nullptr ? player->CurrentSegmentInfo() : nullptr;
     if (state == Stopped || segment == nullptr) {
         painter.fillRect(event->rect(), background);
     } else {
         const PictureGeometry g = CurrentGeometry();
         EraseBorders(painter, rect(), g, background);
-        if (Presentation().HasFrame) {
-            PaintFrame(painter, g, segment->Fps, event->region());
+        PresentationState& presented = Shell().MainWindow->Presented();
+        if (presented.HasFrame) {
+            PaintFrame(presented, painter, g, segment->Fps, event->region());
             ReportFirstFramePainted();
         }
         else
@@ -225,7 +213,8 @@ void TqxClientArea::resizeEvent(QResizeEvent*) {
     GuardWndProc([] {
         RefreshClientRect();
         LayoutPanels();
-        const uint8_t state = Clock().PlayState.load();
+        Player* player = ShellPlayer();
+        const uint8_t state = player != nullptr ? player->Clock().PlayState.load() : uint8_t{Stopped};
         if (state == Playing || state == Paused) FitPicture();
     });
 }
@@ -241,7 +230,8 @@ void TqxClientArea::mouseReleaseEvent(QMouseEvent* event) {
 
 // --- the main window ------------------------------------------------------------
 
-TqxMainWindow::TqxMainWindow() {
+TqxMainWindow::TqxMainWindow() : film(std::make_unique<Film>()) {
+    SetFilm(std::make_unique<Film>());
     setWindowTitle("Movarel");
     setObjectName("QXAPP");
     setCentralWidget(new TqxClientArea(this));
@@ -254,68 +244,69 @@ TqxMainWindow::~TqxMainWindow() {
     if (Shell().MainWindow == this) Shell().MainWindow = nullptr;
 }
 
-void TqxMainWindow::PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) {
-    QCoreApplication::postEvent(this, new TqxPostedMessage(message, wParam, lParam));
-}
-
-bool TqxMainWindow::HasMainWindow() const { return Shell().MainWindow == this; }
-
-void TqxMainWindow::RunStopCommand() {
-    OnGui([] { Stop(); });
-}
-
-void TqxMainWindow::PresentFrame(const Picture& picture) { movarel::PresentFrame(picture); }
+void TqxMainWindow::PresentFrame(const Picture& picture) { movarel::PresentFrame(presentation, picture); }
 
 void TqxMainWindow::PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) {
-    movarel::PresentCursorArea(picture, rects, count);
+    movarel::PresentCursorArea(presentation, picture, rects, count);
 }
 
-void TqxMainWindow::PlayStateChanged(int state) {
-    OnGui([this, state] {
-        setAcceptDrops(state == Stopped && Shell().HasStarted);
-        ShowPanelPlayState(state);
-        UpdateMenuState();
+void TqxMainWindow::SetFilm(std::unique_ptr<Film> next) {
+    int32_t speed = kNormalSpeedPosition;
+    if (player) {
+        speed = player->Clock().SpeedPosition;
+        player->StopPlaybackForLoad();
+    }
+    // The player reads the film: it goes first.
+    player.reset();
+    film = std::move(next);
+    film->Serial = ++filmsLoaded;
+    const QSize screen = ScreenSize();
+    PlayerSetup setup;
+    setup.Sink = this;
+    setup.Sound = &ShellSound();
+    setup.Screen = ScreenInfo{screen.width(), screen.height(), 32};
+    setup.SpeedPosition = speed;
+    setup.Stop = [] { Stop(); };
+    player = std::make_unique<Player>(*film, setup);
+    // Whatever thread posts, the events are handled on the GUI thread; one
+    // queued call at a time drains them all.
+    player->Events().SetWatch([this](const PlayerEvent&) {
+        if (drainQueued.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                drainQueued = false;
+                GuardWndProc([this] { DrainPlayerEvents(); });
+            },
+            Qt::QueuedConnection);
     });
 }
 
-void TqxMainWindow::RefreshTimeDisplay() { RefreshPanelTime(); }
-void TqxMainWindow::ShowSegmentDescription() { ShowPanelSegment(); }
-void TqxMainWindow::CheckAutoFullScreen() {
-    OnGui([] { movarel::CheckAutoFullScreen(); });
-}
-void TqxMainWindow::RecalcGeometry() {
-    OnGui([] { FitPicture(); });
-}
-void TqxMainWindow::SelectInSegmentList(int32_t index) { SelectSegmentInList(index); }
-void TqxMainWindow::MinimizeMainWindow() {
-    OnGui([this] { showMinimized(); });
+void TqxMainWindow::DrainPlayerEvents() {
+    // A window that is closing starts nothing more (a segment's end that was
+    // still queued would start the next one).
+    if (player && Shell().MainWindow == this)
+        player->DrainEvents([this](const PlayerEvent& event) { HandleEvent(event); });
 }
 
-bool TqxMainWindow::PumpPostedMessages() {
-    if (!OnGuiThread()) return false;
-    QCoreApplication::sendPostedEvents(this, kPostedMessageEvent);
-    return true;
-}
-
-int32_t TqxMainWindow::ScreenWidth() const { return ScreenSize().width(); }
-int32_t TqxMainWindow::ScreenHeight() const { return ScreenSize().height(); }
-
-bool TqxMainWindow::event(QEvent* event) {
-    if (event->type() == kPostedMessageEvent) {
-        auto* posted = static_cast<TqxPostedMessage*>(event);
-        const uint32_t message = posted->Message;
-        const uintptr_t wParam = posted->WParam;
-        const uintptr_t lParam = posted->LParam;
-        GuardWndProc([this, message, wParam, lParam] { HandlePosted(message, wParam, lParam); });
-        return true;
-    }
-    return QMainWindow::event(event);
-}
-
-void TqxMainWindow::HandlePosted(uint32_t message, uintptr_t wParam, uintptr_t lParam) {
+void TqxMainWindow::HandleEvent(const PlayerEvent& event) {
     if (Shell().MainWindow != this) return;
-    const bool handled = DispatchEngineMessage(message, wParam, lParam);
-    if (handled && message == WM_COMMAND_MSG) {
+    if (const auto* changed = std::get_if<PlayStateChanged>(&event)) {
+        setAcceptDrops(changed->state == Stopped && Shell().HasStarted);
+        ShowPanelPlayState(changed->state);
+        UpdateMenuState();
+    } else if (const auto* started = std::get_if<SegmentStarted>(&event)) {
+        ShowPanelSegment();
+        if (started->minimize) showMinimized();
+        if (started->prepared) {
+            if (started->fillsScreen && !Shell().FullScreen) ToggleFullScreen();
+            // The segment starts from a stop, so the window may grow for it.
+            FitPicture(true);
+        }
+        if (started->playing) SelectSegmentInList(started->index);
+    } else if (std::holds_alternative<TimeDisplayChanged>(event)) {
+        RefreshPanelTime();
+    } else if (std::holds_alternative<SegmentEnded>(event)) {
         UpdateMenuState();
         LayoutPanels();
     }
@@ -337,7 +328,7 @@ std::vector<std::string> LocalFiles(const QMimeData* mime) {
 }  // namespace
 
 void TqxMainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (Clock().PlayState.load() == Stopped && !LocalFiles(event->mimeData()).empty())
+    if (player->Clock().PlayState.load() == Stopped && !LocalFiles(event->mimeData()).empty())
         event->acceptProposedAction();
 }
 
@@ -354,17 +345,15 @@ AudioOutput& ShellAudioOutput() {
     return output;
 }
 
-namespace {
-SoundTrack& ShellSoundTrack() {
-    static SoundTrack track(ShellAudioOutput());
-    return track;
-}
-
-ClockSound& ShellSound() {
-    static ClockSound sound(ShellSoundTrack());
+SoundTrack& ShellSound() {
+    static SoundTrack sound(ShellAudioOutput());
     return sound;
 }
-}  // namespace
+
+Player* ShellPlayer() {
+    TqxMainWindow* window = Shell().MainWindow;
+    return window != nullptr ? &window->ActivePlayer() : PlayerWithoutWindow();
+}
 
 void ShowLoadingText() {
     ShellState& s = Shell();
@@ -385,32 +374,16 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
         QObject::connect(s.PanelSlideTimer, &QTimer::timeout, [] { GuardWndProc([] { PanelSlideStep(); }); });
     }
 
-    FilmLoadHooks& hooks = LoadHooks();
-    hooks.ShowLoadingText = [] { ShowLoadingText(); };
-    hooks.RefreshSegmentList = [] {
-        if (Shell().SegmentListShown) FillSegmentList();
-    };
-    hooks.SetWindowCaption = [](const std::string& caption) {
-        if (Shell().MainWindow != nullptr) Shell().MainWindow->setWindowTitle(QString::fromStdString(caption));
-    };
-    hooks.InvalidateMainWindow = [] {
-        Shell().LoadingTextShown = false;
-        if (Shell().ClientArea != nullptr) Shell().ClientArea->update();
-    };
-    hooks.OwnExecutablePath = [] { return Shell().ProgramPath; };
-
-    Presentation().RequestRepaint = [area = s.ClientArea] {
+    window->Presented().RequestRepaint = [window, area = s.ClientArea] {
         QMetaObject::invokeMethod(
             area,
-            [area] {
-                const QRegion changed = TakePresentation(CurrentGeometry());
+            [window, area] {
+                const QRegion changed = TakePresentation(window->Presented(), CurrentGeometry());
                 if (!changed.isEmpty()) area->update(changed);
             },
             Qt::QueuedConnection);
     };
 
-    SetupEngine(window, &ShellSound());
-    Clock().TicksPerFrame = 1;
     s.PanelSliding = false;
 
     Captions() = CaptionTexts();
@@ -449,10 +422,10 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     LayoutPanels();
 
     s.FilmSource = c.FilmPath.empty() ? s.ProgramPath : c.FilmPath;
-    std::unique_ptr<TqxFileStream> stream;
+    std::unique_ptr<FileStream> stream;
     try {
-        stream = std::make_unique<TqxFileStream>(s.FilmSource, kModeReadShared);
-    } catch (const EqxError&) {
+        stream = std::make_unique<FileStream>(s.FilmSource, kModeReadShared);
+    } catch (const Error&) {
         ShowMessage(FormatText(Texts().CannotOpenFileFmt, {s.FilmSource}), Texts().Error, MsgIcon::Error,
                     MsgOwner::MainWindow);
         return;
@@ -461,7 +434,8 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     try {
         s.LoadAllowed = !LoadStartupFilm(*stream, !c.FilmPath.empty());
         // The caption names a film from the command line as the open dialog's.
-        if (!s.LoadAllowed) window->setWindowTitle(QString::fromStdString(FilmWindowCaption(s.FilmSource)));
+        if (!s.LoadAllowed)
+            window->setWindowTitle(QString::fromStdString(FilmWindowCaption(s.FilmSource, s.ProgramPath)));
     } catch (...) {
         s.LoadingTextShown = false;
         throw;
@@ -473,8 +447,11 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
 
     s.HasStarted = true;
     // 0 or less plays nothing; the subtraction cannot overflow.
-    if (c.StartSegmentNumber > 0) StartSegment(c.StartSegmentNumber - 1);
-    window->setAcceptDrops(Clock().PlayState.load() == Stopped);
+    if (c.StartSegmentNumber > 0) {
+        window->ActivePlayer().StartSegment(c.StartSegmentNumber - 1);
+        window->DrainPlayerEvents();
+    }
+    window->setAcceptDrops(window->ActivePlayer().Clock().PlayState.load() == Stopped);
     UpdateMenuState();
 }
 
@@ -482,17 +459,17 @@ void DoneMainWindow() {
     ShellState& s = Shell();
     if (s.MainWindow == nullptr || s.Closing) return;
     s.Closing = true;
-    if (TimerRunning()) Stop();
-    StopTimer();
-    ShellSoundTrack().Stop();
+    Player& player = s.MainWindow->ActivePlayer();
+    if (player.TimerRunning()) Stop();
+    player.StopTimer();
+    ShellSound().Stop();
     {
-        std::lock_guard<std::recursive_mutex> lock(EngineLock().Native());
-        ClearPresentation();
+        std::lock_guard<std::recursive_mutex> lock(player.EngineLock());
+        ClearPresentation(s.MainWindow->Presented());
+        s.MainWindow->Presented().RequestRepaint = nullptr;
         s.MainWindow = nullptr;
     }
     if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
-    Presentation().RequestRepaint = nullptr;
-    SetupEngine(nullptr, nullptr);
 }
 
 void CloseMainWindow() {
@@ -505,13 +482,14 @@ void CloseMainWindow() {
 void DropFiles(const std::vector<std::string>& paths) {
     ShellState& s = Shell();
     // A drop never loads over a film that plays or is paused.
-    if (paths.empty() || !s.HasStarted || Clock().PlayState.load() != Stopped) return;
+    Player* player = ShellPlayer();
+    if (paths.empty() || !s.HasStarted || player == nullptr || player->Clock().PlayState.load() != Stopped) return;
     const std::string& name = paths.front();
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".qxf") != 0) return;
-    ClearPresentation();
+    ClearPresentation(s.MainWindow->Presented());
     LoadFilmFile(name);
     Play();
     UpdateMenuState();
@@ -555,11 +533,7 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     // will ever remove it.
     const std::string temp = GetTempPath();
     RemoveStaleWorkDirectories(temp);
-    WorkDirectory work = WorkDirectory::Create(temp);
-    WorkDir() = work.Path();
 
-    Clock().PlayState = Stopped;
-    Clock().Period = 100;
     s.PanelPinned = true;
     s.FullScreen = false;
     s.SegmentListShown = false;
@@ -567,7 +541,8 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     QApplication::setWindowIcon(s.MainIcon);
 
     auto* window = new TqxMainWindow();
-    window->KeepWorkDirectory(std::move(work));
+    // The player's folder is there from the start, held by the (empty) film.
+    window->SetFilm(std::make_unique<Film>(WorkDirectory::Create(temp)));
     window->setWindowIcon(s.MainIcon);
     GuardWndProc([window, &args] { InitMainWindow(window, args); });
     // A start-up that closed the window (close-on-finish with nothing to
@@ -577,17 +552,13 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
 
 void FinishPlayer(TqxMainWindow* window) {
     if (Shell().MainWindow != nullptr) DoneMainWindow();
-    // Held until the segment files are gone and the folder is removed.
-    WorkDirectory work = window != nullptr ? window->TakeWorkDirectory() : WorkDirectory();
+    // The film goes with the window: its files, then its folder.
     delete window;
     Menus() = MenuState();
     Shell().PanelSlideTimer = nullptr;
     Shell().ClientArea = nullptr;
     Shell().BottomPanelWindow = nullptr;
     Shell().SegmentListWindow = nullptr;
-    SegmentList().Clear();
-    work.Remove();
-    WorkDir().clear();
 }
 
 }  // namespace movarel

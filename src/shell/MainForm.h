@@ -1,17 +1,22 @@
 #pragma once
 // The main window: start-up and shutdown of the window, the window's events
-// (paint, size, mouse, drops, posted engine and sound messages) and the
-// EngineHost the playback engine talks to.
+// (paint, size, mouse, drops), the loaded film and the player that plays it,
+// whose events it hands to the panels and menus.
 #include <QMainWindow>
 #include <QWidget>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/EngineHost.h"
-#include "platform/TempPath.h"
+#include "engine/FrameSink.h"
+#include "engine/Player.h"
+#include "film/Film.h"
+#include "platform/WorkDirectory.h"
+#include "shell/Presentation.h"
 
 class QDialog;
 
@@ -31,43 +36,40 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-class TqxMainWindow : public QMainWindow, public EngineHost {
+class TqxMainWindow : public QMainWindow, public FrameSink {
     Q_OBJECT
 public:
     TqxMainWindow();
     ~TqxMainWindow() override;
 
-    // EngineHost.
-    void PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) override;
-    bool HasMainWindow() const override;
-    void RunStopCommand() override;
+    // FrameSink (the timer thread).
     void PresentFrame(const Picture& picture) override;
     void PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) override;
-    void PlayStateChanged(int state) override;
-    void RefreshTimeDisplay() override;
-    void ShowSegmentDescription() override;
-    void CheckAutoFullScreen() override;
-    void RecalcGeometry() override;
-    void SelectInSegmentList(int32_t index) override;
-    void MinimizeMainWindow() override;
-    bool PumpPostedMessages() override;
-    int32_t ScreenWidth() const override;
-    int32_t ScreenHeight() const override;
 
-    // The player's work directory, held for as long as the window lives and
-    // taken back for the clean-up after it.
-    void KeepWorkDirectory(WorkDirectory dir) { FWorkDirectory = std::move(dir); }
-    WorkDirectory TakeWorkDirectory() { return std::move(FWorkDirectory); }
+    // The loaded film (an empty one before the first) and its player.
+    const Film& LoadedFilm() const { return *film; }
+    Player& ActivePlayer() { return *player; }
+    // Makes film the loaded one, with a new player for it; the old player
+    // is stopped and goes first, then the old film with its files.
+    void SetFilm(std::unique_ptr<Film> next);
+    // Hands the player's queued events to the panels and menus (GUI thread).
+    void DrainPlayerEvents();
+    // The pictures presented, between the timer thread and the painter.
+    PresentationState& Presented() { return presentation; }
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void HandlePosted(uint32_t message, uintptr_t wParam, uintptr_t lParam);
-    WorkDirectory FWorkDirectory;
+    void HandleEvent(const PlayerEvent& event);
+    // Declared before the player, which presents into it until it goes.
+    PresentationState presentation;
+    std::unique_ptr<Film> film;
+    std::unique_ptr<Player> player;
+    std::atomic<bool> drainQueued{false};
+    uint32_t filmsLoaded = 1;
 };
 
 // Runs a handler as the window procedure does: an exception becomes the

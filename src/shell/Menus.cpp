@@ -5,14 +5,15 @@
 #include <QMainWindow>
 
 #include "controls/WidgetHelpers.h"
-#include "engine/ClockState.h"
+#include "engine/Player.h"
 #include "film/LanguageTable.h"
-#include "film/SegmentList.h"
-#include "film/qxClasses.h"
-#include "platform/MessageBox.h"
+#include "film/Film.h"
+#include "film/Streams.h"
+#include "platform/UserMessages.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/PanelBinding.h"
+#include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -196,7 +197,7 @@ void UpdateMenuState() {
     SetMenuEnabled(m.PopupMenu, 0, false);
     for (int position : {0, 1, 2}) SetMenuCheck(m.ActionsMenu, position, false);
     for (int position : {2, 3, 4, 10, 11}) SetMenuCheck(m.PopupMenu, position, false);
-    switch (Clock().PlayState.load()) {
+    switch (ShellClock().PlayState.load()) {
         case Stopped:
             SetMenuEnabled(m.FileMenu, 0, s.LoadAllowed);
             SetMenuEnabled(m.PopupMenu, 0, s.LoadAllowed);
@@ -218,7 +219,7 @@ void UpdateMenuState() {
     SetMenuCheck(m.ViewMenu, 1, s.FullScreen);
     SetMenuCheck(m.PopupMenu, 11, s.FullScreen);
     SetPanelButtonChecks(s.FullScreen, s.SegmentListShown);
-    const bool any = SegmentList().Count() > 0;
+    const bool any = LoadedFilm().Count() > 0;
     SetMenuEnabled(m.FileMenu, 1, any);
     for (int position : {0, 1, 2, 5, 6}) SetMenuEnabled(m.ActionsMenu, position, any);
     for (int position : {2, 3, 4, 7, 8}) SetMenuEnabled(m.PopupMenu, position, any);

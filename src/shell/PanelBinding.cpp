@@ -12,16 +12,16 @@
 #include "controls/BottomPanel.h"
 #include "controls/SegmentListWindow.h"
 #include "controls/WidgetHelpers.h"
-#include "engine/ClockState.h"
-#include "engine/PlaybackClock.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "film/qxClasses.h"
-#include "platform/MessageBox.h"
+#include "engine/Player.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "film/Streams.h"
 #include "platform/Rounding.h"
+#include "platform/UserMessages.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
+#include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 #include "sound/Volume.h"
 
@@ -75,7 +75,7 @@ PanelPlayState ToPanelState(int state) {
 // second; the user hears of it once per film.
 void ReportWrongFrameRate() {
     BindingState& s = Binding();
-    const uint32_t film = SegmentList().Film();
+    const uint32_t film = LoadedFilm().Serial;
     if (s.WrongRateReportedFilm == film)
         return;
     // Set before the message shows: its dialog runs events, refreshes included.
@@ -90,9 +90,9 @@ void FeedProgress() {
     if (s.Panel == nullptr)
         return;
     std::vector<float> lengths;
-    TSegmentList& list = SegmentList();
+    const Film& list = LoadedFilm();
     for (int32_t i = 0; i < list.Count(); ++i) {
-        const TSegmentInfo* seg = list.Items(i);
+        const Segment* seg = list.Items(i);
         if (seg != nullptr && seg->Fps != 0)
             lengths.push_back(static_cast<float>(static_cast<double>(seg->FrameCount) / seg->Fps));
     }
@@ -112,10 +112,10 @@ void RefreshTimeNow() {
     PanelTime time;
     double total = 0;
     s.CurrentPosition = 0;
-    TSegmentList& list = SegmentList();
-    const int32_t current = Clock().CurrentSegment;
+    const Film& list = LoadedFilm();
+    const int32_t current = ShellClock().CurrentSegment;
     for (int32_t i = 0; i < list.Count(); ++i) {
-        const TSegmentInfo* seg = list.Items(i);
+        const Segment* seg = list.Items(i);
         if (i == current) {
             s.CurrentPosition = static_cast<float>(total);
             time.PositionKnown = time.TotalKnown;
@@ -127,7 +127,7 @@ void RefreshTimeNow() {
         total += static_cast<double>(seg->FrameCount) / seg->Fps;
     }
     if (list.Count() > 0 && s.DescribedFps != 0)
-        s.CurrentPosition += static_cast<float>((static_cast<double>(Clock().FrameIndex) + 1) / s.DescribedFps);
+        s.CurrentPosition += static_cast<float>((static_cast<double>(ShellClock().FrameIndex) + 1) / s.DescribedFps);
     else if (list.Count() > 0)
         time.PositionKnown = false;
     time.Position = s.CurrentPosition;
@@ -142,7 +142,7 @@ void ShowSegmentNow() {
     BindingState& s = Binding();
     if (s.Panel == nullptr)
         return;
-    if (const TSegmentInfo* seg = CurrentSegmentInfo()) {
+    if (const Segment* seg = ShellSegment()) {
         s.DescribedFps = seg->Fps;
         s.Panel->setSegmentDescription(
             SegmentDescription{seg->Width, seg->Height, seg->BitsPerPixel, seg->Fps, DecodeFilmText(seg->Title)});
@@ -161,15 +161,11 @@ void RunPanelCommand(int id) {
 }
 
 void SpeedChanged(int32_t position) {
-    Clock().SpeedPosition = position;
+    ShellClock().SpeedPosition = position;
     RefreshTimeNow();
-    if (SegmentList().Count() > 0) {
-        RecalcTimerPeriod();
-        if (Clock().PlayState == Playing)
-            StartTimer();
-        else
-            StopTimer();
-    }
+    // The player re-times its clock: restarted when playing, stopped otherwise.
+    if (Player* player = ShellPlayer())
+        player->SetSpeedPosition(position);
 }
 
 void VolumeChanged(int32_t percent) {
@@ -180,9 +176,9 @@ void VolumeChanged(int32_t percent) {
 
 void StartChosenSegment(int32_t index) {
     // A click can come from a bar still showing a longer film.
-    if (index < 0 || index >= SegmentList().Count())
+    if (index < 0 || index >= LoadedFilm().Count())
         return;
-    StartSegment(index);
+    StartShellSegment(index);
 }
 
 }  // namespace
@@ -200,7 +196,7 @@ void CreatePanels(QWidget* clientArea) {
     list->setTitle(DecodeFilmText(Texts().Segments));
     QObject::connect(list, &SegmentListWindow::commandRequested, list, [](int id) { DoCommand(id); });
     QObject::connect(list, &SegmentListWindow::segmentChosen, list, [](int32_t index) {
-        StartSegment(index);
+        StartShellSegment(index);
         ShowSegmentNow();
     });
     QObject::connect(list, &SegmentListWindow::contextMenuRequested, list, [] { ShowPopupMenu(); });
@@ -212,8 +208,8 @@ void CreatePanels(QWidget* clientArea) {
     QObject::connect(panel, &BottomPanel::volumeChanged, panel, &VolumeChanged);
     QObject::connect(panel, &BottomPanel::segmentChosen, panel, &StartChosenSegment);
     QObject::connect(panel, &BottomPanel::contextMenuRequested, panel, [] { ShowPopupMenu(); });
-    Clock().SpeedPosition = panel->speedPosition();
-    panel->setPlayState(ToPanelState(Clock().PlayState));
+    ShellClock().SpeedPosition = panel->speedPosition();
+    panel->setPlayState(ToPanelState(ShellClock().PlayState));
 
     // The device volume can change outside the player; the panel follows it.
     auto* volumePoll = new QTimer(panel);
@@ -287,20 +283,20 @@ void RepaintPanel() {
     panel->update();
     FeedVolume();
     FeedProgress();
-    panel->setPlayState(ToPanelState(Clock().PlayState));
+    panel->setPlayState(ToPanelState(ShellClock().PlayState));
 }
 
 void FillSegmentList() {
     SegmentListWindow* window = SegmentListPanel();
-    TSegmentList& film = SegmentList();
+    const Film& film = LoadedFilm();
     if (window == nullptr || film.Count() == 0)
         return;
     QStringList names;
     for (int32_t i = 0; i < film.Count(); ++i)
-        if (const TSegmentInfo* seg = film.Items(i))
+        if (const Segment* seg = film.Items(i))
             names << DecodeFilmText(seg->Title);
     window->setSegmentNames(names);
-    window->selectSegment(Clock().CurrentSegment);
+    window->selectSegment(ShellClock().CurrentSegment);
 }
 
 void SelectSegmentInList(int32_t index) {

@@ -9,11 +9,6 @@
 
 namespace movarel {
 
-PresentationState& Presentation() {
-    static PresentationState state;
-    return state;
-}
-
 namespace {
 
 // The picture's fourth byte is 0; the window format wants it opaque.
@@ -47,9 +42,8 @@ void AskForRepaint(PresentationState& p) {
 
 }  // namespace
 
-void PresentFrame(const Picture& picture) {
+void PresentFrame(PresentationState& p, const Picture& picture) {
     if (!PictureValid(picture)) return;
-    PresentationState& p = Presentation();
     {
         std::lock_guard<std::mutex> guard(p.Lock);
         if (p.Shared.width() != picture.Width || p.Shared.height() != picture.Height)
@@ -63,9 +57,8 @@ void PresentFrame(const Picture& picture) {
     AskForRepaint(p);
 }
 
-void PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) {
+void PresentCursorArea(PresentationState& p, const Picture& picture, const PixelRect* rects, int count) {
     if (!PictureValid(picture) || rects == nullptr || count <= 0) return;
-    PresentationState& p = Presentation();
     bool any = false;
     {
         std::lock_guard<std::mutex> guard(p.Lock);
@@ -93,8 +86,7 @@ QRect MapToWindow(const QRect& r, const PictureGeometry& g) {
     return QRect(x, y, w, h).adjusted(-1, -1, 1, 1);
 }
 
-QRegion TakePresentation(const PictureGeometry& geometry) {
-    PresentationState& p = Presentation();
+QRegion TakePresentation(PresentationState& p, const PictureGeometry& geometry) {
     p.RepaintPending.store(false);
     QRect dirty;
     bool cursorOnly = true;
@@ -124,8 +116,7 @@ QRegion TakePresentation(const PictureGeometry& geometry) {
     return QRegion(area);
 }
 
-void ClearPresentation() {
-    PresentationState& p = Presentation();
+void ClearPresentation(PresentationState& p) {
     {
         std::lock_guard<std::mutex> guard(p.Lock);
         p.Shared = QImage();
@@ -135,9 +126,8 @@ void ClearPresentation() {
     p.Front = QImage();
     p.HasFrame = false;
     p.SmoothArea = QRegion();
-    // A request still queued to a client area that went with its window is
-    // never answered; the next window must be able to ask again.
-    p.RepaintPending.store(false);
+    // A repaint asked of a window that is gone never comes.
+    p.RepaintPending = false;
 }
 
 void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry& g, const QBrush& brush) {
@@ -155,8 +145,7 @@ void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry&
         if (band.isValid() && !band.isEmpty()) painter.fillRect(band, brush);
 }
 
-void PaintFrame(QPainter& painter, const PictureGeometry& g, int32_t fps, const QRegion& area) {
-    PresentationState& p = Presentation();
+void PaintFrame(PresentationState& p, QPainter& painter, const PictureGeometry& g, int32_t fps, const QRegion& area) {
     if (!p.HasFrame || p.Front.isNull()) return;
     // At a change of segment the geometry is the new segment's before its
     // first frame arrives; the previous segment's picture, larger perhaps,

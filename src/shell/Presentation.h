@@ -13,14 +13,15 @@
 #include <functional>
 #include <mutex>
 
-#include "engine/EngineHost.h"
-#include "engine/Picture.h"
+#include "engine/FrameSink.h"
+#include "film/Picture.h"
 #include "shell/Geometry.h"
 
 class QPainter;
 
 namespace movarel {
 
+// One per main window (its frame sink copies into it).
 struct PresentationState {
     std::mutex Lock;
     QImage Shared;          // written by the presenting thread under Lock
@@ -35,19 +36,17 @@ struct PresentationState {
     std::function<void()> RequestRepaint;
 };
 
-PresentationState& Presentation();
-
 // Whole picture (any thread).
-void PresentFrame(const Picture& picture);
+void PresentFrame(PresentationState& p, const Picture& picture);
 // One or two rectangles in picture coordinates (any thread); each is clipped
 // to the picture.
-void PresentCursorArea(const Picture& picture, const PixelRect* rects, int count);
+void PresentCursorArea(PresentationState& p, const Picture& picture, const PixelRect* rects, int count);
 
 // GUI thread: moves what changed into Front and returns the window area to
 // repaint for it.
-QRegion TakePresentation(const PictureGeometry& geometry);
+QRegion TakePresentation(PresentationState& p, const PictureGeometry& geometry);
 // Forgets the frame (a new film, Stop).
-void ClearPresentation();
+void ClearPresentation(PresentationState& p);
 
 // A picture rectangle in window pixels under geometry.
 QRect MapToWindow(const QRect& pictureRect, const PictureGeometry& geometry);
@@ -57,6 +56,7 @@ void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry&
 // Draws Front into its place, or black there while Front is still the
 // previous segment's picture of another size; smooth scaling for whole frames only at 5 fps
 // or less, and always inside SmoothArea (the cursor's surroundings).
-void PaintFrame(QPainter& painter, const PictureGeometry& geometry, int32_t fps, const QRegion& area);
+void PaintFrame(PresentationState& p, QPainter& painter, const PictureGeometry& geometry, int32_t fps,
+                const QRegion& area);
 
 }  // namespace movarel

@@ -3,22 +3,118 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/Player.h"
 #include "film/FilmReader.h"
+#include "film/MessageTexts.h"
+#include "platform/UserMessages.h"
+#include "shell/MainForm.h"
+#include "shell/PanelBinding.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
 
-bool LoadStartupFilm(TqxFileStream& stream, bool named) { return LoadAppendedFilm(stream, named); }
+namespace {
+// What the panels show while no main window exists; a panel test puts a film
+// and a player of its own here.
+struct WithoutWindow {
+    const Film* film = nullptr;
+    Player* player = nullptr;
+};
+WithoutWindow& StandIn() {
+    static WithoutWindow standIn;
+    return standIn;
+}
+}  // namespace
+
+void SetFilmWithoutWindow(const Film* film, Player* player) {
+    StandIn().film = film;
+    StandIn().player = player;
+}
+
+Player* PlayerWithoutWindow() { return StandIn().player; }
+
+const Film& LoadedFilm() {
+    static const Film none;
+    TqxMainWindow* window = Shell().MainWindow;
+    if (window != nullptr) return window->LoadedFilm();
+    return StandIn().film != nullptr ? *StandIn().film : none;
+}
+
+ClockState& ShellClock() {
+    static ClockState idle;
+    Player* player = ShellPlayer();
+    return player != nullptr ? player->Clock() : idle;
+}
+
+const Segment* ShellSegment() {
+    Player* player = ShellPlayer();
+    return player != nullptr ? player->CurrentSegmentInfo() : nullptr;
+}
+
+bool StartShellSegment(int32_t index) {
+    TqxMainWindow* window = Shell().MainWindow;
+    if (window == nullptr) return false;
+    const bool started = window->ActivePlayer().StartSegment(index);
+    window->DrainPlayerEvents();
+    return started;
+}
+
+namespace {
+
+// Installs what a read gave, the segments of a read that failed half-way
+// included, and then reports the failure.
+bool InstallRead(TqxMainWindow* window, FilmRead read) {
+    window->SetFilm(std::move(read.film));
+    if (read.failure) std::rethrow_exception(read.failure);
+    return read.isFilm;
+}
+
+// The old film and its folder go before the new one is read, so the new one
+// takes the folder's name again.
+WorkDirectory FreshWorkDirectory(TqxMainWindow* window) {
+    window->SetFilm(std::make_unique<Film>());
+    return WorkDirectory::Create(GetTempPath());
+}
+
+}  // namespace
+
+bool LoadStartupFilm(FileStream& stream, bool named) {
+    TqxMainWindow* window = Shell().MainWindow;
+    if (window == nullptr) return false;
+    return InstallRead(window, LoadAppendedFilm(stream, FreshWorkDirectory(window), named));
+}
 
 void LoadFilmFile(const std::string& path) {
-    // From the moment the file opens the list holds its segments, also those
-    // of a read that fails half-way, so the source follows it then.
+    TqxMainWindow* window = Shell().MainWindow;
+    if (window == nullptr) return;
+    std::unique_ptr<FileStream> file;
     try {
-        if (LoadFilm(path)) Shell().FilmSource = path;
+        file = std::make_unique<FileStream>(path, kModeRead);
+    } catch (const Error&) {
+        ShowMessage(FormatText(Texts().CannotOpenFileFmt, {path}), Texts().Error, MsgIcon::Error,
+                    MsgOwner::MainWindow);
+        return;
+    }
+    // From the moment the file opens the film holds its segments, also those
+    // of a read that fails half-way, so the source follows it then.
+    auto finish = [&] {
+        file.reset();
+        Shell().LoadingTextShown = false;
+        if (Shell().ClientArea != nullptr) Shell().ClientArea->update();
+    };
+    try {
+        WorkDirectory work = FreshWorkDirectory(window);
+        ShowLoadingText();
+        InstallRead(window, ReadFilm(*file, std::move(work)));
+        Shell().FilmSource = path;
+        if (Shell().SegmentListShown) FillSegmentList();
+        window->setWindowTitle(QString::fromStdString(FilmWindowCaption(path, Shell().ProgramPath)));
     } catch (...) {
         Shell().FilmSource = path;
+        finish();
         throw;
     }
+    finish();
 }
 
 std::string FilmPathForProperties() {

@@ -3,13 +3,36 @@
 // through its trailer, and a film file from the open dialog or a drop.
 #include <string>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 
 namespace movarel {
 
+class Film;
+class Player;
+struct ClockState;
+struct Segment;
+
+// The main window's player; without a main window, the stand-in below.
+Player* ShellPlayer();
+// The film and player the panels show while no main window exists (none
+// unless a test of the panels sets its own; null pointers put that back).
+void SetFilmWithoutWindow(const Film* film, Player* player);
+Player* PlayerWithoutWindow();
+// Its film and clock, or an empty film and an idle clock without one, and
+// its current segment (null for none).
+const Film& LoadedFilm();
+ClockState& ShellClock();
+const Segment* ShellSegment();
+// Starts a segment on the main window's player and hands its events on at
+// once, as a menu command does. False without a player or when it fails.
+bool StartShellSegment(int32_t index);
+// The sound the main window's players play through.
+class SoundTrack;
+SoundTrack& ShellSound();
+
 // The film at the end of stream (start-up). False when none is appended;
 // named (a film path from the command line) then tells the user so.
-bool LoadStartupFilm(TqxFileStream& stream, bool named);
+bool LoadStartupFilm(FileStream& stream, bool named);
 // A film file read from its start (open dialog, drop); once it opens, it is
 // the film's source that Properties names.
 void LoadFilmFile(const std::string& path);

@@ -9,7 +9,7 @@
 
 #include <cerrno>
 
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 

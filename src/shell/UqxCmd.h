@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 #include "platform/FileOps.h"
 #include "platform/LittleEndian.h"
 
@@ -49,18 +49,18 @@ Mp3Header ParseMp3Header(const unsigned char bytes[4]) {
     uint16_t w1 = ReadU16LE(bytes);
     uint16_t w2 = ReadU16LE(bytes + 2);
     if ((w1 & 0xE0FF) != 0xE0FF)
-        throw EqxError("GetMp3FileInfo: mp3 format error");
+        throw Error("GetMp3FileInfo: mp3 format error");
     int versionId = (w1 & 0x1800) >> 11;
     Mp3Header header;
     switch (versionId) {
     case 3: header.version = 1; break;
     case 2: header.version = 2; break;
     case 0: header.version = 3; break;
-    default: throw EqxError("GetMp3FileInfo: version error");
+    default: throw Error("GetMp3FileInfo: version error");
     }
     int bitRateIndex = (w2 >> 4) & 0x0F;
     if (bitRateIndex == 15)
-        throw EqxError("GetMp3FileInfo: BitRate Error");
+        throw Error("GetMp3FileInfo: BitRate Error");
     int rateIndex = (w2 >> 2) & 0x03;
     header.bitRate = header.version == 1 ? kBitRatesMpeg1[bitRateIndex] : kBitRatesMpeg2[bitRateIndex];
     header.sampleRate = kRates[header.version - 1][rateIndex];
@@ -74,7 +74,7 @@ bool ReadMp3Header(const std::string& fileName, Mp3Header& header) {
     // A file that cannot be read or is shorter than a header has no frame
     // header, whatever its first bytes are.
     if (ReadFileStart(fileName, bytes, sizeof bytes) != static_cast<long>(sizeof bytes))
-        throw EqxError("GetMp3FileInfo: mp3 format error");
+        throw Error("GetMp3FileInfo: mp3 format error");
     header = ParseMp3Header(bytes);
     return true;
 }

@@ -15,7 +15,7 @@ struct Mp3Header {
 
 // True when header was filled from the file's first four bytes. False, with
 // header untouched, when the name is empty, the file does not exist or its
-// extension is not ".mp3" (any case). Raises EqxError with
+// extension is not ".mp3" (any case). Raises Error with
 // "GetMp3FileInfo: mp3 format error" when the file does not begin with a frame
 // header (an ID3 tag or a file shorter than four bytes included),
 // "GetMp3FileInfo: version error" for the reserved version and

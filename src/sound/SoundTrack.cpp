@@ -8,10 +8,10 @@
 #include <cstring>
 #include <vector>
 
-#include "film/Texts.h"
-#include "film/qxClasses.h"
+#include "film/MessageTexts.h"
+#include "film/Streams.h"
 #include "platform/FileOps.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "sound/Mp3Header.h"
 
 namespace movarel {
@@ -111,7 +111,7 @@ struct SoundTrack::Decoder {
             return;
         if (Files().seek(fd, inputOffset, SEEK_SET) == -1) {
             ended = true;
-            throw EqxError("_llseek error");
+            throw Error("_llseek error");
         }
     }
 
@@ -177,7 +177,7 @@ void SoundTrack::OpenFile(const std::string& soundFile) {
     try {
         Mp3Header header;
         checked = ReadMp3Header(soundFile, header);
-    } catch (const EqxError&) {
+    } catch (const Error&) {
         // A file that begins with an ID3 tag still plays: the decoder skips it.
         if (!StartsWithId3Tag(soundFile))
             throw;
@@ -189,7 +189,7 @@ void SoundTrack::OpenFile(const std::string& soundFile) {
     if (decoder->fd < 0) {
         decoder->fd = -1;
         if (checked)
-            throw EqxError("_lopen error");
+            throw Error("_lopen error");
         TellFileFault("The sound file cannot be found or opened.");
         return;
     }

@@ -3,7 +3,7 @@
 // file as the output asks for samples) into the audio output it is given.
 //
 // Which files play: an ".mp3" file must begin with a frame header or an ID3
-// tag; any other header fault is raised as the header reader's EqxError, and
+// tag; any other header fault is raised as the header reader's Error, and
 // one that cannot be opened after its header was read as "_lopen error". A
 // file of another name is played when it holds MPEG audio; when it is missing
 // or holds none the user is told (caption "Error") and the segment plays

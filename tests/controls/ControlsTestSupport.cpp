@@ -11,8 +11,10 @@
 #include "controls/SegmentListWindow.h"
 #include "controls/WidgetHelpers.h"
 #include "engine/Command.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "platform/Rounding.h"
+#include "platform/WorkDirectory.h"
+#include "shell/ShellFilm.h"
 #include "shell/MainForm.h"
 
 namespace movarel::test {
@@ -37,10 +39,10 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds) {
     return true;
 }
 
-FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
-    SegmentList().Clear();
+FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments)
+    : film_(std::make_unique<Film>(WorkDirectory::Create(dir_.path))) {
     for (const SegmentSpec& want : segments) {
-        TSegmentInfo* seg = SegmentList().Add(dir_.path);
+        Segment* seg = film_->Add();
         seg->Width = want.Width;
         seg->Height = want.Height;
         seg->BitsPerPixel = 32;
@@ -48,9 +50,27 @@ FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments) {
         seg->Fps = static_cast<uint8_t>(want.Fps);
         seg->Title = want.Title;
     }
+    // Each fixture is a new film to the panels (they report some faults once per film).
+    static uint32_t serial = 1000;
+    film_->Serial = ++serial;
+    PlayerSetup setup;
+    setup.ManualTicks = true;
+    player_ = std::make_unique<Player>(*film_, setup);
+    SetFilmWithoutWindow(film_.get(), player_.get());
 }
 
-FilmFixture::~FilmFixture() { SegmentList().Clear(); }
+FilmFixture::~FilmFixture() {
+    // A fixture made in this one's place has put its own film there already.
+    if (PlayerWithoutWindow() == player_.get())
+        SetFilmWithoutWindow(nullptr, nullptr);
+    player_.reset();
+}
+
+void FilmFixture::Clear() {
+    player_->StopPlaybackForLoad();
+    while (film_->Count() > 0)
+        film_->DeleteLast();
+}
 
 PanelFixture::PanelFixture(int width, int height) {
     EnsureApp();

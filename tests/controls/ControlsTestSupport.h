@@ -7,11 +7,14 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "MessageRecorder.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
+#include "engine/Player.h"
+#include "film/Film.h"
 #include "test_dirs.h"
 
 namespace movarel {
@@ -43,14 +46,19 @@ struct SegmentSpec {
     std::string Title;
 };
 
-// Fills the process's segment list; clears it again when it goes.
+// A film of the given segments and a player on it (manual ticks), shown by
+// the panels' binding while there is no main window; gone with the fixture.
 class FilmFixture {
 public:
     explicit FilmFixture(const std::vector<SegmentSpec>& segments);
     ~FilmFixture();
+    // Every segment deleted: the film as a failed load leaves it.
+    void Clear();
 
 private:
     TestDir dir_;
+    std::unique_ptr<Film> film_;
+    std::unique_ptr<Player> player_;
 };
 
 // The bottom panel and the segment list window on a stand-in main window,

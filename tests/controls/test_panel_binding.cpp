@@ -16,10 +16,11 @@
 #include "controls/ProgressBar.h"
 #include "controls/SegmentListWindow.h"
 #include "controls/Slider.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
 #include "engine/Command.h"
-#include "film/SegmentList.h"
+#include "film/Film.h"
 #include "platform/Rounding.h"
+#include "shell/ShellFilm.h"
 #include "shell/PanelBinding.h"
 #include "shell/ShellState.h"
 #include "shell/MainForm.h"
@@ -39,9 +40,9 @@ struct BindingFixture {
     std::unique_ptr<QWidget> area = std::make_unique<QWidget>();
     BottomPanel* panel = nullptr;
     explicit BindingFixture(int width = 640, int height = 400) {
-        Clock().PlayState = Stopped;
-        Clock().CurrentSegment = 0;
-        Clock().FrameIndex = -1;
+        ShellClock().PlayState = Stopped;
+        ShellClock().CurrentSegment = 0;
+        ShellClock().FrameIndex = -1;
         area->resize(width, height);
         CreatePanels(area.get());
         panel = Panel();
@@ -54,10 +55,10 @@ struct BindingFixture {
         area.reset();
         Shell().BottomPanelWindow = nullptr;
         Shell().SegmentListWindow = nullptr;
-        Clock().PlayState = Stopped;
-        Clock().CurrentSegment = 0;
-        Clock().FrameIndex = -1;
-        Clock().SpeedPosition = kNormalSpeedPosition;
+        ShellClock().PlayState = Stopped;
+        ShellClock().CurrentSegment = 0;
+        ShellClock().FrameIndex = -1;
+        ShellClock().SpeedPosition = kNormalSpeedPosition;
     }
 };
 
@@ -87,7 +88,7 @@ TEST(PanelBinding, MakesBothPanelsHiddenWithTheListBelowThePanel) {
     EXPECT_FALSE(SegmentListPanel()->isVisibleTo(&area));
     const QObjectList children = area.children();
     EXPECT_LT(children.indexOf(SegmentListPanel()), children.indexOf(Panel()));
-    EXPECT_EQ(Clock().SpeedPosition, kNormalSpeedPosition);
+    EXPECT_EQ(ShellClock().SpeedPosition, kNormalSpeedPosition);
     Shell().BottomPanelWindow = nullptr;
     Shell().SegmentListWindow = nullptr;
 }
@@ -95,8 +96,8 @@ TEST(PanelBinding, MakesBothPanelsHiddenWithTheListBelowThePanel) {
 TEST(PanelBinding, TheTextsComeFromTheClockAndTheFilm) {
     FilmFixture film(kTwoMinuteFilm);
     BindingFixture f;
-    Clock().CurrentSegment = 1;
-    Clock().FrameIndex = 299;
+    ShellClock().CurrentSegment = 1;
+    ShellClock().FrameIndex = 299;
     ShowPanelSegment();
     EXPECT_EQ(f.panel->infoText(), "800 x 600 x 32 / 10 fps");
     EXPECT_EQ(f.panel->segmentName(), "Second");
@@ -105,7 +106,7 @@ TEST(PanelBinding, TheTextsComeFromTheClockAndTheFilm) {
     EXPECT_EQ(f.panel->progressBar()->total(), 120.0f);
     EXPECT_EQ(f.panel->progressBar()->position(), 90.0f);
 
-    SegmentList().Clear();
+    film.Clear();
     ShowPanelSegment();
     EXPECT_EQ(f.panel->infoText(), "");
     EXPECT_EQ(f.panel->timeText(), "x1.0    00:00:00 | 00:00:00");
@@ -117,7 +118,7 @@ TEST(PanelBinding, TheTimeTextWaitsWhileThePanelIsHidden) {
     ShowPanelSegment();
     const QString shown = f.panel->timeText();
     f.panel->hide();
-    Clock().FrameIndex = 99;
+    ShellClock().FrameIndex = 99;
     RefreshPanelTime();
     EXPECT_EQ(f.panel->timeText(), shown);
 }
@@ -125,21 +126,21 @@ TEST(PanelBinding, TheTimeTextWaitsWhileThePanelIsHidden) {
 TEST(PanelBinding, TheSpeedSliderSetsTheClocksSpeedAndTimerPeriod) {
     FilmFixture film({{640, 480, 100, 25, "Only"}});
     BindingFixture f;
-    Clock().PlayState = Paused;
+    ShellClock().PlayState = Paused;
     struct Case {
         int32_t speed;
         int32_t period;
     } cases[] = {{0, 400}, {3, 40}, {7, 4}};
     for (const Case& c : cases) {
         f.panel->speedSlider()->setValue(c.speed);
-        EXPECT_EQ(Clock().SpeedPosition, c.speed);
-        EXPECT_EQ(Clock().Period, c.period) << c.speed;
+        EXPECT_EQ(ShellClock().SpeedPosition, c.speed);
+        EXPECT_EQ(ShellClock().Period, c.period) << c.speed;
     }
     // Without a film the speed changes only the clock's speed and the text.
-    SegmentList().Clear();
+    film.Clear();
     f.panel->speedSlider()->setValue(5);
-    EXPECT_EQ(Clock().SpeedPosition, 5);
-    EXPECT_EQ(Clock().Period, 4);
+    EXPECT_EQ(ShellClock().SpeedPosition, 5);
+    EXPECT_EQ(ShellClock().Period, 4);
     EXPECT_EQ(f.panel->timeText().left(4), "x3.0");
 }
 
@@ -180,10 +181,10 @@ TEST(PanelBinding, TimerThreadRefreshesAreCoalesced) {
     QCoreApplication::instance()->installEventFilter(&counter);
     std::thread ticks([] {
         for (int i = 0; i < 5000; ++i) {
-            Clock().FrameIndex = i % 600;
+            ShellClock().FrameIndex = i % 600;
             RefreshPanelTime();
         }
-        Clock().FrameIndex = 299;
+        ShellClock().FrameIndex = 299;
         RefreshPanelTime();
     });
     ticks.join();
@@ -202,8 +203,8 @@ TEST(PanelBinding, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) 
         {640, 480, 100, 10, "Good"}, {640, 480, 100, 0, "Broken"}, {640, 480, 100, 10, "After"}};
     auto film = std::make_unique<FilmFixture>(broken);
     BindingFixture f;
-    Clock().CurrentSegment = 0;
-    Clock().FrameIndex = 49;
+    ShellClock().CurrentSegment = 0;
+    ShellClock().FrameIndex = 49;
     ShowPanelSegment();
     for (int i = 0; i < 5; ++i) {
         std::thread tick([] { RefreshPanelTime(); });
@@ -223,7 +224,7 @@ TEST(PanelBinding, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) 
         {1, "x1.0    --:--:-- | --:--:--"}, {2, "x1.0    --:--:-- | --:--:--"}, {0, "x1.0    00:00:05 | --:--:--"}};
     for (auto [index, shows] : segments) {
         SCOPED_TRACE(index);
-        Clock().CurrentSegment = index;
+        ShellClock().CurrentSegment = index;
         ShowPanelSegment();
         RefreshPanelTime();
         EXPECT_EQ(f.panel->timeText(), shows);
@@ -241,7 +242,7 @@ TEST(PanelBinding, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) 
 TEST(PanelBinding, TheListShowsTheFilmsNamesAndTheCurrentSegment) {
     FilmFixture film({{640, 480, 100, 10, "Intro"}, {640, 480, 100, 10, "Caf\xE9"}});
     BindingFixture f;
-    Clock().CurrentSegment = 1;
+    ShellClock().CurrentSegment = 1;
     FillSegmentList();
     QListWidget* list = SegmentListPanel()->listBox();
     ASSERT_EQ(list->count(), 2);
@@ -251,7 +252,7 @@ TEST(PanelBinding, TheListShowsTheFilmsNamesAndTheCurrentSegment) {
     std::thread([] { SelectSegmentInList(0); }).join();
     EXPECT_TRUE(WaitFor([&] { return list->currentRow() == 0; }));
     // A film without segments leaves the list as it is.
-    SegmentList().Clear();
+    film.Clear();
     FillSegmentList();
     EXPECT_EQ(list->count(), 2);
 }

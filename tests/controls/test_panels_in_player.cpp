@@ -16,11 +16,12 @@
 #include "controls/ProgressBar.h"
 #include "controls/SegmentListWindow.h"
 #include "controls/Slider.h"
-#include "engine/ClockState.h"
+#include "engine/PlaybackClock.h"
 #include "engine/PlaybackClock.h"
 #include "film/LanguageTable.h"
-#include "film/SegmentList.h"
-#include "film/qxClasses.h"
+#include "film/Film.h"
+#include "film/Streams.h"
+#include "shell/ShellFilm.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
 #include "shell/Menus.h"
@@ -56,7 +57,7 @@ protected:
     }
     void SetUp() override {
         ASSERT_NE(window_, nullptr);
-        ASSERT_GE(SegmentList().Count(), 2);
+        ASSERT_GE(LoadedFilm().Count(), 2);
     }
     test::MessageRecorder recorder_;
     static TestDir* dir_;
@@ -79,7 +80,7 @@ TEST_F(PlayerFixture, TheSegmentsButtonAndTheMenuCheckStayInStep) {
     EXPECT_TRUE(segments->isChecked());
     EXPECT_TRUE(SegmentsChecked());
     EXPECT_TRUE(SegmentListPanel()->isVisible());
-    EXPECT_EQ(SegmentListPanel()->listBox()->count(), SegmentList().Count());
+    EXPECT_EQ(SegmentListPanel()->listBox()->count(), LoadedFilm().Count());
 
     // The X button hides it again, and everything follows.
     QTest::mouseClick(SegmentListPanel()->closeButton(), Qt::LeftButton);
@@ -103,43 +104,43 @@ TEST_F(PlayerFixture, HidingTheListFromTheMenuHandsTheFocusToTheSegmentsButton) 
 }
 
 TEST_F(PlayerFixture, TheSpeedSliderChangesTheTimerPeriodWhilePlayingAndPaused) {
-    if (Clock().PlayState != Playing)
+    if (ShellClock().PlayState != Playing)
         RunCommand(110);
-    ASSERT_EQ(Clock().PlayState, Playing);
+    ASSERT_EQ(ShellClock().PlayState, Playing);
     Slider* speed = Panel()->speedSlider();
-    EXPECT_EQ(Clock().Period, 100);  // 10 fps at normal speed
+    EXPECT_EQ(ShellClock().Period, 100);  // 10 fps at normal speed
 
     speed->setValue(0);
-    EXPECT_EQ(Clock().Period, 1000);
-    EXPECT_TRUE(TimerRunning());
+    EXPECT_EQ(ShellClock().Period, 1000);
+    EXPECT_TRUE(ShellPlayer()->TimerRunning());
     speed->setValue(7);
-    EXPECT_EQ(Clock().Period, 10);
-    EXPECT_TRUE(TimerRunning());
+    EXPECT_EQ(ShellClock().Period, 10);
+    EXPECT_TRUE(ShellPlayer()->TimerRunning());
 
     QTest::mouseClick(Panel()->button(cmd::Pause), Qt::LeftButton);
-    ASSERT_EQ(Clock().PlayState, Paused);
+    ASSERT_EQ(ShellClock().PlayState, Paused);
     EXPECT_TRUE(Panel()->button(cmd::Play)->isVisible());
     speed->setValue(1);
-    EXPECT_EQ(Clock().Period, 400);
-    EXPECT_FALSE(TimerRunning());
+    EXPECT_EQ(ShellClock().Period, 400);
+    EXPECT_FALSE(ShellPlayer()->TimerRunning());
     EXPECT_EQ(Panel()->timeText().left(5), "x0.25");
     EXPECT_TRUE(recorder_.Messages().empty());
 }
 
 TEST_F(PlayerFixture, TheTimerThreadMovesTheTimeText) {
-    if (Clock().PlayState != Playing)
+    if (ShellClock().PlayState != Playing)
         RunCommand(110);
     Panel()->speedSlider()->setValue(7);
     EXPECT_EQ(Panel()->infoText(), "64 x 48 x 32 / 10 fps");
-    EXPECT_TRUE(test::WaitFor([] { return Clock().CurrentSegment == 1 || Clock().FrameIndex > 20; }, 5000));
+    EXPECT_TRUE(test::WaitFor([] { return ShellClock().CurrentSegment == 1 || ShellClock().FrameIndex > 20; }, 5000));
     EXPECT_TRUE(test::WaitFor([] { return Panel()->timeText().contains("00:00:08"); }, 5000))
         << Panel()->timeText().toStdString();
     RunCommand(112);
-    EXPECT_EQ(Clock().PlayState, Stopped);
+    EXPECT_EQ(ShellClock().PlayState, Stopped);
 }
 
 TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
-    if (Clock().PlayState != Stopped)
+    if (ShellClock().PlayState != Stopped)
         RunCommand(cmd::Stop);
     // Three segments of 80 x 60 at 10 fps, 20 frames each: 6 seconds.
     const std::string other = dir_->path + "other.qxf";
@@ -149,8 +150,8 @@ TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
     OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return other; });
     RunCommand(cmd::Load);
     SetOpenFileDialog(previous);
-    ASSERT_EQ(SegmentList().Count(), 3);
-    EXPECT_EQ(Clock().PlayState, Stopped);
+    ASSERT_EQ(LoadedFilm().Count(), 3);
+    EXPECT_EQ(ShellClock().PlayState, Stopped);
     EXPECT_EQ(Panel()->infoText(), "80 x 60 x 32 / 10 fps");
     const QString time = Panel()->timeText();  // after the speed read-out
     EXPECT_EQ(time.mid(time.indexOf(' ')), "    00:00:00 | 00:00:06") << time.toStdString();
@@ -219,7 +220,7 @@ TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
         if (!failNext)
             return;
         failNext = false;
-        throw EqxError("the command failed");
+        throw Error("the command failed");
     };
     const QMetaObject::Connection connections[] = {
         QObject::connect(panel, &BottomPanel::commandRequested, panel, [failOnce](int) { failOnce(); }),
@@ -253,7 +254,7 @@ TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
             RunCommand(cmd::NextSegment);
         if (c.from == Paused)
             RunCommand(cmd::Pause);
-        ASSERT_EQ(Clock().PlayState, c.from);
+        ASSERT_EQ(ShellClock().PlayState, c.from);
         const bool fullScreen = Shell().FullScreen;
         const bool listShown = Shell().SegmentListShown;
         recorder_.Clear();
@@ -272,7 +273,7 @@ TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
         EXPECT_EQ(recorder_.Messages()[0].text, "BottomPanel: WndProc error: Msg = " + std::to_string(c.message));
         EXPECT_EQ(recorder_.Messages()[0].caption, "Error");
         if (c.after >= 0) {
-            EXPECT_EQ(Clock().PlayState, c.after);
+            EXPECT_EQ(ShellClock().PlayState, c.after);
         }
         if (c.button == cmd::FullScreen) {
             EXPECT_NE(Shell().FullScreen, fullScreen);
@@ -288,7 +289,7 @@ TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
             RunCommand(cmd::Segments);
         RunCommand(cmd::Stop);
         RunCommand(cmd::Play);
-        EXPECT_EQ(Clock().PlayState, Playing);
+        EXPECT_EQ(ShellClock().PlayState, Playing);
         EXPECT_EQ(recorder_.Messages().size(), 1u);
     }
     for (const QMetaObject::Connection& connection : connections)

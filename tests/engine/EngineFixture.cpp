@@ -2,23 +2,10 @@
 
 #include <cstring>
 
-#include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
-#include "film/Texts.h"
-#include "platform/PeriodicTimer.h"
+#include "film/MessageTexts.h"
+#include "platform/WorkDirectory.h"
 
 namespace movarel::test {
-
-void TestHost::PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) {
-    std::lock_guard<std::mutex> guard(lock);
-    queue.push_back({message, wParam, lParam});
-    history.push_back({message, wParam, lParam});
-}
-
-void TestHost::RunStopCommand() {
-    stops++;
-    StopPlaybackCommand();
-}
 
 void TestHost::PresentFrame(const Picture& picture) {
     wholePresents++;
@@ -30,76 +17,62 @@ void TestHost::PresentCursorArea(const Picture&, const PixelRect* rects, int cou
     cursorAreas.emplace_back(rects, rects + count);
 }
 
-void TestHost::RefreshTimeDisplay() {
-    if (onTick)
-        onTick();
-}
-
-bool TestHost::PumpPostedMessages() {
-    if (!pumpFromEngine)
-        return false;
-    Pump(false);
-    return true;
-}
-
-int TestHost::Pump(bool commands) {
-    int handled = 0;
-    for (;;) {
-        PostedMessage next{};
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            auto it = queue.begin();
-            while (it != queue.end() && !commands && it->message != UM_BLOCKEMPTY)
-                ++it;
-            if (it == queue.end())
-                return handled;
-            next = *it;
-            queue.erase(it);
-        }
-        DispatchEngineMessage(next.message, next.wParam, next.lParam);
-        handled++;
+void TestHost::Watch(const PlayerEvent& event) {
+    if (std::holds_alternative<TimeDisplayChanged>(event)) {
+        // Every tick asks for one; only the first waits in the queue.
+        if (onTick)
+            onTick();
+        return;
     }
+    if (const auto* started = std::get_if<SegmentStarted>(&event))
+        if (started->minimize)
+            minimized++;
+    std::lock_guard<std::mutex> guard(lock);
+    history.push_back(event);
 }
 
-std::vector<PostedMessage> TestHost::Posted() {
+std::vector<PlayerEvent> TestHost::Posted() {
     std::lock_guard<std::mutex> guard(lock);
     return history;
 }
 
-int TestHost::CountPosted(uint32_t message, uintptr_t wParam) {
-    int n = 0;
-    for (const auto& m : Posted())
-        if (m.message == message && (wParam == UINTPTR_MAX || m.wParam == wParam))
-            n++;
-    return n;
+void CountingSound::Start(double fraction) {
+    starts++;
+    lastFraction = fraction;
+    if (throwOnStart)
+        throw Error("_llseek error");
 }
 
-void CountingSound::StartSound() {
-    starts++;
-    if (throwOnStart)
-        throw EqxError("_llseek error");
+void EngineTest::MakePlayer(bool manual) {
+    player.reset();
+    PlayerSetup setup;
+    setup.Sink = &host;
+    setup.Sound = &sound;
+    setup.ManualTicks = manual;
+    setup.Stop = [this] {
+        host.stops++;
+        player->StopPlaybackCommand();
+    };
+    player = std::make_unique<Player>(*film, setup);
+    player->Events().SetWatch([this](const PlayerEvent& event) { host.Watch(event); });
 }
 
 void EngineTest::SetUp() {
     SetDefaultTexts();
-    SetManualTickMode(true);
-    SetupEngine(&host, &sound);
-    StopPlaybackForLoad();
-    SegmentList().Clear();
-    Clock().SpeedPosition = kNormalSpeedPosition;
-    Clock().CurrentSegment = 0;
+    film = std::make_unique<Film>(WorkDirectory::Create(dir.path));
+    MakePlayer(true);
     sound.starts = sound.pauses = sound.stops = sound.opens = 0;
 }
 
 void EngineTest::TearDown() {
-    StopPlaybackForLoad();
-    SegmentList().Clear();
-    SetupEngine(nullptr, nullptr);
-    SetManualTickMode(false);
+    player.reset();
+    film.reset();
 }
 
-TSegmentInfo* EngineTest::AddSegment(const SegmentBuild& build) {
-    TSegmentInfo* segment = SegmentList().Add(dir.path);
+void EngineTest::UseRealTimer() { MakePlayer(false); }
+
+Segment* EngineTest::AddSegment(const SegmentBuild& build) {
+    Segment* segment = film->Add();
     segment->Width = build.width;
     segment->Height = build.height;
     segment->BitsPerPixel = build.bpp;
@@ -110,17 +83,27 @@ TSegmentInfo* EngineTest::AddSegment(const SegmentBuild& build) {
         segment->FrameStream->Write(record.data(), static_cast<int32_t>(record.size()));
     segment->FrameStream->SetPosition(0);
     writer::Bytes track = writer::EncodeCursorTrack(build.track);
-    if (!track.empty())
-        segment->CursorTrack->Write(track.data(), static_cast<int32_t>(track.size()));
-    segment->CursorTrack->SetPosition(0);
+    segment->CursorTrack.assign(track.begin(), track.end());
     return segment;
+}
+
+void EngineTest::ClearFilm() {
+    while (film->Count() > 0)
+        film->DeleteLast();
+}
+
+void EngineTest::Pump(bool everything) {
+    if (everything)
+        player->DrainEvents();
+    else
+        player->RefillPostedBlocks();
 }
 
 int EngineTest::TickToEnd(int limit) {
     int ticks = 0;
     while (ticks < limit && !Clock().EndPosted && TickManualTimers()) {
         ticks++;
-        host.Pump(false);
+        Pump(false);
     }
     return ticks;
 }

@@ -1,13 +1,14 @@
 #pragma once
-// Shared set-up of the engine tests: a host that queues what the engine posts
-// and lets the test pump it like a main thread, sound calls that count, a
-// message recorder, and segments written straight into the segment list.
+// Shared set-up of the engine tests: a fresh film and a player on it in
+// manual-tick mode, a sink that records what is presented, sound calls that
+// count, a record of every event the player posts, a message recorder, and
+// segments written straight into the film.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,11 +16,10 @@
 #include "FilmWriter.h"
 #include "MessageRecorder.h"
 #include "TestPictures.h"
-#include "engine/ClockState.h"
-#include "engine/EngineHost.h"
-#include "engine/Picture.h"
-#include "film/SegmentList.h"
-#include "platform/MessageBox.h"
+#include "engine/Player.h"
+#include "film/Film.h"
+#include "film/Picture.h"
+#include "platform/UserMessages.h"
 #include "test_dirs.h"
 
 // Tests name only the fields of a SegmentBuild that matter to them.
@@ -27,52 +27,44 @@
 
 namespace movarel::test {
 
-struct PostedMessage {
-    uint32_t message;
-    uintptr_t wParam;
-    uintptr_t lParam;
-};
-
-class TestHost : public EngineHost {
+// Records what the player presents and every event it posts (on the posting
+// thread); the tests hand the events back like a GUI thread.
+class TestHost : public FrameSink {
 public:
-    void PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) override;
-    bool HasMainWindow() const override { return hasWindow; }
-    void RunStopCommand() override;
     void PresentFrame(const Picture& picture) override;
     void PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) override;
-    void RefreshTimeDisplay() override;
-    void MinimizeMainWindow() override { minimized++; }
-    bool PumpPostedMessages() override;
+    void Watch(const PlayerEvent& event);
 
-    // Hands the queued messages to the engine as a main thread would; with
-    // commands false only block refills are handled. Returns how many.
-    int Pump(bool commands = true);
-    std::vector<PostedMessage> Posted();
-    int CountPosted(uint32_t message, uintptr_t wParam = UINTPTR_MAX);
+    std::vector<PlayerEvent> Posted();
+    template <class Event>
+    int CountPosted() {
+        int n = 0;
+        for (const PlayerEvent& e : Posted())
+            n += std::holds_alternative<Event>(e) ? 1 : 0;
+        return n;
+    }
 
-    std::atomic<bool> hasWindow{true};
     std::atomic<int> stops{0};
     std::atomic<int> minimized{0};
     std::atomic<int> wholePresents{0};
-    bool pumpFromEngine = true;
-    // Called on every tick (RefreshTimeDisplay) and every whole presentation.
+    // Called on every tick (its time display) and every whole presentation.
     std::function<void()> onTick;
     std::function<void(const Picture&)> onPresent;
     std::vector<std::vector<PixelRect>> cursorAreas;
 
 private:
     std::mutex lock;
-    std::deque<PostedMessage> queue;
-    std::vector<PostedMessage> history;
+    std::vector<PlayerEvent> history;
 };
 
-class CountingSound : public SoundCalls {
+class CountingSound : public PlayerSound {
 public:
-    void OpenSound() override { opens++; }
-    void StartSound() override;
-    void PauseSound() override { pauses++; }
-    void StopSound() override { stops++; }
+    void Open(const std::string&) override { opens++; }
+    void Start(double fraction) override;
+    void Pause() override { pauses++; }
+    void Stop() override { stops++; }
     std::atomic<int> opens{0}, starts{0}, pauses{0}, stops{0};
+    std::atomic<double> lastFraction{-1};
     std::atomic<bool> throwOnStart{false};
 };
 
@@ -87,20 +79,53 @@ struct SegmentBuild {
     std::vector<writer::CursorSample> track;
 };
 
-// The engine in manual-tick mode with a fresh host and sound, an empty list.
+// A player in manual-tick mode on a fresh, empty film. The player's calls
+// are the fixture's own, so a test reads as the engine's steps.
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    TSegmentInfo* AddSegment(const SegmentBuild& build);
+    Segment* AddSegment(const SegmentBuild& build);
+    // Deletes every segment (the player stays, as it is).
+    void ClearFilm();
     // Ticks until the end of the segment is posted, at most limit ticks.
     int TickToEnd(int limit = 10000);
+    // Hands the posted events to the player as a GUI thread would; with
+    // everything false only refills are handled.
+    void Pump(bool everything = true);
+
+    ClockState& Clock() { return player->Clock(); }
+    BlockState& Blocks() { return player->Blocks(); }
+    DecodingState& Decoding() { return player->Decoding(); }
+    CursorState& Cursor() { return player->Cursor(); }
+    Picture& CurrentPicture() { return player->CurrentPicture(); }
+    const Film& LoadedFilm() { return *film; }
+    std::recursive_mutex& EngineLock() { return player->EngineLock(); }
+    bool StartSegment(int32_t index) { return player->StartSegment(index); }
+    bool TickManualTimers() { return player->TickManually(); }
+    int LiveTimerCount() { return player->LiveTimers(); }
+    void SetPlayState(uint8_t state) { player->SetPlayState(state); }
+    void StartTimer() { player->StartTimer(); }
+    void StopTimer() { player->StopTimer(); }
+    bool TimerRunning() { return player->TimerRunning(); }
+    void RecalcTimerPeriod() { player->RecalcTimerPeriod(); }
+    void SetSpeedPosition(int32_t position) { player->SetSpeedPosition(position); }
+    void StopPlaybackCommand() { player->StopPlaybackCommand(); }
+    void StopPlaybackForLoad() { player->StopPlaybackForLoad(); }
+
+    // Real timer threads instead of manual ticks (a new player).
+    void UseRealTimer();
 
     TestDir dir;
     TestHost host;
     CountingSound sound;
     MessageRecorder recorder;
+    std::unique_ptr<Film> film;
+    std::unique_ptr<Player> player;
+
+private:
+    void MakePlayer(bool manual);
 };
 
 // A reference decoding: the picture after applying the records in order.

@@ -4,9 +4,7 @@
 #include <thread>
 
 #include "EngineFixture.h"
-#include "engine/FrameDecoding.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
+#include "engine/Player.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {
@@ -46,7 +44,7 @@ protected:
         while (!pred()) {
             if (std::chrono::steady_clock::now() > end)
                 return false;
-            host.Pump();
+            Pump();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
@@ -62,8 +60,8 @@ TEST_F(Blocks_, SmallStreamStaysInBlockZero) {
     EXPECT_EQ(Blocks().Blocks[1].Size, 0);
     EXPECT_EQ(Blocks().Queue.Count(), 1);
     EXPECT_EQ(TickToEnd(), 4);  // three frames, then the end
-    EXPECT_EQ(host.CountPosted(UM_BLOCKEMPTY), 0);
-    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), 1);
+    EXPECT_EQ(host.CountPosted<BlockNeeded>(), 0);
+    EXPECT_EQ(host.CountPosted<SegmentEnded>(), 1);
     EXPECT_EQ(CurrentPicture().Pixels, ReferenceDecode(records, 4, 2, 3));
     EXPECT_TRUE(recorder.Messages().empty());
 }
@@ -77,7 +75,7 @@ TEST_F(Blocks_, BlockTakesRecordsWhileTheLargestStillFits) {
     const int32_t exact = kBlockSize - kLargest;
     for (Case c : {Case{exact, exact + kLargest, 0}, Case{exact + 1, exact + 1, kLargest}}) {
         SCOPED_TRACE(c.first);
-        SegmentList().Clear();
+        ClearFilm();
         records = {PaddedRecord(c.first, 1), PaddedRecord(kLargest, 2)};
         AddSegment({.width = 1000, .height = 1000, .records = records});
         ASSERT_TRUE(StartSegment(0));
@@ -117,10 +115,10 @@ TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SegmentList().Clear();
+        ClearFilm();
         recorder.Clear();
         AddSegment({.width = 4, .height = 2, .frameCount = 5, .records = c.stream});
-        const int ends = host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment);
+        const int ends = host.CountPosted<SegmentEnded>();
         ASSERT_TRUE(StartSegment(0));
         EXPECT_EQ(Blocks().Queue.Count(), c.queued);
         EXPECT_EQ(Blocks().Blocks[1].Size, 0);
@@ -130,7 +128,7 @@ TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
         EXPECT_EQ(messages[0].caption, "Error");
         EXPECT_EQ(messages[0].icon, MsgIcon::Error);
         TickToEnd(20);
-        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), ends + 1);
+        EXPECT_EQ(host.CountPosted<SegmentEnded>(), ends + 1);
         EXPECT_EQ(CurrentPicture().Pixels, c.queued ? std::vector<uint32_t>(8, 0x00123456) : std::vector<uint32_t>(8, 0));
         EXPECT_EQ(Clock().FrameIndex, 0);
         StopPlaybackForLoad();
@@ -138,9 +136,9 @@ TEST_F(Blocks_, BadRecordsEndTheRefillAndTheSegmentAfterTheGoodOnes) {
 }
 
 TEST_F(Blocks_, QueueReportsMisuseAndLeavesItselfUnchanged) {
-    TQueue queue;
-    TBlock& a = Blocks().Blocks[0];
-    TBlock& b = Blocks().Blocks[1];
+    BlockQueue queue;
+    Block& a = Blocks().Blocks[0];
+    Block& b = Blocks().Blocks[1];
     EXPECT_FALSE(queue.AddBlock(nullptr));
     EXPECT_TRUE(queue.AddBlock(&a));
     EXPECT_TRUE(queue.AddBlock(&b));
@@ -152,44 +150,45 @@ TEST_F(Blocks_, QueueReportsMisuseAndLeavesItselfUnchanged) {
     EXPECT_EQ(recorder.Messages()[0].caption, "Debug");
     EXPECT_EQ(recorder.Messages()[0].icon, MsgIcon::Error);
 
+    // Handing the head block back: an empty queue is misuse; otherwise the
+    // head goes to the GUI thread as a refill of that block.
     struct Case {
         const char* name;
         int queued;
-        bool window;
-        uint32_t message;
         const char* text;  // null: posted
     };
     const std::vector<Case> cases = {
-        {"empty queue", 0, true, UM_BLOCKEMPTY, "DoMessage: FCount = 0"},
-        {"no window", 1, false, UM_BLOCKEMPTY, "DoMessage: WindowHandle = 0"},
-        {"block error", 1, true, UM_BLOCKERROR, "DoMessage: UM_BLOCKERROR"},
-        {"unknown message", 1, true, 1024 + 150, "DoMessage: Msg out of bounds"},
-        {"block empty", 2, true, UM_BLOCKEMPTY, nullptr},
+        {"empty queue", 0, "DoMessage: FCount = 0"},
+        {"block empty", 2, nullptr},
     };
+    BlockQueue& own = Blocks().Queue;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         recorder.Clear();
-        queue.Clear();
+        own.Clear();
         for (int i = 0; i < c.queued; ++i)
-            queue.AddBlock(&Blocks().Blocks[i]);
-        host.hasWindow = c.window;
-        const int posted = host.CountPosted(UM_BLOCKEMPTY);
-        queue.DoMessage(c.message);
+            own.AddBlock(&Blocks().Blocks[i]);
+        const int posted = host.CountPosted<BlockNeeded>();
+        player->HandBackHeadBlock();
         if (c.text) {
             ASSERT_EQ(recorder.Messages().size(), 1u);
             EXPECT_EQ(recorder.Messages()[0].text, c.text);
             EXPECT_EQ(recorder.Messages()[0].caption, "Debug");
-            EXPECT_EQ(host.CountPosted(UM_BLOCKEMPTY), posted);
-            EXPECT_EQ(queue.Count(), c.queued);
+            EXPECT_EQ(host.CountPosted<BlockNeeded>(), posted);
+            EXPECT_EQ(own.Count(), c.queued);
         } else {
             EXPECT_TRUE(recorder.Messages().empty());
-            ASSERT_EQ(host.CountPosted(UM_BLOCKEMPTY), posted + 1);
-            EXPECT_EQ(host.Posted().back().lParam, reinterpret_cast<uintptr_t>(&a));
-            EXPECT_EQ(queue.Count(), 1);
-            EXPECT_EQ(queue.Head(), &b);
+            ASSERT_EQ(host.CountPosted<BlockNeeded>(), posted + 1);
+            const std::vector<PlayerEvent> events = host.Posted();
+            const auto* refill = std::get_if<BlockNeeded>(&events.back());
+            ASSERT_NE(refill, nullptr);
+            EXPECT_EQ(refill->block, 0);
+            EXPECT_EQ(refill->generation, Blocks().Generation.load());
+            EXPECT_EQ(own.Count(), 1);
+            EXPECT_EQ(own.Head(), &b);
         }
     }
-    host.hasWindow = true;
+    own.Clear();
     a.Posted = b.Posted = false;
 }
 
@@ -201,27 +200,34 @@ TEST_F(Blocks_, RefillPostedBeforeARestartIsIgnored) {
     ASSERT_TRUE(StartSegment(0));
     const int32_t size = Blocks().Blocks[0].Size;
     ASSERT_GT(size, 0);
-    DispatchEngineMessage(UM_BLOCKEMPTY, stale, reinterpret_cast<uintptr_t>(&Blocks().Blocks[0]));
+    player->Events().Post(BlockNeeded{0, stale});
+    Pump();
     EXPECT_EQ(Blocks().Blocks[0].Size, size);
     EXPECT_EQ(Blocks().Queue.Count(), 1);
 }
 
 // Real timer thread; the test's loop stands in for the main window.
 TEST_F(Blocks_, ThreeBlocksWorthPlayWithHandOverOnTheMainThread) {
-    SetManualTickMode(false);
+    UseRealTimer();
     AddThreeBlocksWorth();
     Clock().SpeedPosition = 8;
     std::vector<uint32_t> lastShown;
+    std::atomic<int32_t> primed[2] = {-1, -1};
     host.onPresent = [&](const Picture& picture) {
+        // The first frame is shown from the first block, before any hand-over.
+        if (Clock().FrameIndex == 0) {
+            primed[0] = Blocks().Blocks[0].Size.load();
+            primed[1] = Blocks().Blocks[1].Size.load();
+        }
         if (Clock().FrameIndex == 8)
             lastShown.assign(picture.Pixels.begin(), picture.Pixels.begin() + 16);
     };
     ASSERT_TRUE(StartSegment(0));
-    EXPECT_EQ(Blocks().Blocks[0].Size, 3 * kLargest);
-    EXPECT_EQ(Blocks().Blocks[1].Size, 3 * kLargest);
     ASSERT_TRUE(PumpUntil([&] { return host.stops > 0; }));
-    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), 1);
-    EXPECT_GE(host.CountPosted(UM_BLOCKEMPTY), 2);
+    EXPECT_EQ(primed[0], 3 * kLargest);
+    EXPECT_EQ(primed[1], 3 * kLargest);
+    EXPECT_EQ(host.CountPosted<SegmentEnded>(), 1);
+    EXPECT_GE(host.CountPosted<BlockNeeded>(), 2);
     std::vector<uint32_t> expected(16, 0);
     for (uint32_t i = 0; i < 9; ++i)
         expected[0] ^= 0x00010101u * (i + 1);
@@ -232,7 +238,7 @@ TEST_F(Blocks_, ThreeBlocksWorthPlayWithHandOverOnTheMainThread) {
 // A tick waiting for a refill that the main thread does not get to must not
 // keep Stop or a segment start waiting forever.
 TEST_F(Blocks_, StopAndRestartEndAWaitForABlock) {
-    SetManualTickMode(false);
+    UseRealTimer();
     AddThreeBlocksWorth();
     Clock().SpeedPosition = 8;
     std::mutex lock;
@@ -247,13 +253,14 @@ TEST_F(Blocks_, StopAndRestartEndAWaitForABlock) {
     };
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
+        // Counted first: the timer's first tick comes at once.
+        const int before = host.CountPosted<BlockNeeded>();
         ASSERT_TRUE(StartSegment(0));
-        const int before = host.CountPosted(UM_BLOCKEMPTY);
         // Nothing is pumped: once both blocks are handed back the tick waits.
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (host.CountPosted(UM_BLOCKEMPTY) < before + 2 && std::chrono::steady_clock::now() < end)
+        while (host.CountPosted<BlockNeeded>() < before + 2 && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_EQ(host.CountPosted(UM_BLOCKEMPTY), before + 2);
+        ASSERT_EQ(host.CountPosted<BlockNeeded>(), before + 2);
         if (round == 0) {
             StopPlaybackCommand();
             EXPECT_EQ(Clock().PlayState, Stopped);
@@ -272,7 +279,7 @@ TEST_F(Blocks_, StopAndRestartEndAWaitForABlock) {
         }
         EXPECT_FALSE(TimerRunning());
         // The stale refills are dropped.
-        host.Pump();
+        Pump();
         EXPECT_EQ(Blocks().Queue.Count(), 0);
     }
 }

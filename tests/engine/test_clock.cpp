@@ -5,9 +5,7 @@
 #include <thread>
 
 #include "EngineFixture.h"
-#include "engine/FrameDecoding.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
+#include "engine/Player.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {
@@ -40,7 +38,7 @@ TEST_F(Clock_, PeriodFollowsFrameRateTicksAndSpeed) {
     AddSegment({});
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int{c.fps} << " fps, " << c.ticks << " ticks, position " << c.position);
-        SegmentList().Items(0)->Fps = c.fps;
+        film->Items(0)->Fps = c.fps;
         Clock().TicksPerFrame = c.ticks;
         Clock().SpeedPosition = c.position;
         Clock().Period = 77;
@@ -76,19 +74,19 @@ TEST_F(Clock_, SegmentEndPostsNextSegmentOnce) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SegmentList().Clear();
-        const int before = host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment);
+        ClearFilm();
+        const int before = host.CountPosted<SegmentEnded>();
         const int presents = host.wholePresents;
         AddSegment({.frameCount = c.frameCount, .flags = c.flags, .records = Records(c.records, 8)});
         ASSERT_TRUE(StartSegment(0));
         for (int t = 0; t < c.lastFrameTick; ++t) {
             ASSERT_TRUE(TickManualTimers());
-            host.Pump(false);
+            Pump(false);
         }
-        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), before) << "the last frame has its period";
+        EXPECT_EQ(host.CountPosted<SegmentEnded>(), before) << "the last frame has its period";
         EXPECT_EQ(TickToEnd(100), 1);
         EXPECT_FALSE(TickManualTimers()) << "the timer stops at the end";
-        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), before + 1);
+        EXPECT_EQ(host.CountPosted<SegmentEnded>(), before + 1);
         EXPECT_EQ(Clock().FrameIndex, c.lastFrame);
         EXPECT_EQ(host.wholePresents - presents, c.lastFrame + 1);
         if (c.records > 0) {
@@ -133,9 +131,15 @@ TEST_F(Clock_, SpeedChangeRestartsOnlyARunningTimer) {
     SetSpeedPosition(0);
     EXPECT_TRUE(TimerRunning());
     EXPECT_EQ(Clock().Period, 400);
+    const int pauses = sound.pauses;
+    ASSERT_TRUE(TickManualTimers());
+    EXPECT_EQ(sound.starts, starts) << "off normal speed the sound holds";
+    EXPECT_EQ(sound.pauses, pauses + 1) << "the sound is held at the new speed's first tick";
+    EXPECT_EQ(Clock().FrameIndex, 2) << "playing goes on from the same frame";
+    SetSpeedPosition(kNormalSpeedPosition);
     ASSERT_TRUE(TickManualTimers());
     EXPECT_EQ(sound.starts, starts + 1) << "the sound is started again at the new speed's first tick";
-    EXPECT_EQ(Clock().FrameIndex, 2) << "playing goes on from the same frame";
+    EXPECT_DOUBLE_EQ(sound.lastFraction, 2.0 / 50) << "from the frame on screen";
 }
 
 TEST_F(Clock_, NextSegmentChainsToTheEndOfTheFilm) {
@@ -144,11 +148,11 @@ TEST_F(Clock_, NextSegmentChainsToTheEndOfTheFilm) {
     ASSERT_TRUE(StartSegment(0));
     // A tick per frame, and one that ends the segment when the last frame's period is over.
     EXPECT_EQ(TickToEnd(), 3);
-    host.Pump();
+    Pump();
     EXPECT_EQ(Clock().CurrentSegment, 1);
     EXPECT_EQ(Clock().PlayState, Playing);
     EXPECT_EQ(TickToEnd(), 4);
-    host.Pump();  // past the last segment: Stop
+    Pump();  // past the last segment: Stop
     EXPECT_EQ(host.stops, 1);
     EXPECT_EQ(Clock().PlayState, Stopped);
     EXPECT_EQ(Clock().CurrentSegment, 0);
@@ -165,7 +169,7 @@ TEST_F(Clock_, EndOfSegmentOvertakenByStopIsDropped) {
     ASSERT_TRUE(StartSegment(0));
     TickToEnd();
     StopPlaybackCommand();
-    host.Pump();
+    Pump();
     EXPECT_EQ(Clock().PlayState, Stopped);
     EXPECT_EQ(Clock().CurrentSegment, 0);
     EXPECT_FALSE(TimerRunning());
@@ -179,7 +183,7 @@ TEST_F(Clock_, LoadStopsAPlayingClockFirst) {
     EXPECT_FALSE(TimerRunning());
     EXPECT_EQ(Clock().PlayState, Stopped);
     EXPECT_EQ(Blocks().Queue.Count(), 0);
-    SegmentList().Clear();
+    ClearFilm();
     EXPECT_FALSE(TickManualTimers());
 }
 
@@ -188,7 +192,7 @@ class RealClock_ : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        SetManualTickMode(false);
+        UseRealTimer();
     }
     template <class Pred>
     bool WaitFor(Pred pred, int ms = 5000) {
@@ -206,15 +210,15 @@ TEST_F(RealClock_, FailureOnTheTimerThreadStopsPlaybackWithAMessage) {
     AddSegment({.records = Records(5, 8)});
     sound.throwOnStart = true;
     ASSERT_TRUE(StartSegment(0));
-    ASSERT_TRUE(WaitFor([&] { return host.CountPosted(UM_ENGINEERROR) == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return host.CountPosted<PlaybackError>() == 1; }));
     EXPECT_FALSE(TimerRunning());
     // The lock was released.
-    std::thread other([] {
-        EXPECT_TRUE(EngineLock().Native().try_lock());
-        EngineLock().Leave();
+    std::thread other([this] {
+        EXPECT_TRUE(EngineLock().try_lock());
+        EngineLock().unlock();
     });
     other.join();
-    host.Pump();
+    Pump();
     EXPECT_TRUE(recorder.Contains("_llseek error"));
     EXPECT_EQ(Clock().PlayState, Stopped);
     EXPECT_EQ(host.stops, 1);
@@ -240,11 +244,11 @@ TEST_F(RealClock_, StopTimerWaitsForARunningTickAndTheTickCanStopItself) {
 
     // A one-frame segment: the tick stops its own timer from AdvanceFrame.
     host.onTick = nullptr;
-    SegmentList().Clear();
+    ClearFilm();
     AddSegment({.records = Records(1, 8)});
     ASSERT_TRUE(StartSegment(0));
     ASSERT_TRUE(WaitFor([&] { return !TimerRunning(); }));
-    EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), 1);
+    EXPECT_EQ(host.CountPosted<SegmentEnded>(), 1);
     EXPECT_EQ(host.wholePresents, 1 + after);
 }
 
@@ -277,7 +281,7 @@ TEST_F(RealClock_, FirstFrameAndSoundComeAtOnceLaterFramesAPeriodApart) {
     const Case cases[] = {{"1 fps at x0.1", 0, 0}, {"1 fps at x0.1, three ticks per frame", 1, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SegmentList().Clear();
+        ClearFilm();
         {
             std::lock_guard<std::mutex> guard(lock);
             shown.clear();
@@ -290,22 +294,28 @@ TEST_F(RealClock_, FirstFrameAndSoundComeAtOnceLaterFramesAPeriodApart) {
         ASSERT_TRUE(StartSegment(0));
         ASSERT_TRUE(WaitFor([&] { return shownCount() >= 1; }, 2000)) << "no frame before the first period";
         EXPECT_LT(since(0, start), 2000);
-        EXPECT_EQ(soundStartsWhenShown[0], 1) << "the sound starts with the first frame";
+        EXPECT_EQ(soundStartsWhenShown[0], 0) << "off normal speed the sound holds";
         StopPlaybackCommand();
     }
 
     // 1 fps at normal speed: frame 1 a whole period after frame 0.
-    SegmentList().Clear();
+    ClearFilm();
     AddSegment({.fps = 1, .records = Records(3, 8)});
     Clock().SpeedPosition = kNormalSpeedPosition;
     {
         std::lock_guard<std::mutex> guard(lock);
         shown.clear();
+        soundStartsWhenShown.clear();
     }
+    sound.starts = 0;
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(StartSegment(0));
     ASSERT_TRUE(WaitFor([&] { return shownCount() >= 2; }, 5000));
     EXPECT_LT(since(0, start), 500);
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        EXPECT_EQ(soundStartsWhenShown[0], 1) << "the sound starts with the first frame";
+    }
     EXPECT_GE(since(1, start), 950);
     // Paused and resumed: frame 2 a period after the resume, not at once.
     SetPlayState(Paused);
@@ -352,13 +362,13 @@ TEST_F(RealClock_, StressCommandsWhileTheTimerRuns) {
             SetSpeedPosition(static_cast<int32_t>(rng() % 9));
             break;
         default:
-            host.Pump();
+            Pump();
             break;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
     }
     StopPlaybackCommand();
-    host.Pump();
+    Pump();
     EXPECT_FALSE(TimerRunning());
     EXPECT_EQ(LiveTimerCount(), 0);
     for (const auto& m : recorder.Messages())

@@ -1,9 +1,7 @@
 // The recorded cursor over the picture: box size, background, clipping, track.
 #include "EngineFixture.h"
-#include "engine/CursorTrack.h"
-#include "engine/FrameDecoding.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxCursor_new.h"
+#include "engine/Player.h"
+#include "film/CursorShapes.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {
@@ -14,18 +12,18 @@ using writer::MakeFrameRecord;
 constexpr uint32_t kBase = 0x00203040;
 constexpr uint32_t kInk = 0x00FFEEDD;
 
-void AddShape(TSegmentInfo* segment, const writer::CursorShapeSpec& written) {
+void AddShape(Segment* segment, const writer::CursorShapeSpec& written) {
     writer::Bytes bytes = writer::EncodeCursorShape(written);
-    TqxMemoryStream stream;
+    MemoryStream stream;
     stream.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
     stream.SetPosition(0);
-    auto shape = std::make_unique<TqxCursor>();
-    ASSERT_EQ(shape->LoadFromFile(stream), TqxCursor::kLoaded);
+    auto shape = std::make_unique<CursorShape>();
+    ASSERT_EQ(shape->LoadFromFile(stream), CursorShape::kLoaded);
     segment->Cursors.Add(std::move(shape));
 }
 
 // An opaque colour shape: every pixel becomes kInk.
-writer::CursorShapeSpec Block(int32_t w, int32_t h, int32_t hotX, int32_t hotY) {
+writer::CursorShapeSpec SquareShape(int32_t w, int32_t h, int32_t hotX, int32_t hotY) {
     return writer::ColourCursor(w, h, std::vector<uint8_t>(static_cast<size_t>(w * h), 0),
                                 std::vector<uint32_t>(static_cast<size_t>(w * h), kInk), hotX, hotY);
 }
@@ -48,11 +46,11 @@ class Cursor_ : public EngineTest {};
 
 TEST_F(Cursor_, BoxGrowsOverSegmentsAndNeverShrinks) {
     const int32_t width0 = Cursor().BoxWidth, height0 = Cursor().BoxHeight;
-    TSegmentInfo* first = AddSegment({.records = {MakeFrameRecord({{0, 8}})}});
-    AddShape(first, Block(32, 32, 0, 0));
+    Segment* first = AddSegment({.records = {MakeFrameRecord({{0, 8}})}});
+    AddShape(first, SquareShape(32, 32, 0, 0));
     AddShape(first, Mono(32, 32));  // mask 32 x 64
-    TSegmentInfo* second = AddSegment({.records = {MakeFrameRecord({{0, 8}})}});
-    AddShape(second, Block(16, 16, 0, 0));
+    Segment* second = AddSegment({.records = {MakeFrameRecord({{0, 8}})}});
+    AddShape(second, SquareShape(16, 16, 0, 0));
     ASSERT_TRUE(StartSegment(0));
     EXPECT_EQ(Cursor().BoxWidth, std::max(width0, 32));
     EXPECT_EQ(Cursor().BoxHeight, std::max(height0, 64));
@@ -75,8 +73,8 @@ TEST_F(Cursor_, CursorIsClippedAtThePictureEdgesAndLeavesNoTrace) {
     std::vector<writer::Bytes> records = {MakeFrameRecord({{kBase, 64}})};
     for (size_t i = 1; i < samples.size(); ++i)
         records.push_back(MakeFrameRecord({{0, 10}, {0x00000101, 1}, {0, 53}}));
-    TSegmentInfo* segment = AddSegment({.width = 8, .height = 8, .records = records, .track = track});
-    AddShape(segment, Block(4, 4, 2, 2));
+    Segment* segment = AddSegment({.width = 8, .height = 8, .records = records, .track = track});
+    AddShape(segment, SquareShape(4, 4, 2, 2));
     std::vector<std::vector<uint32_t>> shown;
     host.onPresent = [&](const Picture& picture) { shown.push_back(picture.Pixels); };
     ASSERT_TRUE(StartSegment(0));
@@ -91,7 +89,7 @@ TEST_F(Cursor_, CursorIsClippedAtThePictureEdgesAndLeavesNoTrace) {
                 expected[i] = kInk;
         EXPECT_EQ(shown[t], expected) << "tick " << t;
     }
-    RestoreCursorBackground();
+    player->RestoreCursorBackground();
     EXPECT_EQ(CurrentPicture().Pixels, ReferenceDecode(records, 8, 8, records.size()));
 }
 
@@ -100,11 +98,11 @@ TEST_F(Cursor_, HotspotsAtTheEndsOfTheIntRangeDrawNothingAndLeaveThePictureAlone
     // position (sample minus hotspot).
     for (int32_t hot : {INT32_MIN, -2147483647, INT32_MAX}) {
         SCOPED_TRACE(hot);
-        SegmentList().Clear();
+        ClearFilm();
         std::vector<writer::Bytes> records = {MakeFrameRecord({{kBase, 64}})};
-        TSegmentInfo* segment =
+        Segment* segment =
             AddSegment({.width = 8, .height = 8, .records = records, .track = {{0, 1, 1}}});
-        AddShape(segment, Block(4, 4, hot, hot));
+        AddShape(segment, SquareShape(4, 4, hot, hot));
         std::vector<std::vector<uint32_t>> shown;
         host.onPresent = [&](const Picture& picture) { shown.push_back(picture.Pixels); };
         ASSERT_TRUE(StartSegment(0));
@@ -130,12 +128,12 @@ TEST_F(Cursor_, TrackShorterThanTheSegmentAndTracksThatDrawNothing) {
         records.push_back(MakeFrameRecord({{0x00010000u * static_cast<uint32_t>(i), 64}}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SegmentList().Clear();
+        ClearFilm();
         // A segment with a track plays first: its last sample must not carry over.
-        TSegmentInfo* before = AddSegment({.width = 8, .height = 8, .records = {records[0]}, .track = {{0, 6, 6}}});
-        AddShape(before, Block(4, 4, 0, 0));
-        TSegmentInfo* segment = AddSegment({.width = 8, .height = 8, .records = records, .track = c.track});
-        AddShape(segment, Block(4, 4, 0, 0));
+        Segment* before = AddSegment({.width = 8, .height = 8, .records = {records[0]}, .track = {{0, 6, 6}}});
+        AddShape(before, SquareShape(4, 4, 0, 0));
+        Segment* segment = AddSegment({.width = 8, .height = 8, .records = records, .track = c.track});
+        AddShape(segment, SquareShape(4, 4, 0, 0));
         ASSERT_TRUE(StartSegment(0));
         TickToEnd();
         std::vector<std::vector<uint32_t>> shown;
@@ -185,7 +183,7 @@ TEST_F(Cursor_, CursorAreaIsOneRectangleWhenTheBoxesOverlap) {
         Cursor().NewX = c.newX;
         Cursor().NewY = c.newY;
         PixelRect rects[2];
-        int n = CursorAreaRects(rects);
+        int n = player->CursorAreaRects(rects);
         ASSERT_EQ(n, static_cast<int>(c.rects.size()));
         for (int i = 0; i < n; ++i) {
             EXPECT_EQ(rects[i].x, c.rects[static_cast<size_t>(i)].x);
@@ -200,10 +198,10 @@ TEST_F(Cursor_, CursorAreaIsOneRectangleWhenTheBoxesOverlap) {
 TEST_F(Cursor_, BetweenFramesOnlyTheCursorAreaIsPresented) {
     // The jump is wider than any box the process has grown to.
     std::vector<writer::CursorSample> track = {{0, 1, 1}, {0, 2, 1}, {0, 250, 90}, {0, 251, 90}};
-    TSegmentInfo* segment = AddSegment({.width = 300, .height = 100, .flags = 1,
+    Segment* segment = AddSegment({.width = 300, .height = 100, .flags = 1,
                                         .records = {MakeFrameRecord({{kBase, 30000}}), MakeFrameRecord({{0, 30000}})},
                                         .track = track});
-    AddShape(segment, Block(4, 4, 0, 0));
+    AddShape(segment, SquareShape(4, 4, 0, 0));
     ASSERT_TRUE(StartSegment(0));
     TickToEnd();
     // Ticks 1 and 2 between the frames of ticks 0 and 3.

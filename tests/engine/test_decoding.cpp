@@ -2,9 +2,7 @@
 #include <random>
 
 #include "EngineFixture.h"
-#include "engine/FrameDecoding.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
+#include "engine/Player.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {
@@ -45,7 +43,7 @@ TEST_F(Decoding_, RunsWrapRowsAndSkipPadding) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SegmentList().Clear();
+        ClearFilm();
         ShowFirst({.width = c.width, .height = c.height, .bpp = c.bpp, .records = {MakeFrameRecord(c.runs)}});
         EXPECT_EQ(CurrentPicture().Pixels, c.picture);
         const DecodingState& d = Decoding();
@@ -75,9 +73,9 @@ TEST_F(Decoding_, ApplyingTheSameRecordTwiceRestoresThePicture) {
     ShowFirst({.width = 4, .height = 2, .bpp = 24, .records = {MakeFrameRecord({{A, 8}}), MakeFrameRecord({{0, 3}, {0x00010203, 5}})}});
     ASSERT_TRUE(TickManualTimers());
     std::vector<uint32_t> before = CurrentPicture().Pixels;
-    ApplyXorFrame();
+    ApplyXorFrame(Decoding());
     EXPECT_NE(CurrentPicture().Pixels, before);
-    ApplyXorFrame();
+    ApplyXorFrame(Decoding());
     EXPECT_EQ(CurrentPicture().Pixels, before);
 }
 
@@ -104,15 +102,15 @@ TEST_F(Decoding_, PicturesMatchAPlainDecoderOnBothPaths) {
     records.push_back(MakeFrameRecord(dense));  // back to the full path after sparse frames
     for (uint8_t bpp : {uint8_t{24}, uint8_t{32}}) {
         SCOPED_TRACE(int{bpp});
-        SegmentList().Clear();
+        ClearFilm();
         ShowFirst({.width = w - 1, .height = h, .bpp = bpp, .records = {}});  // a different size first
-        SegmentList().Clear();
+        ClearFilm();
         SegmentBuild build{.width = w, .height = h, .bpp = bpp, .records = records};
         AddSegment(build);
         ASSERT_TRUE(StartSegment(0));
         for (size_t f = 0; f < records.size(); ++f) {
             ASSERT_TRUE(TickManualTimers());
-            host.Pump(false);
+            Pump(false);
             ASSERT_EQ(CurrentPicture().Pixels, ReferenceDecode(records, w, h, f + 1)) << "frame " << f;
         }
     }
@@ -132,20 +130,20 @@ TEST_F(Decoding_, RecordsThatDoNotCoverTheFrameStopTheSegment) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SegmentList().Clear();
+        ClearFilm();
         recorder.Clear();
         const writer::Bytes good = MakeFrameRecord({{0x00000011, 8}});
         AddSegment({.width = 4, .height = 2, .bpp = 32, .records = {good, c.record, good}});
         ASSERT_TRUE(StartSegment(0));
-        const int before = host.CountPosted(UM_ENGINEERROR);
+        const int before = host.CountPosted<PlaybackError>();
         TickToEnd(20);
         EXPECT_FALSE(TimerRunning());
-        EXPECT_EQ(host.CountPosted(UM_ENGINEERROR), before + 1);
-        EXPECT_EQ(host.CountPosted(WM_COMMAND_MSG, cmd::NextSegment), 0);
+        EXPECT_EQ(host.CountPosted<PlaybackError>(), before + 1);
+        EXPECT_EQ(host.CountPosted<SegmentEnded>(), 0);
         // Only the good first frame was applied.
         EXPECT_EQ(CurrentPicture().Pixels, std::vector<uint32_t>(8, 0x11));
-        host.Pump();
-        EXPECT_TRUE(recorder.Contains("Frame 2 of segment 1 cannot be shown")) << LastEngineError();
+        Pump();
+        EXPECT_TRUE(recorder.Contains("Frame 2 of segment 1 cannot be shown")) << player->LastEngineError();
         EXPECT_EQ(Clock().PlayState, Stopped);
     }
 }
@@ -175,7 +173,7 @@ TEST_F(Decoding_, FramesTooLargeForABlockOrEmptyAreRefusedAtStart) {
                    Case{0, 10, "0 x 10 pixels are empty."}, Case{-4, 10, "-4 x 10 pixels are empty."},
                    Case{100000, 100000, "100000 x 100000 pixels are too large."}}) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
-        SegmentList().Clear();
+        ClearFilm();
         recorder.Clear();
         AddSegment({.width = c.width, .height = c.height, .bpp = 32, .records = {}});
         const bool plays = c.refusal == nullptr;

@@ -2,21 +2,20 @@
 #include <memory>
 
 #include "EngineFixture.h"
-#include "engine/FrameDecoding.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxCursor_new.h"
+#include "engine/Player.h"
+#include "film/CursorShapes.h"
 #include "platform/PeriodicTimer.h"
 
 namespace movarel::test {
 namespace {
 
-std::unique_ptr<TqxCursor> LoadShape(const writer::CursorShapeSpec& written) {
+std::unique_ptr<CursorShape> LoadShape(const writer::CursorShapeSpec& written) {
     writer::Bytes bytes = writer::EncodeCursorShape(written);
-    TqxMemoryStream stream;
+    MemoryStream stream;
     stream.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
     stream.SetPosition(0);
-    auto shape = std::make_unique<TqxCursor>();
-    EXPECT_EQ(shape->LoadFromFile(stream), TqxCursor::kLoaded);
+    auto shape = std::make_unique<CursorShape>();
+    EXPECT_EQ(shape->LoadFromFile(stream), CursorShape::kLoaded);
     return shape;
 }
 
@@ -31,7 +30,7 @@ TEST_F(Regressions_, CursorOutsideThePictureDrawsNothingAndLeavesNoTrace) {
     };
     // Every record leaves the picture black, so whatever is not black is the cursor.
     std::vector<writer::Bytes> records(track.size(), writer::MakeFrameRecord({{0, w * h}}));
-    TSegmentInfo* segment = AddSegment({.width = w, .height = h, .records = records, .track = track});
+    Segment* segment = AddSegment({.width = w, .height = h, .records = records, .track = track});
     const std::vector<uint8_t> opaque(16, 0);
     segment->Cursors.Add(LoadShape(writer::ColourCursor(4, 4, opaque, std::vector<uint32_t>(16, 0x00FFFFFF))));
     ASSERT_TRUE(StartSegment(0));
@@ -39,7 +38,7 @@ TEST_F(Regressions_, CursorOutsideThePictureDrawsNothingAndLeavesNoTrace) {
     for (size_t i = 0; i < track.size(); ++i) {
         SCOPED_TRACE("sample " + std::to_string(i));
         ASSERT_TRUE(TickManualTimers());
-        host.Pump(false);
+        Pump(false);
         const bool onPicture = track[i].x < w && track[i].y < h;
         size_t lit = 0;
         for (uint32_t pixel : CurrentPicture().Pixels)

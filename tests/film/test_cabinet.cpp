@@ -15,9 +15,9 @@
 #include <unistd.h>
 
 #include "CabWriter.h"
-#include "film/QxcabClasses.h"
-#include "film/qxClasses.h"
-#include "platform/CabIntf.h"
+#include "film/CabinetPack.h"
+#include "film/Streams.h"
+#include "platform/Cabinet.h"
 #include "platform/FileOps.h"
 #include "test_dirs.h"
 
@@ -100,9 +100,9 @@ struct Listed {
     uint16_t attributes, time, date, folder;
 };
 
-std::vector<Listed> List(TqxCabReader& reader, const std::string& path, bool* isCabinet = nullptr) {
+std::vector<Listed> List(CabinetReader& reader, const std::string& path, bool* isCabinet = nullptr) {
     std::vector<Listed> out;
-    bool result = reader.ListFiles(path, [&](TqxCabReader&, const std::string& name, int32_t size, bool&,
+    bool result = reader.ListFiles(path, [&](CabinetReader&, const std::string& name, int32_t size, bool&,
                                              uint16_t attributes, uint16_t time, uint16_t date, uint16_t folder) {
         out.push_back({name, size, attributes, time, date, folder});
     });
@@ -189,7 +189,7 @@ TEST_P(CabinetRoundTrip, EachSizeAloneIsListedAndExtractedExactly) {
         const std::string cab = scratch.path + "one.cab";
         WriteBytes(cab, WriteCabinet({File("segment.dat", data)}, GetParam()));
 
-        TqxCabReader reader;
+        CabinetReader reader;
         bool isCabinet = false;
         std::vector<Listed> listed = List(reader, cab, &isCabinet);
         ASSERT_TRUE(isCabinet);
@@ -214,7 +214,7 @@ TEST_P(CabinetRoundTrip, ManyFilesShareOneFolder) {
     }
     const std::string cab = Cabinet(files, GetParam());
 
-    TqxCabReader reader;
+    CabinetReader reader;
     std::vector<Listed> listed = List(reader, cab);
     ASSERT_EQ(listed.size(), files.size());
     for (size_t i = 0; i < files.size(); ++i) {
@@ -279,7 +279,7 @@ TEST_F(CabinetTest, StoredLocalTimeBecomesModificationTime) {
         TestDir scratch;
         const std::string cab = scratch.path + "t.cab";
         WriteBytes(cab, WriteCabinet({File("f", {1, 2, 3})}, CabCompression::Stored));
-        TqxCabReader().Extract(cab, scratch.path + "out", 0);
+        CabinetReader().Extract(cab, scratch.path + "out", 0);
         struct stat st;
         ASSERT_EQ(::stat((scratch.path + "out/f").c_str(), &st), 0);
         EXPECT_EQ(st.st_mtime, c.expected);
@@ -297,7 +297,7 @@ TEST_F(CabinetTest, ReadOnlyAttributeRemovesWritePermission) {
         f.attributes = cases[i].attributes;
         files.push_back(f);
     }
-    TqxCabReader().Extract(Cabinet(files, CabCompression::MsZip), Out(), 0);
+    CabinetReader().Extract(Cabinet(files, CabCompression::MsZip), Out(), 0);
     for (size_t i = 0; i < std::size(cases); ++i) {
         struct stat st;
         ASSERT_EQ(::stat((Out() + files[i].name).c_str(), &st), 0);
@@ -318,7 +318,7 @@ TEST_F(CabinetTest, DosDateTimeConversion) {
 TEST_F(CabinetTest, BackslashNamesCreateSubdirectories) {
     const std::vector<CabFile> files = {File("a\\b\\deep.bin", Pattern(40000, 3)), File("a\\top.bin", {7}),
                                         File("plain", {8})};
-    TqxCabReader().Extract(Cabinet(files, CabCompression::Lzx), Out(), 0);
+    CabinetReader().Extract(Cabinet(files, CabCompression::Lzx), Out(), 0);
     EXPECT_EQ(AllFiles(Out()), (std::vector<std::string>{"a/b/deep.bin", "a/top.bin", "plain"}));
     EXPECT_EQ(ReadBytes(Out() + "a/b/deep.bin"), files[0].data);
     struct stat st;
@@ -336,7 +336,7 @@ TEST_F(CabinetTest, NamesLeadingOutsideAreNeverWritten) {
         SCOPED_TRACE(CompressionName(c));
         std::filesystem::remove_all(Out());
         const std::string cab = Cabinet(files, c);
-        TqxCabReader().Extract(cab, Out(), 0);
+        CabinetReader().Extract(cab, Out(), 0);
         EXPECT_EQ(AllFiles(Out()), std::vector<std::string>{"ok.txt"});
         EXPECT_EQ(dir.Files(), (std::vector<std::string>{"out", "pack.cab"}));
         EXPECT_FALSE(Exists(absolute));
@@ -378,7 +378,7 @@ TEST_F(CabinetTest, ExistingReadOnlyFileIsReplacedWhole) {
 
     CabFile f = File("seg.dat", Pattern(100, 5));
     f.attributes = 0x20;
-    TqxCabReader().Extract(Cabinet({f}, CabCompression::Stored), Out(), 0);
+    CabinetReader().Extract(Cabinet({f}, CabCompression::Stored), Out(), 0);
     // No tail of the old, longer file survives.
     EXPECT_EQ(ReadBytes(target), f.data);
     struct stat st;
@@ -425,7 +425,7 @@ TEST_F(CabinetTest, TruncatedOrForeignFilesAreNotCabinets) {
         SCOPED_TRACE(c.what);
         const std::string path = dir.path + "bad.cab";
         WriteBytes(path, c.bytes);
-        TqxCabReader reader;
+        CabinetReader reader;
         EXPECT_FALSE(reader.IsCabinet(path));
         int calls = 0;
         EXPECT_FALSE(reader.ListFiles(path, [&](auto&, auto&, auto, auto&, auto, auto, auto, auto) { ++calls; }));
@@ -437,7 +437,7 @@ TEST_F(CabinetTest, TruncatedOrForeignFilesAreNotCabinets) {
 
 TEST_F(CabinetTest, CabinetWithoutFiles) {
     const std::string cab = Cabinet({}, CabCompression::Lzx);
-    TqxCabReader reader;
+    CabinetReader reader;
     EXPECT_TRUE(reader.IsCabinet(cab));
     bool isCabinet = false;
     EXPECT_TRUE(List(reader, cab, &isCabinet).empty());
@@ -447,14 +447,14 @@ TEST_F(CabinetTest, CabinetWithoutFiles) {
 }
 
 TEST_F(CabinetTest, MissingFileIsASystemError) {
-    TqxCabReader reader;
+    CabinetReader reader;
     try {
         reader.IsCabinet(dir.path + "absent.cab");
         FAIL() << "no exception";
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()), std::string("System Error.  Code: 2.\r\n") + std::strerror(ENOENT));
     }
-    EXPECT_THROW(List(reader, dir.path + "absent.cab"), EqxError);
+    EXPECT_THROW(List(reader, dir.path + "absent.cab"), Error);
     // Extraction of a missing cabinet fails quietly.
     EXPECT_NO_THROW(reader.Extract(dir.path + "absent.cab", Out(), 0));
 }
@@ -462,7 +462,7 @@ TEST_F(CabinetTest, MissingFileIsASystemError) {
 TEST_F(CabinetTest, ListingStopsWhenAsked) {
     const std::string cab = Cabinet({File("a", {1}), File("b", {2}), File("c", {3})}, CabCompression::Stored);
     std::vector<std::string> seen;
-    TqxCabReader reader;
+    CabinetReader reader;
     EXPECT_TRUE(reader.ListFiles(cab, [&](auto&, const std::string& name, auto, bool& stop, auto, auto, auto, auto) {
         seen.push_back(name);
         stop = name == "b";
@@ -479,7 +479,7 @@ TEST_F(CabinetTest, SetGoesOnIntoTheNextCabinet) {
     WriteBytes(dir.path + "part2.cab", WriteCabinet(more, CabCompression::Lzx));
     const std::string cab = dir.path + "pack.cab";
     WriteBytes(cab, AnnounceNextCabinet(WriteCabinet(own, CabCompression::MsZip), "part2.cab"));
-    TqxCabReader reader;
+    CabinetReader reader;
     EXPECT_EQ(List(reader, cab).size(), 1u);
     cab::ExtractResult result = reader.Extract(cab, Out(), 0);
     EXPECT_EQ(result.files, (std::vector<std::string>{"first.dat", "second.dat"}));
@@ -499,7 +499,7 @@ TEST_F(CabinetTest, AnnouncedNextCabinetThatCannotFollow) {
         std::filesystem::remove_all(Out());
         const std::string cab = dir.path + "pack.cab";
         WriteBytes(cab, AnnounceNextCabinet(WriteCabinet(files, CabCompression::MsZip), next));
-        TqxCabReader reader;
+        CabinetReader reader;
         EXPECT_EQ(List(reader, cab).size(), 1u);
         reader.Extract(cab, Out(), 0);
         EXPECT_EQ(ReadBytes(Out() + "own.dat"), files[0].data);
@@ -531,7 +531,7 @@ TEST_F(CabinetTest, DamagedDataLeavesNoPartialFile) {
             d.damage(bytes);
             const std::string cab = dir.path + "damaged.cab";
             WriteBytes(cab, bytes);
-            TqxCabReader reader;
+            CabinetReader reader;
             EXPECT_NO_THROW(reader.Extract(cab, Out(), 0));
             EXPECT_FALSE(Exists(Out() + "second"));
             if (d.firstKept || Exists(Out() + "first")) {
@@ -556,7 +556,7 @@ TEST_F(CabinetTest, FullDiskLeavesNoPartialFile) {
             }
             EXPECT_EQ(AllFiles(Out()), std::vector<std::string>{});
             // With room again the same reader succeeds.
-            TqxCabReader().Extract(cab, Out(), 0);
+            CabinetReader().Extract(cab, Out(), 0);
             EXPECT_EQ(ReadBytes(Out() + "big"), files[0].data);
         }
     }
@@ -583,7 +583,7 @@ TEST_F(CabinetTest, BoundOnWhatAnExtractionWritesRefusesFilesBeforeDecoding) {
         for (const auto& k : cases) {
             SCOPED_TRACE(std::string(CompressionName(c)) + " bound " + std::to_string(k.bound));
             std::filesystem::remove_all(Out());
-            cab::ExtractResult result = TqxCabReader().Extract(cab, Out(), 0, k.bound);
+            cab::ExtractResult result = CabinetReader().Extract(cab, Out(), 0, k.bound);
             EXPECT_EQ(result.files, k.written);
             EXPECT_EQ(result.written, static_cast<int>(k.written.size()));
             EXPECT_EQ(result.tooLarge, static_cast<int>(files.size() - k.written.size()));
@@ -603,7 +603,7 @@ TEST_F(CabinetTest, BombIsRefusedFromItsDeclaredSize) {
     const std::string cab = Cabinet({File("bomb", std::vector<uint8_t>(16u << 20, 0))}, CabCompression::MsZip);
     ASSERT_LT(std::filesystem::file_size(cab), 1u << 20);
     ScopedFullDisk nothingMayBeWritten(0);
-    cab::ExtractResult result = TqxCabReader().Extract(cab, Out(), 0, 1 << 20);
+    cab::ExtractResult result = CabinetReader().Extract(cab, Out(), 0, 1 << 20);
     EXPECT_EQ(result.tooLarge, 1);
     EXPECT_EQ(result.failed, 0);
     EXPECT_EQ(AllFiles(Out()), std::vector<std::string>{});
@@ -633,7 +633,7 @@ TEST(CabinetMessages, TextsFollowTheErrorRecord) {
         {6, 2, true, true, "Could not create cabinet file [0x0006].\r\n" + std::string(std::strerror(2)) + " [0x0002]."},
     };
     for (const auto& c : cases) {
-        EqxCabinet e(c.code, c.osCode, c.present, c.creation);
+        CabinetError e(c.code, c.osCode, c.present, c.creation);
         EXPECT_EQ(std::string(e.what()), c.expected);
         EXPECT_EQ(e.ErrorCode, c.code);
         EXPECT_EQ(e.OsErrorCode, c.osCode);

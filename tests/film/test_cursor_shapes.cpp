@@ -3,17 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "FilmWriter.h"
-#include "engine/Picture.h"
-#include "engine/UqxCursor_new.h"
-#include "film/qxClasses.h"
+#include "film/Picture.h"
+#include "film/CursorShapes.h"
+#include "film/Streams.h"
 
 using namespace movarel;
 using namespace movarel::writer;
 
 namespace {
 
-TqxMemoryStream StreamOf(const Bytes& bytes) {
-    TqxMemoryStream s;
+MemoryStream StreamOf(const Bytes& bytes) {
+    MemoryStream s;
     s.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
     s.SetPosition(0);
     return s;
@@ -30,9 +30,9 @@ CursorShapeSpec SmallColour(uint8_t bpp) {
 TEST(CursorShapes, ColourShapesDrawAndThenXorAtTheHotspotCorner) {
     for (uint8_t bpp : {uint8_t{24}, uint8_t{32}}) {
         SCOPED_TRACE(bpp);
-        TqxMemoryStream s = StreamOf(EncodeCursorShape(SmallColour(bpp)));
-        TqxCursor c;
-        ASSERT_EQ(c.LoadFromFile(s), TqxCursor::kLoaded);
+        MemoryStream s = StreamOf(EncodeCursorShape(SmallColour(bpp)));
+        CursorShape c;
+        ASSERT_EQ(c.LoadFromFile(s), CursorShape::kLoaded);
         EXPECT_EQ(c.MaskWidth(), 2);
         EXPECT_EQ(c.MaskHeight(), 2);
         Picture p;
@@ -52,9 +52,9 @@ TEST(CursorShapes, MonochromeShapesUseTheTwoMaskHalves) {
     std::vector<uint8_t> andMask(256, 1), xorMask(256, 0);
     for (int i = 0; i < 16; ++i)
         xorMask[static_cast<size_t>(i * 16 + i)] = 1;
-    TqxMemoryStream s = StreamOf(EncodeCursorShape(MonoCursor(16, 16, andMask, xorMask)));
-    TqxCursor c;
-    ASSERT_EQ(c.LoadFromFile(s), TqxCursor::kLoaded);
+    MemoryStream s = StreamOf(EncodeCursorShape(MonoCursor(16, 16, andMask, xorMask)));
+    CursorShape c;
+    ASSERT_EQ(c.LoadFromFile(s), CursorShape::kLoaded);
     EXPECT_EQ(c.MaskWidth(), 16);
     EXPECT_EQ(c.MaskHeight(), 32);
     Picture p;
@@ -66,9 +66,9 @@ TEST(CursorShapes, MonochromeShapesUseTheTwoMaskHalves) {
 }
 
 TEST(CursorShapes, DrawingIsClippedOnEverySide) {
-    TqxMemoryStream s = StreamOf(EncodeCursorShape(SmallColour(32)));
-    TqxCursor c;
-    ASSERT_EQ(c.LoadFromFile(s), TqxCursor::kLoaded);
+    MemoryStream s = StreamOf(EncodeCursorShape(SmallColour(32)));
+    CursorShape c;
+    ASSERT_EQ(c.LoadFromFile(s), CursorShape::kLoaded);
     Picture p;
     p.Reset(3, 3);
     for (auto [x, y] : {std::pair{0, 0}, {-5, -5}, {3, 3}, {4, 1}, {-2147483647, 2147483647}, {2147483647, 0}})
@@ -98,16 +98,16 @@ TEST(CursorShapes, BadShapesAreRefusedButTheNextRecordFollows) {
     for (const CursorShapeSpec& bad : {tooBig, wrongSize, depth16, oddMono, noMask}) {
         Bytes bytes = EncodeCursorShape(bad);
         Append(bytes, EncodeCursorShape(SmallColour(24)));
-        TqxMemoryStream s = StreamOf(bytes);
-        TqxCursor c;
-        EXPECT_EQ(c.LoadFromFile(s), TqxCursor::kNoBitmap);
+        MemoryStream s = StreamOf(bytes);
+        CursorShape c;
+        EXPECT_EQ(c.LoadFromFile(s), CursorShape::kNoBitmap);
         EXPECT_EQ(c.MaskWidth(), 0);
         Picture p;
         p.Reset(2, 2);
         c.Draw(p, 0, 0);
         EXPECT_EQ(p.Pixels, std::vector<uint32_t>(4, 0u));
-        TqxCursor next;
-        EXPECT_EQ(next.LoadFromFile(s), TqxCursor::kLoaded);
+        CursorShape next;
+        EXPECT_EQ(next.LoadFromFile(s), CursorShape::kLoaded);
         EXPECT_EQ(next.HotSpotX, 1);
     }
 }
@@ -115,12 +115,12 @@ TEST(CursorShapes, BadShapesAreRefusedButTheNextRecordFollows) {
 TEST(CursorShapes, EmptyRecordIs34BytesAndAShortOneRaises) {
     Bytes empty = EncodeCursorShape(CursorShapeSpec{});
     ASSERT_EQ(empty.size(), 34u);
-    TqxMemoryStream s = StreamOf(empty);
-    TqxCursor c;
-    EXPECT_EQ(c.LoadFromFile(s), TqxCursor::kLoaded);
+    MemoryStream s = StreamOf(empty);
+    CursorShape c;
+    EXPECT_EQ(c.LoadFromFile(s), CursorShape::kLoaded);
     EXPECT_EQ(s.GetPosition(), 34);
     Bytes huge = EncodeCursorShape(CursorShapeSpec{});
     huge[8] = 0xFF, huge[9] = 0xFF, huge[10] = 0xFF, huge[11] = 0x7F;  // mask size 2 GiB
-    TqxMemoryStream h = StreamOf(huge);
-    EXPECT_THROW(c.LoadFromFile(h), EqxError);
+    MemoryStream h = StreamOf(huge);
+    EXPECT_THROW(c.LoadFromFile(h), Error);
 }

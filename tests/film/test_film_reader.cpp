@@ -3,15 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "FilmWriter.h"
 #include "MessageRecorder.h"
 #include "TestPictures.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
-#include "film/WorkDir.h"
-#include "platform/MessageBox.h"
+#include "film/Film.h"
+#include "FilmLoad.h"
+#include "platform/UserMessages.h"
 #include "test_dirs.h"
 
 using namespace movarel;
@@ -25,23 +26,31 @@ struct FilmReaderTest : ::testing::Test {
     TestDir work;
     TestDir films;
     MessageRecorder recorder;
+    movarel::test::FilmLoad load{work.path};
 
-    void SetUp() override {
-        WorkDir() = work.path;
-        SegmentList().Clear();
-    }
     void TearDown() override {
-        SegmentList().Clear();
+        load.Clear();
         EXPECT_TRUE(work.Files().empty()) << "files left in the work directory";
-        WorkDir().clear();
     }
+    const Film& LoadedFilm() { return load.Loaded(); }
+    // The files in the loaded film's work directory.
+    std::vector<std::string> WorkFiles() {
+        std::vector<std::string> out;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(load.WorkPath(), ec))
+            out.push_back(entry.path().filename().string());
+        return out;
+    }
+    bool ReadFilm(Stream& f) { return load.Read(f); }
+    bool LoadAppendedFilm(Stream& f, bool named = false) { return load.ReadAppended(f, named); }
+    bool LoadFilm(const std::string& path) { return load.ReadPath(path); }
 
     std::string Write(const Bytes& bytes, const std::string& name = "film.qxf") {
         WriteFileBytes(films.path + name, bytes);
         return films.path + name;
     }
     bool ReadFromStart(const FilmSpec& film) {
-        TqxFileStream f(Write(BuildFilmFile(film)), kModeRead);
+        FileStream f(Write(BuildFilmFile(film)), kModeRead);
         return ReadFilm(f);
     }
 };
@@ -68,12 +77,12 @@ SegmentSpec GoodSegment(Packing packing) {
 TEST_F(FilmReaderTest, EveryPackKindYieldsTheSameSegment) {
     for (Packing packing : {Packing::CabStored, Packing::CabMsZip, Packing::CabLzx, Packing::Lzma}) {
         SCOPED_TRACE(static_cast<int>(packing));
-        SegmentList().Clear();
+        load.Clear();
         FilmSpec film;
         film.segments = {GoodSegment(packing)};
         ASSERT_TRUE(ReadFromStart(film));
-        ASSERT_EQ(SegmentList().Count(), 1);
-        TSegmentInfo* s = SegmentList().Items(0);
+        ASSERT_EQ(LoadedFilm().Count(), 1);
+        const Segment* s = LoadedFilm().Items(0);
         EXPECT_EQ(s->Width, 5);
         EXPECT_EQ(s->Height, 3);
         EXPECT_EQ(s->BitsPerPixel, 24);
@@ -82,15 +91,15 @@ TEST_F(FilmReaderTest, EveryPackKindYieldsTheSameSegment) {
         EXPECT_EQ(s->Title, "Intro");
         EXPECT_EQ(s->Cursors.Count(), 2);
         Bytes frames = EncodeFrameStream(film.segments[0].frames, 5, 3);
-        EXPECT_EQ(s->FrameStream->GetSize(), static_cast<int32_t>(frames.size()));
-        EXPECT_EQ(s->CursorTrack->GetSize(), 12);
-        EXPECT_EQ(Bytes(s->CursorTrack->Data(), s->CursorTrack->Data() + 12),
+        EXPECT_EQ(s->FrameStream->Length(), static_cast<int32_t>(frames.size()));
+        EXPECT_EQ(s->CursorTrack.size(), 12u);
+        EXPECT_EQ(Bytes(s->CursorTrack.begin(), s->CursorTrack.end()),
                   EncodeCursorTrack(film.segments[0].track));
         EXPECT_EQ(s->ExtraSize, 3);  // only its size is kept
         EXPECT_EQ(ReadFileBytes(s->SoundFileName), film.segments[0].sound);
         // Only the record's own files remain: frame stream and sound (the
         // cursor track is read into memory).
-        EXPECT_EQ(work.Files().size(), 2u);
+        EXPECT_EQ(WorkFiles().size(), 2u);
         EXPECT_TRUE(recorder.Messages().empty());
     }
 }
@@ -111,7 +120,7 @@ TEST_F(FilmReaderTest, OtherKindsAreSkippedAndNewerVersionsWarned) {
     film.segments[0].kind = 2;
     film.segments[1].version = 2;
     ASSERT_TRUE(ReadFromStart(film));
-    EXPECT_EQ(SegmentList().Count(), 0);
+    EXPECT_EQ(LoadedFilm().Count(), 0);
     ASSERT_EQ(recorder.Messages().size(), 1u);
     EXPECT_EQ(recorder.Messages()[0].text, "Segment 2 need Movarel of other version to play\r");
     EXPECT_EQ(recorder.Messages()[0].caption, "Warning");
@@ -134,15 +143,15 @@ TEST_F(FilmReaderTest, UnknownPackingAndNonMp3SoundLeaveTheSegmentEmpty) {
     emptyPack.pack = Bytes{};
     film.segments.push_back(emptyPack);
     ASSERT_TRUE(ReadFromStart(film));
-    ASSERT_EQ(SegmentList().Count(), 5);
+    ASSERT_EQ(LoadedFilm().Count(), 5);
     for (int i : {0, 1, 4}) {
-        EXPECT_EQ(SegmentList().Items(i)->FrameStream->GetSize(), 0);
-        EXPECT_EQ(SegmentList().Items(i)->Cursors.Count(), 0);
-        EXPECT_EQ(SegmentList().Items(i)->Title, "");
+        EXPECT_EQ(LoadedFilm().Items(i)->FrameStream->Length(), 0);
+        EXPECT_EQ(LoadedFilm().Items(i)->Cursors.Count(), 0);
+        EXPECT_EQ(LoadedFilm().Items(i)->Title, "");
     }
     for (int i : {2, 3}) {
-        EXPECT_GT(SegmentList().Items(i)->FrameStream->GetSize(), 0);
-        EXPECT_TRUE(SegmentList().Items(i)->SoundFileName.empty());
+        EXPECT_GT(LoadedFilm().Items(i)->FrameStream->Length(), 0);
+        EXPECT_TRUE(LoadedFilm().Items(i)->SoundFileName.empty());
     }
     EXPECT_TRUE(recorder.Messages().empty());
 }
@@ -172,20 +181,20 @@ TEST_F(FilmReaderTest, DamagedSegmentsAreRefused) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SegmentList().Clear();
+        load.Clear();
         recorder.Clear();
         FilmSpec film;
         film.segments = {GoodSegment(Packing::CabMsZip), GoodSegment(Packing::CabMsZip)};
         c.spoil(film.segments[1]);
         EXPECT_TRUE(ReadFromStart(film));
-        ASSERT_EQ(SegmentList().Count(), 1);
-        EXPECT_EQ(SegmentList().Items(0)->Title, "Intro");
+        ASSERT_EQ(LoadedFilm().Count(), 1);
+        EXPECT_EQ(LoadedFilm().Items(0)->Title, "Intro");
         const std::vector<MessageRequest> shown = recorder.Messages();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].caption, "Error");
         EXPECT_EQ(shown[0].text.rfind("The film is damaged: segment 2 ", 0), 0u) << shown[0].text;
         EXPECT_NE(shown[0].text.find(c.says), std::string::npos) << shown[0].text;
-        EXPECT_EQ(work.Files().size(), 2u);  // the first segment's frame stream and sound
+        EXPECT_EQ(WorkFiles().size(), 2u);  // the first segment's frame stream and sound
     }
 }
 
@@ -198,16 +207,16 @@ TEST_F(FilmReaderTest, ShortFilmsAreDamagedNotGarbage) {
     for (auto [cut, says] : cuts) {
         SCOPED_TRACE(cut);
         recorder.Clear();
-        TqxFileStream f(Write(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))), kModeRead);
+        FileStream f(Write(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))), kModeRead);
         ReadFilm(f);
-        EXPECT_EQ(SegmentList().Count(), 0);
+        EXPECT_EQ(LoadedFilm().Count(), 0);
         ASSERT_EQ(recorder.Messages().size(), 1u);
         EXPECT_NE(recorder.Messages()[0].text.find(says), std::string::npos) << recorder.Messages()[0].text;
     }
     // A huge count is a directory that cannot be there, not an allocation.
     Bytes huge;
     PutInt32(huge, 0x7FFFFFFF);
-    TqxFileStream f(Write(huge, "huge.qxf"), kModeRead);
+    FileStream f(Write(huge, "huge.qxf"), kModeRead);
     EXPECT_FALSE(ReadFilm(f));
     EXPECT_EQ(recorder.Messages().back().text, "The film is damaged: its directory is cut short.");
 }
@@ -219,42 +228,41 @@ TEST_F(FilmReaderTest, TrailerDecidesWhatIsAppended) {
     Bytes exe(1000, 0x7F);
     Bytes table = BuildLanguageTable({{"Error", "Fehler"}});
     {
-        TqxFileStream f(Write(BuildSelfPlaying(exe, table, film), "player"), kModeReadShared);
+        FileStream f(Write(BuildSelfPlaying(exe, table, film), "player"), kModeReadShared);
         EXPECT_TRUE(LoadAppendedFilm(f));
-        EXPECT_EQ(SegmentList().Count(), 1);
+        EXPECT_EQ(LoadedFilm().Count(), 1);
     }
-    SegmentList().Clear();
+    load.Clear();
     for (int32_t wrongF : {0, -5, 1 << 30}) {
-        TqxFileStream f(Write(BuildSelfPlaying(exe, table, film, std::nullopt, wrongF), "bad"), kModeReadShared);
+        FileStream f(Write(BuildSelfPlaying(exe, table, film, std::nullopt, wrongF), "bad"), kModeReadShared);
         EXPECT_FALSE(LoadAppendedFilm(f)) << wrongF;
     }
-    EXPECT_EQ(SegmentList().Count(), 0);
+    EXPECT_EQ(LoadedFilm().Count(), 0);
     EXPECT_TRUE(recorder.Messages().empty());
     // A film file with a wrong trailer still loads from its start.
     Bytes wrongTrailer = film;
     PutInt32(wrongTrailer, 12345);
     std::string path = Write(wrongTrailer, "wrong.qxf");
     {
-        TqxFileStream f(path, kModeReadShared);
+        FileStream f(path, kModeReadShared);
         EXPECT_FALSE(LoadAppendedFilm(f));
     }
     LoadFilm(path);
-    EXPECT_EQ(SegmentList().Count(), 1);
+    EXPECT_EQ(LoadedFilm().Count(), 1);
 }
 
 TEST_F(FilmReaderTest, LoadFilmReportsAFileThatCannotBeOpenedAndKeepsTheFilm) {
     FilmSpec filmSpec;
     filmSpec.segments = {GoodSegment(Packing::CabMsZip)};
-    std::string caption;
-    LoadHooks().SetWindowCaption = [&](const std::string& c) { caption = c; };
-    LoadFilm(Write(BuildFilmFile(filmSpec)));
-    EXPECT_EQ(caption, "Movarel - [" + films.path + "film.qxf]");
+    const std::string path = Write(BuildFilmFile(filmSpec));
+    LoadFilm(path);
+    EXPECT_EQ(FilmWindowCaption(path, "/usr/bin/movarel"), "Movarel - [" + films.path + "film.qxf]");
+    EXPECT_EQ(FilmWindowCaption("/usr/bin/MOVAREL", "/usr/bin/movarel"), "Movarel");
     LoadFilm(films.path + "missing.qxf");
-    LoadHooks() = FilmLoadHooks();
     ASSERT_EQ(recorder.Messages().size(), 1u);
     EXPECT_EQ(recorder.Messages()[0].text, "Cannot open file " + films.path + "missing.qxf");
     EXPECT_EQ(recorder.Messages()[0].caption, "Error");
-    EXPECT_EQ(SegmentList().Count(), 1);
+    EXPECT_EQ(LoadedFilm().Count(), 1);
 }
 
 // A file of other bytes, read as the open dialog reads it, or named on the
@@ -293,21 +301,21 @@ TEST_F(FilmReaderTest, AFileThatIsNoFilmIsToldSo) {
         SCOPED_TRACE(c.name);
         const std::string path = Write(c.bytes, c.name);
         if (c.fromStart) {
-            TqxFileStream f(path, kModeRead);
+            FileStream f(path, kModeRead);
             EXPECT_FALSE(ReadFilm(f));
             expectToldOnce(path);
         }
         {
-            TqxFileStream f(path, kModeReadShared);
+            FileStream f(path, kModeReadShared);
             EXPECT_FALSE(LoadAppendedFilm(f, true));
             expectToldOnce(path);
         }
         {
-            TqxFileStream own(path, kModeReadShared);
+            FileStream own(path, kModeReadShared);
             EXPECT_FALSE(LoadAppendedFilm(own));
             EXPECT_TRUE(recorder.Messages().empty());
         }
-        EXPECT_EQ(SegmentList().Count(), 0);
+        EXPECT_EQ(LoadedFilm().Count(), 0);
     }
     // A folder opens but holds nothing to read.
     LoadFilm(films.path);

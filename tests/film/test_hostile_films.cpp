@@ -21,11 +21,11 @@
 #include "FilmWriter.h"
 #include "MessageRecorder.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
-#include "film/WorkDir.h"
+#include "film/Film.h"
+#include "FilmLoad.h"
 #include "platform/FileOps.h"
-#include "platform/MessageBox.h"
-#include "platform/TempPath.h"
+#include "platform/UserMessages.h"
+#include "platform/WorkDirectory.h"
 #include "test_dirs.h"
 
 using namespace movarel;
@@ -51,25 +51,35 @@ std::vector<std::string> Everything(const std::string& root) {
 // would still land here, where the test sees it.
 struct HostileFilmTest : ::testing::Test {
     TestDir scratch;
-    WorkDirectory held;
+    // Each read is given the folder prepared for it, work.
     std::string work;
+    movarel::test::FilmLoad load{scratch.path + "tmp/user/"};
     std::string films;
     MessageRecorder recorder;
 
     void SetUp() override {
         fs::create_directories(scratch.path + "tmp/user");
-        held = WorkDirectory::Create(scratch.path + "tmp/user/");
-        work = held.Path();
+        work = load.Prepare();
         ASSERT_FALSE(work.empty());
         films = scratch.path + "films/";
         fs::create_directories(films);
-        WorkDir() = work;
-        SegmentList().Clear();
     }
     void TearDown() override {
-        SegmentList().Clear();
-        EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "left in the work directory";
-        WorkDir().clear();
+        load.Clear();
+        for (const std::string& name : Everything(scratch.path + "tmp/user/"))
+            EXPECT_EQ(name.find('/'), std::string::npos) << "left in the temporary folder: " << name;
+    }
+    const Film& LoadedFilm() { return load.Loaded(); }
+    // The folder of the film read last, and the one the next read gets.
+    bool ReadFilm(Stream& f) { return Next(load.Read(f)); }
+    bool LoadAppendedFilm(Stream& f, bool named = false) { return Next(load.ReadAppended(f, named)); }
+    bool LoadFilm(const std::string& path) { return Next(load.ReadPath(path)); }
+    // Loads the film with ops in force; the text of the error that ended the
+    // load, or empty when it ran through.
+    std::string LoadWith(const FileOps& ops, const std::string& path);
+    bool Next(bool read) {
+        work = load.WorkPath().empty() ? load.Prepare() : load.WorkPath();
+        return read;
     }
     std::string Write(const Bytes& bytes) {
         WriteFileBytes(films + "film.qxf", bytes);
@@ -95,9 +105,10 @@ TEST_F(HostileFilmTest, EveryTestFilmEndsCleanlyThroughTheTrailerAndFromTheStart
         SCOPED_TRACE(film.name);
         recorder.Clear();
         const std::string path = Write(film.bytes);
-        TqxFileStream stream(path, kModeRead);
+        FileStream stream(path, kModeRead);
         bool appended = LoadAppendedFilm(stream);
-        SegmentList().Clear();
+        load.Clear();
+        work = load.Prepare();
         EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "after the trailer load";
 
         const size_t afterTrailer = recorder.Messages().size();
@@ -111,10 +122,11 @@ TEST_F(HostileFilmTest, EveryTestFilmEndsCleanlyThroughTheTrailerAndFromTheStart
         } else {
             EXPECT_TRUE(appended);
             EXPECT_TRUE(read);
-            EXPECT_GT(SegmentList().Count(), 0);
+            EXPECT_GT(LoadedFilm().Count(), 0);
             EXPECT_EQ(recorder.Messages().size(), 0u) << (recorder.Messages().empty() ? "" : recorder.Messages()[0].text);
         }
-        SegmentList().Clear();
+        load.Clear();
+        work = load.Prepare();
         EXPECT_EQ(Everything(work), std::vector<std::string>{}) << "after the load from the start";
         EXPECT_EQ(Strays(), std::vector<std::string>{}) << "written outside the work directory";
     }
@@ -140,11 +152,12 @@ struct FileOpsGuard {
 
 // Loads the film with ops in force; the text of the error that ended the
 // load, or empty when it ran through.
-std::string LoadWith(const FileOps& ops, const std::string& path) {
+std::string HostileFilmTest::LoadWith(const FileOps& ops, const std::string& path) {
     FileOpsGuard guard(ops);
     try {
         LoadFilm(path);
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
+        Next(false);
         return e.what();
     }
     return std::string();
@@ -164,7 +177,7 @@ TEST_F(HostileFilmTest, PackThatUnpacksBeyondItsSizesIsRefusedBeforeItFillsTheDi
         const Bytes bytes = BuildFilmFile(film);
         const size_t packSize = PackDataFile(BuildDataFile(film.segments[1]), packing,
                                              film.segments[1].cabFileName).size();
-        TqxFileStream stream(Write(bytes), kModeRead);
+        FileStream stream(Write(bytes), kModeRead);
         FileOps counting = PosixFileOps();
         counting.write = WriteUntilFull;
         g_budget = SIZE_MAX;
@@ -176,9 +189,10 @@ TEST_F(HostileFilmTest, PackThatUnpacksBeyondItsSizesIsRefusedBeforeItFillsTheDi
         ASSERT_EQ(recorder.Messages().size(), 1u);
         EXPECT_EQ(recorder.Messages()[0].text.rfind("The film is damaged: segment 2 has ", 0), 0u) << recorder.Messages()[0].text;
         EXPECT_NE(recorder.Messages()[0].text.find("more than the segment's sizes allow"), std::string::npos) << recorder.Messages()[0].text;
-        ASSERT_EQ(SegmentList().Count(), 1);
-        EXPECT_EQ(SegmentList().Items(0)->Title, "Take");
-        SegmentList().Clear();
+        ASSERT_EQ(LoadedFilm().Count(), 1);
+        EXPECT_EQ(LoadedFilm().Items(0)->Title, "Take");
+        load.Clear();
+        work = load.Prepare();
         EXPECT_EQ(Everything(work), std::vector<std::string>{});
     }
 }
@@ -219,18 +233,20 @@ TEST_F(HostileFilmTest, CabinetsThatUnpackOtherFilesThanTheyListLeaveNothing) {
         SCOPED_TRACE(c.name);
         recorder.Clear();
         const std::string next = work + "next.cab";
-        if (c.plantNext)
+        if (c.plantNext) {
             WriteFileBytes(next, WriteCabinet({CabFile{"other.dat", Bytes(300, 7)}}, CabCompression::Stored));
+            load.planted = {"next.cab"};
+        }
         FilmSpec film;
         film.segments = {good};
         film.segments[0].pack = c.pack;
-        TqxFileStream stream(Write(BuildFilmFile(film)), kModeRead);
+        FileStream stream(Write(BuildFilmFile(film)), kModeRead);
         EXPECT_TRUE(ReadFilm(stream));
         EXPECT_TRUE(recorder.Messages().empty()) << recorder.Messages()[0].text;
-        ASSERT_EQ(SegmentList().Count(), 1);
-        TSegmentInfo* seg = SegmentList().Items(0);
+        ASSERT_EQ(LoadedFilm().Count(), 1);
+        const Segment* seg = LoadedFilm().Items(0);
         EXPECT_EQ(seg->Title, c.loadsWhole ? "Take" : "");
-        EXPECT_EQ(seg->FrameStream->GetSize() > 0, c.loadsWhole);
+        EXPECT_EQ(seg->FrameStream->Length() > 0, c.loadsWhole);
         // Right after the load only the segment's own files are there.
         std::vector<std::string> expected = {fs::path(seg->FrameFileName).filename().string(),
                                              fs::path(seg->SoundFileName).filename().string()};
@@ -238,8 +254,9 @@ TEST_F(HostileFilmTest, CabinetsThatUnpackOtherFilesThanTheyListLeaveNothing) {
             expected.push_back("next.cab");
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(Everything(work), expected);
-        SegmentList().Clear();
-        ::unlink(next.c_str());
+        load.Clear();
+        load.planted.clear();
+        work = load.Prepare();
         EXPECT_EQ(Everything(work), std::vector<std::string>{});
     }
 }
@@ -289,6 +306,7 @@ TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
             const std::string target = c.dangling ? outside + name : outside + "precious";
             ASSERT_EQ(::symlink(target.c_str(), (work + name).c_str()), 0) << name;
             links.push_back(work + name);
+            load.planted.push_back(name);
         };
         if (c.likeTempFiles) {
             for (const std::string& stamp : ComingStamps(600))
@@ -298,30 +316,33 @@ TEST_F(HostileFilmTest, PlantedLinksAreNeverFollowed) {
             plant(cabName);
         }
         try {
-            TqxFileStream stream(path, kModeRead);
+            FileStream stream(path, kModeRead);
             bool read = ReadFilm(stream);
             // A load that passes over a planted name reads every segment or says why not.
-            if (SegmentList().Count() < 2) {
+            if (LoadedFilm().Count() < 2) {
                 EXPECT_TRUE(!read || !recorder.Messages().empty());
             }
-        } catch (const EqxError& e) {
+        } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()), "");
         }
-        SegmentList().Clear();
+        // The film's folder goes with the film, links and all (as links):
+        // up to then every planted link is still there.
         for (const std::string& link : links) {
             struct stat st;
             EXPECT_EQ(::lstat(link.c_str(), &st), 0) << "a planted link was removed: " << link;
-            ::unlink(link.c_str());
         }
+        load.Clear();
+        load.planted.clear();
+        work = load.Prepare();
         EXPECT_EQ(Everything(outside), std::vector<std::string>{"precious"});
         EXPECT_EQ(ReadFileBytes(outside + "precious"), (Bytes{'k', 'e', 'e', 'p'}));
         EXPECT_EQ(Strays(), std::vector<std::string>{});
     }
     // With the links gone the same film loads whole.
     recorder.Clear();
-    TqxFileStream stream(path, kModeRead);
+    FileStream stream(path, kModeRead);
     EXPECT_TRUE(ReadFilm(stream));
-    EXPECT_EQ(SegmentList().Count(), 2);
+    EXPECT_EQ(LoadedFilm().Count(), 2);
     EXPECT_TRUE(recorder.Messages().empty());
 }
 
@@ -343,8 +364,8 @@ TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNoth
     }
     const size_t whole = SIZE_MAX - g_budget;
     ASSERT_GT(whole, 0u);
-    ASSERT_EQ(SegmentList().Count(), 3);
-    SegmentList().Clear();
+    ASSERT_EQ(LoadedFilm().Count(), 3);
+    load.Clear();
 
     std::vector<size_t> budgets;
     for (size_t b = 0; b < whole; b += std::max<size_t>(1, whole / 97))
@@ -356,24 +377,25 @@ TEST_F(HostileFilmTest, FullDiskWhileUnpackingOrSplittingIsReportedAndLeavesNoth
         g_budget = budget;
         const std::string error = LoadWith(counting, path);
         // A load that stops short says so, naming the file it could not write.
-        if (SegmentList().Count() < 3 || !error.empty()) {
+        if (LoadedFilm().Count() < 3 || !error.empty()) {
             std::string said = error;
             for (const MessageRequest& m : recorder.Messages())
                 said += m.text;
             EXPECT_NE(said.find(work), std::string::npos) << "no file named in: " << said;
         }
         // What stayed in the list is whole: its frame files are complete.
-        for (int32_t i = 0; i < SegmentList().Count(); ++i) {
-            TSegmentInfo* seg = SegmentList().Items(i);
-            EXPECT_GT(seg->FrameStream->GetSize(), 0) << "segment " << i + 1 << " kept without its frames";
+        for (int32_t i = 0; i < LoadedFilm().Count(); ++i) {
+            const Segment* seg = LoadedFilm().Items(i);
+            EXPECT_GT(seg->FrameStream->Length(), 0) << "segment " << i + 1 << " kept without its frames";
         }
-        SegmentList().Clear();
+        load.Clear();
+        work = load.Prepare();
         ASSERT_EQ(Everything(work), std::vector<std::string>{}) << "partial files left";
     }
     // The player is still usable: the next load is whole.
     recorder.Clear();
     LoadFilm(path);
-    EXPECT_EQ(SegmentList().Count(), 3);
+    EXPECT_EQ(LoadedFilm().Count(), 3);
     EXPECT_TRUE(recorder.Messages().empty());
 }
 
@@ -408,13 +430,14 @@ TEST_F(HostileFilmTest, DamagedCabinetsAreReportedAndLeaveNothing) {
         if (c.damaged) {
             ASSERT_EQ(recorder.Messages().size(), 1u);
             EXPECT_EQ(recorder.Messages()[0].text, "The film is damaged: segment 2 has a cabinet that is damaged or cut short.\r");
-            EXPECT_EQ(SegmentList().Count(), 1);
+            EXPECT_EQ(LoadedFilm().Count(), 1);
         } else {
             EXPECT_TRUE(recorder.Messages().empty());
-            ASSERT_EQ(SegmentList().Count(), 2);
-            EXPECT_EQ(SegmentList().Items(1)->FrameStream->GetSize(), 0);
+            ASSERT_EQ(LoadedFilm().Count(), 2);
+            EXPECT_EQ(LoadedFilm().Items(1)->FrameStream->Length(), 0);
         }
-        SegmentList().Clear();
+        load.Clear();
+        work = load.Prepare();
         EXPECT_EQ(Everything(work), std::vector<std::string>{});
     }
 }
@@ -463,8 +486,9 @@ TEST_F(HostileFilmTest, FailedWriteOfAnUnpackedFileNamesThatFile) {
         EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
         EXPECT_TRUE(IsUnpackedFile(error.substr(prefix.size()))) << error;
         EXPECT_TRUE(recorder.Messages().empty()) << recorder.Messages()[0].text;
-        EXPECT_EQ(SegmentList().Count(), 0);
-        SegmentList().Clear();
+        EXPECT_EQ(LoadedFilm().Count(), 0);
+        load.Clear();
+        work = load.Prepare();
         EXPECT_EQ(Everything(work), std::vector<std::string>{});
     }
 }
@@ -488,10 +512,10 @@ TEST_F(HostileFilmTest, CabinetLargerThanTheFreeSpaceIsNotUnpacked) {
         SCOPED_TRACE("room for " + std::to_string(roomy) + " segments");
         g_roomyQueries = roomy;
         const std::string error = LoadWith(nearlyFull, path);
-        EXPECT_EQ(error, "There is not enough free space to unpack segment " + std::to_string(roomy + 1) + " into " +
-                             WorkDir());
-        EXPECT_EQ(SegmentList().Count(), roomy) << "the segments before the full disk stay";
-        SegmentList().Clear();
+        EXPECT_EQ(error, "There is not enough free space to unpack segment " + std::to_string(roomy + 1) + " into " + work);
+        EXPECT_EQ(LoadedFilm().Count(), roomy) << "the segments before the full disk stay";
+        load.Clear();
+        work = load.Prepare();
         EXPECT_EQ(Everything(work), std::vector<std::string>{});
     }
 
@@ -502,12 +526,12 @@ TEST_F(HostileFilmTest, CabinetLargerThanTheFreeSpaceIsNotUnpacked) {
         FileOps counted = nearlyFull;
         counted.write = WriteUntilFull;
         FileOpsGuard guard(counted);
-        EXPECT_THROW(LoadFilm(path), EqxError);
+        EXPECT_THROW(LoadFilm(path), Error);
     }
     const size_t packSize = PackDataFile(BuildDataFile(film.segments[0]), Packing::CabStored,
                                          film.segments[0].cabFileName).size();
     EXPECT_LE(SIZE_MAX - g_budget, packSize) << "only the pack was copied out";
-    SegmentList().Clear();
+    load.Clear();
 
     // A disk whose free space cannot be told is not taken for a full one.
     nearlyFull.freeBytes = FreeBytesUnknown;
@@ -516,7 +540,7 @@ TEST_F(HostileFilmTest, CabinetLargerThanTheFreeSpaceIsNotUnpacked) {
         FileOpsGuard guard(nearlyFull);
         LoadFilm(path);
     }
-    EXPECT_EQ(SegmentList().Count(), 3);
+    EXPECT_EQ(LoadedFilm().Count(), 3);
     EXPECT_TRUE(recorder.Messages().empty());
 }
 

@@ -5,7 +5,7 @@
 
 #include "FilmWriter.h"
 #include "film/LanguageTable.h"
-#include "film/Texts.h"
+#include "film/MessageTexts.h"
 #include "platform/CodePage.h"
 #include "test_dirs.h"
 

@@ -8,26 +8,26 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 #include "platform/FileOps.h"
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 #include "test_dirs.h"
 
 using namespace movarel;
 
 TEST(MemoryStream, EmptyStreamCannotBePositionedOrRead) {
-    TqxMemoryStream s;
+    MemoryStream s;
     char b[4];
     EXPECT_EQ(s.Read(b, 4), 0);
     s.SetPosition(0);
     EXPECT_EQ(s.GetPosition(), 0);
     EXPECT_EQ(s.GetSize(), 0);
     EXPECT_NO_THROW(s.ReadBuffer(nullptr, 0));
-    EXPECT_THROW(s.ReadBuffer(b, 1), EqxError);
+    EXPECT_THROW(s.ReadBuffer(b, 1), Error);
 }
 
 TEST(MemoryStream, PositionMustStayInsideTheData) {
-    TqxMemoryStream s;
+    MemoryStream s;
     s.Write("abcd", 4);
     s.SetPosition(4);
     EXPECT_EQ(s.GetPosition(), 4);  // unchanged from the write
@@ -38,10 +38,10 @@ TEST(MemoryStream, PositionMustStayInsideTheData) {
 }
 
 TEST(MemoryStream, GrowsByPositionPlusCountPlus4096) {
-    TqxMemoryStream s;
+    MemoryStream s;
     std::vector<char> fill(4095, 'x');
     s.Write(fill.data(), 4095);
-    TqxMemoryStream t;
+    MemoryStream t;
     t.Write(fill.data(), 4095);
     s.Write("a", 1);
     EXPECT_EQ(s.Capacity(), 4096);
@@ -53,15 +53,15 @@ TEST(FileStream, CopyFromWholeFileUsesTwoChunks) {
     TestDir dir;
     std::string path = dir.path + "src.bin";
     {
-        TqxFileStream f(path, kModeCreate);
+        FileStream f(path, kModeCreate);
         std::vector<char> data(100000);
         for (size_t i = 0; i < data.size(); ++i)
             data[i] = static_cast<char>(i * 7);
         f.Write(data.data(), 100000);
     }
-    TqxFileStream src(path, kModeRead);
+    FileStream src(path, kModeRead);
     src.SetPosition(src.GetSize());
-    TqxMemoryStream dst;
+    MemoryStream dst;
     EXPECT_EQ(dst.CopyFrom(src, 0), 100000);
     EXPECT_EQ(dst.GetSize(), 100000);
     EXPECT_EQ(static_cast<char>(dst.Data()[99999]), static_cast<char>(99999 * 7));
@@ -70,7 +70,7 @@ TEST(FileStream, CopyFromWholeFileUsesTwoChunks) {
 TEST(FileStream, RestrictedStreamStaysInsideItsWindow) {
     TestDir dir;
     const std::string path = dir.path + "data";
-    { TqxFileStream f(path, kModeCreate); f.Write("0123456789", 10); }
+    { FileStream f(path, kModeCreate); f.Write("0123456789", 10); }
     struct Case {
         int64_t base;
         int32_t length;
@@ -80,7 +80,7 @@ TEST(FileStream, RestrictedStreamStaysInsideItsWindow) {
     for (const Case& c : {Case{3, 4, 4, "3456"}, Case{0, 10, 10, "0123456789"}, Case{8, 5, 2, "89"},
                           Case{12, 4, 0, ""}, Case{5, 0, 0, ""}}) {
         SCOPED_TRACE(std::to_string(c.base) + "+" + std::to_string(c.length));
-        TqxFileStream f(path, 2);
+        FileStream f(path, 2);
         f.Restrict(c.base, c.length);
         EXPECT_EQ(f.GetPosition(), 0);
         EXPECT_EQ(f.GetSize(), c.size);
@@ -97,32 +97,32 @@ TEST(FileStream, RestrictedStreamStaysInsideItsWindow) {
     }
     // Nothing outside a window was touched.
     char all[11] = {};
-    TqxFileStream f(path, kModeRead);
+    FileStream f(path, kModeRead);
     EXPECT_EQ(f.Read(all, 10), 10);
     EXPECT_EQ(std::string(all), "0123456789");
 }
 
 TEST(FileStream, OpenErrorsAndShortReads) {
     TestDir dir;
-    EXPECT_THROW(TqxFileStream(dir.path + "missing", kModeRead), EqxError);
+    EXPECT_THROW(FileStream(dir.path + "missing", kModeRead), Error);
     std::string path = dir.path + "f";
-    { TqxFileStream f(path, kModeCreate); f.Write("abc", 3); }
+    { FileStream f(path, kModeCreate); f.Write("abc", 3); }
     // Creating never reuses an existing name or follows a link.
-    EXPECT_THROW(TqxFileStream(path, kModeCreate), EqxError);
+    EXPECT_THROW(FileStream(path, kModeCreate), Error);
     ASSERT_EQ(::symlink(path.c_str(), (dir.path + "link").c_str()), 0);
-    EXPECT_THROW(TqxFileStream(dir.path + "link", kModeCreate), EqxError);
-    TqxFileStream f(path, kModeRead);
+    EXPECT_THROW(FileStream(dir.path + "link", kModeCreate), Error);
+    FileStream f(path, kModeRead);
     char b[8];
     try {
         f.ReadBuffer(b, 8);
         FAIL();
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot read file " + path);
     }
 }
 
 TEST(StringList, ValuesLookup) {
-    TqxStringList l;
+    StringList l;
     l.Add("Error");
     l.Add("=x");
     l.Add("  Error =  Text  ");
@@ -147,7 +147,7 @@ TEST(StringList, SetTextSplitsLines) {
         {std::string("A\0B\rC", 5), {"A", "B", "C"}},
     };
     for (const auto& c : cases) {
-        TqxStringList l;
+        StringList l;
         l.SetText(c.text.data(), static_cast<int32_t>(c.text.size()));
         ASSERT_EQ(l.Count(), static_cast<int32_t>(c.items.size())) << c.text;
         for (size_t i = 0; i < c.items.size(); ++i)
@@ -156,7 +156,7 @@ TEST(StringList, SetTextSplitsLines) {
 }
 
 TEST(StringList, DeleteOutsideTheListDoesNothingAndCapacityGrowsBy16) {
-    TqxStringList l;
+    StringList l;
     for (int i = 0; i < 17; ++i)
         l.Add(std::to_string(i));
     EXPECT_EQ(l.Capacity(), 32);
@@ -175,7 +175,7 @@ TEST(TempNames, SeventeenDigitStampAndFreshName) {
     ASSERT_EQ(base.size(), 4 + 17 + 4);
     EXPECT_EQ(base.substr(0, 4), "qxS_");
     EXPECT_EQ(base.substr(21), ".cab");
-    { TqxFileStream f(a, kModeCreate); }
+    { FileStream f(a, kModeCreate); }
     EXPECT_NE(MakeTempFileName("cab", dir.path, "qxS_"), a);
 }
 
@@ -209,11 +209,11 @@ ssize_t FullDiskWrite(int fd, const void* buffer, size_t count) {
 
 TEST(FileStream, FullDiskFailsTheCopyWithTheFileName) {
     TestDir dir;
-    TqxMemoryStream src;
+    MemoryStream src;
     std::vector<char> data(100000, 'x');
     src.Write(data.data(), 100000);
     std::string path = dir.path + "out";
-    TqxFileStream dst(path, kModeCreate);
+    FileStream dst(path, kModeCreate);
     FileOps ops = PosixFileOps();
     ops.write = FullDiskWrite;
     g_writeBudget = 70000;
@@ -222,7 +222,7 @@ TEST(FileStream, FullDiskFailsTheCopyWithTheFileName) {
         dst.CopyFrom(src, 0);
         SetFileOps(previous);
         FAIL() << "a short write passed as a complete copy";
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         SetFileOps(previous);
         EXPECT_EQ(std::string(e.what()), "Cannot write file " + path);
     }

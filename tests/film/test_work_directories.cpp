@@ -14,7 +14,7 @@
 #include <fstream>
 
 #include "platform/FileOps.h"
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 #include "test_dirs.h"
 
 using namespace movarel;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageBox.h"
-#include "platform/TempPath.h"
+#include "platform/UserMessages.h"
+#include "platform/WorkDirectory.h"
 
 namespace movarel::fuzz {
 

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "FuzzSupport.h"
-#include "engine/Picture.h"
-#include "engine/UqxCursor_new.h"
-#include "film/qxClasses.h"
+#include "film/Picture.h"
+#include "film/CursorShapes.h"
+#include "film/Streams.h"
 
 using namespace movarel;
 
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::DiscardMessages();
     if (size > (1u << 20))
         return 0;
-    TqxMemoryStream stream;
+    MemoryStream stream;
     if (size > 0) {
         stream.Write(data, static_cast<int32_t>(size));
         stream.SetPosition(0);
@@ -25,11 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     picture.Reset(40, 30);
     for (int shapes = 0; shapes < 16 && stream.GetPosition() < stream.GetSize(); ++shapes) {
         const int32_t before = stream.GetPosition();
-        TqxCursor shape;
+        CursorShape shape;
         try {
-            if (shape.LoadFromFile(stream) != TqxCursor::kLoaded)
+            if (shape.LoadFromFile(stream) != CursorShape::kLoaded)
                 break;
-        } catch (const EqxError&) {
+        } catch (const Error&) {
             break;
         }
         if (stream.GetPosition() <= before)

@@ -12,12 +12,13 @@
 #include <memory>
 
 #include "FuzzSupport.h"
-#include "engine/ClockState.h"
 #include "engine/CursorTrack.h"
-#include "engine/FrameDecoding.h"
-#include "engine/UqxCursor_new.h"
-#include "film/SegmentList.h"
-#include "film/qxClasses.h"
+#include "engine/FrameDecoder.h"
+#include "engine/Player.h"
+#include "film/CursorShapes.h"
+#include "film/Film.h"
+#include "film/Streams.h"
+#include "platform/WorkDirectory.h"
 
 using namespace movarel;
 
@@ -25,35 +26,46 @@ namespace {
 
 constexpr int32_t kDepths[] = {32, 24, 16, 8};
 
-void AddShapes(TSegmentInfo& segment, fuzz::InputReader& in, int shapes) {
+void AddShapes(Segment& segment, fuzz::InputReader& in, int shapes) {
     for (int i = 0; i < shapes; ++i) {
         std::vector<uint8_t> record = in.Take(in.Word());
-        TqxMemoryStream stream;
+        MemoryStream stream;
         if (!record.empty())
             stream.Write(record.data(), static_cast<int32_t>(record.size()));
         if (stream.GetSize() > 0)
             stream.SetPosition(0);
-        auto shape = std::make_unique<TqxCursor>();
+        auto shape = std::make_unique<CursorShape>();
         try {
-            if (shape->LoadFromFile(stream) != TqxCursor::kLoaded)
+            if (shape->LoadFromFile(stream) != CursorShape::kLoaded)
                 continue;
-        } catch (const EqxError&) {
+        } catch (const Error&) {
             continue;
         }
         segment.Cursors.Add(std::move(shape));
     }
 }
 
-void Tick(const uint8_t* record, int32_t available) {
-    RestoreCursorBackground();
-    if (UnpackRecord(record, available) == UnpackResult::Done)
-        ApplyXorFrame();
-    ReadCursorSample();
-    SaveCursorBackground();
-    DrawCursor();
+// One film and one player for the whole run: the surfaces stay from run to
+// run, as they do between segments.
+struct Playing {
+    Film film{WorkDirectory::Create(fuzz::PrivateDir())};
+    Player player{film, PlayerSetup{}};
+};
+Playing& Run() {
+    static Playing playing;
+    return playing;
+}
+
+void Tick(Player& player, const uint8_t* record, int32_t available) {
+    player.RestoreCursorBackground();
+    if (UnpackRecord(player.Decoding(), record, available) == UnpackResult::Done)
+        ApplyXorFrame(player.Decoding());
+    player.ReadCursorSample();
+    player.SaveCursorBackground();
+    player.DrawCursor();
     PixelRect rects[2];
-    CursorAreaRects(rects);
-    CommitCursorPosition();
+    player.CursorAreaRects(rects);
+    player.CommitCursorPosition();
 }
 
 }  // namespace
@@ -66,23 +78,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t depth = kDepths[in.Byte() % 4];
     const int shapes = in.Byte() % 5;
 
-    SegmentList().Clear();
-    TSegmentInfo* segment = SegmentList().Add(fuzz::PrivateDir());
+    Film& film = Run().film;
+    Player& player = Run().player;
+    while (film.Count() > 0)
+        film.DeleteLast();
+    Segment* segment = film.Add();
     segment->Width = width;
     segment->Height = height;
     segment->BitsPerPixel = static_cast<uint8_t>(depth);
     AddShapes(*segment, in, shapes);
     std::vector<uint8_t> track = in.Take(6 * static_cast<size_t>(in.Word() % 256));
-    if (!track.empty()) {
-        segment->CursorTrack->Write(track.data(), static_cast<int32_t>(track.size()));
-        segment->CursorTrack->SetPosition(0);
-    }
+    segment->CursorTrack = track;
 
-    Clock().CurrentSegment = 0;
-    Cursor() = CursorState{};
-    if (PrepareDisplay()) {
-        ResetCursorBox();
-        ClearFrameBitmaps();
+    player.Clock().CurrentSegment = 0;
+    player.Cursor() = CursorState{};
+    if (player.PrepareDisplay()) {
+        ResetCursorBox(player.Cursor());
+        ClearFrameBitmaps(player.Decoding());
         // The records are copied so each one ends exactly where the input
         // does: a read past it is a read past the buffer.
         const uint8_t* at = in.Rest();
@@ -91,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::unique_ptr<uint8_t[]> copy(new uint8_t[left ? left : 1]);
             if (left)
                 std::memcpy(copy.get(), at, left);
-            Tick(copy.get(), static_cast<int32_t>(left));
+            Tick(player, copy.get(), static_cast<int32_t>(left));
             int32_t recordSize = 0;
             if (left >= 4)
                 std::memcpy(&recordSize, at, 4);
@@ -101,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             left -= static_cast<size_t>(recordSize);
         }
     }
-    // The surfaces stay for the next run, as they do between segments.
-    SegmentList().Clear();
+    while (film.Count() > 0)
+        film.DeleteLast();
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 #include "platform/RecordingAudioOutput.h"
 #include "sound/Mp3Header.h"
 #include "sound/SoundTrack.h"
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         if (ReadMp3Header(path, header) && (header.sampleRate == 0 || header.version < 1 || header.version > 3))
             abort();
-    } catch (const EqxError&) {
+    } catch (const Error&) {
     }
     StartsWithId3Tag(path);
     RecordingAudioOutput output;
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         track.Open(path);
         track.Start(0.5);
         output.PullAll(1 << 16);
-    } catch (const EqxError&) {
+    } catch (const Error&) {
     }
     return 0;
 }

@@ -6,14 +6,14 @@
 
 #include "FuzzSupport.h"
 #include "film/LanguageTable.h"
-#include "film/Texts.h"
-#include "film/qxClasses.h"
+#include "film/MessageTexts.h"
+#include "film/Streams.h"
 
 using namespace movarel;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::DiscardMessages();
-    TqxStringList list;
+    StringList list;
     list.SetText(reinterpret_cast<const char*>(data), static_cast<int32_t>(size));
     static const char* keys[] = {"Error", "Warning", "InvalidVersionFormat", "CannotReadFile",
                                  "WrongDisplaySettings", "Play", "", "=", "x"};
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const std::string* format : {&value, &translated}) {
             try {
                 FormatText(*format, {int64_t{2}, std::string("film.qxf")});
-            } catch (const EqxError&) {
+            } catch (const Error&) {
             }
         }
     }

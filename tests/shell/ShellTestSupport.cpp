@@ -5,9 +5,8 @@
 
 #include <cstdlib>
 
-#include "engine/ClockState.h"
-#include "engine/PlaybackClock.h"
-#include "film/WorkDir.h"
+#include "engine/Player.h"
+#include "film/Film.h"
 
 namespace shelltest {
 
@@ -74,7 +73,7 @@ PlayerRun::PlayerRun(const std::vector<std::string>& args, const Bytes& table, c
     const std::string program = dir.path + "player";
     WriteFileBytes(program, BuildSelfPlaying(exe, table, appendedFilm));
     window = StartPlayer(args, program);
-    workDir = WorkDir();
+    workDir = window->LoadedFilm().WorkPath();
 }
 
 void PlayerRun::Finish() {

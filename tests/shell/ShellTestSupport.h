@@ -12,7 +12,7 @@
 #include "FilmWriter.h"
 #include "MessageRecorder.h"
 #include "TestPictures.h"
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 #include "shell/MainForm.h"
 #include "test_dirs.h"
 

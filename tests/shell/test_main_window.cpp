@@ -10,10 +10,10 @@
 #include <filesystem>
 
 #include "ShellTestSupport.h"
-#include "engine/ClockState.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "film/WorkDir.h"
+#include "engine/Player.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
+#include "shell/ShellFilm.h"
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"
 #include "shell/AboutBox.h"
@@ -38,7 +38,7 @@ std::string ItemText(QMenu* menu, int position) {
 bool Enabled(QMenu* menu, int position) { return MenuItem(menu, position)->isEnabled(); }
 bool Checked(QMenu* menu, int position) { return MenuItem(menu, position)->isChecked(); }
 
-bool IsState(uint8_t state) { return Clock().PlayState.load() == state; }
+bool IsState(uint8_t state) { return ShellClock().PlayState.load() == state; }
 
 void Activate(QWidget* w) {
     w->activateWindow();
@@ -116,7 +116,7 @@ TEST(MainWindow, MenuStatesFollowPlayStateAndSegments) {
     check({Playing, true, false, false});
     RunCommand(cmd::Stop);
     check({Stopped, false, false, true});
-    EXPECT_EQ(Clock().CurrentSegment.load(), 0);
+    EXPECT_EQ(ShellClock().CurrentSegment.load(), 0);
     EXPECT_TRUE(Checked(m.ViewMenu, 0));  // panel pinned
     EXPECT_FALSE(Checked(m.ViewMenu, 1));
 }
@@ -187,9 +187,9 @@ TEST(MainWindow, ShortcutsDriveCommandsAlsoInFullScreen) {
     QTest::keyClick(run.window, Qt::Key_F9);
     EXPECT_TRUE(IsState(Playing));
     QTest::keyClick(run.window, Qt::Key_F5);
-    EXPECT_EQ(Clock().CurrentSegment.load(), 1);
+    EXPECT_EQ(ShellClock().CurrentSegment.load(), 1);
     QTest::keyClick(run.window, Qt::Key_F4);
-    EXPECT_EQ(Clock().CurrentSegment.load(), 0);
+    EXPECT_EQ(ShellClock().CurrentSegment.load(), 0);
     QTest::keyClick(run.window, Qt::Key_F7);
     EXPECT_FALSE(Shell().PanelPinned);
     QTest::keyClick(run.window, Qt::Key_Return, Qt::AltModifier);
@@ -234,7 +234,7 @@ TEST(MainWindow, LoadIsRefusedWhilePlaying) {
     // Stopped with Load allowed: the film is loaded, playback does not start.
     RunCommand(cmd::Load);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(SegmentList().Count(), 1);
+    EXPECT_EQ(LoadedFilm().Count(), 1);
     EXPECT_TRUE(IsState(Stopped));
     RunCommand(cmd::Play);
     ASSERT_TRUE(IsState(Playing));
@@ -242,7 +242,7 @@ TEST(MainWindow, LoadIsRefusedWhilePlaying) {
     EXPECT_EQ(asked, 1);
     DropFiles({film});
     EXPECT_TRUE(IsState(Playing));
-    EXPECT_EQ(SegmentList().Count(), 1);
+    EXPECT_EQ(LoadedFilm().Count(), 1);
     SetOpenFileDialog(previous);
 }
 
@@ -266,9 +266,9 @@ TEST(MainWindow, FailedLoadSaysWhyAndLeavesThePlayerUsable) {
     SetFileOps(working);
     ASSERT_EQ(run.recorder.Messages().size(), 1u);
     const std::string said = run.recorder.Messages()[0].text;
-    EXPECT_EQ(said.rfind("Error in WndProc\rCannot write file " + WorkDir(), 0), 0u) << said;
-    EXPECT_EQ(SegmentList().Count(), 0);
-    EXPECT_EQ(Clock().PlayState.load(), Stopped);
+    EXPECT_EQ(said.rfind("Error in WndProc\rCannot write file " + LoadedFilm().WorkPath(), 0), 0u) << said;
+    EXPECT_EQ(LoadedFilm().Count(), 0);
+    EXPECT_EQ(ShellClock().PlayState.load(), Stopped);
 
     // A handler that fails without a message still gets the plain box.
     GuardWndProc([] { throw 42; });
@@ -276,7 +276,7 @@ TEST(MainWindow, FailedLoadSaysWhyAndLeavesThePlayerUsable) {
     EXPECT_EQ(run.recorder.Messages()[1].text, "Error in WndProc");
 
     RunCommand(cmd::Load);
-    EXPECT_EQ(SegmentList().Count(), 1);
+    EXPECT_EQ(LoadedFilm().Count(), 1);
     RunCommand(cmd::Play);
     EXPECT_TRUE(IsState(Playing));
     SetOpenFileDialog(previous);
@@ -292,11 +292,11 @@ TEST(MainWindow, DropsLoadOnlyTheFirstQxfWhileStopped) {
     EXPECT_TRUE(run.window->acceptDrops());
 
     DropFiles({wav, two});  // only the first counts, and it is no film
-    EXPECT_EQ(SegmentList().Count(), 0);
+    EXPECT_EQ(LoadedFilm().Count(), 0);
     EXPECT_TRUE(IsState(Stopped));
 
     DropFiles({one, two, wav});  // capitals accepted, the first one played
-    EXPECT_EQ(SegmentList().Count(), 1);
+    EXPECT_EQ(LoadedFilm().Count(), 1);
     EXPECT_TRUE(IsState(Playing));
     EXPECT_FALSE(run.window->acceptDrops());
 }
@@ -326,7 +326,7 @@ TEST(MainWindow, AFileThatIsNoFilmIsToldSoFromEveryWayIn) {
         EXPECT_EQ(run.recorder.Messages()[0].text, says(path, fromStart));
         EXPECT_EQ(run.recorder.Messages()[0].caption, "Error");
         run.recorder.Clear();
-        EXPECT_EQ(SegmentList().Count(), 0);
+        EXPECT_EQ(LoadedFilm().Count(), 0);
         EXPECT_TRUE(IsState(Stopped));
     };
     for (const std::string& path : {empty, random, picture, folder}) {
@@ -396,7 +396,7 @@ TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
         if (c.route == Dialog) RunCommand(cmd::Load);
         if (c.route == Drop) DropFiles({film});
         SetOpenFileDialog(previous);
-        ASSERT_EQ(SegmentList().Count(), 1);
+        ASSERT_EQ(LoadedFilm().Count(), 1);
         const std::string path = c.route == SelfPlaying ? Shell().ProgramPath : film;
         EXPECT_EQ(run.window->windowTitle().toStdString(), c.title.empty() ? "Movarel - [" + film + "]" : c.title);
         run.recorder.Clear();
@@ -462,7 +462,7 @@ TEST(Presentation, UnscaledFrameIsCentredAndExact) {
     const Image image = Quadrants(120, 80);
     const std::string film = WriteFilm(films, "q.qxf", StillFilm(120, 80, image, 100, 10));
     PlayerRun run({film});
-    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Presentation().HasFrame; }));
+    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().MainWindow->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(50);
     const PictureGeometry g = CurrentGeometry();
@@ -483,7 +483,7 @@ TEST(Presentation, LargeFrameIsScaledWithAspectKept) {
     const Image image = Quadrants(1600, 1000);
     const std::string film = WriteFilm(films, "big.qxf", StillFilm(1600, 1000, image, 60, 10));
     PlayerRun run({film});
-    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Presentation().HasFrame; }));
+    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().MainWindow->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(100);
     const PictureGeometry g = CurrentGeometry();
@@ -508,17 +508,18 @@ TEST(Presentation, CursorAreaCopiesOnlyItsRectangles) {
     Picture picture;
     picture.Reset(10, 10);
     for (uint32_t& p : picture.Pixels) p = 0x111111;
-    PresentFrame(picture);
+    PresentationState presented;
+    PresentFrame(presented, picture);
     PictureGeometry g = ComputePictureGeometry(10, 10, 10, 10);
-    TakePresentation(g);
+    TakePresentation(presented, g);
     for (uint32_t& p : picture.Pixels) p = 0x222222;
     const PixelRect rects[] = {{1, 1, 2, 2}, {8, 8, 5, 5}};  // the second is clipped to the picture
-    PresentCursorArea(picture, rects, 2);
-    const QRegion area = TakePresentation(g);
+    PresentCursorArea(presented, picture, rects, 2);
+    const QRegion area = TakePresentation(presented, g);
     EXPECT_EQ(area.boundingRect(), QRect(1, 1, 9, 9));
-    const QImage& front = Presentation().Front;
+    const QImage& front = presented.Front;
     EXPECT_EQ(front.pixel(1, 1) & 0xFFFFFF, 0x222222u);
     EXPECT_EQ(front.pixel(9, 9) & 0xFFFFFF, 0x222222u);
     EXPECT_EQ(front.pixel(5, 5) & 0xFFFFFF, 0x111111u);
-    ClearPresentation();
+    ClearPresentation(presented);
 }

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 #include "sound/Mp3Header.h"
 #include "test_dirs.h"
 
@@ -46,7 +46,7 @@ TEST_P(Mp3HeaderRead, ReadsTheHeaderOrFails) {
         try {
             ReadMp3Header(file, header);
             FAIL() << "no exception";
-        } catch (const EqxError& e) {
+        } catch (const Error& e) {
             EXPECT_STREQ(e.what(), c.error);
         }
         EXPECT_EQ(header.sampleRate, 12345u) << "a failed read leaves the header alone";
@@ -80,7 +80,7 @@ TEST(Mp3File, NameExtensionAndLengthChecks) {
     EXPECT_EQ(untouched.sampleRate, 0u);
 
     // Two bytes are not a header; nothing past them is read.
-    EXPECT_THROW(ReadMp3Header(dir.path + "short.mp3", header), EqxError);
+    EXPECT_THROW(ReadMp3Header(dir.path + "short.mp3", header), Error);
 }
 
 TEST(Mp3File, RecognisesAnId3Tag) {

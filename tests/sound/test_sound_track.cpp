@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "SoundTestSupport.h"
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 #include "platform/FileOps.h"
 #include "sound/Mp3Header.h"
 #include "sound/Volume.h"
@@ -209,7 +209,7 @@ TEST_F(Track, FilesThatDoNotPlay) {
         try {
             sound.Open(file);
             EXPECT_EQ(c.thrown, nullptr) << "no exception";
-        } catch (const EqxError& e) {
+        } catch (const Error& e) {
             ASSERT_NE(c.thrown, nullptr) << e.what();
             EXPECT_STREQ(e.what(), c.thrown);
         }
@@ -247,7 +247,7 @@ TEST_F(Track, FileFailuresRaiseTheirMessages) {
     try {
         track.Open(mp3);
         ADD_FAILURE() << "no exception";
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "_lopen error");
     }
     SetFileOps(previous);
@@ -262,7 +262,7 @@ TEST_F(Track, FileFailuresRaiseTheirMessages) {
     try {
         track.Start(0.5);
         ADD_FAILURE() << "no exception";
-    } catch (const EqxError& e) {
+    } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "_llseek error");
     }
     SetFileOps(previous);

@@ -4,7 +4,7 @@
 // 1 even when the rest of the film could be used.
 #include <vector>
 
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 namespace movarel::tool {
 

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QString>
 
-#include "engine/Picture.h"
+#include "film/Picture.h"
 
 namespace movarel::tool {
 

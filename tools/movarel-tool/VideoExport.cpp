@@ -13,7 +13,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "engine/Picture.h"
+#include "film/Picture.h"
 
 extern char** environ;
 

@@ -14,6 +14,8 @@
 #include <exception>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <variant>
 #include <string>
 #include <vector>
 
@@ -23,20 +25,14 @@
 #include "PngWriter.h"
 #include "ProgressLine.h"
 #include "Sha256.h"
-#include "ToolWorkDir.h"
 #include "VideoExport.h"
-#include "engine/ClockState.h"
-#include "engine/EngineHost.h"
-#include "engine/FrameDecoding.h"
-#include "engine/Picture.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
+#include "engine/Player.h"
+#include "film/Film.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
-#include "film/qxClasses.h"
-#include "platform/PeriodicTimer.h"
-#include "platform/TempPath.h"
+#include "film/MessageTexts.h"
+#include "film/Picture.h"
+#include "film/Streams.h"
+#include "platform/WorkDirectory.h"
 
 
 namespace movarel::tool {
@@ -58,17 +54,9 @@ struct FramesOptions {
     bool crisp = false;
 };
 
-// One thread is the main thread and the timer: posted messages wait in a
-// queue until the tool hands them back between ticks.
-class FramesHost : public EngineHost {
+// The tool's screen: what the engine presents, handed on to the command.
+class FramesSink : public FrameSink {
 public:
-    void PostToMainThread(uint32_t message, uintptr_t wParam, uintptr_t lParam) override {
-        queue.push_back({message, wParam, lParam});
-    }
-    bool PumpPostedMessages() override {
-        PumpBlocks();
-        return true;
-    }
     void PresentFrame(const Picture& picture) override {
         if (onPresent)
             onPresent(picture);
@@ -77,38 +65,20 @@ public:
         if (onCursorArea)
             onCursorArea(picture, rects, count);
     }
-    // Block refills only; the tool walks the segments itself.
-    void PumpBlocks() {
-        for (size_t i = 0; i < queue.size();) {
-            if (queue[i].message == UM_BLOCKEMPTY) {
-                Message m = queue[i];
-                queue.erase(queue.begin() + static_cast<long>(i));
-                DispatchEngineMessage(m.message, m.wParam, m.lParam);
-            } else {
-                ++i;
-            }
-        }
-    }
-    bool TakeError() {
-        for (size_t i = 0; i < queue.size(); ++i)
-            if (queue[i].message == UM_ENGINEERROR) {
-                queue.erase(queue.begin() + static_cast<long>(i));
-                return true;
-            }
-        return false;
-    }
-    void Clear() { queue.clear(); }
 
     std::function<void(const Picture&)> onPresent;
     std::function<void(const Picture&, const PixelRect*, int)> onCursorArea;
-
-private:
-    struct Message {
-        uint32_t message;
-        uintptr_t wParam, lParam;
-    };
-    std::deque<Message> queue;
 };
+
+// One thread is the GUI thread and the timer: the events wait until the tool
+// looks at them between ticks. Refills are handled as they come; the tool
+// walks the segments itself, so a segment's end is not acted on.
+bool TakeError(Player& player) {
+    bool failed = false;
+    for (const PlayerEvent& event : player.Events().Take())
+        failed = failed || std::holds_alternative<PlaybackError>(event);
+    return failed;
+}
 
 bool ParseInt(const std::string& text, int32_t* value) {
     char* end = nullptr;
@@ -159,40 +129,29 @@ bool ParseOptions(const std::vector<std::string>& args, FramesOptions* o) {
 }
 
 // Without --from-start the film is found through its trailer, as for a film
-// named on the player's command line.
-bool LoadFilmFile(const FramesOptions& o) {
+// named on the player's command line. The film read so far, also of a read
+// that failed, goes to film.
+bool LoadFilmFile(const FramesOptions& o, WorkDirectory work, std::unique_ptr<Film>& film) {
     try {
-        TqxFileStream stream(o.film, kModeReadShared);
+        FileStream stream(o.film, kModeReadShared);
+        FilmRead read;
         if (o.fromStart) {
             stream.SetPosition(0);
-            ReadFilm(stream);
+            read = ReadFilm(stream, std::move(work));
         } else {
-            LoadAppendedFilm(stream);
+            read = LoadAppendedFilm(stream, std::move(work));
         }
+        film = std::move(read.film);
+        if (read.failure)
+            std::rethrow_exception(read.failure);
     } catch (const std::exception& e) {
-        // Readers throw more than EqxError (a corrupt cabinet's listing
-        // throws EqxCabinet); each is a film that cannot be read.
+        // Readers throw more than Error (a corrupt cabinet's listing
+        // throws CabinetError); each is a film that cannot be read.
         std::fprintf(stderr, "movarel-tool frames: %s: %s\n", o.film.c_str(), e.what());
         return false;
     }
     return true;
 }
-
-// The engine set up for manual ticks with the tool as its host, and taken
-// down again however the command ends, before the segments are cleared.
-class EngineSession {
-public:
-    explicit EngineSession(FramesHost* host) {
-        SetManualTickMode(true);
-        SetupEngine(host, nullptr);
-    }
-    ~EngineSession() {
-        StopPlaybackForLoad();
-        SetupEngine(nullptr, nullptr);
-    }
-    EngineSession(const EngineSession&) = delete;
-    EngineSession& operator=(const EngineSession&) = delete;
-};
 
 void RgbDigestLine(int32_t segment, int32_t frame, const Picture& picture) {
     Sha256 hash;
@@ -210,8 +169,9 @@ void RgbDigestLine(int32_t segment, int32_t frame, const Picture& picture) {
 }
 
 // Plays one segment; false when it could not be decoded to its end.
-bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const InterruptWatch& interrupt) {
-    TSegmentInfo* segment = SegmentList().Items(index);
+bool PlaySegment(Player& player, FramesSink& host, const FramesOptions& o, int32_t index,
+                 const InterruptWatch& interrupt) {
+    const Segment* segment = player.PlayedFilm().Items(index);
     if (segment->BitsPerPixel != 24 && segment->BitsPerPixel != 32) {
         std::fprintf(stderr, "segment %d: %d bits per pixel cannot be decoded; skipped\n", index,
                      int{segment->BitsPerPixel});
@@ -219,8 +179,8 @@ bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const 
     }
     bool ok = true;
     host.onPresent = [&](const Picture& picture) {
-        const int32_t ticks = Clock().TicksPerFrame;
-        const int32_t tick = Clock().TickCount;
+        const int32_t ticks = player.Clock().TicksPerFrame;
+        const int32_t tick = player.Clock().TickCount;
         if (tick % ticks != 0)
             return;
         const int32_t frame = tick / ticks;
@@ -237,22 +197,22 @@ bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const 
             }
         }
     };
-    if (!StartSegment(index)) {
+    if (!player.StartSegment(index)) {
         std::fprintf(stderr, "segment %d: cannot be decoded; skipped\n", index);
         host.onPresent = nullptr;
         return false;
     }
-    while (!Clock().EndPosted && Clock().FrameIndex <= o.last && ok && !interrupt.Requested()) {
-        if (!TickManualTimers())
+    while (!player.Clock().EndPosted && player.Clock().FrameIndex <= o.last && ok && !interrupt.Requested()) {
+        if (!player.TickManually())
             break;
-        host.PumpBlocks();
+        player.RefillPostedBlocks();
     }
-    if (host.TakeError()) {
-        std::fprintf(stderr, "segment %d: %s; skipped\n", index, LastEngineError().c_str());
+    if (TakeError(player)) {
+        std::fprintf(stderr, "segment %d: %s; skipped\n", index, player.LastEngineError().c_str());
         ok = false;
     }
-    StopPlaybackForLoad();
-    host.Clear();
+    player.StopPlaybackForLoad();
+    player.Events().Take();
     host.onPresent = nullptr;
     return ok;
 }
@@ -260,18 +220,18 @@ bool PlaySegment(FramesHost& host, const FramesOptions& o, int32_t index, const 
 // The timer's rate for a segment: the picture can change on every tick, and
 // at three ticks per frame the cursor moves between frames. A frame rate of
 // 0 runs the timer at 100 ms.
-int32_t TickRate(const TSegmentInfo& segment) {
+int32_t TickRate(const Segment& segment) {
     return segment.Fps > 0 ? int32_t{segment.Fps} * segment.TicksPerFrame() : 10;
 }
 
 // The sizes come from the film; the canvas is made before any segment
 // starts, so the engine's own limit is applied here first.
-bool Decodable(const TSegmentInfo& segment) {
+bool Decodable(const Segment& segment) {
     return (segment.BitsPerPixel == 24 || segment.BitsPerPixel == 32) && segment.Width > 0 && segment.Height > 0 &&
            LargestRecordBytes(segment.Width, segment.Height) <= kBlockSize;
 }
 
-std::string SoundFileOf(const TSegmentInfo& segment) {
+std::string SoundFileOf(const Segment& segment) {
     if (segment.SoundFileName.empty() || !FileExists(segment.SoundFileName))
         return std::string();
     struct stat st {};
@@ -291,7 +251,7 @@ std::string ScratchNameFor(const std::string& out, const char* step) {
 
 // The pictures a segment adds to the video, from its header: its last frame
 // comes on tick (frames - 1) * ticks per frame, at the segment's own rate.
-int64_t ExpectedFrames(const TSegmentInfo& segment, int32_t rate) {
+int64_t ExpectedFrames(const Segment& segment, int32_t rate) {
     const int64_t ticksPerFrame = segment.TicksPerFrame();
     const int64_t ticks = segment.FrameCount > 0 ? (int64_t{segment.FrameCount} - 1) * ticksPerFrame + 1 : 0;
     const int32_t segmentRate = TickRate(segment);
@@ -310,8 +270,9 @@ struct ScratchFile {
 // cursor areas alike) and sent once per tick; segments of a slower timer
 // repeat pictures to fill the fastest segment's rate.
 
-int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t to,
+int ExportVideo(Player& player, FramesSink& host, const FramesOptions& o, int32_t from, int32_t to,
                 const InterruptWatch& interrupt) {
+    const Film& film = player.PlayedFilm();
     const std::string ffmpeg = FindOnPath("ffmpeg", std::getenv("PATH"));
     if (ffmpeg.empty()) {
         std::fprintf(stderr,
@@ -323,7 +284,7 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
     std::vector<int32_t> segments;
     int32_t width = 0, height = 0, rate = 1;
     for (int32_t i = from; i <= to; ++i) {
-        const TSegmentInfo& segment = *SegmentList().Items(i);
+        const Segment& segment = *film.Items(i);
         if (!Decodable(segment)) {
             std::fprintf(stderr, "segment %d: %d x %d pixels at %d bits cannot be decoded; skipped\n", i,
                          segment.Width, segment.Height, int{segment.BitsPerPixel});
@@ -368,14 +329,14 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
 
     int64_t expected = 0;
     for (int32_t index : segments)
-        expected += ExpectedFrames(*SegmentList().Items(index), rate);
+        expected += ExpectedFrames(*film.Items(index), rate);
     ProgressLine progress(expected, ::isatty(STDERR_FILENO) == 1);
 
     std::vector<ExportedPart> parts;
     bool piped = true;
     int64_t totalFrames = 0;
     for (int32_t index : segments) {
-        const TSegmentInfo& segment = *SegmentList().Items(index);
+        const Segment& segment = *film.Items(index);
         const int32_t segmentRate = TickRate(segment);
         Picture screen;
         bool changed = false;
@@ -396,17 +357,17 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
         };
         ExportedPart part;
         part.soundFile = SoundFileOf(segment);
-        if (!StartSegment(index)) {
+        if (!player.StartSegment(index)) {
             std::fprintf(stderr, "segment %d: cannot be decoded; skipped\n", index);
             result = 1;
         } else {
             int64_t ticks = 0;
             // The tick after the last frame only ends the segment; the next
             // segment's first frame takes its place in the video.
-            while (piped && !Clock().EndPosted && !Clock().LastFrameShown && !interrupt.Requested()) {
-                if (!TickManualTimers())
+            while (piped && !player.Clock().EndPosted && !player.Clock().LastFrameShown && !interrupt.Requested()) {
+                if (!player.TickManually())
                     break;
-                host.PumpBlocks();
+                player.RefillPostedBlocks();
                 ++ticks;
                 if (changed) {
                     canvas.Draw(screen);
@@ -417,13 +378,14 @@ int ExportVideo(FramesHost& host, const FramesOptions& o, int32_t from, int32_t 
                     piped = encoder.Write(canvas.Rgb().data(), canvas.Rgb().size());
                 progress.Update(totalFrames + part.frames);
             }
-            if (host.TakeError()) {
-                std::fprintf(stderr, "segment %d: %s; the video stops there\n", index, LastEngineError().c_str());
+            if (TakeError(player)) {
+                std::fprintf(stderr, "segment %d: %s; the video stops there\n", index,
+                             player.LastEngineError().c_str());
                 result = 1;
             }
         }
-        StopPlaybackForLoad();
-        host.Clear();
+        player.StopPlaybackForLoad();
+        player.Events().Take();
         host.onPresent = nullptr;
         host.onCursorArea = nullptr;
         totalFrames += part.frames;
@@ -496,34 +458,43 @@ int RunFrames(const std::vector<std::string>& args) {
     }
     SetDefaultTexts();
     MessageWatch messages(true);
-    ToolWorkDir work;
-    if (!work.Ok()) {
+    WorkDirectory work = WorkDirectory::Create(GetTempPath());
+    if (work.Path().empty()) {
         std::fprintf(stderr, "movarel-tool frames: cannot create a work directory in %s\n", GetTempPath().c_str());
         return 1;
     }
-    FramesHost host;
-    EngineSession engine(&host);
     InterruptWatch interrupt;
     int result = 0;
-    if (!LoadFilmFile(o)) {
+    // The film owns the work directory: however the command ends, its files
+    // and the directory go with it.
+    std::unique_ptr<Film> loaded;
+    const bool read = LoadFilmFile(o, std::move(work), loaded);
+    const Film empty;
+    const Film& film = loaded ? *loaded : empty;
+    FramesSink host;
+    PlayerSetup setup;
+    setup.Sink = &host;
+    setup.ManualTicks = true;
+    Player player(film, setup);
+    if (!read) {
         result = 1;
     } else if (interrupt.Requested()) {
         // Ctrl+C while the film loaded: nothing was played yet.
-    } else if (SegmentList().Count() == 0) {
+    } else if (film.Count() == 0) {
         std::fprintf(stderr, "movarel-tool frames: %s holds no segments\n", o.film.c_str());
         result = 1;
-    } else if (o.segment >= SegmentList().Count()) {
+    } else if (o.segment >= film.Count()) {
         std::fprintf(stderr, "movarel-tool frames: the film has %d segments; there is no segment %d\n",
-                     SegmentList().Count(), o.segment);
+                     film.Count(), o.segment);
         result = 2;
     } else {
         const int32_t from = o.segment >= 0 ? o.segment : 0;
-        const int32_t to = o.segment >= 0 ? o.segment : SegmentList().Count() - 1;
+        const int32_t to = o.segment >= 0 ? o.segment : film.Count() - 1;
         if (!o.video.empty()) {
-            result = ExportVideo(host, o, from, to, interrupt);
+            result = ExportVideo(player, host, o, from, to, interrupt);
         } else {
             for (int32_t i = from; i <= to && !interrupt.Requested(); ++i)
-                if (!PlaySegment(host, o, i, interrupt))
+                if (!PlaySegment(player, host, o, i, interrupt))
                     result = 1;
         }
     }

@@ -9,13 +9,12 @@
 
 #include "Commands.h"
 #include "MessageWatch.h"
-#include "ToolWorkDir.h"
 #include "film/FilmReader.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/CodePage.h"
-#include "platform/MessageBox.h"
-#include "platform/TempPath.h"
+#include "platform/UserMessages.h"
+#include "platform/WorkDirectory.h"
 
 namespace movarel::tool {
 namespace {
@@ -47,7 +46,7 @@ std::string JsonString(const std::string& utf8) {
 // Any text from a film may be in a code page; JSON needs UTF-8.
 std::string Text(const std::string& bytes) { return JsonString(DecodeAnsi(bytes)); }
 
-std::string SegmentJson(int32_t index, const TSegmentInfo& s) {
+std::string SegmentJson(const Film& film, int32_t index, const Segment& s) {
     std::string o = "{";
     auto field = [&](const char* name, const std::string& value) {
         if (o.size() > 1)
@@ -55,7 +54,7 @@ std::string SegmentJson(int32_t index, const TSegmentInfo& s) {
         o += JsonString(name) + ": " + value;
     };
     field("index", std::to_string(index));
-    field("version", std::to_string(SegmentVersion(index)));
+    field("version", std::to_string(film.SegmentVersion(index)));
     field("width", std::to_string(s.Width));
     field("height", std::to_string(s.Height));
     field("bits_per_pixel", std::to_string(s.BitsPerPixel));
@@ -64,8 +63,8 @@ std::string SegmentJson(int32_t index, const TSegmentInfo& s) {
     field("frame_count", std::to_string(s.FrameCount));
     field("cursor_count", std::to_string(s.Cursors.Count()));
     field("title", Text(s.Title));
-    field("frame_stream_bytes", std::to_string(s.FrameStream ? s.FrameStream->GetSize() : 0));
-    field("cursor_track_bytes", std::to_string(s.CursorTrack ? s.CursorTrack->GetSize() : 0));
+    field("frame_stream_bytes", std::to_string(s.FrameStream ? s.FrameStream->Length() : 0));
+    field("cursor_track_bytes", std::to_string(s.CursorTrack.size()));
     field("extra_bytes", std::to_string(s.ExtraSize));
     field("sound_file", (!s.SoundFileName.empty() && FileExists(s.SoundFileName)) ? "true" : "false");
     return o + "}";
@@ -90,26 +89,31 @@ int Info(const std::vector<std::string>& args) {
     }
 
     MessageWatch messages(false);
-    ToolWorkDir work;
-    if (!work.Ok()) {
+    WorkDirectory work = WorkDirectory::Create(GetTempPath());
+    if (work.Path().empty()) {
         std::fprintf(stderr, "movarel-tool info: cannot create a work directory in %s\n", GetTempPath().c_str());
         return 1;
     }
 
     bool loaded = false;
+    // The film owns the work directory: its files and the directory go with it.
+    std::unique_ptr<Film> read;
     try {
         // From offset 0 as the open dialog does, or through the trailer as
         // for a film named on the command line.
-        std::unique_ptr<TqxFileStream> film;
+        std::unique_ptr<FileStream> film;
         try {
-            film = std::make_unique<TqxFileStream>(path, fromStart ? kModeRead : kModeReadShared);
-        } catch (const EqxError&) {
+            film = std::make_unique<FileStream>(path, fromStart ? kModeRead : kModeReadShared);
+        } catch (const Error&) {
             ShowMessage(FormatText(Texts().CannotOpenFileFmt, {path}), Texts().Error, MsgIcon::Error,
                         MsgOwner::MainWindow);
         }
         if (film) {
-            SegmentList().Clear();
-            loaded = fromStart ? ReadFilm(*film) : LoadAppendedFilm(*film, true);
+            FilmRead result = fromStart ? ReadFilm(*film, std::move(work)) : LoadAppendedFilm(*film, std::move(work), true);
+            read = std::move(result.film);
+            loaded = result.isFilm;
+            if (result.failure)
+                std::rethrow_exception(result.failure);
         }
     } catch (const std::exception& e) {
         // What the main window's handler shows for an exception of the load.
@@ -117,13 +121,15 @@ int Info(const std::vector<std::string>& args) {
         loaded = false;
     }
 
+    const Film empty;
+    const Film& film = read ? *read : empty;
     std::string out = "{\"segments\": [";
-    for (int32_t i = 0; i < SegmentList().Count(); ++i) {
+    for (int32_t i = 0; i < film.Count(); ++i) {
         if (i > 0)
             out += ", ";
-        out += SegmentJson(i, *SegmentList().Items(i));
+        out += SegmentJson(film, i, *film.Items(i));
     }
-    out += "], \"warning\": " + JsonString(LastFilmWarning()) + ", \"messages\": [";
+    out += "], \"warning\": " + JsonString(film.Warning()) + ", \"messages\": [";
     const std::vector<MessageRequest>& shown = messages.Shown();
     for (size_t i = 0; i < shown.size(); ++i) {
         if (i > 0)

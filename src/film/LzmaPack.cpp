@@ -1,13 +1,13 @@
-#include "film/LzmaUnpack.h"
+#include "film/LzmaPack.h"
 
 #include <lzma.h>
 #include <memory>
 #include <unistd.h>
 #include <vector>
 
-#include "film/Texts.h"
-#include "film/qxClasses.h"
-#include "platform/MessageBox.h"
+#include "film/MessageTexts.h"
+#include "film/Streams.h"
+#include "platform/UserMessages.h"
 
 namespace movarel {
 
@@ -27,18 +27,18 @@ LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::stri
         ShowMessage(Texts().VideoDecompressorError, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
         return LzmaUnpackResult::NoDecoder;
     }
-    std::unique_ptr<TqxFileStream> input;
+    std::unique_ptr<FileStream> input;
     try {
-        input = std::make_unique<TqxFileStream>(packFileName, kModeRead);
-    } catch (const EqxError&) {
+        input = std::make_unique<FileStream>(packFileName, kModeRead);
+    } catch (const Error&) {
         error = "has a pack that cannot be opened";
         return LzmaUnpackResult::Failed;
     }
     std::string name = MakeTempFileName("~7z", directory, "qxS_");
-    std::unique_ptr<TqxFileStream> output;
+    std::unique_ptr<FileStream> output;
     try {
-        output = std::make_unique<TqxFileStream>(name, kModeCreate);
-    } catch (const EqxError&) {
+        output = std::make_unique<FileStream>(name, kModeCreate);
+    } catch (const Error&) {
         ShowMessage(Texts().CannotCreateTempFile, Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
         error = "has no file for its data: one cannot be created";
         return LzmaUnpackResult::Failed;
@@ -50,7 +50,7 @@ LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::stri
         return LzmaUnpackResult::Failed;
     };
 
-    std::vector<uint8_t> in(TqxStream::kCopyBufferSize), out(TqxStream::kCopyBufferSize);
+    std::vector<uint8_t> in(Stream::kCopyBufferSize), out(Stream::kCopyBufferSize);
     lzma_action action = LZMA_RUN;
     int64_t written = 0;
     lz.strm.avail_in = 0;
@@ -74,7 +74,7 @@ LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::stri
                 // A full disk is no damage of the film: the load ends as
                 // every other refused write does, naming the file.
                 fail("");
-                throw EqxError("Cannot write file " + name);
+                throw Error("Cannot write file " + name);
             }
         }
         if (ret == LZMA_STREAM_END)

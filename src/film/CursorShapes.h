@@ -7,10 +7,10 @@
 
 namespace movarel {
 
-class TqxStream;
+class Stream;
 struct Picture;
 
-struct TqxBitmapDescriptor {
+struct ShapeBitmap {
     int32_t Size = 0;       // bytes of bits as stored
     int32_t Width = 0;
     int32_t Height = 0;
@@ -18,7 +18,7 @@ struct TqxBitmapDescriptor {
     std::vector<uint8_t> Bits;  // the stored bits, rows as the record holds them
 };
 
-class TqxCursor {
+class CursorShape {
 public:
     // Result codes of LoadFromFile.
     static constexpr int kLoaded = 0;
@@ -28,7 +28,7 @@ public:
     // Reads one shape record from the stream's position. The stream always
     // moves past the whole record when it can be read, so the next record
     // follows; a short stream raises the stream's read error.
-    int LoadFromFile(TqxStream& stream);
+    int LoadFromFile(Stream& stream);
 
     // Draws the shape with its hotspot at (x, y), clipped to the picture.
     void Draw(Picture& picture, int32_t x, int32_t y) const;
@@ -37,37 +37,37 @@ public:
 
     int32_t MaskWidth() const { return Mask.Width; }
     int32_t MaskHeight() const { return Mask.Height; }
-    bool Loaded() const { return FLoaded; }
+    bool Loaded() const { return loaded; }
 
     int32_t HotSpotX = 0;
     int32_t HotSpotY = 0;
-    TqxBitmapDescriptor Mask;
-    TqxBitmapDescriptor Colour;
+    ShapeBitmap Mask;
+    ShapeBitmap Colour;
 
 private:
-    bool FLoaded = false;
+    bool loaded = false;
     // The bits unpacked for drawing, one word per pixel: the AND mask as
     // 0x00FFFFFF (keep) or 0, the XOR colour as 0x00RRGGBB.
-    int32_t FAndWidth = 0, FAndHeight = 0;
-    int32_t FXorWidth = 0, FXorHeight = 0;
-    std::vector<uint32_t> FAnd;
-    std::vector<uint32_t> FXor;
+    int32_t andMaskWidth = 0, andMaskHeight = 0;
+    int32_t xorColourWidth = 0, xorColourHeight = 0;
+    std::vector<uint32_t> andMask;
+    std::vector<uint32_t> xorColour;
 };
 
-class TCursorList {
+class CursorShapes {
 public:
-    void Clear() { FItems.clear(); }
-    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-    int32_t Add(std::unique_ptr<TqxCursor> shape) {
-        FItems.push_back(std::move(shape));
+    void Clear() { items.clear(); }
+    int32_t Count() const { return static_cast<int32_t>(items.size()); }
+    int32_t Add(std::unique_ptr<CursorShape> shape) {
+        items.push_back(std::move(shape));
         return Count() - 1;
     }
-    TqxCursor* Get(int32_t index) const {
-        return (index < 0 || index >= Count()) ? nullptr : FItems[static_cast<size_t>(index)].get();
+    CursorShape* Get(int32_t index) const {
+        return (index < 0 || index >= Count()) ? nullptr : items[static_cast<size_t>(index)].get();
     }
 
 private:
-    std::vector<std::unique_ptr<TqxCursor>> FItems;
+    std::vector<std::unique_ptr<CursorShape>> items;
 };
 
 }  // namespace movarel

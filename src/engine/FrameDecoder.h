@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/Picture.h"
+#include "film/Picture.h"
 #include "platform/LargePages.h"
 
 namespace movarel {
 
-struct TSegmentInfo;
+struct Segment;
 
 // The pixel layout of the current segment's depth.
 struct PixelLayout {
@@ -28,7 +28,7 @@ struct XorSpan {
     uint32_t Colour;  // 0x00RRGGBB
 };
 
-// Module state: the surfaces and what they were made for.
+// A Player's decoding state: the surfaces and what they were made for.
 struct DecodingState {
     PixelLayout Layout;
     int32_t RowBytes = 0;
@@ -56,8 +56,6 @@ struct DecodingState {
 // At most this many spans are kept; a frame with more is applied whole.
 constexpr size_t kMaxXorSpans = 1u << 17;
 
-DecodingState& Decoding();
-
 // Outcome of UnpackFrame.
 enum class UnpackResult {
     Done,          // the XOR surface holds the record
@@ -67,26 +65,23 @@ enum class UnpackResult {
     BadRuns,       // its runs do not lie inside it or do not cover the frame
 };
 
-// Sets up layout and surfaces for the current segment. False when there is
-// no segment or its frame cannot be played (a message was shown).
-bool PrepareDisplay();
-void SetPixelLayout(int32_t bitsPerPixel);
-void ClearFrameBitmaps();
-void DeleteFrameBitmaps();
+// Sets up layout and surfaces for a segment whose frames fit a block (the
+// caller checked its size). screenBits is the screen's depth. False when its
+// depth has no layout: nothing can be decoded, the picture stays black.
+bool PrepareSurfaces(DecodingState& d, const Segment& segment, int32_t screenBits);
+// The layout of a depth; false (the layout unchanged) when it has none.
+bool SetPixelLayout(DecodingState& d, int32_t bitsPerPixel);
+void ClearFrameBitmaps(DecodingState& d);
+void DeleteFrameBitmaps(DecodingState& d);
 
-// Decodes the record at Frame into the XOR surface; Frame does not move.
-UnpackResult UnpackFrame();
 // Decodes one record of available bytes; the surface is left as it was when
 // the record is refused.
-UnpackResult UnpackRecord(const uint8_t* record, int32_t available);
+UnpackResult UnpackRecord(DecodingState& d, const uint8_t* record, int32_t available);
 // picture := picture XOR surface, over the frame.
-void ApplyXorFrame();
+void ApplyXorFrame(DecodingState& d);
 
 // The message for a refused record of segment index.
 std::string RefusedRecordMessage(UnpackResult result, int32_t segment, int32_t frame);
-
-// The picture as it is now.
-Picture& CurrentPicture();
 
 // The largest record a segment of width x height can have: 8 + 5 * w * h.
 int64_t LargestRecordBytes(int32_t width, int32_t height);

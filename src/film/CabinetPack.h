@@ -1,20 +1,20 @@
 #pragma once
 // The cabinet reader: lists a cabinet's files and extracts them into a
-// directory, through the cabinet layer (src/platform/CabIntf.h).
+// directory, through the cabinet layer (src/platform/Cabinet.h).
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
 
-#include "platform/CabIntf.h"
+#include "platform/Cabinet.h"
 
 namespace movarel {
 
 // A cabinet failure. The message is built from the error record as the
 // player's error texts give it ("Cabinet file is corrupt [0x0004]" ...).
-class EqxCabinet : public std::runtime_error {
+class CabinetError : public std::runtime_error {
 public:
-    EqxCabinet(int errorCode, int osErrorCode, bool errorPresent, bool creationInterface);
+    CabinetError(int errorCode, int osErrorCode, bool errorPresent, bool creationInterface);
     int ErrorCode;
     int OsErrorCode;
     bool ErrorPresent;
@@ -24,17 +24,17 @@ public:
 // The message texts of the extraction (FDI) and creation (FCI) interfaces.
 std::string CabinetErrorText(int code, bool creationInterface);
 
-class TqxCabReader {
+class CabinetReader {
 public:
     // Called for each listed file; set stop to true to end the listing.
-    using ListCallback = std::function<void(TqxCabReader& reader, const std::string& name, int32_t size,
+    using ListCallback = std::function<void(CabinetReader& reader, const std::string& name, int32_t size,
                                             bool& stop, uint16_t attributes, uint16_t time,
                                             uint16_t date, uint16_t folderIndex)>;
 
-    TqxCabReader();
-    ~TqxCabReader();
-    TqxCabReader(const TqxCabReader&) = delete;
-    TqxCabReader& operator=(const TqxCabReader&) = delete;
+    CabinetReader();
+    ~CabinetReader();
+    CabinetReader(const CabinetReader&) = delete;
+    CabinetReader& operator=(const CabinetReader&) = delete;
 
     bool IsCabinet(const std::string& fileName);
     // Returns whether the file is a cabinet; lists its files when it is.
@@ -50,7 +50,7 @@ public:
 
 private:
     struct Impl;
-    Impl* FImpl;
+    Impl* impl;
 };
 
 }  // namespace movarel

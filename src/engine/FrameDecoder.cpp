@@ -1,17 +1,11 @@
-#include "engine/FrameDecoding.h"
+#include "engine/FrameDecoder.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "engine/ClockState.h"
-#include "engine/CursorTrack.h"
-#include "engine/EngineHost.h"
-#include "engine/PlaybackClock.h"
-#include "engine/UqxBlocks.h"
-#include "film/SegmentList.h"
-#include "film/Texts.h"
+#include "film/Film.h"
+#include "film/MessageTexts.h"
 #include "platform/LittleEndian.h"
-#include "platform/MessageBox.h"
 
 namespace movarel {
 namespace {
@@ -66,73 +60,36 @@ void CreateSurfaces(DecodingState& d) {
 
 }  // namespace
 
-DecodingState& Decoding() {
-    static DecodingState state;
-    return state;
-}
-
-Picture& CurrentPicture() { return Decoding().Image; }
-
 int64_t LargestRecordBytes(int32_t width, int32_t height) {
     return 8 + 5 * static_cast<int64_t>(width) * static_cast<int64_t>(height);
 }
 
-void SetPixelLayout(int32_t bitsPerPixel) {
-    DecodingState& d = Decoding();
+bool SetPixelLayout(DecodingState& d, int32_t bitsPerPixel) {
     if (bitsPerPixel == 24 || bitsPerPixel == 32) {
         d.Layout.PixelBytes = bitsPerPixel / 8;
         d.Layout.ColourBytes = 3;
         d.Layout.CountBytes = 2;
         d.Layout.RunBytes = 5;
         d.Layout.LargestCount = 65535;
-        return;
+        return true;
     }
-    std::string text;
-    try {
-        text = FormatText(Texts().WrongDisplaySettings, {int64_t{bitsPerPixel}});
-    } catch (const EqxError& e) {
-        text = e.what();
-    }
-    ShowMessage(text, Texts().Error, MsgIcon::None, MsgOwner::None);
-    if (EngineHost* host = Host())
-        host->MinimizeMainWindow();
+    return false;
 }
 
-bool PrepareDisplay() {
-    DecodingState& d = Decoding();
+bool PrepareSurfaces(DecodingState& d, const Segment& segment, int32_t screenBits) {
     d.StretchFlag = false;
-    EngineHost* host = Host();
-    const int32_t screenBits = host ? host->ScreenBitsPerPixel() : 32;
-    const int32_t index = Clock().CurrentSegment;
-    if (SegmentList().Count() == 0 || index < 0)
-        return false;
-    TSegmentInfo* segment = CurrentSegmentInfo();
-    if (segment == nullptr)
-        return false;
-    // A frame whose largest record cannot fit a block could never be played,
-    // and its sizes come straight from the film: refuse before allocating.
-    if (segment->Width <= 0 || segment->Height <= 0 ||
-        LargestRecordBytes(segment->Width, segment->Height) > kBlockSize) {
-        const bool empty = segment->Width <= 0 || segment->Height <= 0;
-        ShowMessage(FormatText(empty ? "Segment %d cannot be played: its frames of %d x %d pixels are empty."
-                                     : "Segment %d cannot be played: its frames of %d x %d pixels are too large.",
-                               {int64_t{index + 1}, int64_t{segment->Width}, int64_t{segment->Height}}),
-                    Texts().Error, MsgIcon::Error, MsgOwner::MainWindow);
-        return false;
-    }
     bool changed = false;
-    if (segment->BitsPerPixel != d.BitsPerPixel) {
-        d.BitsPerPixel = segment->BitsPerPixel;
+    if (segment.BitsPerPixel != d.BitsPerPixel) {
+        d.BitsPerPixel = segment.BitsPerPixel;
         changed = true;
     }
-    SetPixelLayout(segment->BitsPerPixel);
-    d.Decodable = segment->BitsPerPixel == 24 || segment->BitsPerPixel == 32;
-    if (segment->Width != d.Width || segment->Height != d.Height) {
-        d.Width = segment->Width;
-        d.Height = segment->Height;
+    const bool laidOut = SetPixelLayout(d, segment.BitsPerPixel);
+    d.Decodable = segment.BitsPerPixel == 24 || segment.BitsPerPixel == 32;
+    if (segment.Width != d.Width || segment.Height != d.Height) {
+        d.Width = segment.Width;
+        d.Height = segment.Height;
         changed = true;
     }
-    UpdateCursorBox(*segment);
     d.RowBytes = d.Width * d.Layout.PixelBytes;
     d.RowPadding = (d.RowBytes % 4) ? 4 - d.RowBytes % 4 : 0;
     d.LargestFrame = 5 * static_cast<int64_t>(d.Width) * d.Height;
@@ -143,19 +100,17 @@ bool PrepareDisplay() {
         d.ScreenBits = screenBits;
         CreateSurfaces(d);
     }
-    return true;
+    return laidOut;
 }
 
-void ClearFrameBitmaps() {
-    DecodingState& d = Decoding();
+void ClearFrameBitmaps(DecodingState& d) {
     std::fill(d.XorSurface.begin(), d.XorSurface.end(), uint8_t{0});
     std::fill(d.Image.Pixels.begin(), d.Image.Pixels.end(), 0u);
     d.Spans.clear();
     d.SpansComplete = true;
 }
 
-void DeleteFrameBitmaps() {
-    DecodingState& d = Decoding();
+void DeleteFrameBitmaps(DecodingState& d) {
     d.XorSurface.clear();
     d.XorSurface.shrink_to_fit();
     d.Image.Pixels.clear();
@@ -165,21 +120,7 @@ void DeleteFrameBitmaps() {
     d.SpansComplete = true;
 }
 
-UnpackResult UnpackFrame() {
-    const int32_t index = Clock().CurrentSegment;
-    if (index < 0 || index >= SegmentList().Count())
-        return UnpackResult::Skipped;
-    int32_t available = 0;
-    const uint8_t* record = FrameRecord(&available);
-    if (record == nullptr)
-        return UnpackResult::NoRecord;
-    if (!Decoding().Decodable)
-        return UnpackResult::Skipped;
-    return UnpackRecord(record, available);
-}
-
-UnpackResult UnpackRecord(const uint8_t* record, int32_t available) {
-    DecodingState& d = Decoding();
+UnpackResult UnpackRecord(DecodingState& d, const uint8_t* record, int32_t available) {
     if (!d.Decodable || d.XorSurface.empty())
         return UnpackResult::Skipped;
     if (record == nullptr || available < 4)
@@ -236,9 +177,8 @@ UnpackResult UnpackRecord(const uint8_t* record, int32_t available) {
     return UnpackResult::Done;
 }
 
-void ApplyXorFrame() {
-    DecodingState& d = Decoding();
-    if (CurrentSegmentInfo() == nullptr || !d.Decodable)
+void ApplyXorFrame(DecodingState& d) {
+    if (!d.Decodable)
         return;
     const size_t pixels = static_cast<size_t>(d.Width) * static_cast<size_t>(d.Height);
     if (d.Image.Pixels.size() != pixels || d.XorSurface.empty())

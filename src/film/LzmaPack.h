@@ -16,7 +16,7 @@ enum class LzmaUnpackResult {
 // Decodes packFileName into a new "~7z" file in directory. outputLimit
 // bounds the decoded size (the sizes the segment header promises), so a
 // small pack cannot fill the disk. A pack that fails leaves no output file;
-// a write the disk refuses raises EqxError "Cannot write file <output>".
+// a write the disk refuses raises Error "Cannot write file <output>".
 LzmaUnpackResult UnpackLzmaPack(const std::string& packFileName, const std::string& directory,
                                 int64_t outputLimit, std::string& outputName, std::string& error);
 

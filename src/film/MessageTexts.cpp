@@ -1,6 +1,6 @@
-#include "film/Texts.h"
+#include "film/MessageTexts.h"
 
-#include "film/qxClasses.h"
+#include "film/Streams.h"
 
 namespace movarel {
 
@@ -36,7 +36,7 @@ void SetDefaultTexts() { FillDefaults(Texts()); }
 std::string DamagedFilmText(const std::string& why) { return "The film is damaged: " + why + "."; }
 
 std::string FormatText(const std::string& format, const std::vector<FormatArg>& args) {
-    auto invalid = [&] { return EqxError("Format '" + format + "' invalid or incompatible with argument"); };
+    auto invalid = [&] { return Error("Format '" + format + "' invalid or incompatible with argument"); };
     std::string out;
     size_t next = 0;
     for (size_t i = 0; i < format.size(); ++i) {

@@ -1,4 +1,4 @@
-#include "platform/MessageBox.h"
+#include "platform/UserMessages.h"
 
 #include <cstdio>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "platform/TempPath.h"
+#include "platform/WorkDirectory.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -108,30 +108,36 @@ WorkDirectory WorkDirectory::Create(const std::string& tempPath) {
 }
 
 WorkDirectory::WorkDirectory(WorkDirectory&& other) noexcept
-    : FPath(std::move(other.FPath)), FLock(other.FLock) {
-    other.FPath.clear();
-    other.FLock = -1;
+    : path(std::move(other.path)), lock(other.lock) {
+    other.path.clear();
+    other.lock = -1;
 }
 
 WorkDirectory& WorkDirectory::operator=(WorkDirectory&& other) noexcept {
     if (this != &other) {
         Remove();
-        FPath = std::move(other.FPath);
-        FLock = other.FLock;
-        other.FPath.clear();
-        other.FLock = -1;
+        path = std::move(other.path);
+        lock = other.lock;
+        other.path.clear();
+        other.lock = -1;
     }
     return *this;
 }
 
 void WorkDirectory::Remove() {
     // Removed while still held, so no clean-up can meet it half gone.
-    if (!FPath.empty())
-        ::rmdir(FPath.c_str());
-    if (FLock >= 0)
-        ::close(FLock);
-    FPath.clear();
-    FLock = -1;
+    if (!path.empty())
+        ::rmdir(path.c_str());
+    if (lock >= 0)
+        ::close(lock);
+    path.clear();
+    lock = -1;
+}
+
+void WorkDirectory::RemoveAll() {
+    if (lock >= 0)
+        RemoveContents(lock);
+    Remove();
 }
 
 void RemoveStaleWorkDirectories(const std::string& tempPath) {

@@ -37,7 +37,7 @@ using FormatArg = std::variant<int64_t, std::string>;
 
 // Fills %d and %s placeholders in order (%% is a percent sign). A placeholder
 // whose argument is missing or of the other kind raises
-// EqxError("Format '<format>' invalid or incompatible with argument");
+// Error("Format '<format>' invalid or incompatible with argument");
 // surplus arguments are left out.
 std::string FormatText(const std::string& format, const std::vector<FormatArg>& args);
 

@@ -1,9 +1,9 @@
-#include "engine/UqxCursor_new.h"
+#include "film/CursorShapes.h"
 
 #include <algorithm>
 
-#include "engine/Picture.h"
-#include "film/qxClasses.h"
+#include "film/Picture.h"
+#include "film/Streams.h"
 #include "platform/LittleEndian.h"
 
 namespace movarel {
@@ -13,7 +13,7 @@ namespace {
 // The largest shape the player draws; anything bigger is a damaged record.
 constexpr int32_t kMaxShapeSide = 256;
 
-void ReadHeader(TqxStream& stream, TqxBitmapDescriptor& d) {
+void ReadHeader(Stream& stream, ShapeBitmap& d) {
     uint8_t h[13];
     stream.ReadBuffer(h, 13);
     d.Size = ReadI32LE(h);
@@ -23,7 +23,7 @@ void ReadHeader(TqxStream& stream, TqxBitmapDescriptor& d) {
 }
 
 // Moves the stream past count bytes without keeping them.
-void Skip(TqxStream& stream, int32_t count) {
+void Skip(Stream& stream, int32_t count) {
     uint8_t buffer[4096];
     while (count > 0) {
         int32_t n = std::min<int32_t>(count, static_cast<int32_t>(sizeof buffer));
@@ -44,17 +44,17 @@ bool MaskBit(const std::vector<uint8_t>& bits, int32_t width, int32_t x, int32_t
 
 }  // namespace
 
-void TqxCursor::Free() {
+void CursorShape::Free() {
     HotSpotX = HotSpotY = 0;
-    Mask = TqxBitmapDescriptor();
-    Colour = TqxBitmapDescriptor();
-    FAnd.clear();
-    FXor.clear();
-    FAndWidth = FAndHeight = FXorWidth = FXorHeight = 0;
-    FLoaded = false;
+    Mask = ShapeBitmap();
+    Colour = ShapeBitmap();
+    andMask.clear();
+    xorColour.clear();
+    andMaskWidth = andMaskHeight = xorColourWidth = xorColourHeight = 0;
+    loaded = false;
 }
 
-int TqxCursor::LoadFromFile(TqxStream& stream) {
+int CursorShape::LoadFromFile(Stream& stream) {
     Free();
     uint8_t hot[8];
     stream.ReadBuffer(hot, 8);
@@ -106,34 +106,34 @@ int TqxCursor::LoadFromFile(TqxStream& stream) {
     }
 
     if (Mask.Size > 0 && Colour.Size > 0) {
-        FAndWidth = Mask.Width;
-        FAndHeight = Mask.Height;
-        FXorWidth = Colour.Width;
-        FXorHeight = Colour.Height;
+        andMaskWidth = Mask.Width;
+        andMaskHeight = Mask.Height;
+        xorColourWidth = Colour.Width;
+        xorColourHeight = Colour.Height;
     } else if (Mask.Size > 0) {
-        FAndWidth = FXorWidth = Mask.Width;
-        FAndHeight = FXorHeight = Mask.Height / 2;
+        andMaskWidth = xorColourWidth = Mask.Width;
+        andMaskHeight = xorColourHeight = Mask.Height / 2;
     }
-    FAnd.resize(static_cast<size_t>(FAndWidth) * static_cast<size_t>(FAndHeight));
-    for (int32_t y = 0; y < FAndHeight; ++y)
-        for (int32_t x = 0; x < FAndWidth; ++x)
-            FAnd[static_cast<size_t>(y * FAndWidth + x)] = MaskBit(Mask.Bits, Mask.Width, x, y) ? 0x00FFFFFFu : 0u;
-    FXor.resize(static_cast<size_t>(FXorWidth) * static_cast<size_t>(FXorHeight));
+    andMask.resize(static_cast<size_t>(andMaskWidth) * static_cast<size_t>(andMaskHeight));
+    for (int32_t y = 0; y < andMaskHeight; ++y)
+        for (int32_t x = 0; x < andMaskWidth; ++x)
+            andMask[static_cast<size_t>(y * andMaskWidth + x)] = MaskBit(Mask.Bits, Mask.Width, x, y) ? 0x00FFFFFFu : 0u;
+    xorColour.resize(static_cast<size_t>(xorColourWidth) * static_cast<size_t>(xorColourHeight));
     if (Colour.Size > 0) {
         int64_t rowBytes = ColourRowBytes(Colour.Width, Colour.BitsPixel);
         int pixelBytes = Colour.BitsPixel / 8;
-        for (int32_t y = 0; y < FXorHeight; ++y)
-            for (int32_t x = 0; x < FXorWidth; ++x) {
+        for (int32_t y = 0; y < xorColourHeight; ++y)
+            for (int32_t x = 0; x < xorColourWidth; ++x) {
                 const uint8_t* p = Colour.Bits.data() + y * rowBytes + x * pixelBytes;
-                FXor[static_cast<size_t>(y * FXorWidth + x)] = ReadU24LE(p);
+                xorColour[static_cast<size_t>(y * xorColourWidth + x)] = ReadU24LE(p);
             }
     } else {
-        for (int32_t y = 0; y < FXorHeight; ++y)
-            for (int32_t x = 0; x < FXorWidth; ++x)
-                FXor[static_cast<size_t>(y * FXorWidth + x)] =
-                    MaskBit(Mask.Bits, Mask.Width, x, y + FAndHeight) ? 0x00FFFFFFu : 0u;
+        for (int32_t y = 0; y < xorColourHeight; ++y)
+            for (int32_t x = 0; x < xorColourWidth; ++x)
+                xorColour[static_cast<size_t>(y * xorColourWidth + x)] =
+                    MaskBit(Mask.Bits, Mask.Width, x, y + andMaskHeight) ? 0x00FFFFFFu : 0u;
     }
-    FLoaded = true;
+    loaded = true;
     return kLoaded;
 }
 
@@ -157,12 +157,12 @@ void ForClipped(Picture& picture, int64_t left, int64_t top, int32_t w, int32_t 
 
 }  // namespace
 
-void TqxCursor::Draw(Picture& picture, int32_t x, int32_t y) const {
-    if (!FLoaded)
+void CursorShape::Draw(Picture& picture, int32_t x, int32_t y) const {
+    if (!loaded)
         return;
     int64_t left = static_cast<int64_t>(x) - HotSpotX, top = static_cast<int64_t>(y) - HotSpotY;
-    ForClipped(picture, left, top, FAndWidth, FAndHeight, [&](uint32_t& px, size_t i) { px &= FAnd[i]; });
-    ForClipped(picture, left, top, FXorWidth, FXorHeight, [&](uint32_t& px, size_t i) { px ^= FXor[i]; });
+    ForClipped(picture, left, top, andMaskWidth, andMaskHeight, [&](uint32_t& px, size_t i) { px &= andMask[i]; });
+    ForClipped(picture, left, top, xorColourWidth, xorColourHeight, [&](uint32_t& px, size_t i) { px ^= xorColour[i]; });
 }
 
 }  // namespace movarel

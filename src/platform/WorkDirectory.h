@@ -25,15 +25,18 @@ public:
     WorkDirectory& operator=(const WorkDirectory&) = delete;
 
     // With a trailing '/'; empty when there is none.
-    const std::string& Path() const { return FPath; }
+    const std::string& Path() const { return path; }
     // Removes the directory when it is empty (one that still holds files
     // stays, for the next start-up to clean) and lets go of the lock.
     void Remove();
+    // Removes everything in the directory (links as themselves, nothing they
+    // point at), then the directory.
+    void RemoveAll();
 
 private:
-    WorkDirectory(std::string path, int lock) : FPath(std::move(path)), FLock(lock) {}
-    std::string FPath;
-    int FLock = -1;
+    WorkDirectory(std::string madePath, int heldLock) : path(std::move(madePath)), lock(heldLock) {}
+    std::string path;
+    int lock = -1;
 };
 
 // Removes the work directories in tempPath that no running process holds:

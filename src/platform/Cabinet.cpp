@@ -1,4 +1,4 @@
-#include "platform/CabIntf.h"
+#include "platform/Cabinet.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -173,44 +173,44 @@ SeamSystem& Seam() {
 // free it twice); one that could not be joined is closed by itself.
 class Session {
 public:
-    Session() : FDecompressor(CreateDecompressor()) {}
+    Session() : decompressor(CreateDecompressor()) {}
     ~Session() {
-        if (!FDecompressor)
+        if (!decompressor)
             return;
-        for (auto it = FCabinets.rbegin(); it != FCabinets.rend(); ++it)
-            FDecompressor->close(FDecompressor, *it);
-        DestroyDecompressor(FDecompressor);
+        for (auto it = cabinets.rbegin(); it != cabinets.rend(); ++it)
+            decompressor->close(decompressor, *it);
+        DestroyDecompressor(decompressor);
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    mscab_decompressor* Decompressor() { return FDecompressor; }
+    mscab_decompressor* Decompressor() { return decompressor; }
 
     // libmspack keeps the name pointer while the cabinet is open.
     mscabd_cabinet* Open(const std::string& path) {
-        if (!FDecompressor)
+        if (!decompressor)
             return nullptr;
-        FNames.push_back(path);
-        mscabd_cabinet* cab = FDecompressor->open(FDecompressor, const_cast<char*>(FNames.back().c_str()));
+        names.push_back(path);
+        mscabd_cabinet* cab = decompressor->open(decompressor, const_cast<char*>(names.back().c_str()));
         if (cab)
-            FCabinets.push_back(cab);
+            cabinets.push_back(cab);
         return cab;
     }
 
     // next now belongs to the set of the cabinet it was appended to.
     void Joined(mscabd_cabinet* next) {
-        for (auto it = FCabinets.begin(); it != FCabinets.end(); ++it) {
+        for (auto it = cabinets.begin(); it != cabinets.end(); ++it) {
             if (*it == next) {
-                FCabinets.erase(it);
+                cabinets.erase(it);
                 return;
             }
         }
     }
 
 private:
-    mscab_decompressor* FDecompressor;
-    std::deque<std::string> FNames;
-    std::deque<mscabd_cabinet*> FCabinets;
+    mscab_decompressor* decompressor;
+    std::deque<std::string> names;
+    std::deque<mscabd_cabinet*> cabinets;
 };
 
 uint16_t DosDate(const mscabd_file* f) {

@@ -1,4 +1,4 @@
-#include "film/QxcabClasses.h"
+#include "film/CabinetPack.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,8 +8,8 @@
 #include <mspack.h>
 #include <unistd.h>
 
-#include "film/qxClasses.h"
-#include "platform/CabIntf.h"
+#include "film/Streams.h"
+#include "platform/Cabinet.h"
 #include "platform/FileOps.h"
 #include "platform/LittleEndian.h"
 
@@ -41,12 +41,12 @@ std::string CabinetMessage(int errorCode, int osErrorCode, bool errorPresent, bo
 
 // The run-time's exception for a file the system refused to open.
 [[noreturn]] void RaiseOsError(int code) {
-    throw EqxError("System Error.  Code: " + std::to_string(code) + ".\r\n" + std::strerror(code));
+    throw Error("System Error.  Code: " + std::to_string(code) + ".\r\n" + std::strerror(code));
 }
 
 }  // namespace
 
-EqxCabinet::EqxCabinet(int errorCode, int osErrorCode, bool errorPresent, bool creationInterface)
+CabinetError::CabinetError(int errorCode, int osErrorCode, bool errorPresent, bool creationInterface)
     : std::runtime_error(CabinetMessage(errorCode, osErrorCode, errorPresent, creationInterface)),
       ErrorCode(errorCode),
       OsErrorCode(osErrorCode),
@@ -84,7 +84,7 @@ std::string CabinetErrorText(int code, bool creationInterface) {
     return code >= 0 && code < static_cast<int>(std::size(kFdi)) ? kFdi[code] : "FDI error";
 }
 
-struct TqxCabReader::Impl {
+struct CabinetReader::Impl {
     // The decoder context, made on first use and kept for the reader's life.
     mscab_decompressor* context = nullptr;
 
@@ -93,7 +93,7 @@ struct TqxCabReader::Impl {
             errno = 0;
             context = cab::CreateDecompressor();
             if (!context)
-                throw EqxCabinet(kErrorNoMemory, errno, true, false);
+                throw CabinetError(kErrorNoMemory, errno, true, false);
         }
         return context;
     }
@@ -101,18 +101,18 @@ struct TqxCabReader::Impl {
     ~Impl() { cab::DestroyDecompressor(context); }
 };
 
-TqxCabReader::TqxCabReader() : FImpl(new Impl) {}
+CabinetReader::CabinetReader() : impl(new Impl) {}
 
-TqxCabReader::~TqxCabReader() { delete FImpl; }
+CabinetReader::~CabinetReader() { delete impl; }
 
-bool TqxCabReader::IsCabinet(const std::string& fileName) {
+bool CabinetReader::IsCabinet(const std::string& fileName) {
     // A file that cannot be opened is a system error, not "no cabinet".
     int fd = Files().open(fileName.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         RaiseOsError(errno);
     Files().close(fd);
 
-    mscab_decompressor* d = FImpl->GetContext();
+    mscab_decompressor* d = impl->GetContext();
     // libmspack keeps the name while the cabinet is open; fileName outlives it.
     mscabd_cabinet* cabinet = d->open(d, const_cast<char*>(fileName.c_str()));
     if (!cabinet)
@@ -121,29 +121,29 @@ bool TqxCabReader::IsCabinet(const std::string& fileName) {
     return true;
 }
 
-bool TqxCabReader::ListFiles(const std::string& fileName, const ListCallback& callback) {
+bool CabinetReader::ListFiles(const std::string& fileName, const ListCallback& callback) {
     if (!IsCabinet(fileName))
         return false;
 
-    TqxFileStream stream(fileName, kModeReadShared);
+    FileStream stream(fileName, kModeReadShared);
     const int32_t fileSize = stream.GetSize();
     uint8_t header[kHeaderSize];
     stream.ReadBuffer(header, kHeaderSize);
     if (ReadU32LE(header) != kSignature)
-        throw EqxError("Cabinet file does not have the correct format");
+        throw Error("Cabinet file does not have the correct format");
 
     // The file may have changed since the check above: every offset and count
     // is held against the real size before it is used.
     const uint32_t fileTable = ReadU32LE(header + 16);
     const uint16_t fileCount = ReadU16LE(header + 28);
     if (fileTable > static_cast<uint32_t>(fileSize))
-        throw EqxError("Failure setting file stream position");
+        throw Error("Failure setting file stream position");
     stream.SetPosition(static_cast<int32_t>(fileTable));
     if (stream.GetPosition() != static_cast<int32_t>(fileTable))
-        throw EqxError("Failure setting file stream position");
+        throw Error("Failure setting file stream position");
     // Each entry takes at least its 16 bytes and a one-byte name terminator.
     if (static_cast<int64_t>(fileCount) * (kFileEntrySize + 1) > static_cast<int64_t>(fileSize) - fileTable)
-        throw EqxCabinet(kErrorCorrupt, 0, true, false);
+        throw CabinetError(kErrorCorrupt, 0, true, false);
 
     bool stop = false;
     for (uint16_t i = 0; i < fileCount && !stop; ++i) {
@@ -155,7 +155,7 @@ bool TqxCabReader::ListFiles(const std::string& fileName, const ListCallback& ca
         const uint16_t time = ReadU16LE(entry + 12);
         const uint16_t attributes = ReadU16LE(entry + 14);
         if (size > static_cast<uint32_t>(INT32_MAX))
-            throw EqxCabinet(kErrorCorrupt, 0, true, false);
+            throw CabinetError(kErrorCorrupt, 0, true, false);
 
         std::string name;
         for (;;) {
@@ -164,7 +164,7 @@ bool TqxCabReader::ListFiles(const std::string& fileName, const ListCallback& ca
             if (c == '\0')
                 break;
             if (name.size() >= cab::kMaxEntryName)
-                throw EqxCabinet(kErrorCorrupt, 0, true, false);
+                throw CabinetError(kErrorCorrupt, 0, true, false);
             name += c;
         }
         callback(*this, name, static_cast<int32_t>(size), stop, attributes, time, date, folderIndex);
@@ -172,7 +172,7 @@ bool TqxCabReader::ListFiles(const std::string& fileName, const ListCallback& ca
     return true;
 }
 
-cab::ExtractResult TqxCabReader::Extract(const std::string& cabinetFileName, const std::string& destination,
+cab::ExtractResult CabinetReader::Extract(const std::string& cabinetFileName, const std::string& destination,
                                         int flags, int64_t maxBytes) {
     std::error_code ec;
     std::filesystem::path expanded = std::filesystem::absolute(cabinetFileName, ec);

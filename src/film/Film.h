@@ -1,13 +1,14 @@
 #pragma once
 // The loaded film: one record per segment, owning the segment's files in the
-// work directory and its in-memory parts. Clearing the list deletes the files.
+// work directory and its in-memory parts.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/UqxCursor_new.h"
-#include "film/qxClasses.h"
+#include "film/CursorShapes.h"
+#include "film/Streams.h"
+#include "platform/WorkDirectory.h"
 
 namespace movarel {
 
@@ -26,7 +27,7 @@ constexpr uint32_t kPackingLzma = 0x2000;
 
 enum class SegmentPacking { Cabinet, Lzma, Unknown };  // Unknown: the pack is not unpacked
 
-struct TSegmentInfo {
+struct Segment {
     int32_t Width = 0;
     int32_t Height = 0;
     uint8_t BitsPerPixel = 0;
@@ -34,9 +35,11 @@ struct TSegmentInfo {
     uint8_t Fps = 0;
     std::string Title;  // the title's bytes as stored (code-page text), at most 255
     uint32_t Flags = 0;
-    TCursorList Cursors;
-    std::unique_ptr<TqxFileStream> FrameStream;
-    std::unique_ptr<TqxMemoryStream> CursorTrack;  // read straight from the data file
+    CursorShapes Cursors;
+    // Read by position (FileStream::ReadAt): every reader keeps its own.
+    std::unique_ptr<FileStream> FrameStream;
+    // 6-byte samples (shape, x, y), read straight from the data file.
+    std::vector<uint8_t> CursorTrack;
     // The extra block's size as the data file gives it; the player has no use
     // for its bytes, so only the size is kept (movarel-tool info shows it).
     int32_t ExtraSize = 0;
@@ -55,40 +58,52 @@ struct TSegmentInfo {
     }
 };
 
-class TSegmentList {
+// A loaded film: its segments, the work directory that holds their files,
+// and what the reader had to say about it. Deleting the film deletes the
+// files and removes the directory. A film made without a directory holds no
+// segments (nothing loaded).
+class Film {
 public:
-    TSegmentList() = default;
-    ~TSegmentList() { Clear(); }
-    TSegmentList(const TSegmentList&) = delete;
-    TSegmentList& operator=(const TSegmentList&) = delete;
+    Film() = default;
+    explicit Film(WorkDirectory directory) : workDirectory(std::move(directory)) {}
+    ~Film();
+    Film(const Film&) = delete;
+    Film& operator=(const Film&) = delete;
 
-    // Makes a new record with its empty frame-stream file in directory
-    // (empty: the system temporary path). Raises
-    // "Cannot open or create file." when a file cannot be created; nothing of
-    // the record is left behind then.
-    TSegmentInfo* Add(const std::string& directory);
-    TSegmentInfo* Items(int32_t index) const;
-    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-    // Deletes every record and its files. The list then holds a new film.
-    void Clear();
-    // Which film the list holds: a number that changes at every Clear, so a
-    // reader can tell the film it last looked at from the next one.
-    uint32_t Film() const { return FFilm; }
+    // Makes a new record with its empty frame-stream file in the work
+    // directory. Raises "Cannot open or create file." when a file cannot be
+    // created; nothing of the record is left behind then.
+    Segment* Add();
+    const Segment* Items(int32_t index) const;
+    Segment* Items(int32_t index);
+    int32_t Count() const { return static_cast<int32_t>(items.size()); }
     // Deletes the last record and its files (a segment refused while it was
     // being read).
     void DeleteLast();
 
+    // With a trailing '/'; empty when the film has no directory.
+    const std::string& WorkPath() const { return workDirectory.Path(); }
+
+    // The header version of segment index; 0 outside the film.
+    uint8_t SegmentVersion(int32_t index) const;
+    // The reader's warning (refused versions); empty when there was none.
+    const std::string& Warning() const { return warning; }
+
+    // Tells one loaded film from the next (the panel reports a broken frame
+    // rate once per film); the owner numbers its films.
+    uint32_t Serial = 1;
+
 private:
-    static void DeleteRecord(TSegmentInfo& record);
-    std::vector<std::unique_ptr<TSegmentInfo>> FItems;
-    uint32_t FFilm = 1;
+    friend class FilmReader;
+    static void DeleteRecord(Segment& record);
+    std::vector<std::unique_ptr<Segment>> items;
+    std::vector<uint8_t> versions;
+    std::string warning;
+    WorkDirectory workDirectory;
 };
 
 // kSoundKindMp3 for ".mp3", kSoundKindMidi for ".mid", 0 otherwise
 // (case-insensitive).
 int GetSoundKind(const std::string& fileName);
-
-// The one segment list of the process.
-TSegmentList& SegmentList();
 
 }  // namespace movarel

@@ -1,9 +1,8 @@
 #pragma once
-// Byte streams, the string list, the engine lock and temporary file names:
+// Byte streams, the string list and temporary file names:
 // the small class library every reader of the player stands on.
 // Positions, sizes and counts are signed 32-bit, as in the film format.
 #include <cstdint>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,14 +10,14 @@
 namespace movarel {
 
 // A failure with a message for the user ("Cannot read file %s", "MMTimer = 0").
-class EqxError : public std::runtime_error {
+class Error : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-class TqxStream {
+class Stream {
 public:
-    virtual ~TqxStream() = default;
+    virtual ~Stream() = default;
     virtual int32_t GetPosition() = 0;
     virtual void SetPosition(int32_t offset) = 0;
     virtual int32_t GetSize() = 0;
@@ -29,27 +28,27 @@ public:
     // through one buffer of at most 61440 bytes. Raises the source's read error
     // on a short source and "Cannot write file %s" when this stream takes less
     // than it is given (a full disk must not pass as a complete copy).
-    int32_t CopyFrom(TqxStream& source, int32_t count);
+    int32_t CopyFrom(Stream& source, int32_t count);
     // The name used in write-failure messages.
     virtual std::string Name() const { return std::string(); }
 
     static constexpr int32_t kCopyBufferSize = 61440;
 };
 
-// Open modes of TqxFileStream.
+// Open modes of FileStream.
 constexpr int kModeCreate = 0xFFFF;    // create a new file, read-write
 constexpr int kModeRead = 0;           // read, exclusive
 constexpr int kModeReadShared = 32;    // read, others may read
 
-class TqxFileStream : public TqxStream {
+class FileStream : public Stream {
 public:
-    // Raises EqxError("Cannot open or create file.") when the file cannot be
+    // Raises Error("Cannot open or create file.") when the file cannot be
     // opened. kModeCreate creates the file exclusively and never follows a
     // symbolic link: every file the player writes is new.
-    TqxFileStream(const std::string& fileName, int mode);
-    ~TqxFileStream() override;
-    TqxFileStream(const TqxFileStream&) = delete;
-    TqxFileStream& operator=(const TqxFileStream&) = delete;
+    FileStream(const std::string& fileName, int mode);
+    ~FileStream() override;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
 
     int32_t GetPosition() override;
     void SetPosition(int32_t offset) override;
@@ -57,54 +56,62 @@ public:
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
     void ReadBuffer(void* buffer, int32_t count) override;
-    std::string Name() const override { return FFileName; }
+    std::string Name() const override { return fileName; }
 
-    const std::string& FileName() const { return FFileName; }
-    int Handle() const { return FHandle; }
+    const std::string& FileName() const { return fileName; }
+    int Handle() const { return handle; }
 
     // Makes the stream show only length bytes of the file from base on:
     // positions, the size, reads and writes all stay inside that window, so
     // a part of a larger file can be used in place instead of copied out.
-    void Restrict(int64_t base, int32_t length);
+    void Restrict(int64_t windowStart, int32_t windowLength);
+
+    // Reads up to count bytes at offset (inside the window), leaving the
+    // stream's position alone, so readers never share a position. Returns
+    // the bytes read.
+    int32_t ReadAt(int64_t offset, void* buffer, int32_t count) const;
+    // The bytes in the window (the whole file when there is none), without
+    // moving the position.
+    int32_t Length() const;
 
 private:
-    int FHandle = -1;
-    std::string FFileName;
-    int64_t FBase = 0;
-    int32_t FLength = -1;  // -1: the whole file
+    int handle = -1;
+    std::string fileName;
+    int64_t base = 0;
+    int32_t length = -1;  // -1: the whole file
     // How many of count bytes fit between the position and the window's end.
     int32_t Room(int32_t count);
 };
 
-class TqxMemoryStream : public TqxStream {
+class MemoryStream : public Stream {
 public:
-    TqxMemoryStream();
-    int32_t GetPosition() override { return FPosition; }
+    MemoryStream();
+    int32_t GetPosition() override { return position; }
     void SetPosition(int32_t offset) override;
-    int32_t GetSize() override { return FSize; }
+    int32_t GetSize() override { return size; }
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
     void ReadBuffer(void* buffer, int32_t count) override;
     void SetCapacity(int32_t bytes);
-    int32_t Capacity() const { return static_cast<int32_t>(FData.size()); }
-    const uint8_t* Data() const { return FData.data(); }
+    int32_t Capacity() const { return static_cast<int32_t>(data.size()); }
+    const uint8_t* Data() const { return data.data(); }
     std::string Name() const override { return "memory"; }
 
 private:
-    std::vector<uint8_t> FData;
-    int32_t FPosition = 0;
-    int32_t FSize = 0;
+    std::vector<uint8_t> data;
+    int32_t position = 0;
+    int32_t size = 0;
 };
 
-class TqxStringList {
+class StringList {
 public:
     int32_t Add(const std::string& text);
     void Clear();
     void Delete(int32_t index);
     std::string Get(int32_t index) const;
     int32_t IndexOf(const std::string& text) const;
-    int32_t Count() const { return FCount; }
-    int32_t Capacity() const { return static_cast<int32_t>(FItems.size()); }
+    int32_t Count() const { return count; }
+    int32_t Capacity() const { return static_cast<int32_t>(items.size()); }
     // The trimmed value of the first "Key = Value" item whose trimmed key
     // equals key, ignoring case; empty when none.
     std::string Values(const std::string& key) const;
@@ -112,19 +119,8 @@ public:
     void SetText(const char* buffer, int32_t length);
 
 private:
-    int32_t FCount = 0;
-    std::vector<std::string> FItems;
-};
-
-// The engine lock: re-entrant for the thread that holds it.
-class TCriticalSection {
-public:
-    void Enter() { FLock.lock(); }
-    void Leave() { FLock.unlock(); }
-    std::recursive_mutex& Native() { return FLock; }
-
-private:
-    std::recursive_mutex FLock;
+    int32_t count = 0;
+    std::vector<std::string> items;
 };
 
 // directory (empty: the system temporary path) + prefix + a 17-digit local
