@@ -66,6 +66,8 @@ public:
     // positions, the size, reads and writes all stay inside that window, so
     // a part of a larger file can be used in place instead of copied out.
     void Restrict(int64_t base, int32_t length);
+    // Where the window starts in the file (0 when the stream is not restricted).
+    int64_t WindowBase() const { return FBase; }
 
 private:
     int FHandle = -1;
