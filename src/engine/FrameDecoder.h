@@ -1,6 +1,6 @@
 #pragma once
-// Frame decoding: a frame record (run-length coded XOR image) is expanded into
-// the XOR surface, which is then combined into the picture with an XOR.
+// Frame decoding: a frame record (run-length coded XOR image) is checked and
+// kept, then XORed into the picture (engine/XorRunDecoder).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,6 +49,11 @@ struct DecodingState {
     // do not fit, SpansComplete is false and the whole surface is used.
     std::vector<XorSpan> Spans;
     bool SpansComplete = true;
+    // The last record UnpackRecord accepted, which ApplyXorFrame XORs into
+    // the picture; null when there is none. The surface and the spans above
+    // are no longer written.
+    const uint8_t* XorRecord = nullptr;
+    int32_t XorRecordBytes = 0;
     // The current segment's depth has a layout (24 or 32 bits).
     bool Decodable = false;
 };
@@ -74,10 +79,10 @@ bool SetPixelLayout(DecodingState& d, int32_t bitsPerPixel);
 void ClearFrameBitmaps(DecodingState& d);
 void DeleteFrameBitmaps(DecodingState& d);
 
-// Decodes one record of available bytes; the surface is left as it was when
-// the record is refused.
+// Checks one record of available bytes and keeps it for ApplyXorFrame; a
+// refused record leaves the one kept before.
 UnpackResult UnpackRecord(DecodingState& d, const uint8_t* record, int32_t available);
-// picture := picture XOR surface, over the frame.
+// picture := picture XOR the kept record's runs.
 void ApplyXorFrame(DecodingState& d);
 
 // The message for a refused record of segment index.

@@ -65,6 +65,8 @@ public:
     // positions, the size, reads and writes all stay inside that window, so
     // a part of a larger file can be used in place instead of copied out.
     void Restrict(int64_t windowStart, int32_t windowLength);
+    // Where the window starts in the file (0 when the stream is not restricted).
+    int64_t WindowBase() const { return base; }
 
     // Reads up to count bytes at offset (inside the window), leaving the
     // stream's position alone, so readers never share a position. Returns

@@ -1,5 +1,7 @@
 // Frame decoding and applying with the recorded cursor drawn over the picture,
-// in the order of a timer tick. The input gives the frame size and depth, the
+// in the order of a timer tick; each picture is checked against a plain
+// decoding of the record, and each record is also applied unchecked. The
+// input gives the frame size and depth, the
 // cursor shapes (read by the shape reader), the cursor track and the frame
 // records; sizes are bounded so one run stays small.
 //
@@ -10,11 +12,13 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "FuzzSupport.h"
 #include "engine/CursorTrack.h"
 #include "engine/FrameDecoder.h"
 #include "engine/Player.h"
+#include "engine/XorRunDecoder.h"
 #include "film/CursorShapes.h"
 #include "film/Film.h"
 #include "film/Streams.h"
@@ -56,10 +60,47 @@ Playing& Run() {
     return playing;
 }
 
+// The picture after a record, worked out the slow, obvious way: the record
+// is taken only when its runs lie inside it and cover the frame exactly.
+bool ReferenceApply(const uint8_t* record, int32_t available, std::vector<uint32_t>& pixels) {
+    if (available < 8)
+        return false;
+    int32_t size, runs;
+    std::memcpy(&size, record, 4);
+    std::memcpy(&runs, record + 4, 4);
+    if (size > available || size < 8 || runs <= 0 || 8 + 5 * int64_t{runs} > size)
+        return false;
+    uint64_t covered = 0;
+    for (int32_t i = 0; i < runs; ++i)
+        covered += record[8 + 5 * i + 3] | record[8 + 5 * i + 4] << 8;
+    if (covered != pixels.size())
+        return false;
+    size_t at = 0;
+    for (int32_t i = 0; i < runs; ++i) {
+        const uint8_t* run = record + 8 + 5 * i;
+        const uint32_t colour = run[0] | run[1] << 8 | run[2] << 16;
+        for (int n = run[3] | run[4] << 8; n > 0; --n)
+            pixels[at++] ^= colour;
+    }
+    return true;
+}
+
 void Tick(Player& player, const uint8_t* record, int32_t available) {
     player.RestoreCursorBackground();
-    if (UnpackRecord(player.Decoding(), record, available) == UnpackResult::Done)
+    std::vector<uint32_t> expected = player.CurrentPicture().Pixels;
+    const bool taken = ReferenceApply(record, available, expected);
+    const UnpackResult result = UnpackRecord(player.Decoding(), record, available);
+    if (player.Decoding().Decodable && (result == UnpackResult::Done) != taken)
+        __builtin_trap();
+    if (result == UnpackResult::Done) {
         ApplyXorFrame(player.Decoding());
+        if (player.CurrentPicture().Pixels != expected)
+            __builtin_trap();
+    }
+    // Applied unchecked, as a record that changed after its check would be:
+    // it must stay inside the record's bytes and the picture.
+    std::vector<uint32_t> scratch(player.CurrentPicture().Pixels.size());
+    ApplyXorRecord(record, available, scratch.data(), scratch.size());
     player.ReadCursorSample();
     player.SaveCursorBackground();
     player.DrawCursor();

@@ -1,0 +1,232 @@
+// Seeking in a long 1920 x 1080 recording: a film of an hour at 5 frames/s
+// (18,000 frames), each frame repainting about 5% of the screen with text,
+// is written with the film writer's frame encoder; then
+//   - a cold seek to the last frame, before any index, against decoding
+//     every record from the start the way playback reads them;
+//   - the index build: frames/s, memory, snapshots;
+//   - 200 seeks to random frames once the index is built: p50, p95, max.
+//
+//   bench_engine_seek [--frames N]
+// A shorter film (--frames) is measured with the memory limit scaled by
+// N / 18,000, so its snapshots are spaced as those of the full hour would
+// be and the seek times stand for the full hour's; the printout says so.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "FilmWriter.h"
+#include "engine/SeekIndex.h"
+#include "engine/XorRunDecoder.h"
+#include "platform/LittleEndian.h"
+#include "test_dirs.h"
+
+using namespace movarel;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int32_t kW = 1920, kH = 1080;
+constexpr int32_t kHourFrames = 18000;  // an hour at 5 frames/s
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+// This thread's CPU time: on a shared machine the wall time also counts the
+// time other programs had the core.
+double CpuSeconds() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+void PrintPercentiles(const char* what, std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    std::printf("  %-9s p50 %.1f ms, p95 %.1f ms, max %.1f ms\n", what, ms[ms.size() / 2], ms[ms.size() * 95 / 100],
+                ms.back());
+}
+
+// A window of text repainted at a random place: about 5% of the screen.
+void PaintTextWindow(writer::Image& image, std::mt19937& rng) {
+    constexpr int32_t kCellW = 8, kCellH = 12, kLinePitch = 18, kWinW = 480, kWinH = 216;
+    static const std::vector<std::vector<uint8_t>> glyphs = [] {
+        std::mt19937 g(3);
+        std::vector<std::vector<uint8_t>> out(96, std::vector<uint8_t>(kCellW * kCellH, 0));
+        for (auto& glyph : out)
+            for (int stroke = 0; stroke < 2; ++stroke) {
+                const bool vertical = g() % 2;
+                const int32_t x = 1 + g() % (kCellW - 2), y = 2 + g() % (kCellH - 4), length = 3 + g() % 6;
+                for (int32_t k = 0; k < length; ++k)
+                    glyph[std::min(y + (vertical ? k : 0), kCellH - 1) * kCellW + std::min(x + (vertical ? 0 : k), kCellW - 2)] = 1;
+            }
+        return out;
+    }();
+    static const uint32_t kPapers[] = {0x00FFFFFF, 0x00FFFFFF, 0x00F3F3F3, 0x00FFF8E0, 0x00E8F0FF};
+    const uint32_t paper = kPapers[rng() % 5];
+    const uint32_t ink = rng() % 4 == 0 ? 0x00204080u : 0x00000000u;
+    const int32_t left = static_cast<int32_t>(rng() % (kW - kWinW)), top = static_cast<int32_t>(rng() % (kH - kWinH));
+    for (int32_t y = 0; y < kWinH; ++y) {
+        uint32_t* row = image.data() + static_cast<size_t>(top + y) * kW + left;
+        std::fill(row, row + kWinW, paper);
+        const int32_t line = y / kLinePitch, inLine = y % kLinePitch;
+        if (inLine >= kCellH)
+            continue;
+        std::mt19937 text(static_cast<uint32_t>(rng() & 0xFFFF0000u) + static_cast<uint32_t>(line));
+        for (int32_t c = 1; c + 1 < kWinW / kCellW; ++c) {
+            const uint32_t pick = text();
+            if (pick % 6 == 0)
+                continue;  // a space
+            const std::vector<uint8_t>& g = glyphs[pick % glyphs.size()];
+            for (int32_t x = 0; x < kCellW; ++x)
+                if (g[inLine * kCellW + x])
+                    row[c * kCellW + x] = ink;
+        }
+    }
+}
+
+// Writes the frame stream of frames frames to path; returns its length.
+int64_t WriteFilm(const std::string& path, int32_t frames) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr)
+        return -1;
+    std::mt19937 rng(9);
+    writer::Image previous(static_cast<size_t>(kW) * kH, 0x003A6EA5u), next = previous;
+    int64_t length = 0;
+    for (int32_t f = 0; f < frames; ++f) {
+        PaintTextWindow(next, rng);
+        const writer::Bytes record = writer::EncodeFrameRecord(f == 0 ? writer::Image{} : previous, next, kW, kH);
+        std::fwrite(record.data(), 1, record.size(), out);
+        length += static_cast<int64_t>(record.size());
+        previous = next;
+    }
+    std::fclose(out);
+    return length;
+}
+
+// Playback's way through the stream: 16 MiB pieces read in order, every
+// record decoded into one picture. Returns the frames decoded.
+int32_t DecodeFromStart(int handle, int32_t frames, Picture& picture) {
+    picture.Reset(kW, kH);
+    std::vector<uint8_t> block(size_t{16} << 20);
+    int64_t start = 0;
+    size_t filled = 0, at = 0;
+    int32_t done = 0;
+    while (done < frames) {
+        if (filled - at < 4 || filled - at < static_cast<size_t>(ReadI32LE(block.data() + at))) {
+            std::memmove(block.data(), block.data() + at, filled - at);
+            start += static_cast<int64_t>(at);
+            filled -= at;
+            at = 0;
+            const ssize_t got = ::pread(handle, block.data() + filled, block.size() - filled, start + static_cast<int64_t>(filled));
+            if (got <= 0)
+                break;
+            filled += static_cast<size_t>(got);
+            continue;
+        }
+        const int32_t size = ReadI32LE(block.data() + at);
+        if (DecodeXorRecord(block.data() + at, static_cast<int64_t>(filled - at), picture) != XorRecordCheck::Valid)
+            break;
+        at += static_cast<size_t>(size);
+        ++done;
+    }
+    return done;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int32_t frames = kHourFrames;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--frames")
+            frames = std::max(2, std::atoi(argv[i + 1]));
+    const double scale = static_cast<double>(frames) / kHourFrames;
+
+    TestDir dir;
+    const std::string path = dir.path + "frames";
+    Clock::time_point t = Clock::now();
+    const int64_t length = WriteFilm(path, frames);
+    if (length <= 0) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+    }
+    std::printf("film: %d frames of %d x %d (%.1f min at 5 frames/s), %.0f MB of records, %.0f KB a frame; written in %.0f s\n",
+                frames, kW, kH, frames / 5.0 / 60.0, length / 1e6, length / 1024.0 / frames, Seconds(t));
+    const int handle = ::open(path.c_str(), O_RDONLY);
+    const FrameStreamWindow window{handle, 0, length};
+    SeekIndexLimits limits;
+    limits.MemoryBytes = static_cast<size_t>(static_cast<double>(limits.MemoryBytes) * std::min(1.0, scale));
+    if (scale < 1.0)
+        std::printf("shorter than an hour: memory limit scaled to %.1f MiB (64 MiB x %.3f)\n",
+                    limits.MemoryBytes / 1048576.0, scale);
+
+    // The file is in the page cache for both, as it is after the player wrote
+    // it. Each is run twice, in turn; the faster run of each counts.
+    Picture sequential, picture;
+    double fromStart = 1e9, fromStartCpu = 1e9, seek = 1e9, seekCpu = 1e9;
+    int32_t decoded = 0;
+    bool same = true;
+    for (int round = 0; round < 2; ++round) {
+        t = Clock::now();
+        double c = CpuSeconds();
+        decoded = DecodeFromStart(handle, frames, sequential);
+        fromStart = std::min(fromStart, Seconds(t));
+        fromStartCpu = std::min(fromStartCpu, CpuSeconds() - c);
+
+        SeekIndex cold(window, kW, kH, 32, frames, limits);
+        t = Clock::now();
+        c = CpuSeconds();
+        const SeekResult result = cold.DecodeFrameAt(frames - 1, picture);
+        seek = std::min(seek, Seconds(t));
+        seekCpu = std::min(seekCpu, CpuSeconds() - c);
+        same = same && result == SeekResult::Done && picture.Pixels == sequential.Pixels;
+    }
+    std::printf("\ncold seek to the last frame, no index: %.0f ms (CPU %.0f ms); decoding from the start: %.0f ms "
+                "(CPU %.0f ms, %d frames); ratio %.2f, CPU %.2f (target <= 1.2)%s\n",
+                seek * 1e3, seekCpu * 1e3, fromStart * 1e3, fromStartCpu * 1e3, decoded, seek / fromStart,
+                seekCpu / fromStartCpu, same ? "" : "  PICTURES DIFFER");
+
+    SeekIndex index(window, kW, kH, 32, frames, limits);
+    t = Clock::now();
+    index.StartBuilding();
+    index.WaitUntilBuilt();
+    const double build = Seconds(t);
+    const SeekIndexProgress p = index.Progress();
+    const std::vector<int32_t> snapshots = index.SnapshotFrames();
+    std::printf("\nindex build: %d frames in %.1f s = %.0f frames/s; %zu snapshots (every %.0f frames on average); "
+                "memory %.1f MiB (limit %.1f MiB)%s\n",
+                p.FramesIndexed, build, p.FramesIndexed / build, snapshots.size(),
+                snapshots.empty() ? 0.0 : static_cast<double>(frames) / (snapshots.size() + 1),
+                index.MemoryBytes() / 1048576.0, limits.MemoryBytes / 1048576.0,
+                p.State == SeekIndexState::Complete ? "" : "  NOT COMPLETE");
+    if (scale < 1.0)
+        std::printf("  an hour's index at this spacing: about %.1f MiB\n", index.MemoryBytes() / 1048576.0 / scale);
+
+    std::mt19937 rng(21);
+    std::vector<double> wall, cpu;
+    int wrong = 0;
+    for (int i = 0; i < 200; ++i) {
+        const int32_t target = static_cast<int32_t>(rng() % static_cast<uint32_t>(frames));
+        t = Clock::now();
+        const double c = CpuSeconds();
+        if (index.DecodeFrameAt(target, picture) != SeekResult::Done)
+            ++wrong;
+        cpu.push_back((CpuSeconds() - c) * 1e3);
+        wall.push_back(Seconds(t) * 1e3);
+    }
+    std::printf("\n200 random seeks once built (target p95 <= 50 ms)%s:\n", wrong ? "  SOME FAILED" : "");
+    PrintPercentiles("wall time", wall);
+    PrintPercentiles("CPU time", cpu);
+    // The last frame's picture again, through the index.
+    index.DecodeFrameAt(frames - 1, picture);
+    std::printf("last frame through the index equals decoding from the start: %s\n",
+                picture.Pixels == sequential.Pixels ? "yes" : "NO");
+    ::close(handle);
+    return 0;
+}
