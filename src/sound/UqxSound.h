@@ -57,7 +57,7 @@ struct SoundState {
 
 SoundState& SoundModule();
 
-// Records the host that receives the device's buffer-done posts and the main
+// Records the post that hands the device's returned buffers to the main
 // thread; called on the main thread when the main window exists.
 void InitSound(WaveDonePost post);
 // Stops and closes everything (the main window is going away).
