@@ -282,11 +282,19 @@ void TqxMainWindow::SetFilm(std::unique_ptr<Film> next) {
     });
 }
 
+void TqxMainWindow::RefreshScreen() {
+    const QSize screen = ScreenSize();
+    if (player) player->SetScreen(ScreenInfo{screen.width(), screen.height(), 32});
+}
+
 void TqxMainWindow::DrainPlayerEvents() {
     // A window that is closing starts nothing more (a segment's end that was
     // still queued would start the next one).
-    if (player && Shell().MainWindow == this)
+    if (player && Shell().MainWindow == this) {
+        // A segment's end starts the next one here: on the screen as it is now.
+        RefreshScreen();
         player->DrainEvents([this](const PlayerEvent& event) { HandleEvent(event); });
+    }
 }
 
 void TqxMainWindow::HandleEvent(const PlayerEvent& event) {
@@ -447,10 +455,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
 
     s.HasStarted = true;
     // 0 or less plays nothing; the subtraction cannot overflow.
-    if (c.StartSegmentNumber > 0) {
-        window->ActivePlayer().StartSegment(c.StartSegmentNumber - 1);
-        window->DrainPlayerEvents();
-    }
+    if (c.StartSegmentNumber > 0) StartShellSegment(c.StartSegmentNumber - 1);
     window->setAcceptDrops(window->ActivePlayer().Clock().PlayState.load() == Stopped);
     UpdateMenuState();
 }

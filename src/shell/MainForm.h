@@ -54,6 +54,8 @@ public:
     void SetFilm(std::unique_ptr<Film> next);
     // Hands the player's queued events to the panels and menus (GUI thread).
     void DrainPlayerEvents();
+    // Tells the player the screen's size as it is now (before a segment starts).
+    void RefreshScreen();
     // The pictures presented, between the timer thread and the painter.
     PresentationState& Presented() { return presentation; }
 

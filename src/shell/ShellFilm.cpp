@@ -54,6 +54,7 @@ const Segment* ShellSegment() {
 bool StartShellSegment(int32_t index) {
     TqxMainWindow* window = Shell().MainWindow;
     if (window == nullptr) return false;
+    window->RefreshScreen();
     const bool started = window->ActivePlayer().StartSegment(index);
     window->DrainPlayerEvents();
     return started;
