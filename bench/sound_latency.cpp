@@ -1,6 +1,7 @@
-// How quickly a track opens and starts sounding and what its decoding costs.
-// Targets: first audible sample at the device under 50 ms after Start; under
-// 1 ms per device buffer for the decoding, which runs on the output's thread
+// How quickly a track opens and starts sounding and what its decoding costs,
+// plain at 1x and with the time stretching at other speeds. Targets: first
+// audible sample at the device under 50 ms after Start; under 1 ms per device
+// buffer for the decoding and stretching, which run on the output's thread
 // (the main thread does nothing while a track plays).
 // The start runs on SDL's disk audio driver (the file shows what the device
 // received); the decoding on the recording output, pulled here.
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -183,15 +185,22 @@ void BM_Read16KiB(benchmark::State& state) {
 BENCHMARK(BM_Read16KiB)->Unit(benchmark::kMicrosecond);
 
 // One device buffer (1,024 frames, about 23 ms of stereo) pulled from a
-// playing track: reading, feeding and decoding, as on the output's thread.
+// playing track: reading, feeding and decoding, as on the output's thread;
+// at 1x the decoded samples go out as they are, at the other speeds they go
+// through the time stretcher first.
+const double kSpeeds[] = {1.0, 0.75, 1.5, 2.0};
+double g_pullMeanUs[4] = {}, g_pullWorstUs[4] = {};
+
 void BM_PullOneDeviceBuffer(benchmark::State& state) {
     std::string mp3 = ToneFile(30.0);
     if (mp3.empty()) {
         state.SkipWithError("sox and lame are needed");
         return;
     }
+    const size_t speed = static_cast<size_t>(state.range(0));
     RecordingAudioOutput output;
     SoundTrack track(output);
+    track.SetSpeed(kSpeeds[speed]);
     track.Open(mp3);
     track.Start(0.0);
     double worstUs = 0, totalUs = 0;
@@ -217,12 +226,18 @@ void BM_PullOneDeviceBuffer(benchmark::State& state) {
         state.counters["worst_us"] = worstUs;
         if (g_baselineReadUs > 0)
             state.counters["x_baseline"] = totalUs / pulls / g_baselineReadUs;
-        std::printf("decoding per device buffer, on the output's thread: mean %.1f us, worst %.1f us "
-                    "(target < 1000 us; a bare 16 KiB read: %.1f us); main thread per buffer: none\n",
-                    totalUs / pulls, worstUs, g_baselineReadUs);
+        g_pullMeanUs[speed] = totalUs / pulls;
+        g_pullWorstUs[speed] = worstUs;
     }
 }
-BENCHMARK(BM_PullOneDeviceBuffer)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(600);
+BENCHMARK(BM_PullOneDeviceBuffer)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(600);
 
 // Opening a track walks all its frames once (for its exact length and the
 // seek index) on the thread that opens it, the main one at a segment start.
@@ -247,4 +262,18 @@ BENCHMARK(BM_OpenTrack)->Arg(30)->Arg(600)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    if (g_pullMeanUs[0] > 0) {
+        std::printf("\nper device buffer of 1024 stereo frames, on the output's thread (target < 1000 us; "
+                    "a bare 16 KiB read: %.1f us; main thread per buffer: none)\n",
+                    g_baselineReadUs);
+        std::printf("  plain at 1x:       mean %.1f us, worst %.1f us\n", g_pullMeanUs[0], g_pullWorstUs[0]);
+        for (size_t i = 1; i < 4; ++i)
+            if (g_pullMeanUs[i] > 0)
+                std::printf("  stretched at %.2fx: mean %.1f us, worst %.1f us (%.1f times the plain pull)\n",
+                            kSpeeds[i], g_pullMeanUs[i], g_pullWorstUs[i], g_pullMeanUs[i] / g_pullMeanUs[0]);
+    }
+    benchmark::Shutdown();
+}

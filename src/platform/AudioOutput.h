@@ -52,6 +52,13 @@ public:
 
     // Whether there is a device to play on at all.
     virtual bool HasDevice() = 0;
+
+    // How far the device has got in the open stream: the frames asked of the
+    // source since Open (a short answer counts whole, its rest being
+    // silence), less those the output still holds on their way to the
+    // device. The source maps this count to its own position; 0 without a
+    // stream. Any thread may ask; it never waits for a pull.
+    virtual uint64_t HeardFrames() const = 0;
 };
 
 // Applies volume to count interleaved samples in place: mono and every even

@@ -10,6 +10,7 @@ bool RecordingAudioOutput::Open(const PcmFormat& format, AudioSource* source) {
     FCalls.push_back("open " + std::to_string(format.rate) + "x" + std::to_string(format.channels));
     FSource = nullptr;
     FPaused = true;
+    FAsked.store(0);
     if (!FHasDevice || format.rate <= 0 || format.channels < 1 || format.channels > 8 || source == nullptr)
         return false;
     FSource = source;
@@ -22,6 +23,7 @@ void RecordingAudioOutput::Close() {
     FCalls.push_back("close");
     FSource = nullptr;
     FPaused = true;
+    FAsked.store(0);
 }
 
 void RecordingAudioOutput::Pause() {
@@ -58,6 +60,7 @@ size_t RecordingAudioOutput::Pull(size_t frames) {
     const size_t channels = static_cast<size_t>(FFormat.channels);
     std::vector<int16_t> buffer(frames * channels);
     size_t got = FSource->Read(buffer.data(), frames);
+    FAsked.fetch_add(frames);
     if (got > frames)
         got = frames;
     ApplyGain(buffer.data(), got * channels, FFormat.channels, FVolume);
@@ -75,6 +78,12 @@ size_t RecordingAudioOutput::PullAll(size_t limit, size_t step) {
             break;
     }
     return total;
+}
+
+uint64_t RecordingAudioOutput::HeardFrames() const {
+    const uint64_t asked = FAsked.load();
+    const uint64_t held = FHeld.load();
+    return asked > held ? asked - held : 0;
 }
 
 std::vector<std::string> RecordingAudioOutput::Calls() const {

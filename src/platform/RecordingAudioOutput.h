@@ -2,7 +2,10 @@
 // An audio output without a device, for tests and benchmarks: it records the
 // calls made to it and, when asked to Pull, takes samples from its source as
 // a device would (only while open and not paused) and keeps them with the
-// gain applied, so a test reads exactly what would have been heard.
+// gain applied, so a test reads exactly what would have been heard. Its
+// device holds a set number of frames before they are heard (none unless
+// told), so a position that follows the sound can be checked exactly.
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,6 +26,9 @@ public:
     void SetVolume(uint32_t volume) override;
     uint32_t Volume() const override;
     bool HasDevice() override { return FHasDevice; }
+    // The frames asked by the pulls since Open, less the frames held.
+    uint64_t HeardFrames() const override;
+    void SetHeldFrames(size_t frames) { FHeld.store(frames); }
 
     // Asks the source for up to frames frames, as the device does for one
     // buffer; returns how many it gave (0 when closed or paused).
@@ -47,6 +53,8 @@ private:
     uint32_t FVolume = kFullVolume;
     std::vector<std::string> FCalls;
     std::vector<int16_t> FPlayed;
+    std::atomic<uint64_t> FAsked{0};
+    std::atomic<size_t> FHeld{0};
 };
 
 }  // namespace movarel

@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <cmath>
 #include <cstring>
+#include <string>
 
 namespace movarel {
 namespace {
@@ -58,6 +60,15 @@ bool SdlAudioOutput::Open(const PcmFormat& format, AudioSource* source) {
         FSource = nullptr;
         return false;
     }
+    // The disk and dummy drivers take each buffer at once; a sound card's
+    // driver keeps one more buffer queued in front of the one just pulled.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const std::string name = driver != nullptr ? driver : "";
+    std::lock_guard<std::mutex> played(FPlayedLock);
+    FAsked = 0;
+    FLastPull = 0;
+    FRate = format.rate;
+    FDeviceHeld = name == "disk" || name == "dummy" ? 0 : have.samples;
     return true;
 }
 
@@ -67,6 +78,9 @@ void SdlAudioOutput::Close() {
         SDL_CloseAudioDevice(FDevice);
     FDevice = 0;
     FSource = nullptr;
+    std::lock_guard<std::mutex> played(FPlayedLock);
+    FAsked = 0;
+    FLastPull = 0;
 }
 
 void SdlAudioOutput::Pause() {
@@ -95,6 +109,20 @@ void SdlAudioOutput::Fill(void* user, uint8_t* stream, int length) {
         got = frames;
     std::memset(stream + got * frameBytes, 0, static_cast<size_t>(length) - got * frameBytes);
     ApplyGain(samples, got * static_cast<size_t>(channels), channels, self->FVolume.load());
+    std::lock_guard<std::mutex> played(self->FPlayedLock);
+    self->FAsked += frames;
+    self->FLastPull = frames;
+    self->FLastPullAt = std::chrono::steady_clock::now();
+}
+
+uint64_t SdlAudioOutput::HeardFrames() const {
+    std::lock_guard<std::mutex> played(FPlayedLock);
+    if (FLastPull == 0 || FRate <= 0)
+        return FAsked;
+    const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - FLastPullAt).count();
+    const double waiting = static_cast<double>(FLastPull + FDeviceHeld) - since * FRate;
+    const uint64_t held = waiting > 0 ? static_cast<uint64_t>(std::llround(waiting)) : 0;
+    return FAsked > held ? FAsked - held : 0;
 }
 
 }  // namespace movarel

@@ -6,6 +6,7 @@
 // afresh. A machine without audio is no error: Open says false and the
 // player goes on without sound.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 
@@ -27,6 +28,10 @@ public:
     void SetVolume(uint32_t volume) override { FVolume.store(volume); }
     uint32_t Volume() const override { return FVolume.load(); }
     bool HasDevice() override;
+    // Estimated from the time since the last pull: its frames are heard over
+    // the buffer's time after the frames the device itself still holds (one
+    // buffer for a sound card's driver, none for the disk and dummy ones).
+    uint64_t HeardFrames() const override;
 
 private:
     static void Fill(void* user, uint8_t* stream, int length);
@@ -37,6 +42,14 @@ private:
     PcmFormat FFormat;
     AudioSource* FSource = nullptr;
     std::atomic<uint32_t> FVolume{kFullVolume};
+
+    // Where the stream is, stamped by each pull.
+    mutable std::mutex FPlayedLock;  // only these fields, held briefly
+    uint64_t FAsked = 0;             // frames asked of the source since Open
+    size_t FLastPull = 0;            // frames of the last pull
+    size_t FDeviceHeld = 0;          // frames the device holds after a pull
+    int FRate = 0;
+    std::chrono::steady_clock::time_point FLastPullAt;
 };
 
 }  // namespace movarel

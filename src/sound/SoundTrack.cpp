@@ -13,12 +13,21 @@
 #include "platform/FileOps.h"
 #include "platform/UserMessages.h"
 #include "sound/Mp3Header.h"
+#include "sound/TimeStretch.h"
 
 namespace movarel {
 namespace {
 
 constexpr size_t kFileChunk = 16384;
 constexpr size_t kPcmChunkSamples = 8192;
+// The decoded frames kept for a speed change to go back to: far more than
+// the stretcher holds at any time.
+constexpr int64_t kHistoryFrames = 65536;
+// Frames decoded at a time for the stretcher.
+constexpr size_t kFeedFrames = 1024;
+// Pulls remembered for the position: seconds of sound, more than any output
+// holds.
+constexpr size_t kKeptPulls = 512;
 
 void InitDecoderLibrary() {
     static std::once_flag once;
@@ -44,6 +53,12 @@ struct SoundTrack::Decoder {
     std::vector<uint8_t> chunk = std::vector<uint8_t>(kFileChunk);
     std::vector<int16_t> pcm;
     size_t pcmPos = 0;
+    // The frames last handed out, from historyStart on, and the track frame
+    // Read hands out next (before the history's end after a rewind).
+    std::vector<int16_t> history;
+    int64_t historyStart = 0;
+    int64_t next = 0;
+    std::unique_ptr<TimeStretch> stretch;
 
     ~Decoder() {
         if (handle != nullptr) {
@@ -105,6 +120,9 @@ struct SoundTrack::Decoder {
     void SeekTo(int64_t frame) {
         pcm.clear();
         pcmPos = 0;
+        history.clear();
+        historyStart = frame;
+        next = frame;
         off_t inputOffset = 0;
         ended = mpg123_feedseek(handle, static_cast<off_t>(frame), SEEK_SET, &inputOffset) < 0;
         if (ended)
@@ -137,7 +155,48 @@ struct SoundTrack::Decoder {
         return false;
     }
 
+    int64_t HistoryEnd() const {
+        return historyStart + static_cast<int64_t>(history.size() / static_cast<size_t>(format.channels));
+    }
+
+    // Goes back to a frame handed out lately; false when it is no longer kept.
+    bool Rewind(int64_t frame) {
+        if (frame < historyStart || frame > HistoryEnd())
+            return false;
+        next = frame;
+        return true;
+    }
+
     size_t Read(int16_t* out, size_t frames) {
+        const size_t channels = static_cast<size_t>(format.channels);
+        size_t done = 0;
+        while (done < frames) {
+            const int64_t end = HistoryEnd();
+            if (next < end) {
+                const size_t n = std::min(frames - done, static_cast<size_t>(end - next));
+                const size_t from = static_cast<size_t>(next - historyStart) * channels;
+                std::memcpy(out + done * channels, history.data() + from, n * channels * sizeof(int16_t));
+                next += static_cast<int64_t>(n);
+                done += n;
+                continue;
+            }
+            const size_t n = ReadDecoded(out + done * channels, frames - done);
+            history.insert(history.end(), out + done * channels, out + (done + n) * channels);
+            next += static_cast<int64_t>(n);
+            done += n;
+            if (n == 0)
+                break;
+        }
+        const int64_t kept = static_cast<int64_t>(history.size() / channels);
+        if (kept > 2 * kHistoryFrames) {
+            const int64_t drop = kept - kHistoryFrames;
+            history.erase(history.begin(), history.begin() + static_cast<ptrdiff_t>(drop) * format.channels);
+            historyStart += drop;
+        }
+        return done;
+    }
+
+    size_t ReadDecoded(int16_t* out, size_t frames) {
         const size_t channels = static_cast<size_t>(format.channels);
         const size_t want = frames * channels;
         size_t filled = 0;
@@ -200,11 +259,27 @@ void SoundTrack::OpenFile(const std::string& soundFile) {
         return;
     }
     const PcmFormat format = decoder->format;
+    decoder->stretch = std::make_unique<TimeStretch>(format.rate, format.channels);
     {
         std::lock_guard<std::mutex> samples(FSampleLock);
+        if (TimeStretch::Stretchable(FSpeed))
+            decoder->stretch->SetFactor(FSpeed);
         FDecoder = std::move(decoder);
+        FPlaying = false;
+        FStream = false;
+        FOutFrames = 0;
+        FOutPos = 0;
+        FRunOut = 0;
+        FRunPos = 0;
+        FPulls.clear();
+        FFlushed = false;
     }
-    if (!FOutput.Open(format, this))
+    const bool opened = FOutput.Open(format, this);
+    {
+        std::lock_guard<std::mutex> samples(FSampleLock);
+        FStream = opened;
+    }
+    if (!opened)
         TellNoDevice();
 }
 
@@ -219,6 +294,8 @@ void SoundTrack::CloseFile() {
     FOutput.Close();
     std::lock_guard<std::mutex> samples(FSampleLock);
     FDecoder.reset();
+    FPlaying = false;
+    FStream = false;
 }
 
 void SoundTrack::TellNoDevice() {
@@ -236,6 +313,7 @@ void SoundTrack::Start(double fraction) {
         file.swap(FReopen);
         OpenFile(file);
     }
+    bool audible;
     {
         std::lock_guard<std::mutex> samples(FSampleLock);
         if (FDecoder == nullptr)
@@ -243,14 +321,89 @@ void SoundTrack::Start(double fraction) {
         if (!(fraction > 0.0))  // also a NaN
             fraction = 0.0;
         fraction = std::min(fraction, 1.0);
-        FDecoder->SeekTo(std::llround(static_cast<double>(FDecoder->length) * fraction));
+        const int64_t frame = std::llround(static_cast<double>(FDecoder->length) * fraction);
+        FDecoder->SeekTo(frame);
+        FDecoder->stretch->Clear();
+        FFlushed = false;
+        FOutPos = static_cast<double>(frame);
+        // What the output still holds from before was another part of the
+        // track: the position starts here.
+        FRunOut = FOutFrames;
+        FRunPos = FOutPos;
+        FPulls.clear();
+        FPlaying = true;
+        audible = TimeStretch::Stretchable(FSpeed);
     }
-    FOutput.Resume();
+    if (audible)
+        FOutput.Resume();
+    else
+        FOutput.Pause();
 }
 
 void SoundTrack::Pause() {
     std::lock_guard<std::mutex> call(FCallLock);
+    {
+        std::lock_guard<std::mutex> samples(FSampleLock);
+        FPlaying = false;
+    }
     FOutput.Pause();
+}
+
+void SoundTrack::SetSpeed(double factor) {
+    std::lock_guard<std::mutex> call(FCallLock);
+    bool wasAudible, audible, playing;
+    {
+        std::lock_guard<std::mutex> samples(FSampleLock);
+        if (factor == FSpeed)
+            return;
+        wasAudible = TimeStretch::Stretchable(FSpeed);
+        audible = TimeStretch::Stretchable(factor);  // false for a NaN
+        FSpeed = factor;
+        playing = FPlaying && FDecoder != nullptr;
+        if (FDecoder != nullptr) {
+            if (audible)
+                FDecoder->stretch->SetFactor(factor);
+            // Go on from the next frame to be played: what was decoded
+            // beyond it, or is still in the stretcher, is played again at
+            // the new speed.
+            const int64_t frame = std::llround(FOutPos);
+            if (!FDecoder->Rewind(frame))
+                FDecoder->SeekTo(frame);
+            FDecoder->stretch->Clear();
+            FFlushed = false;
+            FOutPos = static_cast<double>(frame);
+        }
+    }
+    if (playing && audible != wasAudible) {
+        if (audible)
+            FOutput.Resume();
+        else
+            FOutput.Pause();
+    }
+}
+
+std::optional<double> SoundTrack::PlayedSeconds() const {
+    // Asked first: the output may be in a pull, which holds the sample lock.
+    const uint64_t heard = FOutput.HeardFrames();
+    std::lock_guard<std::mutex> samples(FSampleLock);
+    if (FDecoder == nullptr || !FStream || !FPlaying || !TimeStretch::Stretchable(FSpeed))
+        return std::nullopt;
+    double pos = FRunPos;
+    if (heard > FRunOut && !FPulls.empty()) {
+        pos = FPulls.front().posBegin;  // older than every pull kept
+        for (auto it = FPulls.rbegin(); it != FPulls.rend(); ++it) {
+            if (it->outBegin > heard)
+                continue;
+            const uint64_t into = heard - it->outBegin;
+            if (into >= it->got)
+                pos = it->posEnd;  // the silence after the track's end
+            else
+                pos = it->posBegin +
+                      (it->posEnd - it->posBegin) * static_cast<double>(into) / static_cast<double>(it->got);
+            break;
+        }
+    }
+    return pos / static_cast<double>(FDecoder->format.rate);
 }
 
 void SoundTrack::Stop() {
@@ -268,7 +421,46 @@ void SoundTrack::Stop() {
 
 size_t SoundTrack::Read(int16_t* out, size_t frames) {
     std::lock_guard<std::mutex> samples(FSampleLock);
-    return FDecoder != nullptr ? FDecoder->Read(out, frames) : 0;
+    Pulled pull;
+    pull.outBegin = FOutFrames;
+    pull.asked = frames;
+    pull.posBegin = FOutPos;
+    FOutFrames += frames;
+    if (FDecoder == nullptr || !TimeStretch::Stretchable(FSpeed))
+        return 0;
+    if (FSpeed == 1.0) {
+        // The decoded samples themselves, and the position exact.
+        pull.got = FDecoder->Read(out, frames);
+        FOutPos = static_cast<double>(FDecoder->next);
+    } else {
+        pull.got = ReadStretched(out, frames);
+        FOutPos = std::min(FOutPos + static_cast<double>(pull.got) * FSpeed, static_cast<double>(FDecoder->length));
+    }
+    pull.posEnd = FOutPos;
+    FPulls.push_back(pull);
+    if (FPulls.size() > kKeptPulls)
+        FPulls.pop_front();
+    return pull.got;
+}
+
+size_t SoundTrack::ReadStretched(int16_t* out, size_t frames) {
+    TimeStretch& stretch = *FDecoder->stretch;
+    const size_t channels = static_cast<size_t>(FDecoder->format.channels);
+    size_t got = 0;
+    for (;;) {
+        got += stretch.Take(out + got * channels, frames - got);
+        if (got >= frames || FFlushed)
+            return got;
+        FFeed.resize(kFeedFrames * channels);
+        const size_t fed = FDecoder->Read(FFeed.data(), kFeedFrames);
+        if (fed > 0)
+            stretch.Put(FFeed.data(), fed);
+        if (fed < kFeedFrames) {
+            // The track's end: what the stretcher holds back comes out.
+            stretch.Flush();
+            FFlushed = true;
+        }
+    }
 }
 
 int64_t SoundTrack::Length() const {

@@ -13,14 +13,25 @@
 // track (its length without the encoder's delay and padding), so a start is
 // sample-accurate; a failed seek in the file is raised as "_llseek error".
 //
+// SetSpeed(0.5 to 2) puts a TimeStretch between the decoder and the output;
+// at exactly 1 the decoded samples go to the output as they are, with no
+// stretcher in the way. A change while playing goes on from the track
+// position of the next sample to be played, taken again from the last
+// decoded samples the track keeps. The position moves by the speed factor
+// for each frame played, which the stretcher keeps to over any stretch of
+// sound; PlayedSeconds maps the output's heard frames onto it.
+//
 // Threads: every call may come from any thread (Open and Stop from the main
 // one, Start and Pause also from the timer thread); calls are serialised by
 // the track, and the output's pulls take only the track's sample lock, which
 // is never held while the output is called.
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/PlayerSound.h"
 #include "platform/AudioOutput.h"
@@ -38,6 +49,8 @@ public:
     void Start(double fraction) override;
     void Pause() override;
     void Stop() override;
+    void SetSpeed(double factor) override;
+    std::optional<double> PlayedSeconds() const override;
 
     // The open track's length in frames and its format; 0 and {} when none
     // is open.
@@ -46,8 +59,17 @@ public:
 
 private:
     struct Decoder;
+    // One pull: the frames it was asked for from the output's count on, and
+    // the track positions its first and one past its last played frame had.
+    struct Pulled {
+        uint64_t outBegin = 0;
+        size_t asked = 0, got = 0;
+        double posBegin = 0, posEnd = 0;
+    };
 
     size_t Read(int16_t* out, size_t frames) override;
+    // Under FSampleLock.
+    size_t ReadStretched(int16_t* out, size_t frames);
     // Under FCallLock.
     void OpenFile(const std::string& soundFile);
     void CloseFile();
@@ -59,6 +81,18 @@ private:
     std::unique_ptr<Decoder> FDecoder;
     std::string FReopen;            // closed by Stop; Start opens it again
     bool FToldNoDevice = false;
+
+    // Under FSampleLock.
+    double FSpeed = 1.0;
+    bool FPlaying = false;     // started and not paused or stopped since
+    bool FStream = false;      // the output took the track's stream
+    uint64_t FOutFrames = 0;   // frames asked by the output's pulls since it opened
+    double FOutPos = 0;        // track position of the next frame played
+    uint64_t FRunOut = 0;      // FOutFrames at the last start
+    double FRunPos = 0;        // the track position it started from
+    std::deque<Pulled> FPulls; // the latest pulls since then
+    bool FFlushed = false;     // the stretcher was given the track's end
+    std::vector<int16_t> FFeed;
 };
 
 }  // namespace movarel

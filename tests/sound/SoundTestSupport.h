@@ -22,14 +22,19 @@ bool HaveEncoder();
 // "--tt title" for an ID3 tag, "-t" for no info frame). Fails the test when
 // the tools fail.
 std::string MakeToneMp3(const std::string& dir, const std::string& name, double seconds, int rate = 44100,
-                        int channels = 1, const std::string& extraLame = "-b 128");
+                        int channels = 1, const std::string& extraLame = "-b 128", double hertz = 440.0);
+// Makes an MP3 of what sox's effects make from nothing ("synth 1 sine 1000
+// pad 0 1"), at 128 kbit/s.
+std::string MakeMp3(const std::string& dir, const std::string& name, const std::string& soxEffects,
+                    int rate = 44100, int channels = 1);
 
 // Every sample of the file from its start, as the track plays it.
 std::vector<int16_t> DecodeWhole(const std::string& file);
 
 // Points SDL at the disk driver writing raw 16-bit samples to file (delayMs
-// paces it: small is faster than real time), or at a driver that does not
-// exist. Read when the next SDL output starts its audio.
+// paces it: small is faster than real time, negative is the driver's own
+// pace, real time), or at a driver that does not exist. Read when the next
+// SDL output starts its audio.
 void UseDiskAudio(const std::string& file, int delayMs = 2);
 void UseNoAudio();
 
@@ -43,6 +48,9 @@ struct Span {
 };
 Span LoudSpan(const std::vector<int16_t>& samples, int threshold = 1000);
 int PeakOf(const std::vector<int16_t>& samples);
+// A tone's frequency from the rising zero crossings of the first channel
+// over [begin, end) frames; 0 without two crossings.
+double MeasuredHertz(const std::vector<int16_t>& samples, int channels, int rate, size_t begin, size_t end);
 
 using movarel::test::MessageRecorder;
 

@@ -2,8 +2,10 @@
 // would play to a file, which is read back; and a machine without a driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 #include "SoundTestSupport.h"
@@ -63,6 +65,42 @@ TEST_F(SdlOutput, TheDevicePlaysTheTrackFromItsStartPointAtItsVolume) {
     EXPECT_GT(PeakOf(full), 14000);
     std::vector<int16_t> half = PlayOnDisk(mp3, 0.5, 50.0f);
     EXPECT_NEAR(PeakOf(half), PeakOf(full) * 32767 / 65535, 1);
+    EXPECT_TRUE(messages.Messages().empty());
+}
+
+// At 1.5x through the disk driver paced in real time: a 1 kHz tone of 1.5 s
+// is heard for 1 s at the same pitch, and the position the clock reads moves
+// on through the track while it plays.
+TEST_F(SdlOutput, TheDevicePlaysATrackFasterAtItsPitch) {
+    std::string mp3 = MakeToneMp3(dir.path, "tone.mp3", 1.5, kRate, 1, "-b 128", 1000.0);
+    std::string disk = dir.path + "fast.raw";
+    UseDiskAudio(disk, -1);
+    SdlAudioOutput output;
+    SoundTrack track(output);
+    track.Open(mp3);
+    track.SetSpeed(1.5);
+    const size_t expected = kRate;  // 1.5 s at 1.5x
+    track.Start(0.0);
+    std::vector<double> positions;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (LoudSpan(ReadSamples(disk), 500).length() + 2000 < expected && std::chrono::steady_clock::now() < deadline) {
+        if (std::optional<double> at = track.PlayedSeconds())
+            positions.push_back(*at);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    track.Stop();
+    EXPECT_FALSE(track.PlayedSeconds().has_value());
+    const std::vector<int16_t> played = ReadSamples(disk);
+    const Span tone = LoudSpan(played);
+    EXPECT_NEAR(static_cast<double>(tone.length()), static_cast<double>(expected), 0.02 * expected);
+    EXPECT_NEAR(MeasuredHertz(played, 1, kRate, tone.begin + tone.length() / 10, tone.end - tone.length() / 10),
+                1000.0, 10.0);
+    ASSERT_GT(positions.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end())) << "the position never goes back";
+    EXPECT_LT(positions.front(), 0.3);
+    EXPECT_GT(positions.back(), 1.0);
+    EXPECT_LE(positions.back(), 1.5);
     EXPECT_TRUE(messages.Messages().empty());
 }
 

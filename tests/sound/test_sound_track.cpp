@@ -289,8 +289,9 @@ TEST_F(Track, WithoutADeviceTheFilmPlaysSilentlyAndTheUserIsToldOnce) {
     EXPECT_EQ(shown[0].owner, MsgOwner::MainWindow);
 }
 
-// The output pulls on a thread of its own while the clock starts, pauses and
-// stops the track from others; nothing may wait on the other for good.
+// The output pulls on a thread of its own while the clock starts, pauses,
+// stops, changes the speed of and asks the position of the track from
+// others; nothing may wait on the other for good.
 TEST_F(Track, PullsRunAlongsideTheCalls) {
     std::string mp3 = MakeToneMp3(dir.path, "tone.mp3", 1.0, kRate, 2);
     std::atomic<bool> done{false};
@@ -305,8 +306,11 @@ TEST_F(Track, PullsRunAlongsideTheCalls) {
         std::this_thread::sleep_for(std::chrono::microseconds(300));
         std::thread timer([&] {
             track.Pause();
+            track.SetSpeed(round % 3 == 0 ? 1.0 : 0.5 + round * 0.1);
             track.Start(0.9);
+            (void)track.PlayedSeconds();
         });
+        (void)track.PlayedSeconds();
         timer.join();
         track.Stop();
         if (round % 2 == 0)
