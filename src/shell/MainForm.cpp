@@ -37,6 +37,7 @@
 #include "shell/Geometry.h"
 #include "shell/Menus.h"
 #include "shell/PanelHooks.h"
+#include "shell/PointerWatch.h"
 #include "shell/Presentation.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
@@ -374,6 +375,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     Panels().CreatePanels(s.ClientArea);
     s.BottomPanelWindow = Panels().BottomPanelWidget();
     s.SegmentListWindow = Panels().SegmentListWidget();
+    StartPointerWatch(window);
     if (s.PanelSlideTimer == nullptr || s.PanelSlideTimer->parent() != window) {
         s.PanelSlideTimer = new QTimer(window);
         QObject::connect(s.PanelSlideTimer, &QTimer::timeout, [] { GuardWndProc([] { PanelSlideStep(); }); });
