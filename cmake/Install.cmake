@@ -13,6 +13,10 @@ set(movarel_data ${CMAKE_SOURCE_DIR}/data)
 install(FILES ${movarel_data}/movarel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${movarel_data}/movarel-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME movarel.xml)
+# File managers show a film's picture through movarel-tool thumbnail.
+if(MOVAREL_TOOL_THUMBNAIL)
+  install(FILES ${movarel_data}/movarel.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+endif()
 install(FILES ${movarel_data}/icons/movarel-48.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps
         RENAME movarel.png)
 install(FILES ${movarel_data}/icons/movarel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -92,7 +96,8 @@ if(TARGET test_tools)
   target_compile_definitions(test_tools PRIVATE
     MOVAREL_BUILD_DIR="${CMAKE_BINARY_DIR}"
     MOVAREL_DEMO_FILM="$<TARGET_FILE:movarel-demo-film>"
-    MOVAREL_HAS_PLAYER=$<BOOL:$<TARGET_EXISTS:movarel>>)
+    MOVAREL_HAS_PLAYER=$<BOOL:$<TARGET_EXISTS:movarel>>
+    MOVAREL_HAS_THUMBNAIL=$<BOOL:${MOVAREL_TOOL_THUMBNAIL}>)
 endif()
 
 # The shell's tests start the player and movarel-tool of this tree as

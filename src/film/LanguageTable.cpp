@@ -104,7 +104,7 @@ void ApplyMessageTexts() {
         std::string value;
         TranslateText(key, value, &list);
         if (!value.empty())
-            *text = DecodeAnsi(value);
+            *text = DecodeAnsi(value, b);
     }
 }
 
@@ -127,7 +127,7 @@ std::vector<std::pair<std::string, std::string>> LookUpCaptions() {
     const std::string& b = LanguageTableBuffer();
     list.SetText(b.data(), static_cast<int32_t>(b.size()));
     for (const std::string& key : CaptionKeys())
-        out.emplace_back(key, DecodeAnsi(list.Values(key)));
+        out.emplace_back(key, DecodeAnsi(list.Values(key), b));
     return out;
 }
 

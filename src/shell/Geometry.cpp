@@ -1,6 +1,5 @@
 #include "shell/Geometry.h"
 
-#include <QCursor>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -17,6 +16,7 @@
 #include "shell/MainForm.h"
 #include "controls/BottomPanel.h"
 #include "shell/PanelBinding.h"
+#include "shell/PointerWatch.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 
@@ -186,11 +186,12 @@ void PanelSlideStep() {
     // A pointer that comes back to the bottom edge while the panel still
     // slides lands on the panel, whose mouse moves never reach the client
     // area: without this look at the pointer the panel would slide away
-    // under it and stay hidden until the pointer moved again.
+    // under it and stay hidden until the pointer moved again. The place
+    // comes from the window's own events, which Wayland has too.
     if (panel != nullptr && s.PanelSliding && s.ClientArea != nullptr) {
-        const int32_t y = s.ClientArea->mapFromGlobal(QCursor::pos()).y();
-        if (std::abs(s.ClientRect.height() - y) < kPanelRevealZone) {
-            TrackMouse(y);
+        const std::optional<QPoint> pointer = PointerInClientArea();
+        if (pointer && std::abs(s.ClientRect.height() - pointer->y()) < kPanelRevealZone) {
+            TrackMouse(pointer->y());
             return;
         }
     }

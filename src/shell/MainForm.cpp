@@ -36,6 +36,7 @@
 #include "shell/Geometry.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
+#include "shell/PointerWatch.h"
 #include "shell/Presentation.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
@@ -377,6 +378,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     s.HasStarted = false;
 
     CreatePanels(s.ClientArea);
+    StartPointerWatch(window);
     if (s.PanelSlideTimer == nullptr || s.PanelSlideTimer->parent() != window) {
         s.PanelSlideTimer = new QTimer(window);
         QObject::connect(s.PanelSlideTimer, &QTimer::timeout, [] { GuardWndProc([] { PanelSlideStep(); }); });

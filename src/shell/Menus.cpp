@@ -3,6 +3,9 @@
 #include <QCursor>
 #include <QKeySequence>
 #include <QMainWindow>
+#include <QWidget>
+
+#include <optional>
 
 #include "controls/WidgetHelpers.h"
 #include "engine/Player.h"
@@ -13,6 +16,7 @@
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/PanelBinding.h"
+#include "shell/PointerWatch.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 
@@ -226,7 +230,12 @@ void UpdateMenuState() {
 }
 
 void ShowPopupMenu() {
-    if (Menus().PopupMenu != nullptr) Menus().PopupMenu->popup(QCursor::pos());
+    if (Menus().PopupMenu == nullptr) return;
+    // At the click, from the window's own events where it has them (Wayland
+    // gives no global pointer position).
+    const std::optional<QPoint> pointer = PointerInClientArea();
+    QWidget* area = Shell().ClientArea;
+    Menus().PopupMenu->popup(pointer && area != nullptr ? area->mapToGlobal(*pointer) : QCursor::pos());
 }
 
 }  // namespace movarel

@@ -103,6 +103,9 @@ const std::vector<ToolCommand>& Commands() {
         {"frames --out", "frames FILM --out OUT"},
         {"frames --video", "frames FILM --video OUT.mp4"},
         {"bundle", "bundle FILM --out OUT --player PLAYER"},
+#if MOVAREL_HAS_THUMBNAIL
+        {"thumbnail", "thumbnail FILM OUT.png 64"},
+#endif
     };
     return commands;
 }
@@ -131,7 +134,8 @@ void Check(const std::string& filmName, const Bytes& bytes, bool mustFail) {
         for (const std::string& name : work.Files())
             // The folder of --out is made before the film is read; a video may be
             // finished though part of the film was refused.
-            EXPECT_TRUE(name == "film.qxf" || name == "out" || name == "out.mp4")
+            // A thumbnail is there only when its command succeeded.
+            EXPECT_TRUE(name == "film.qxf" || name == "out" || name == "out.mp4" || (name == "out.png" && r.status == 0))
                 << name << " left beside the film\n" << r.out;
     }
 }

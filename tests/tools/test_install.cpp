@@ -96,6 +96,8 @@ TEST_F(InstallTest, PutsEveryFileInItsPlace) {
     };
     if (MOVAREL_HAS_PLAYER)
         expected.push_back({"bin/movarel", true});
+    if (MOVAREL_HAS_THUMBNAIL)
+        expected.push_back({"share/thumbnailers/movarel.thumbnailer", false});
     for (const Expected& e : expected) {
         struct stat st {};
         ASSERT_EQ(::stat(Installed(e.path).c_str(), &st), 0) << e.path << " is missing";
@@ -186,7 +188,7 @@ TEST_F(InstallTest, ManPagesNameTheirProgramAndItsOptions) {
     const std::vector<Page> pages = {
         {"movarel.1.gz", ".TH MOVAREL 1",
          {"/size", "/pos", "/segm", "/closeonfinish", "/help", "\\-\\-version", "F1", "F11", "Ctrl+O", "Alt+Enter"}},
-        {"movarel-tool.1.gz", ".TH MOVAREL-TOOL 1", {"info", "frames", "bundle", "from\\-start", "\\-\\-video", "\\-\\-crisp"}},
+        {"movarel-tool.1.gz", ".TH MOVAREL-TOOL 1", {"info", "frames", "bundle", "thumbnail", "from\\-start", "\\-\\-video", "\\-\\-crisp"}},
     };
     for (const Page& p : pages) {
         std::string text = Gunzip(Installed("share/man/man1/" + p.file));
