@@ -35,13 +35,16 @@
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
+#include "shell/DesktopKeys.h"
 #include "shell/Geometry.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
 #include "shell/Presentation.h"
+#include "shell/SettingsBinding.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 #include "shell/Signals.h"
+#include "shell/WindowTitle.h"
 #include "sound/ClockSound.h"
 #include "sound/SoundTrack.h"
 
@@ -196,8 +199,10 @@ void ReportFirstFramePainted() {
 
 void TqxClientArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QBrush background = palette().brush(QPalette::Window);
     const uint8_t state = Clock().PlayState.load();
+    // Full screen shows the film alone: nothing but black around it.
+    const QBrush background =
+        Shell().FullScreen && state != Stopped ? QBrush(Qt::black) : palette().brush(QPalette::Window);
     const TSegmentInfo* segment = CurrentSegmentInfo();
     if (state == Stopped || segment == nullptr) {
         painter.fillRect(event->rect(), background);
@@ -205,7 +210,7 @@ void TqxClientArea::paintEvent(QPaintEvent* event) {
         const PictureGeometry g = CurrentGeometry();
         EraseBorders(painter, rect(), g, background);
         if (Presentation().HasFrame) {
-            PaintFrame(painter, g, segment->Fps, event->region());
+            PaintFrame(painter, g, segment->Fps, event->region(), background);
             ReportFirstFramePainted();
         }
         else
@@ -391,7 +396,7 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
         if (Shell().SegmentListShown) FillSegmentList();
     };
     hooks.SetWindowCaption = [](const std::string& caption) {
-        if (Shell().MainWindow != nullptr) Shell().MainWindow->setWindowTitle(QString::fromStdString(caption));
+        SetFilmCaption(caption);
     };
     hooks.InvalidateMainWindow = [] {
         Shell().LoadingTextShown = false;
@@ -415,14 +420,16 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
 
     Captions() = CaptionTexts();
     BuildMenus(window);
-    window->setWindowTitle("Movarel");
+    SetFilmCaption("Movarel");
     ApplyMenuLanguage();
     ApplyPanelTooltips(Captions());
+    InstallDesktopKeys(window);
 
     const CommandLineResult parsed =
         ParseCommandLine(args, ScreenSize().width(), ScreenSize().height(), BaseName(s.ProgramPath));
     s.CommandLine = parsed.Settings;
     for (const MessageRequest& m : parsed.Messages) ShowMessage(m.text, m.caption, m.icon, m.owner);
+    ApplyRememberedSettings(args, s.CommandLine);
 
     const CommandLineSettings& c = s.CommandLine;
     if (c.FullScreenRequested) {
@@ -461,7 +468,8 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     try {
         s.LoadAllowed = !LoadStartupFilm(*stream, !c.FilmPath.empty());
         // The caption names a film from the command line as the open dialog's.
-        if (!s.LoadAllowed) window->setWindowTitle(QString::fromStdString(FilmWindowCaption(s.FilmSource)));
+        if (!s.LoadAllowed) SetFilmCaption(FilmWindowCaption(s.FilmSource));
+        if (!c.FilmPath.empty() && SegmentList().Count() > 0) RememberFilm(c.FilmPath);
     } catch (...) {
         s.LoadingTextShown = false;
         throw;
@@ -482,6 +490,7 @@ void DoneMainWindow() {
     ShellState& s = Shell();
     if (s.MainWindow == nullptr || s.Closing) return;
     s.Closing = true;
+    SaveRememberedSettings();
     if (TimerRunning()) Stop();
     StopTimer();
     ShellSoundTrack().Stop();

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "film/FilmReader.h"
+#include "shell/SettingsBinding.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -14,7 +15,10 @@ void LoadFilmFile(const std::string& path) {
     // From the moment the file opens the list holds its segments, also those
     // of a read that fails half-way, so the source follows it then.
     try {
-        if (LoadFilm(path)) Shell().FilmSource = path;
+        if (LoadFilm(path)) {
+            Shell().FilmSource = path;
+            RememberFilm(path);
+        }
     } catch (...) {
         Shell().FilmSource = path;
         throw;

@@ -371,7 +371,7 @@ Player::Player(const std::string& program, const std::vector<std::string>& args,
     mkdir(runtime.c_str(), 0700);
     pid_ = Spawn(program, args,
                  ChildEnvironment({"DISPLAY=" + DisplayName(), "QT_QPA_PLATFORM=xcb", "SDL_AUDIODRIVER=dummy",
-                                   "XDG_RUNTIME_DIR=" + runtime, "TMPDIR=" + tmpDir, "NO_AT_BRIDGE=1",
+                                   "XDG_RUNTIME_DIR=" + runtime, "TMPDIR=" + tmpDir, "XDG_CONFIG_HOME=" + tmpDir + "config", "NO_AT_BRIDGE=1",
                                    "QT_ACCESSIBILITY=0", "XDG_SESSION_TYPE=x11"}),
                  std::getenv("MOVAREL_DESKTOP_VERBOSE") == nullptr);
 }
