@@ -50,7 +50,7 @@ TEST(LanguageTable, MessageTextsComeFromTheAppendedTable) {
     EXPECT_EQ(Texts().Warning, "Warning");
     EXPECT_EQ(Texts().Segments, "\xD0\xA1\xD0\xB5\xD0\xB3");  // the last line has no line break
     auto captions = LookUpCaptions();
-    ASSERT_EQ(captions.size(), 21u);
+    ASSERT_EQ(captions.size(), kCaptionKeyCount);
     EXPECT_EQ(captions[7], (std::pair<std::string, std::string>{"Play", "Erst"}));
     EXPECT_EQ(captions[0].second, "");
     SetDefaultTexts();
