@@ -15,13 +15,22 @@ std::vector<AreaScaler::Span> AreaScaler::Spans(int source, int target) {
         Span& span = spans[static_cast<size_t>(i)];
         span.First = std::min(static_cast<int>(std::floor(begin)), source - 1);
         const int last = std::clamp(static_cast<int>(std::ceil(end)) - 1, span.First, source - 1);
+        std::vector<double> covered;
         double total = 0;
         for (int s = span.First; s <= last; ++s) {
-            const double covered = std::min(end, s + 1.0) - std::max(begin, static_cast<double>(s));
-            span.Weights.push_back(static_cast<float>(std::max(covered, 0.0)));
-            total += std::max(covered, 0.0);
+            covered.push_back(std::max(std::min(end, s + 1.0) - std::max(begin, static_cast<double>(s)), 0.0));
+            total += covered.back();
         }
-        for (float& w : span.Weights) w = total > 0 ? static_cast<float>(w / total) : 0.0f;
+        uint32_t sum = 0;
+        size_t largest = 0;
+        for (size_t k = 0; k < covered.size(); ++k) {
+            const double share = total > 0 ? covered[k] / total : (k == 0 ? 1.0 : 0.0);
+            span.Weights.push_back(static_cast<uint32_t>(std::lround(share * 4096)));
+            sum += span.Weights.back();
+            if (span.Weights[k] > span.Weights[largest]) largest = k;
+        }
+        // Rounding may leave the sum a unit off; the largest share takes it.
+        span.Weights[largest] = span.Weights[largest] + 4096 - sum;
     }
     return spans;
 }
@@ -51,38 +60,37 @@ void AreaScaler::Scale(const QImage& source, QImage& target, const QRect& target
         target.width() != targetWidth_ || target.height() != targetHeight_)
         return;
     const int width = area.width();
-    // One source row reduced to the target's columns, four channels a pixel.
-    std::vector<float> rowSums(static_cast<size_t>(width) * 4);
-    std::vector<float> sums(static_cast<size_t>(width) * 4);
+    // Per target pixel: blue, green, red sums of weight x weight x channel.
+    std::vector<uint32_t> sums(static_cast<size_t>(width) * 3);
     for (int y = area.top(); y <= area.bottom(); ++y) {
-        std::fill(sums.begin(), sums.end(), 0.0f);
+        std::fill(sums.begin(), sums.end(), 0u);
         const Span& rowSpan = rows_[static_cast<size_t>(y)];
         for (size_t k = 0; k < rowSpan.Weights.size(); ++k) {
-            const float wy = rowSpan.Weights[k];
-            const auto* line = reinterpret_cast<const uint32_t*>(source.constScanLine(rowSpan.First + static_cast<int>(k)));
-            for (int x = 0; x < width; ++x) {
+            const uint32_t wy = rowSpan.Weights[k];
+            if (wy == 0) continue;
+            const auto* line =
+                reinterpret_cast<const uint32_t*>(source.constScanLine(rowSpan.First + static_cast<int>(k)));
+            uint32_t* out = sums.data();
+            for (int x = 0; x < width; ++x, out += 3) {
                 const Span& column = columns_[static_cast<size_t>(area.left() + x)];
-                float b = 0, g = 0, r = 0;
-                for (size_t j = 0; j < column.Weights.size(); ++j) {
-                    const uint32_t pixel = line[column.First + static_cast<int>(j)];
-                    const float wx = column.Weights[j];
-                    b += wx * static_cast<float>(pixel & 0xFF);
-                    g += wx * static_cast<float>((pixel >> 8) & 0xFF);
-                    r += wx * static_cast<float>((pixel >> 16) & 0xFF);
+                const uint32_t* pixel = line + column.First;
+                uint32_t b = 0, g = 0, r = 0;
+                for (const uint32_t wx : column.Weights) {
+                    const uint32_t p = *pixel++;
+                    b += wx * (p & 0xFF);
+                    g += wx * ((p >> 8) & 0xFF);
+                    r += wx * ((p >> 16) & 0xFF);
                 }
-                float* out = &rowSums[static_cast<size_t>(x) * 4];
-                out[0] = b;
-                out[1] = g;
-                out[2] = r;
+                out[0] += wy * b;
+                out[1] += wy * g;
+                out[2] += wy * r;
             }
-            for (size_t i = 0; i < rowSums.size(); ++i) sums[i] += wy * rowSums[i];
         }
-        auto* out = reinterpret_cast<uint32_t*>(target.scanLine(y)) + area.left();
-        for (int x = 0; x < width; ++x) {
-            const float* s = &sums[static_cast<size_t>(x) * 4];
-            const auto channel = [](float v) { return static_cast<uint32_t>(std::clamp(std::lround(v), 0L, 255L)); };
-            out[x] = 0xFF000000u | channel(s[2]) << 16 | channel(s[1]) << 8 | channel(s[0]);
-        }
+        auto* line = reinterpret_cast<uint32_t*>(target.scanLine(y)) + area.left();
+        const uint32_t* s = sums.data();
+        constexpr uint32_t kHalf = 1u << 23;
+        for (int x = 0; x < width; ++x, s += 3)
+            line[x] = 0xFF000000u | ((s[2] + kHalf) >> 24) << 16 | ((s[1] + kHalf) >> 24) << 8 | ((s[0] + kHalf) >> 24);
     }
 }
 

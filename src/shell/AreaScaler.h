@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QRect>
 
+#include <cstdint>
 #include <vector>
 
 namespace movarel {
@@ -22,9 +23,11 @@ public:
     void Scale(const QImage& source, QImage& target, const QRect& targetRect) const;
 
 private:
+    // Weights in 1/4096, summing to 4096 for each target index: the
+    // products of a row's and a column's weight and a channel still fit 32 bits.
     struct Span {
-        int First = 0;              // first source index
-        std::vector<float> Weights; // one per source index from First, summing to 1
+        int First = 0;                 // first source index
+        std::vector<uint32_t> Weights; // one per source index from First
     };
     static std::vector<Span> Spans(int source, int target);
     int sourceWidth_, sourceHeight_, targetWidth_, targetHeight_;

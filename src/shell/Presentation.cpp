@@ -108,16 +108,29 @@ QRegion TakePresentation(const PictureGeometry& geometry) {
         if (dirty.isEmpty() || p.Shared.isNull()) return QRegion();
         if (p.Front.size() != p.Shared.size()) {
             p.Front = LargeImage(p.Shared.size());
+            p.Scaled = QImage();
             dirty = p.Shared.rect();
             cursorOnly = false;
         }
+        // The rows that really changed are noted for the scaled copy: a
+        // screen recording's new frame mostly repeats the last one, and
+        // scaling costs far more than comparing.
         const size_t bytes = static_cast<size_t>(dirty.width()) * 4;
-        for (int y = dirty.top(); y <= dirty.bottom(); ++y)
-            std::memcpy(p.Front.scanLine(y) + static_cast<size_t>(dirty.left()) * 4,
-                        p.Shared.constScanLine(y) + static_cast<size_t>(dirty.left()) * 4, bytes);
+        int firstChanged = -1, lastChanged = -1;
+        for (int y = dirty.top(); y <= dirty.bottom(); ++y) {
+            uchar* front = p.Front.scanLine(y) + static_cast<size_t>(dirty.left()) * 4;
+            const uchar* shared = p.Shared.constScanLine(y) + static_cast<size_t>(dirty.left()) * 4;
+            if (std::memcmp(front, shared, bytes) == 0) continue;
+            std::memcpy(front, shared, bytes);
+            if (firstChanged < 0) firstChanged = y;
+            lastChanged = y;
+        }
+        if (firstChanged >= 0) {
+            const QRect changed(dirty.left(), firstChanged, dirty.width(), lastChanged - firstChanged + 1);
+            p.ScaledStale = p.ScaledStale.isNull() ? changed : p.ScaledStale.united(changed);
+        }
     }
     p.HasFrame = true;
-    p.ScaledStale = p.ScaledStale.isNull() ? dirty : p.ScaledStale.united(dirty);
     const QRect area = cursorOnly && p.DevicePixelRatio == 1.0 ? MapToWindow(dirty, geometry)
                                                                : geometry.FrameRect().adjusted(-1, -1, 1, 1);
     if (cursorOnly)
