@@ -213,10 +213,15 @@ void BottomPanel::setTime(const PanelTime& time) {
 
 void BottomPanel::updateTimeText() {
     const float factor = kSpeedFactors[std::clamp(speedPosition(), 0, 8)];
-    const std::string text =
-        FormatSpeedText(factor) + "    " +
-        (time_.PositionKnown ? FormatDayTime(time_.Position) : std::string(kUnknownTime)) + " | " +
-        (time_.TotalKnown ? FormatDayTime(time_.Total) : std::string(kUnknownTime));
+    std::string shown;
+    if (!showsRemaining_)
+        shown = time_.PositionKnown ? FormatDayTime(time_.Position) : std::string(kUnknownTime);
+    else if (time_.PositionKnown && time_.TotalKnown)
+        shown = "-" + FormatDayTime(std::max(0.0, time_.Total - static_cast<double>(time_.Position)));
+    else
+        shown = kUnknownTime;
+    const std::string text = FormatSpeedText(factor) + "    " + shown + " | " +
+                             (time_.TotalKnown ? FormatDayTime(time_.Total) : std::string(kUnknownTime));
     timeText_ = QString::fromStdString(text);
     update(headerRect());
 }
@@ -235,6 +240,22 @@ void BottomPanel::setVolume(int32_t percent) {
     volume_->setValue(percent);
     volumeText_ = QString::number(percent) + "%";
     update(volumeTextRect());
+}
+
+void BottomPanel::setMuted(bool muted) {
+    if (muted == muted_)
+        return;
+    muted_ = muted;
+    update(volumeTextRect());
+}
+
+void BottomPanel::setShowsRemaining(bool remaining) {
+    if (remaining == showsRemaining_)
+        return;
+    showsRemaining_ = remaining;
+    // A cleared header stays empty until the next time comes.
+    if (!timeText_.isEmpty())
+        updateTimeText();
 }
 
 void BottomPanel::setSpeedPosition(int32_t position) { speed_->setValue(position); }
@@ -297,6 +318,11 @@ void BottomPanel::mouseReleaseEvent(QMouseEvent* e) {
     e->accept();
     if (e->button() == Qt::RightButton)
         Guarded(report::RightButtonUp, [this] { emit contextMenuRequested(); });
+    else if (e->button() == Qt::LeftButton && timeTextRect().contains(e->position().toPoint()))
+        Guarded(report::Command, [this] {
+            setShowsRemaining(!showsRemaining_);
+            emit timeDisplayToggled(showsRemaining_);
+        });
 }
 
 void BottomPanel::paintEvent(QPaintEvent*) {
@@ -330,6 +356,11 @@ void BottomPanel::paintEvent(QPaintEvent*) {
         DrawOpaqueText(p, name, Qt::AlignLeft | Qt::AlignTop, fm.elidedText(segmentName_, Qt::ElideRight, name.width()),
                        accent, Qt::white);
         p.fillRect(volumeTextRect(), whiteBrush_);
+        if (muted_) {
+            QFont struck = font_;
+            struck.setStrikeOut(true);
+            p.setFont(struck);
+        }
         DrawOpaqueText(p, volumeTextRect(), Qt::AlignLeft | Qt::AlignTop, volumeText_, accent, Qt::white);
     });
 }

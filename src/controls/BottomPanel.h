@@ -80,6 +80,13 @@ public:
     void setProgress(const std::vector<float>& partLengths, float position);
     // The volume slider and its read-out, 0 .. 100.
     void setVolume(int32_t percent);
+    // A muted player: the read-out keeps its percent, struck through.
+    void setMuted(bool muted);
+    bool muted() const { return muted_; }
+    // The header shows the time left to the film's end instead of the time
+    // played; a click on the time switches between the two.
+    void setShowsRemaining(bool remaining);
+    bool showsRemaining() const { return showsRemaining_; }
     // The speed slider, 0 .. 8 (3 is normal speed).
     void setSpeedPosition(int32_t position);
     int32_t speedPosition() const;
@@ -108,6 +115,8 @@ signals:
     // A part of the progress bar was clicked: the segment of that index.
     void segmentChosen(int32_t index);
     void contextMenuRequested();
+    // The time display was switched by a click (true: time left).
+    void timeDisplayToggled(bool remaining);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -135,6 +144,8 @@ private:
     QString timeText_;
     QString segmentName_;
     QString volumeText_;
+    bool muted_ = false;
+    bool showsRemaining_ = false;
     // The report number of the mouse input a slider handles at the moment.
     int sliderInput_ = 0;
     QBrush whiteBrush_;

@@ -113,7 +113,8 @@ const std::vector<std::string>& CaptionKeys() {
     static constexpr const char* kNames[] = {
         "File", "Actions", "View", "Help", "Load", "Properties", "Exit",
         "Play", "Pause", "Stop", "Segments", "Prev", "Next", "ShowPanel",
-        "FullScreen", "About", "Speed", "Sound", "Progress", "ContextHelp", "Close"};
+        "FullScreen", "About", "Speed", "Sound", "Progress", "ContextHelp", "Close",
+        "SaveFrame", "Recent"};
     static_assert(std::size(kNames) == kCaptionKeyCount);
     static const std::vector<std::string> keys(std::begin(kNames), std::end(kNames));
     return keys;

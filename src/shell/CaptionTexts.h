@@ -25,6 +25,8 @@ struct CaptionTexts {
     std::string Speed = "Speed";
     std::string Volume = "Volume";
     std::string Progress = "Progress";
+    std::string SaveFrame = "Save frame";
+    std::string Recent = "Recent films";
 };
 
 // The caption texts of the process (UTF-8).

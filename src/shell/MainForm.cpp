@@ -33,14 +33,17 @@
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
+#include "shell/DesktopKeys.h"
 #include "shell/Geometry.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
 #include "shell/Presentation.h"
+#include "shell/SettingsBinding.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
 #include "shell/Signals.h"
+#include "shell/WindowTitle.h"
 #include "sound/SoundTrack.h"
 
 namespace movarel {
@@ -183,9 +186,11 @@ void ReportFirstFramePainted() {
 
 void TqxClientArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QBrush background = palette().brush(QPalette::Window);
     Player* player = ShellPlayer();
     const uint8_t state = player != nullptr ? player->Clock().PlayState.load() : uint8_t{Stopped};
+    // Full screen shows the film alone: nothing but black around it.
+    const QBrush background =
+        Shell().FullScreen && state != Stopped ? QBrush(Qt::black) : palette().brush(QPalette::Window);
     const Segment* segment = player != nullptr ? player->CurrentSegmentInfo() : nullptr;
     if (state == Stopped || segment == nullptr) {
         painter.fillRect(event->rect(), background);
@@ -194,7 +199,7 @@ void TqxClientArea::paintEvent(QPaintEvent* event) {
         EraseBorders(painter, rect(), g, background);
         PresentationState& presented = Shell().MainWindow->Presented();
         if (presented.HasFrame) {
-            PaintFrame(presented, painter, g, segment->Fps, event->region());
+            PaintFrame(presented, painter, g, segment->Fps, event->region(), background);
             ReportFirstFramePainted();
         }
         else
@@ -398,14 +403,16 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
 
     Captions() = CaptionTexts();
     BuildMenus(window);
-    window->setWindowTitle("Movarel");
+    SetFilmCaption("Movarel");
     ApplyMenuLanguage();
     ApplyPanelTooltips(Captions());
+    InstallDesktopKeys(window);
 
     const CommandLineResult parsed =
         ParseCommandLine(args, ScreenSize().width(), ScreenSize().height(), BaseName(s.ProgramPath));
     s.CommandLine = parsed.Settings;
     for (const MessageRequest& m : parsed.Messages) ShowMessage(m.text, m.caption, m.icon, m.owner);
+    ApplyRememberedSettings(args, s.CommandLine);
 
     const CommandLineSettings& c = s.CommandLine;
     if (c.FullScreenRequested) {
@@ -444,8 +451,8 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
     try {
         s.LoadAllowed = !LoadStartupFilm(*stream, !c.FilmPath.empty());
         // The caption names a film from the command line as the open dialog's.
-        if (!s.LoadAllowed)
-            window->setWindowTitle(QString::fromStdString(FilmWindowCaption(s.FilmSource, s.ProgramPath)));
+        if (!s.LoadAllowed) SetFilmCaption(FilmWindowCaption(s.FilmSource, s.ProgramPath));
+        if (!c.FilmPath.empty() && LoadedFilm().Count() > 0) RememberFilm(c.FilmPath);
     } catch (...) {
         s.LoadingTextShown = false;
         throw;
@@ -466,6 +473,7 @@ void DoneMainWindow() {
     ShellState& s = Shell();
     if (s.MainWindow == nullptr || s.Closing) return;
     s.Closing = true;
+    SaveRememberedSettings();
     Player& player = s.MainWindow->ActivePlayer();
     if (player.TimerRunning()) Stop();
     player.StopTimer();

@@ -175,7 +175,8 @@ void ApplyMenuLanguage() {
     SetMenuText(m.MainMenu, 3, c.Help);
     SetMenuText(m.FileMenu, 0, c.Load + "\bCtrl + O");
     SetMenuText(m.FileMenu, 1, c.Properties + "\bF8");
-    SetMenuText(m.FileMenu, 3, c.Exit + "\bAlt+F4");
+    // Exit is the last item, whatever was added above it.
+    SetMenuText(m.FileMenu, static_cast<int>(m.FileMenu->actions().size()) - 1, c.Exit + "\bAlt+F4");
     SetMenuText(m.ActionsMenu, 0, c.Play + "\bF9");
     SetMenuText(m.ActionsMenu, 1, c.Pause + "\bF10");
     SetMenuText(m.ActionsMenu, 2, c.Stop + "\bF11");

@@ -21,8 +21,10 @@
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/MainForm.h"
+#include "shell/PlayerVolume.h"
 #include "shell/ShellFilm.h"
 #include "shell/ShellState.h"
+#include "shell/WindowTitle.h"
 #include "sound/Volume.h"
 
 namespace movarel {
@@ -101,7 +103,7 @@ void FeedProgress() {
 
 void FeedVolume() {
     if (BottomPanel* panel = Binding().Panel)
-        panel->setVolume(RoundHalfEven(GetVolumePercent(ShellAudioOutput())));
+        panel->setVolume(PlayerVolumePercent());
 }
 
 void RefreshTimeNow() {
@@ -146,8 +148,10 @@ void ShowSegmentNow() {
         s.DescribedFps = seg->Fps;
         s.Panel->setSegmentDescription(
             SegmentDescription{seg->Width, seg->Height, seg->BitsPerPixel, seg->Fps, DecodeFilmText(seg->Title)});
+        SetCaptionSegment(DecodeFilmText(seg->Title));
     } else {
         s.Panel->clearSegmentDescription();
+        SetCaptionSegment(QString());
     }
     RefreshTimeNow();
 }
@@ -169,6 +173,12 @@ void SpeedChanged(int32_t position) {
 }
 
 void VolumeChanged(int32_t percent) {
+    // While muted the slider holds the volume to come back to; moving it unmutes.
+    if (PlayerVolumeMuted()) {
+        if (percent != PlayerVolumePercent())
+            SetPlayerVolume(percent);
+        return;
+    }
     SetVolumePercent(ShellAudioOutput(), static_cast<float>(percent));
     // The device may keep a volume of its own: the panel shows what it took.
     FeedVolume();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/LargePages.h"
+#include "shell/AreaScaler.h"
 
 namespace movarel {
 
@@ -99,16 +100,31 @@ QRegion TakePresentation(PresentationState& p, const PictureGeometry& geometry) 
         if (dirty.isEmpty() || p.Shared.isNull()) return QRegion();
         if (p.Front.size() != p.Shared.size()) {
             p.Front = LargeImage(p.Shared.size());
+            p.Scaled = QImage();
             dirty = p.Shared.rect();
             cursorOnly = false;
         }
+        // The rows that really changed are noted for the scaled copy: a
+        // screen recording's new frame mostly repeats the last one, and
+        // scaling costs far more than comparing.
         const size_t bytes = static_cast<size_t>(dirty.width()) * 4;
-        for (int y = dirty.top(); y <= dirty.bottom(); ++y)
-            std::memcpy(p.Front.scanLine(y) + static_cast<size_t>(dirty.left()) * 4,
-                        p.Shared.constScanLine(y) + static_cast<size_t>(dirty.left()) * 4, bytes);
+        int firstChanged = -1, lastChanged = -1;
+        for (int y = dirty.top(); y <= dirty.bottom(); ++y) {
+            uchar* front = p.Front.scanLine(y) + static_cast<size_t>(dirty.left()) * 4;
+            const uchar* shared = p.Shared.constScanLine(y) + static_cast<size_t>(dirty.left()) * 4;
+            if (std::memcmp(front, shared, bytes) == 0) continue;
+            std::memcpy(front, shared, bytes);
+            if (firstChanged < 0) firstChanged = y;
+            lastChanged = y;
+        }
+        if (firstChanged >= 0) {
+            const QRect changed(dirty.left(), firstChanged, dirty.width(), lastChanged - firstChanged + 1);
+            p.ScaledStale = p.ScaledStale.isNull() ? changed : p.ScaledStale.united(changed);
+        }
     }
     p.HasFrame = true;
-    const QRect area = cursorOnly ? MapToWindow(dirty, geometry) : geometry.FrameRect();
+    const QRect area = cursorOnly && p.DevicePixelRatio == 1.0 ? MapToWindow(dirty, geometry)
+                                                               : geometry.FrameRect().adjusted(-1, -1, 1, 1);
     if (cursorOnly)
         p.SmoothArea += area;
     else
@@ -124,6 +140,8 @@ void ClearPresentation(PresentationState& p) {
         p.CursorOnly = true;
     }
     p.Front = QImage();
+    p.Scaled = QImage();
+    p.ScaledStale = QRect();
     p.HasFrame = false;
     p.SmoothArea = QRegion();
     // A repaint asked of a window that is gone never comes.
@@ -145,7 +163,46 @@ void EraseBorders(QPainter& painter, const QRect& client, const PictureGeometry&
         if (band.isValid() && !band.isEmpty()) painter.fillRect(band, brush);
 }
 
-void PaintFrame(PresentationState& p, QPainter& painter, const PictureGeometry& g, int32_t fps, const QRegion& area) {
+namespace {
+
+// The scaled picture brought up to date with Front where it changed.
+const QImage& ScaledFront(PresentationState& p, const QSize& size) {
+    const AreaScaler scaler(p.Front.width(), p.Front.height(), size.width(), size.height());
+    if (p.Scaled.size() != size) {
+        p.Scaled = QImage(size, QImage::Format_RGB32);
+        scaler.Scale(p.Front, p.Scaled, p.Scaled.rect());
+    } else if (!p.ScaledStale.isEmpty()) {
+        scaler.Scale(p.Front, p.Scaled, scaler.TargetArea(p.ScaledStale));
+    }
+    p.ScaledStale = QRect();
+    return p.Scaled;
+}
+
+// Draws the picture under g, whose units are the painter's current ones.
+void DrawPicture(QPainter& painter, PresentationState& p, const PictureGeometry& g) {
+    if (!g.Stretch) {
+        painter.drawImage(QPoint(g.OffsetX, g.OffsetY), p.Front);
+        return;
+    }
+    if (g.ScaledWidth <= 0 || g.ScaledHeight <= 0) return;
+    painter.drawImage(QPoint(g.OffsetX, g.OffsetY), ScaledFront(p, QSize(g.ScaledWidth, g.ScaledHeight)));
+}
+
+}  // namespace
+
+PictureGeometry DeviceGeometry(const PictureGeometry& g, qreal dpr) {
+    // The logical geometry centres the frame in the area it was given; that
+    // area, in device pixels, is where the device picture is centred.
+    const QRect frame = g.FrameRect();
+    const int width = static_cast<int>(std::floor((2 * g.OffsetX + frame.width()) * dpr));
+    const int height = static_cast<int>(std::floor((2 * g.OffsetY + frame.height()) * dpr));
+    return ComputePictureGeometry(g.FilmWidth, g.FilmHeight, width, height);
+}
+
+void PaintFrame(PresentationState& p, QPainter& painter, const PictureGeometry& g, int32_t, const QRegion& area,
+                const QBrush& surround) {
+    const qreal dpr = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
+    p.DevicePixelRatio = dpr;
     if (!p.HasFrame || p.Front.isNull()) return;
     // At a change of segment the geometry is the new segment's before its
     // first frame arrives; the previous segment's picture, larger perhaps,
@@ -156,27 +213,21 @@ void PaintFrame(PresentationState& p, QPainter& painter, const PictureGeometry& 
         painter.fillRect(g.FrameRect(), Qt::black);
         return;
     }
-    if (!g.Stretch) {
-        painter.drawImage(QPoint(g.OffsetX, g.OffsetY), p.Front);
-        return;
+    painter.save();
+    painter.setClipRegion(area, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (dpr == 1.0) {
+        DrawPicture(painter, p, g);
+    } else {
+        // The device picture lies inside the logical frame; what it leaves
+        // of the frame is surround.
+        const PictureGeometry device = DeviceGeometry(g, dpr);
+        painter.fillRect(g.FrameRect(), surround);
+        // Painted in device pixels: the device transform and this one cancel.
+        painter.scale(1.0 / dpr, 1.0 / dpr);
+        DrawPicture(painter, p, device);
     }
-    const QRect target = g.FrameRect();
-    const QRegion smooth = fps <= 5 ? QRegion(target) : p.SmoothArea.intersected(area);
-    const QRegion fast = QRegion(target).subtracted(smooth);
-    if (!fast.isEmpty()) {
-        painter.save();
-        painter.setClipRegion(fast, Qt::IntersectClip);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawImage(target, p.Front);
-        painter.restore();
-    }
-    if (!smooth.isEmpty()) {
-        painter.save();
-        painter.setClipRegion(smooth, Qt::IntersectClip);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.drawImage(target, p.Front);
-        painter.restore();
-    }
+    painter.restore();
     p.SmoothArea = p.SmoothArea.subtracted(area);
 }
 

@@ -9,6 +9,8 @@
 #include "platform/UserMessages.h"
 #include "shell/MainForm.h"
 #include "shell/PanelBinding.h"
+#include "shell/SettingsBinding.h"
+#include "shell/WindowTitle.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -106,10 +108,11 @@ void LoadFilmFile(const std::string& path) {
     try {
         WorkDirectory work = FreshWorkDirectory(window);
         ShowLoadingText();
-        InstallRead(window, ReadFilm(*file, std::move(work)));
+        const bool isFilm = InstallRead(window, ReadFilm(*file, std::move(work)));
         Shell().FilmSource = path;
+        if (isFilm) RememberFilm(path);
         if (Shell().SegmentListShown) FillSegmentList();
-        window->setWindowTitle(QString::fromStdString(FilmWindowCaption(path, Shell().ProgramPath)));
+        SetFilmCaption(FilmWindowCaption(path, Shell().ProgramPath));
     } catch (...) {
         Shell().FilmSource = path;
         finish();

@@ -134,6 +134,8 @@ TqxMainWindow* StartPlayerIn(const TestDir& dir, const std::vector<std::string>&
     const char* shared = std::getenv("TMPDIR");
     const std::string before = shared != nullptr ? shared : "";
     setenv("TMPDIR", dir.path.c_str(), 1);
+    // What the player remembers stays with this run's folder.
+    setenv("XDG_CONFIG_HOME", (dir.path + "config").c_str(), 1);
     TqxMainWindow* window = StartPlayer(args, program);
     if (before.empty())
         unsetenv("TMPDIR");

@@ -367,3 +367,70 @@ TEST(BottomPanel, TheSegmentNameHasItsOwnPlaceRightOfTheVolume) {
     EXPECT_GT(inked(nameLeft, 798), 0) << "the segment name";
     EXPECT_EQ(inked(798, 799), 0) << "the name stops before the right frame";
 }
+
+namespace {
+void ClickLeft(QWidget* w, QPoint at) {
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+}  // namespace
+
+// A click on the time switches it to the time left and back; the header
+// keeps its form, and a click elsewhere in the header leaves it alone.
+TEST(BottomPanel, AClickOnTheTimeSwitchesBetweenPlayedAndLeft) {
+    PanelFixture f(640, 400);
+    std::vector<bool> toggled;
+    QObject::connect(f.panel, &BottomPanel::timeDisplayToggled, [&](bool remaining) { toggled.push_back(remaining); });
+    f.panel->setTime({65, true, 300, true});
+    const QImage elapsed = f.panel->grab().toImage();
+    ClickLeft(f.panel, QPoint(300, 8));  // the description, not the time
+    EXPECT_TRUE(toggled.empty());
+    ClickLeft(f.panel, QPoint(600, 8));
+    EXPECT_EQ(toggled, std::vector<bool>{true});
+    EXPECT_EQ(f.panel->timeText(), "x1.0    -00:03:55 | 00:05:00");
+    struct Case {
+        PanelTime time;
+        const char* text;
+    } cases[] = {
+        {{300, true, 300, true}, "x1.0    -00:00:00 | 00:05:00"},
+        {{5, true, 0, false}, "x1.0    --:--:-- | --:--:--"},
+        {{0, false, 60, true}, "x1.0    --:--:-- | 00:01:00"},
+    };
+    for (const Case& c : cases) {
+        f.panel->setTime(c.time);
+        EXPECT_EQ(f.panel->timeText(), c.text);
+    }
+    f.panel->setTime({65, true, 300, true});
+    ClickLeft(f.panel, QPoint(600, 8));
+    EXPECT_EQ(toggled, (std::vector<bool>{true, false}));
+    EXPECT_EQ(f.panel->timeText(), "x1.0    00:01:05 | 00:05:00");
+    EXPECT_EQ(f.panel->grab().toImage(), elapsed);
+}
+
+// Mute strikes the read-out through and changes no other pixel; the slider
+// keeps its value.
+TEST(BottomPanel, MutedVolumeIsStruckThroughInPlace) {
+    PanelFixture f(640, 400);
+    f.panel->setVolume(40);
+    const int value = f.panel->volumeSlider()->value();
+    const QImage before = f.panel->grab().toImage();
+    f.panel->setMuted(true);
+    EXPECT_EQ(f.panel->volumeSlider()->value(), value);
+    EXPECT_EQ(f.panel->volumeText(), "40%");
+    const QImage muted = f.panel->grab().toImage();
+    QRect changed;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x)
+            if (before.pixel(x, y) != muted.pixel(x, y)) changed |= QRect(x, y, 1, 1);
+    ASSERT_FALSE(changed.isEmpty());
+    // Only inside the read-out: right of the slider, in the lower text row.
+    EXPECT_GE(changed.left(), 548);
+    EXPECT_LT(changed.right(), 548 + QFontMetrics(f.panel->panelFont()).horizontalAdvance("100%"));
+    EXPECT_GE(changed.top(), 40 - 19);
+    f.panel->setMuted(false);
+    EXPECT_EQ(f.panel->grab().toImage(), before);
+}

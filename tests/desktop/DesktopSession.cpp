@@ -366,12 +366,15 @@ void Click(int x, int y, int button) {
 std::string PlayerProgram() { return MOVAREL_PLAYER; }
 std::string ToolProgram() { return MOVAREL_TOOL_PROGRAM; }
 
-Player::Player(const std::string& program, const std::vector<std::string>& args, const std::string& tmpDir) {
+Player::Player(const std::string& program, const std::vector<std::string>& args, const std::string& tmpDir,
+               const std::string& configHome) {
     const std::string runtime = tmpDir + "runtime";
     mkdir(runtime.c_str(), 0700);
+    static int players = 0;
+    const std::string config = configHome.empty() ? tmpDir + "config-" + std::to_string(++players) : configHome;
     pid_ = Spawn(program, args,
                  ChildEnvironment({"DISPLAY=" + DisplayName(), "QT_QPA_PLATFORM=xcb", "SDL_AUDIODRIVER=dummy",
-                                   "XDG_RUNTIME_DIR=" + runtime, "TMPDIR=" + tmpDir, "NO_AT_BRIDGE=1",
+                                   "XDG_RUNTIME_DIR=" + runtime, "TMPDIR=" + tmpDir, "XDG_CONFIG_HOME=" + config, "NO_AT_BRIDGE=1",
                                    "QT_ACCESSIBILITY=0", "XDG_SESSION_TYPE=x11"}),
                  std::getenv("MOVAREL_DESKTOP_VERBOSE") == nullptr);
 }

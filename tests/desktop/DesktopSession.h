@@ -62,7 +62,10 @@ void Click(int x, int y, int button = 1);
 class Player {
 public:
     // args follow the program; env entries "NAME=value" are added.
-    Player(const std::string& program, const std::vector<std::string>& args, const std::string& tmpDir);
+    // The player keeps its settings under configHome; by default every
+    // player gets a new folder in tmpDir, so none finds what another saved.
+    Player(const std::string& program, const std::vector<std::string>& args, const std::string& tmpDir,
+           const std::string& configHome = {});
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;

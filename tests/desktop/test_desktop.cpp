@@ -84,12 +84,17 @@ int ListTop(const WindowInfo& w) {
         if (Near(g.At(g.x, y), kAccent, 6)) return y;
     return -1;
 }
-// The menu bar's captions are dark text in the window's first rows.
+// The menu bar's captions are dark text on the light bar in the window's
+// first rows (the black surround of full screen is dark but no bar).
 bool MenuBarShown(const WindowInfo& w) {
     const Grab g = GrabScreen(w.x, w.y, 200, 18);
-    for (uint32_t p : g.pixels)
-        if (((p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF)) < 200) return true;
-    return false;
+    size_t dark = 0, light = 0;
+    for (uint32_t p : g.pixels) {
+        const uint32_t sum = (p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF);
+        dark += sum < 200;
+        light += sum > 540;
+    }
+    return dark > 0 && light > g.pixels.size() / 2;
 }
 
 bool ShowsColour(Point p, uint32_t colour, std::chrono::milliseconds limit = 10s) {
@@ -457,9 +462,10 @@ TEST_F(Desktop, ASmallerSegmentLeavesNothingOfTheLargerOneAroundIt) {
     ASSERT_TRUE(WaitUntil([&] { return !MenuBarShown(Refreshed(*p)); }));
     const Point screenCentre{kScreenWidth / 2, kScreenHeight / 2};
     ASSERT_TRUE(ShowsColour(screenCentre, kGreen));
-    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(screenCentre), background)) << "in full screen";
+    // Full screen surrounds the picture with black.
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(screenCentre), 0x000000)) << "in full screen";
     Key("F9");
-    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(screenCentre), background)) << "playing in full screen";
+    EXPECT_TRUE(ShowsBackgroundAt(BeyondTheSmallPicture(screenCentre), 0x000000)) << "playing in full screen";
 }
 
 TEST_F(BareDesktop, ASmallerSegmentLeavesNothingOfTheLargerOneAroundItAfterAResize) {
@@ -594,6 +600,71 @@ TEST_F(Desktop, CtrlQCloses) {
     int status = -1;
     EXPECT_TRUE(p->WaitForExit(&status));
     EXPECT_EQ(status, 0);
+}
+
+// Beside Alt+Enter: F and a double click on the picture go to full screen,
+// Esc comes back; in a window Esc does nothing.
+TEST_F(BareDesktop, FullScreenByFDoubleClickAndEscape) {
+    auto p = Start({ColourFilm(dir)});
+    ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));
+    const WindowInfo before = main;
+    auto full = [&] {
+        return WaitUntil([&] {
+            const WindowInfo w = Refreshed(*p);
+            return w.x == 0 && w.y == 0 && w.width == kScreenWidth && w.height == kScreenHeight;
+        });
+    };
+    auto windowed = [&] {
+        return WaitUntil([&] {
+            const WindowInfo w = Refreshed(*p);
+            return w.x == before.x && w.y == before.y && w.width == before.width && w.height == before.height;
+        });
+    };
+    Key("f");
+    EXPECT_TRUE(full());
+    EXPECT_TRUE(ShowsColour({kScreenWidth / 2, kScreenHeight / 2}, kRed));
+    // The surround of the small picture is black.
+    EXPECT_TRUE(Near(PixelAt(5, 5), 0x000000, 2));
+    Key("Escape");
+    EXPECT_TRUE(windowed());
+    Key("Escape");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(windowed());
+    const Point centre = PictureCentre(main);
+    MoveMouse(centre.x, centre.y);
+    Xdo({"click", "--repeat", "2", "--delay", "80", "1"});
+    EXPECT_TRUE(full());
+    Key("Escape");
+    EXPECT_TRUE(windowed());
+}
+
+// What one run leaves, the next finds: the window's size and place; the
+// command line still wins.
+TEST_F(BareDesktop, TheNextRunOpensWhereTheLastOneClosed) {
+    const std::string film = ColourFilm(dir);
+    const std::string config = dir.path + "shared-config";
+    {
+        Player p(PlayerProgram(), {film, "/size", "700", "500", "/pos", "40", "30"}, dir.path, config);
+        ASSERT_TRUE(p.WaitForMainWindow(&main));
+        ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));
+        Key("ctrl+q");
+        int status = -1;
+        ASSERT_TRUE(p.WaitForExit(&status));
+    }
+    auto placed = [&](Player& p, int x, int y, int width, int height) {
+        return WaitUntil([&] {
+            p.MainWindow(&main);
+            return main.x == x && main.y == y && main.width == width && main.height == height;
+        }, 3s);
+    };
+    {
+        Player p(PlayerProgram(), {film}, dir.path, config);
+        ASSERT_TRUE(p.WaitForMainWindow(&main));
+        EXPECT_TRUE(placed(p, 40, 30, 700, 500)) << main.x << "," << main.y << " " << main.width << "x" << main.height;
+    }
+    Player p(PlayerProgram(), {film, "/size", "640", "480"}, dir.path, config);
+    ASSERT_TRUE(p.WaitForMainWindow(&main));
+    EXPECT_TRUE(placed(p, 40, 30, 640, 480)) << main.x << "," << main.y << " " << main.width << "x" << main.height;
 }
 
 // Nobody gives the focus on a bare server: the player takes it itself, so

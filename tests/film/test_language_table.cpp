@@ -50,7 +50,7 @@ TEST(LanguageTable, MessageTextsComeFromTheAppendedTable) {
     EXPECT_EQ(Texts().Warning, "Warning");
     EXPECT_EQ(Texts().Segments, "\xD0\xA1\xD0\xB5\xD0\xB3");  // the last line has no line break
     auto captions = LookUpCaptions();
-    ASSERT_EQ(captions.size(), 21u);
+    ASSERT_EQ(captions.size(), kCaptionKeyCount);
     EXPECT_EQ(captions[7], (std::pair<std::string, std::string>{"Play", "Erst"}));
     EXPECT_EQ(captions[0].second, "");
     SetDefaultTexts();
@@ -61,13 +61,16 @@ TEST(LanguageTable, MessageTextsComeFromTheAppendedTable) {
 // own line of the table, the first, last and a renamed one (Sound labels the
 // volume) alike.
 TEST(LanguageTable, EachCaptionKeyFindsItsOwnValue) {
-    SetLanguageTableBuffer("Close = Schliessen\r\nSound = Lautstaerke\r\nFile = Datei\r\nSpeed = Tempo\r\n");
+    SetLanguageTableBuffer(
+        "Close = Schliessen\r\nSound = Lautstaerke\r\nFile = Datei\r\nSpeed = Tempo\r\nRecent = Zuletzt\r\n");
     const auto captions = LookUpCaptions();
     ASSERT_EQ(captions.size(), kCaptionKeyCount);
     const std::pair<CaptionKey, const char*> cases[] = {{CaptionKey::File, "Datei"},
                                                         {CaptionKey::Speed, "Tempo"},
                                                         {CaptionKey::Sound, "Lautstaerke"},
                                                         {CaptionKey::Close, "Schliessen"},
+                                                        {CaptionKey::Recent, "Zuletzt"},
+                                                        {CaptionKey::SaveFrame, ""},
                                                         {CaptionKey::Play, ""}};
     for (const auto& [key, value] : cases) {
         SCOPED_TRACE(CaptionKeys()[static_cast<size_t>(key)]);

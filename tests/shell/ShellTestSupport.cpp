@@ -19,6 +19,11 @@ QApplication& App() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+        // The player remembers its settings in the config folder: the test
+        // process gets one of its own (players it starts as processes use
+        // it), and every in-process run one of its own again (PlayerRun).
+        static TestDir config;
+        setenv("XDG_CONFIG_HOME", config.path.c_str(), 1);
         auto* a = new QApplication(argc, argv);
         a->setQuitOnLastWindowClosed(false);
         return a;
@@ -64,11 +69,15 @@ std::string WriteFilm(const TestDir& dir, const std::string& name, const FilmSpe
     return path;
 }
 
-PlayerRun::PlayerRun(const std::vector<std::string>& args, const Bytes& table, const Bytes& appendedFilm) {
+PlayerRun::PlayerRun(const std::vector<std::string>& args, const Bytes& table, const Bytes& appendedFilm,
+                     const std::string& configHome) {
     App();
     const char* tmp = std::getenv("TMPDIR");
     oldTmp = tmp ? tmp : "";
     setenv("TMPDIR", dir.path.c_str(), 1);
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    oldConfig = config ? config : "";
+    setenv("XDG_CONFIG_HOME", configHome.empty() ? (dir.path + "config").c_str() : configHome.c_str(), 1);
     const Bytes exe = {0x7F, 'E', 'L', 'F', 0, 0, 0, 0};
     const std::string program = dir.path + "player";
     WriteFileBytes(program, BuildSelfPlaying(exe, table, appendedFilm));
@@ -86,6 +95,7 @@ void PlayerRun::Finish() {
         unsetenv("TMPDIR");
     else
         setenv("TMPDIR", oldTmp.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
 }
 
 PlayerRun::~PlayerRun() { Finish(); }

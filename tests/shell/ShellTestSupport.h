@@ -35,11 +35,13 @@ movarel::writer::FilmSpec StillFilm(int32_t width, int32_t height, const movarel
 
 // The player started with args and a stand-in for its own file (some bytes,
 // an optional language table, no film unless given), in a scratch folder that
-// is also the temporary path; stopped and cleaned up at the end.
+// is also the temporary path and holds the settings folder (configHome, when
+// given, is used instead, so runs can share what they remember); stopped and
+// cleaned up at the end.
 class PlayerRun {
 public:
     explicit PlayerRun(const std::vector<std::string>& args, const movarel::writer::Bytes& table = {},
-                       const movarel::writer::Bytes& appendedFilm = {});
+                       const movarel::writer::Bytes& appendedFilm = {}, const std::string& configHome = {});
     ~PlayerRun();
     void Finish();
     movarel::TqxMainWindow* window = nullptr;
@@ -50,6 +52,7 @@ public:
 private:
     bool finished = false;
     std::string oldTmp;
+    std::string oldConfig;
 };
 
 // Writes a .qxf file into dir and returns its path.

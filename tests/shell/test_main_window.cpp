@@ -78,7 +78,10 @@ TEST(MainWindow, MenusAndContextMenuCaptionsWithoutTable) {
     EXPECT_EQ(bar[0]->text(), "File");
     EXPECT_EQ(bar[3]->text(), "Help");
     EXPECT_EQ(ItemText(m.FileMenu, 0), "Load...\tCtrl+O");
-    EXPECT_EQ(ItemText(m.FileMenu, 3), "Exit\tAlt+F4");
+    // Save frame and the recent films stand between Properties and Exit.
+    EXPECT_EQ(ItemText(m.FileMenu, 2), "Save frame...\tCtrl+S");
+    EXPECT_EQ(ItemText(m.FileMenu, 3), "Recent films");
+    EXPECT_EQ(ItemText(m.FileMenu, 5), "Exit\tAlt+F4");
     EXPECT_EQ(ItemText(m.ActionsMenu, 5), "Previous segment\tF4");
     EXPECT_EQ(ItemText(m.ViewMenu, 1), "Full screen\tAlt+Enter");
     EXPECT_EQ(ItemText(m.HelpMenu, 2), "About...");
@@ -133,7 +136,7 @@ TEST(MainWindow, ZeroSegmentFilmGreysPlaybackItems) {
     for (int p : {0, 1, 2, 5, 6}) EXPECT_FALSE(Enabled(m.ActionsMenu, p)) << p;
     for (int p : {2, 3, 4, 7, 8}) EXPECT_FALSE(Enabled(m.PopupMenu, p)) << p;
     EXPECT_TRUE(Enabled(m.ActionsMenu, 4));  // Segments
-    EXPECT_TRUE(Enabled(m.FileMenu, 3));     // Exit
+    EXPECT_TRUE(Enabled(m.FileMenu, 5));     // Exit
     RunCommand(cmd::Play);
     EXPECT_TRUE(IsState(Stopped));
 }
@@ -374,13 +377,13 @@ TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
     struct Case {
         const char* name;
         Route route;
-        std::string title;  // empty: "Movarel - [" + the film's path + "]"
+        std::string title;  // empty: "Movarel - [" + the film's path + "]", then the segment's title
     } cases[] = {
         {"command line", CommandLine, ""},
-        {"command line, relative to the working folder", RelativeCommandLine, "Movarel - [lesson.qxf]"},
+        {"command line, relative to the working folder", RelativeCommandLine, "Movarel - [lesson.qxf] - Segment 1"},
         {"open dialog", Dialog, ""},
         {"dropped", Drop, ""},
-        {"self-playing", SelfPlaying, "Movarel"},
+        {"self-playing", SelfPlaying, "Movarel - Segment 1"},
     };
     const std::filesystem::path oldDir = std::filesystem::current_path();
     for (const Case& c : cases) {
@@ -398,7 +401,8 @@ TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
         SetOpenFileDialog(previous);
         ASSERT_EQ(LoadedFilm().Count(), 1);
         const std::string path = c.route == SelfPlaying ? Shell().ProgramPath : film;
-        EXPECT_EQ(run.window->windowTitle().toStdString(), c.title.empty() ? "Movarel - [" + film + "]" : c.title);
+        EXPECT_EQ(run.window->windowTitle().toStdString(),
+                  c.title.empty() ? "Movarel - [" + film + "] - Segment 1" : c.title);
         run.recorder.Clear();
         RunCommand(cmd::Properties);
         ASSERT_EQ(run.recorder.Messages().size(), 1u);
