@@ -16,7 +16,7 @@
 
 #include "film/Picture.h"
 #include "shell/Geometry.h"
-#include "shell/Presentation.h"
+#include "shell/FramePresentation.h"
 
 using namespace movarel;
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "shell/AboutBox.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 
 int main(int argc, char** argv) {
     // Answered before anything of the player exists: packagers and scripts
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     // with '/' or a single '-', so "--version" never reaches its parser.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Movarel %s\n", movarel::TqxAboutBox::VersionLine().c_str());
+            std::printf("Movarel %s\n", movarel::AboutBox::VersionLine().c_str());
             return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         }
     }

@@ -28,7 +28,7 @@ bool BlockQueue::AddBlock(Block* block) {
             return true;
         }
     }
-    Debug("AddBlock: FCount > BlockCount", MsgOwner::None);
+    Debug("AddBlock: count_ > BlockCount", MsgOwner::None);
     return false;
 }
 
@@ -75,7 +75,7 @@ void Player::ReportDamagedFrames(const std::string& why) {
 void Player::HandBackHeadBlock() {
     Block* block = blocks.Queue.TakeHead();
     if (block == nullptr) {
-        Debug("DoMessage: FCount = 0", MsgOwner::None);
+        Debug("DoMessage: count_ = 0", MsgOwner::None);
         return;
     }
     block->Posted = true;

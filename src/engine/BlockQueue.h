@@ -49,7 +49,7 @@ struct Block {
 class BlockQueue {
 public:
     // Appends block at the tail; false for a missing block or a full queue
-    // ("AddBlock: FCount > BlockCount").
+    // ("AddBlock: count_ > BlockCount").
     bool AddBlock(Block* block);
     Block* Head();
     void RemoveHead();

@@ -17,7 +17,7 @@ namespace movarel {
 class RecordingAudioOutput : public AudioOutput {
 public:
     // hasDevice false: an output on a machine without audio (Open fails).
-    explicit RecordingAudioOutput(bool hasDevice = true) : FHasDevice(hasDevice) {}
+    explicit RecordingAudioOutput(bool hasDevice = true) : hasDevice_(hasDevice) {}
 
     bool Open(const PcmFormat& format, AudioSource* source) override;
     void Close() override;
@@ -25,10 +25,10 @@ public:
     void Resume() override;
     void SetVolume(uint32_t volume) override;
     uint32_t Volume() const override;
-    bool HasDevice() override { return FHasDevice; }
+    bool HasDevice() override { return hasDevice_; }
     // The frames asked by the pulls since Open, less the frames held.
     uint64_t HeardFrames() const override;
-    void SetHeldFrames(size_t frames) { FHeld.store(frames); }
+    void SetHeldFrames(size_t frames) { held_.store(frames); }
 
     // Asks the source for up to frames frames, as the device does for one
     // buffer; returns how many it gave (0 when closed or paused).
@@ -45,16 +45,16 @@ public:
     void Forget();  // clears the calls and the samples
 
 private:
-    const bool FHasDevice;
-    mutable std::mutex FLock;
-    AudioSource* FSource = nullptr;
-    PcmFormat FFormat;
-    bool FPaused = true;
-    uint32_t FVolume = kFullVolume;
-    std::vector<std::string> FCalls;
-    std::vector<int16_t> FPlayed;
-    std::atomic<uint64_t> FAsked{0};
-    std::atomic<size_t> FHeld{0};
+    const bool hasDevice_;
+    mutable std::mutex lock_;
+    AudioSource* source_ = nullptr;
+    PcmFormat format_;
+    bool paused_ = true;
+    uint32_t volume_ = kFullVolume;
+    std::vector<std::string> calls_;
+    std::vector<int16_t> played_;
+    std::atomic<uint64_t> asked_{0};
+    std::atomic<size_t> held_{0};
 };
 
 }  // namespace movarel

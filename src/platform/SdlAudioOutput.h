@@ -25,8 +25,8 @@ public:
     void Close() override;
     void Pause() override;
     void Resume() override;
-    void SetVolume(uint32_t volume) override { FVolume.store(volume); }
-    uint32_t Volume() const override { return FVolume.load(); }
+    void SetVolume(uint32_t volume) override { volume_.store(volume); }
+    uint32_t Volume() const override { return volume_.load(); }
     bool HasDevice() override;
     // Estimated from the time since the last pull: its frames are heard over
     // the buffer's time after the frames the device itself still holds (one
@@ -36,20 +36,20 @@ public:
 private:
     static void Fill(void* user, uint8_t* stream, int length);
 
-    std::mutex FLock;  // the calls above among themselves; never taken by Fill
-    int FStarted = 0;  // 0 not tried, 1 running, -1 no audio subsystem
-    uint32_t FDevice = 0;
-    PcmFormat FFormat;
-    AudioSource* FSource = nullptr;
-    std::atomic<uint32_t> FVolume{kFullVolume};
+    std::mutex lock_;  // the calls above among themselves; never taken by Fill
+    int started_ = 0;  // 0 not tried, 1 running, -1 no audio subsystem
+    uint32_t device_ = 0;
+    PcmFormat format_;
+    AudioSource* source_ = nullptr;
+    std::atomic<uint32_t> volume_{kFullVolume};
 
     // Where the stream is, stamped by each pull.
-    mutable std::mutex FPlayedLock;  // only these fields, held briefly
-    uint64_t FAsked = 0;             // frames asked of the source since Open
-    size_t FLastPull = 0;            // frames of the last pull
-    size_t FDeviceHeld = 0;          // frames the device holds after a pull
-    int FRate = 0;
-    std::chrono::steady_clock::time_point FLastPullAt;
+    mutable std::mutex playedLock_;  // only these fields, held briefly
+    uint64_t asked_ = 0;             // frames asked of the source since Open
+    size_t lastPull_ = 0;            // frames of the last pull
+    size_t deviceHeld_ = 0;          // frames the device holds after a pull
+    int rate_ = 0;
+    std::chrono::steady_clock::time_point lastPullAt_;
 };
 
 }  // namespace movarel

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/ShellState.h"
 
 #ifndef MOVAREL_HOMEPAGE
@@ -56,9 +56,9 @@ QPixmap DrawIcon(int size) {
     return pixmap;
 }
 
-class TqxLink : public QWidget {
+class LinkLabel : public QWidget {
 public:
-    TqxLink(QWidget* parent, std::string url) : QWidget(parent), FUrl(std::move(url)) {
+    LinkLabel(QWidget* parent, std::string url) : QWidget(parent), url_(std::move(url)) {
         setCursor(Qt::PointingHandCursor);
         QFont font("Tahoma");
         font.setPixelSize(14);
@@ -70,15 +70,15 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setPen(QColor(0, 0, 255));
-        p.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(FUrl));
+        p.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(url_));
     }
     // The whole strip is the link, not only its text.
     void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton) OpenUrl(FUrl);
+        if (event->button() == Qt::LeftButton) OpenUrl(url_);
     }
 
 private:
-    std::string FUrl;
+    std::string url_;
 };
 
 }  // namespace
@@ -102,13 +102,13 @@ bool OpenUrl(const std::string& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
-std::string TqxAboutBox::VersionLine() { return std::string("version ") + MOVAREL_VERSION; }
-std::string TqxAboutBox::CreditLine() { return "Written by the Movarel developers."; }
-std::string TqxAboutBox::NoticeText() {
+std::string AboutBox::VersionLine() { return std::string("version ") + MOVAREL_VERSION; }
+std::string AboutBox::CreditLine() { return "Written by the Movarel developers."; }
+std::string AboutBox::NoticeText() {
     return "A player for screen-recording films.\r\nFree software: use, study, share and improve it.";
 }
 
-TqxAboutBox::TqxAboutBox(QWidget* owner, const std::string& homePage) : QDialog(owner) {
+AboutBox::AboutBox(QWidget* owner, const std::string& homePage) : QDialog(owner) {
     setWindowTitle("About Movarel");
     setModal(true);
     // 300 x 120 dialog units of an 8-point font.
@@ -121,18 +121,18 @@ TqxAboutBox::TqxAboutBox(QWidget* owner, const std::string& homePage) : QDialog(
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     // A link that leads nowhere would only disappoint.
     if (!homePage.empty()) {
-        FLink = new TqxLink(this, homePage);
-        FLink->setGeometry(W / 8, 165, 3 * W / 4, 16);
+        link_ = new LinkLabel(this, homePage);
+        link_->setGeometry(W / 8, 165, 3 * W / 4, 16);
     }
 }
 
-QFont TqxAboutBox::TextFont() {
+QFont AboutBox::TextFont() {
     QFont tahoma("Tahoma");
     tahoma.setPixelSize(14);
     return tahoma;
 }
 
-QFont TqxAboutBox::TitleFont() {
+QFont AboutBox::TitleFont() {
     QFont title("Times New Roman");
     title.setPixelSize(32);
     title.setBold(true);
@@ -141,7 +141,7 @@ QFont TqxAboutBox::TitleFont() {
 
 // At (185, 21), or right of the product name and its shadow when a wider
 // font than Times New Roman reaches that far.
-QRect TqxAboutBox::VersionRect() const {
+QRect AboutBox::VersionRect() const {
     const QFontMetrics name(TitleFont());
     const QFontMetrics text(font());
     const int left = std::max(185, width() / 8 + name.horizontalAdvance("Movarel") + 2 + 6);
@@ -150,10 +150,10 @@ QRect TqxAboutBox::VersionRect() const {
 
 // As wide as the notice below it: half the box cut the credit line short
 // with fonts a little wider than Tahoma.
-QRect TqxAboutBox::CreditRect() const { return QRect(width() / 8, 50, 5 * width() / 6, height() / 2); }
-QRect TqxAboutBox::NoticeRect() const { return QRect(width() / 8, 80, 5 * width() / 6, 60); }
+QRect AboutBox::CreditRect() const { return QRect(width() / 8, 50, 5 * width() / 6, height() / 2); }
+QRect AboutBox::NoticeRect() const { return QRect(width() / 8, 80, 5 * width() / 6, 60); }
 
-void TqxAboutBox::paintEvent(QPaintEvent*) {
+void AboutBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int W = width();
     p.fillRect(rect(), Qt::white);

@@ -21,14 +21,14 @@ QIcon MakeMainIcon();
 // The About box: icon, product name with a shadow, version line, separator,
 // credit line, notice, the home page link and a flat Close button. Without a
 // home page there is no link.
-class TqxAboutBox : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit TqxAboutBox(QWidget* owner, const std::string& homePage = kHomePage);
+    explicit AboutBox(QWidget* owner, const std::string& homePage = kHomePage);
     static std::string VersionLine();
     static std::string CreditLine();
     static std::string NoticeText();
-    QWidget* Link() const { return FLink; }  // null without a home page
+    QWidget* Link() const { return link_; }  // null without a home page
     // Where the version line, the credit line and the notice are drawn, and
     // the fonts of the texts and of the product name.
     QRect VersionRect() const;
@@ -41,7 +41,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QWidget* FLink = nullptr;
+    QWidget* link_ = nullptr;
 };
 
 // Opens a web page or a local document with the desktop's program for it;

@@ -13,11 +13,11 @@
 #include "shell/CaptionTexts.h"
 #include "shell/Geometry.h"
 #include "shell/Help.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
-#include "shell/Presentation.h"
-#include "shell/ShellFilm.h"
+#include "shell/FramePresentation.h"
+#include "shell/FilmLoading.h"
 #include "sound/SoundTrack.h"
 #include "shell/ShellState.h"
 
@@ -29,8 +29,8 @@ bool HasSegments() { return LoadedFilm().Count() > 0; }
 
 void Play() {
     ShellState& s = Shell();
-    if (s.MainWindow == nullptr || !HasSegments()) return;
-    Player& player = s.MainWindow->ActivePlayer();
+    if (s.Window == nullptr || !HasSegments()) return;
+    Player& player = s.Window->ActivePlayer();
     const uint8_t state = player.Clock().PlayState.load();
     if (state == Playing) return;
     if (state == Paused) {
@@ -41,22 +41,22 @@ void Play() {
         if (!StartShellSegment(player.Clock().CurrentSegment.load())) return;
     }
     player.SetPlayState(Playing);
-    s.MainWindow->DrainPlayerEvents();
+    s.Window->DrainPlayerEvents();
 }
 
 void Pause() {
-    if (Shell().MainWindow == nullptr || !HasSegments()) return;
-    Player& player = Shell().MainWindow->ActivePlayer();
+    if (Shell().Window == nullptr || !HasSegments()) return;
+    Player& player = Shell().Window->ActivePlayer();
     if (player.Clock().PlayState.load() != Playing) return;
     player.SetPlayState(Paused);
     player.StopTimer();
-    Shell().MainWindow->DrainPlayerEvents();
+    Shell().Window->DrainPlayerEvents();
 }
 
 void Stop() {
     ShellState& s = Shell();
-    if (s.MainWindow == nullptr) return;
-    Player& player = s.MainWindow->ActivePlayer();
+    if (s.Window == nullptr) return;
+    Player& player = s.Window->ActivePlayer();
     if (s.CommandLine.CloseOnFinish) {
         player.Clock().StopRequested = true;
         player.StopTimer();
@@ -65,7 +65,7 @@ void Stop() {
         return;
     }
     player.StopPlaybackCommand();
-    s.MainWindow->DrainPlayerEvents();
+    s.Window->DrainPlayerEvents();
     RestoreScreenMode();
     if (s.ClientArea != nullptr) s.ClientArea->update();
     ShowPanelSegment();
@@ -118,7 +118,7 @@ void ShowHelp() {
 }
 
 void ShowAboutBox() {
-    TqxAboutBox box(Shell().MainWindow);
+    AboutBox box(Shell().Window);
     RunDialog(box);
 }
 
@@ -126,10 +126,10 @@ void ChooseFile() {
     ShellState& s = Shell();
     // Loading is offered only while stopped; a key that reaches here in
     // another state is refused, so a playing film is never loaded over.
-    if (s.MainWindow == nullptr || ShellClock().PlayState.load() != Stopped) return;
-    const std::string path = ChooseFilmPath(s.MainWindow);
+    if (s.Window == nullptr || ShellClock().PlayState.load() != Stopped) return;
+    const std::string path = ChooseFilmPath(s.Window);
     if (path.empty()) return;
-    ClearPresentation(s.MainWindow->Presented());
+    ClearPresentation(s.Window->Presented());
     LoadFilmFile(path);
     // The film is not started here, so the panel would go on describing the
     // previous one (or an empty list) until Play.
@@ -158,7 +158,7 @@ void DoCommand(int id) {
         case cmd::About: ShowAboutBox(); break;
         default: break;
     }
-    if (Shell().MainWindow != nullptr) Shell().MainWindow->DrainPlayerEvents();
+    if (Shell().Window != nullptr) Shell().Window->DrainPlayerEvents();
     UpdateMenuState();
     LayoutPanels();
 }

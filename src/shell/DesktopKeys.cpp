@@ -16,13 +16,13 @@
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/FrameExport.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
 #include "shell/PlayerVolume.h"
-#include "shell/Presentation.h"
+#include "shell/FramePresentation.h"
 #include "shell/SettingsBinding.h"
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -157,7 +157,7 @@ void InstallDesktopKeys(QMainWindow* window) {
     QObject::connect(recent, &QMenu::aboutToShow, [] { GuardWndProc([] { FillRecentMenu(); }); });
     // Grey while there is no picture to save.
     QObject::connect(file, &QMenu::aboutToShow, save, [save] {
-        save->setEnabled(ShellClock().PlayState.load() != Stopped && Shell().MainWindow != nullptr && Shell().MainWindow->Presented().HasFrame);
+        save->setEnabled(ShellClock().PlayState.load() != Stopped && Shell().Window != nullptr && Shell().Window->Presented().HasFrame);
     });
     file->insertAction(separator, save);
     file->insertMenu(separator, recent);

@@ -11,9 +11,9 @@
 
 #include "engine/PlaybackClock.h"
 #include "platform/UserMessages.h"
-#include "shell/MainForm.h"
-#include "shell/Presentation.h"
-#include "shell/ShellFilm.h"
+#include "shell/MainWindow.h"
+#include "shell/FramePresentation.h"
+#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -40,7 +40,7 @@ QString AskForPath(QWidget* owner, const QString& suggested) {
 }  // namespace
 
 QImage CurrentFrameImage() {
-    TqxMainWindow* window = Shell().MainWindow;
+    MainWindow* window = Shell().Window;
     if (window == nullptr || ShellClock().PlayState.load() == Stopped) return QImage();
     PresentationState& p = window->Presented();
     // The shared copy may hold a frame the painter has not taken yet: the
@@ -82,7 +82,7 @@ void SaveFrame() {
     if (image.isNull()) return;
     const QString suggested = SuggestedFramePath();
     QDir().mkpath(QFileInfo(suggested).absolutePath());
-    QString path = AskForPath(Shell().MainWindow, suggested);
+    QString path = AskForPath(Shell().Window, suggested);
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += ".png";
     if (!image.save(path, "PNG"))

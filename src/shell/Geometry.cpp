@@ -13,11 +13,11 @@
 #include "engine/Player.h"
 #include "film/Film.h"
 #include "shell/Commands.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "controls/BottomPanel.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -123,7 +123,7 @@ void FitPicture(bool startingFromStop) {
     const int32_t filmHeight = segment ? segment->Height : 0;
     RefreshClientRect();
     QSize client = s.ClientRect.size();
-    QMainWindow* window = s.MainWindow;
+    QMainWindow* window = s.Window;
     // The window only ever grows for a film, and never out of full screen or
     // a maximized state.
     if (window != nullptr && segment != nullptr && (startingFromStop || ShellClock().PlayState.load() == Stopped) &&
@@ -244,8 +244,8 @@ void LayoutPanels() {
 
 void SaveWindowPlacement() {
     ShellState& s = Shell();
-    if (s.MainWindow != nullptr) {
-        const QRect r = s.MainWindow->geometry();
+    if (s.Window != nullptr) {
+        const QRect r = s.Window->geometry();
         s.Saved.X = r.x();
         s.Saved.Y = r.y();
         s.Saved.Width = r.width();
@@ -261,7 +261,7 @@ void RestoreWindowPlacement() {
     const int y = s.Saved.Y > 0 ? s.Saved.Y : 0;
     const int w = s.Saved.Width > 0 ? s.Saved.Width : kMinWindowWidth;
     const int h = s.Saved.Height > 0 ? s.Saved.Height : kMinWindowHeight;
-    if (s.MainWindow != nullptr) s.MainWindow->setGeometry(x, y, w, h);
+    if (s.Window != nullptr) s.Window->setGeometry(x, y, w, h);
     UpdateMenuState();
     LayoutPanels();
 }
@@ -278,7 +278,7 @@ void ShowWindowFullScreen(QMainWindow* window) {
 
 void ToggleFullScreen() {
     ShellState& s = Shell();
-    QMainWindow* window = s.MainWindow;
+    QMainWindow* window = s.Window;
     s.FullScreen = !s.FullScreen;
     if (s.FullScreen) {
         SaveWindowPlacement();

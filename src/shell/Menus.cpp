@@ -17,7 +17,7 @@
 #include "shell/Commands.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 
 namespace movarel {

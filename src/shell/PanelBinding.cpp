@@ -20,9 +20,9 @@
 #include "platform/UserMessages.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/PlayerVolume.h"
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 #include "shell/WindowTitle.h"
 #include "sound/Volume.h"
@@ -41,7 +41,7 @@ struct BindingState {
     int32_t DescribedFps = 0;
     // Seconds from the start of the film to the current frame, as last shown.
     float CurrentPosition = 0;
-    // The film (TSegmentList::Film) whose invalid frame rate was reported; 0
+    // The film (Film::Serial) whose invalid frame rate was reported; 0
     // for none. A broken film is named once, not at every refresh.
     uint32_t WrongRateReportedFilm = 0;
 };

@@ -4,7 +4,7 @@
 
 #include "controls/BottomPanel.h"
 #include "platform/Rounding.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/PanelBinding.h"
 #include "sound/Volume.h"
 

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -41,7 +41,7 @@ protected:
         const ShellState& s = Shell();
         if (type == QEvent::Leave) {
             // The window itself is left only when the pointer leaves it.
-            if (widget == static_cast<QWidget*>(s.MainWindow) && widget != nullptr) Pointer().Place.reset();
+            if (widget == static_cast<QWidget*>(s.Window) && widget != nullptr) Pointer().Place.reset();
             return false;
         }
         QWidget* area = s.ClientArea;

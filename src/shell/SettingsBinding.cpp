@@ -10,7 +10,7 @@
 
 #include "controls/BottomPanel.h"
 #include "shell/Geometry.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/PanelBinding.h"
 #include "shell/PlayerVolume.h"
 #include "shell/RememberedSettings.h"
@@ -82,7 +82,7 @@ void ApplyRememberedSettings(const std::vector<std::string>& args, CommandLineSe
 
 void SaveRememberedSettings() {
     ShellState& s = Shell();
-    if (s.MainWindow == nullptr) return;
+    if (s.Window == nullptr) return;
     RememberedSettings& store = PlayerSettings();
     RememberedState state = store.Load();
     state.VolumePercent = PlayerVolumePercent();
@@ -96,8 +96,8 @@ void SaveRememberedSettings() {
         state.WindowMaximized = false;
     } else {
         state.PanelPinned = s.PanelPinned;
-        state.WindowMaximized = s.MainWindow->isMaximized();
-        state.WindowGeometry = state.WindowMaximized ? s.MainWindow->normalGeometry() : s.MainWindow->geometry();
+        state.WindowMaximized = s.Window->isMaximized();
+        state.WindowGeometry = state.WindowMaximized ? s.Window->normalGeometry() : s.Window->geometry();
     }
     store.Save(state);
     store.Sync();

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/UqxCmd.h"
+#include "shell/CommandLine.h"
 
 namespace movarel {
 

@@ -9,14 +9,14 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/UqxCmd.h"
+#include "shell/CommandLine.h"
 
 class QTimer;
 class QWidget;
 
 namespace movarel {
 
-class TqxMainWindow;
+class MainWindow;
 
 struct SavedPlacement {
     int32_t X = 0;
@@ -27,7 +27,7 @@ struct SavedPlacement {
 };
 
 struct ShellState {
-    TqxMainWindow* MainWindow = nullptr;  // none until created and again while being destroyed
+    MainWindow* Window = nullptr;  // the main window: none until created and again while being destroyed
     QWidget* ClientArea = nullptr;        // the central widget the picture is drawn on
     QWidget* SegmentListWindow = nullptr;
     QWidget* BottomPanelWindow = nullptr;

@@ -1,6 +1,6 @@
 #include "shell/WindowTitle.h"
 
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -18,8 +18,8 @@ TitleParts& Parts() {
 }
 
 void Apply() {
-    if (Shell().MainWindow != nullptr)
-        Shell().MainWindow->setWindowTitle(WindowCaption(Parts().Film, Parts().Segment));
+    if (Shell().Window != nullptr)
+        Shell().Window->setWindowTitle(WindowCaption(Parts().Film, Parts().Segment));
 }
 
 }  // namespace

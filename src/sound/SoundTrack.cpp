@@ -215,17 +215,17 @@ struct SoundTrack::Decoder {
     }
 };
 
-SoundTrack::SoundTrack(AudioOutput& output) : FOutput(output) {}
+SoundTrack::SoundTrack(AudioOutput& output) : output_(output) {}
 
 SoundTrack::~SoundTrack() {
-    std::lock_guard<std::mutex> call(FCallLock);
+    std::lock_guard<std::mutex> call(callLock_);
     CloseFile();
 }
 
 void SoundTrack::Open(const std::string& soundFile) {
-    std::lock_guard<std::mutex> call(FCallLock);
+    std::lock_guard<std::mutex> call(callLock_);
     CloseFile();
-    FReopen.clear();
+    reopen_.clear();
     if (!soundFile.empty())
         OpenFile(soundFile);
 }
@@ -261,23 +261,23 @@ void SoundTrack::OpenFile(const std::string& soundFile) {
     const PcmFormat format = decoder->format;
     decoder->stretch = std::make_unique<TimeStretch>(format.rate, format.channels);
     {
-        std::lock_guard<std::mutex> samples(FSampleLock);
-        if (TimeStretch::Stretchable(FSpeed))
-            decoder->stretch->SetFactor(FSpeed);
-        FDecoder = std::move(decoder);
-        FPlaying = false;
-        FStream = false;
-        FOutFrames = 0;
-        FOutPos = 0;
-        FRunOut = 0;
-        FRunPos = 0;
-        FPulls.clear();
-        FFlushed = false;
+        std::lock_guard<std::mutex> samples(sampleLock_);
+        if (TimeStretch::Stretchable(speed_))
+            decoder->stretch->SetFactor(speed_);
+        decoder_ = std::move(decoder);
+        playing_ = false;
+        stream_ = false;
+        outFrames_ = 0;
+        outPos_ = 0;
+        runOut_ = 0;
+        runPos_ = 0;
+        pulls_.clear();
+        flushed_ = false;
     }
-    const bool opened = FOutput.Open(format, this);
+    const bool opened = output_.Open(format, this);
     {
-        std::lock_guard<std::mutex> samples(FSampleLock);
-        FStream = opened;
+        std::lock_guard<std::mutex> samples(sampleLock_);
+        stream_ = opened;
     }
     if (!opened)
         TellNoDevice();
@@ -286,112 +286,112 @@ void SoundTrack::OpenFile(const std::string& soundFile) {
 void SoundTrack::CloseFile() {
     bool wasOpen;
     {
-        std::lock_guard<std::mutex> samples(FSampleLock);
-        wasOpen = FDecoder != nullptr;
+        std::lock_guard<std::mutex> samples(sampleLock_);
+        wasOpen = decoder_ != nullptr;
     }
     if (!wasOpen)
         return;
-    FOutput.Close();
-    std::lock_guard<std::mutex> samples(FSampleLock);
-    FDecoder.reset();
-    FPlaying = false;
-    FStream = false;
+    output_.Close();
+    std::lock_guard<std::mutex> samples(sampleLock_);
+    decoder_.reset();
+    playing_ = false;
+    stream_ = false;
 }
 
 void SoundTrack::TellNoDevice() {
-    if (FToldNoDevice)
+    if (toldNoDevice_)
         return;
-    FToldNoDevice = true;
+    toldNoDevice_ = true;
     ShowMessage("No sound output was found on this computer. The film plays without sound.", "Movarel",
                 MsgIcon::Warning, MsgOwner::MainWindow);
 }
 
 void SoundTrack::Start(double fraction) {
-    std::lock_guard<std::mutex> call(FCallLock);
-    if (!FReopen.empty()) {
+    std::lock_guard<std::mutex> call(callLock_);
+    if (!reopen_.empty()) {
         std::string file;
-        file.swap(FReopen);
+        file.swap(reopen_);
         OpenFile(file);
     }
     bool audible;
     {
-        std::lock_guard<std::mutex> samples(FSampleLock);
-        if (FDecoder == nullptr)
+        std::lock_guard<std::mutex> samples(sampleLock_);
+        if (decoder_ == nullptr)
             return;
         if (!(fraction > 0.0))  // also a NaN
             fraction = 0.0;
         fraction = std::min(fraction, 1.0);
-        const int64_t frame = std::llround(static_cast<double>(FDecoder->length) * fraction);
-        FDecoder->SeekTo(frame);
-        FDecoder->stretch->Clear();
-        FFlushed = false;
-        FOutPos = static_cast<double>(frame);
+        const int64_t frame = std::llround(static_cast<double>(decoder_->length) * fraction);
+        decoder_->SeekTo(frame);
+        decoder_->stretch->Clear();
+        flushed_ = false;
+        outPos_ = static_cast<double>(frame);
         // What the output still holds from before was another part of the
         // track: the position starts here.
-        FRunOut = FOutFrames;
-        FRunPos = FOutPos;
-        FPulls.clear();
-        FPlaying = true;
-        audible = TimeStretch::Stretchable(FSpeed);
+        runOut_ = outFrames_;
+        runPos_ = outPos_;
+        pulls_.clear();
+        playing_ = true;
+        audible = TimeStretch::Stretchable(speed_);
     }
     if (audible)
-        FOutput.Resume();
+        output_.Resume();
     else
-        FOutput.Pause();
+        output_.Pause();
 }
 
 void SoundTrack::Pause() {
-    std::lock_guard<std::mutex> call(FCallLock);
+    std::lock_guard<std::mutex> call(callLock_);
     {
-        std::lock_guard<std::mutex> samples(FSampleLock);
-        FPlaying = false;
+        std::lock_guard<std::mutex> samples(sampleLock_);
+        playing_ = false;
     }
-    FOutput.Pause();
+    output_.Pause();
 }
 
 void SoundTrack::SetSpeed(double factor) {
-    std::lock_guard<std::mutex> call(FCallLock);
+    std::lock_guard<std::mutex> call(callLock_);
     bool wasAudible, audible, playing;
     {
-        std::lock_guard<std::mutex> samples(FSampleLock);
-        if (factor == FSpeed)
+        std::lock_guard<std::mutex> samples(sampleLock_);
+        if (factor == speed_)
             return;
-        wasAudible = TimeStretch::Stretchable(FSpeed);
+        wasAudible = TimeStretch::Stretchable(speed_);
         audible = TimeStretch::Stretchable(factor);  // false for a NaN
-        FSpeed = factor;
-        playing = FPlaying && FDecoder != nullptr;
-        if (FDecoder != nullptr) {
+        speed_ = factor;
+        playing = playing_ && decoder_ != nullptr;
+        if (decoder_ != nullptr) {
             if (audible)
-                FDecoder->stretch->SetFactor(factor);
+                decoder_->stretch->SetFactor(factor);
             // Go on from the next frame to be played: what was decoded
             // beyond it, or is still in the stretcher, is played again at
             // the new speed.
-            const int64_t frame = std::llround(FOutPos);
-            if (!FDecoder->Rewind(frame))
-                FDecoder->SeekTo(frame);
-            FDecoder->stretch->Clear();
-            FFlushed = false;
-            FOutPos = static_cast<double>(frame);
+            const int64_t frame = std::llround(outPos_);
+            if (!decoder_->Rewind(frame))
+                decoder_->SeekTo(frame);
+            decoder_->stretch->Clear();
+            flushed_ = false;
+            outPos_ = static_cast<double>(frame);
         }
     }
     if (playing && audible != wasAudible) {
         if (audible)
-            FOutput.Resume();
+            output_.Resume();
         else
-            FOutput.Pause();
+            output_.Pause();
     }
 }
 
 std::optional<double> SoundTrack::PlayedSeconds() const {
     // Asked first: the output may be in a pull, which holds the sample lock.
-    const uint64_t heard = FOutput.HeardFrames();
-    std::lock_guard<std::mutex> samples(FSampleLock);
-    if (FDecoder == nullptr || !FStream || !FPlaying || !TimeStretch::Stretchable(FSpeed))
+    const uint64_t heard = output_.HeardFrames();
+    std::lock_guard<std::mutex> samples(sampleLock_);
+    if (decoder_ == nullptr || !stream_ || !playing_ || !TimeStretch::Stretchable(speed_))
         return std::nullopt;
-    double pos = FRunPos;
-    if (heard > FRunOut && !FPulls.empty()) {
-        pos = FPulls.front().posBegin;  // older than every pull kept
-        for (auto it = FPulls.rbegin(); it != FPulls.rend(); ++it) {
+    double pos = runPos_;
+    if (heard > runOut_ && !pulls_.empty()) {
+        pos = pulls_.front().posBegin;  // older than every pull kept
+        for (auto it = pulls_.rbegin(); it != pulls_.rend(); ++it) {
             if (it->outBegin > heard)
                 continue;
             const uint64_t into = heard - it->outBegin;
@@ -403,74 +403,74 @@ std::optional<double> SoundTrack::PlayedSeconds() const {
             break;
         }
     }
-    return pos / static_cast<double>(FDecoder->format.rate);
+    return pos / static_cast<double>(decoder_->format.rate);
 }
 
 void SoundTrack::Stop() {
-    std::lock_guard<std::mutex> call(FCallLock);
+    std::lock_guard<std::mutex> call(callLock_);
     std::string file;
     {
-        std::lock_guard<std::mutex> samples(FSampleLock);
-        if (FDecoder != nullptr)
-            file = FDecoder->path;
+        std::lock_guard<std::mutex> samples(sampleLock_);
+        if (decoder_ != nullptr)
+            file = decoder_->path;
     }
     CloseFile();
     if (!file.empty())
-        FReopen = file;
+        reopen_ = file;
 }
 
 size_t SoundTrack::Read(int16_t* out, size_t frames) {
-    std::lock_guard<std::mutex> samples(FSampleLock);
+    std::lock_guard<std::mutex> samples(sampleLock_);
     Pulled pull;
-    pull.outBegin = FOutFrames;
+    pull.outBegin = outFrames_;
     pull.asked = frames;
-    pull.posBegin = FOutPos;
-    FOutFrames += frames;
-    if (FDecoder == nullptr || !TimeStretch::Stretchable(FSpeed))
+    pull.posBegin = outPos_;
+    outFrames_ += frames;
+    if (decoder_ == nullptr || !TimeStretch::Stretchable(speed_))
         return 0;
-    if (FSpeed == 1.0) {
+    if (speed_ == 1.0) {
         // The decoded samples themselves, and the position exact.
-        pull.got = FDecoder->Read(out, frames);
-        FOutPos = static_cast<double>(FDecoder->next);
+        pull.got = decoder_->Read(out, frames);
+        outPos_ = static_cast<double>(decoder_->next);
     } else {
         pull.got = ReadStretched(out, frames);
-        FOutPos = std::min(FOutPos + static_cast<double>(pull.got) * FSpeed, static_cast<double>(FDecoder->length));
+        outPos_ = std::min(outPos_ + static_cast<double>(pull.got) * speed_, static_cast<double>(decoder_->length));
     }
-    pull.posEnd = FOutPos;
-    FPulls.push_back(pull);
-    if (FPulls.size() > kKeptPulls)
-        FPulls.pop_front();
+    pull.posEnd = outPos_;
+    pulls_.push_back(pull);
+    if (pulls_.size() > kKeptPulls)
+        pulls_.pop_front();
     return pull.got;
 }
 
 size_t SoundTrack::ReadStretched(int16_t* out, size_t frames) {
-    TimeStretch& stretch = *FDecoder->stretch;
-    const size_t channels = static_cast<size_t>(FDecoder->format.channels);
+    TimeStretch& stretch = *decoder_->stretch;
+    const size_t channels = static_cast<size_t>(decoder_->format.channels);
     size_t got = 0;
     for (;;) {
         got += stretch.Take(out + got * channels, frames - got);
-        if (got >= frames || FFlushed)
+        if (got >= frames || flushed_)
             return got;
-        FFeed.resize(kFeedFrames * channels);
-        const size_t fed = FDecoder->Read(FFeed.data(), kFeedFrames);
+        feed_.resize(kFeedFrames * channels);
+        const size_t fed = decoder_->Read(feed_.data(), kFeedFrames);
         if (fed > 0)
-            stretch.Put(FFeed.data(), fed);
+            stretch.Put(feed_.data(), fed);
         if (fed < kFeedFrames) {
             // The track's end: what the stretcher holds back comes out.
             stretch.Flush();
-            FFlushed = true;
+            flushed_ = true;
         }
     }
 }
 
 int64_t SoundTrack::Length() const {
-    std::lock_guard<std::mutex> samples(FSampleLock);
-    return FDecoder != nullptr ? FDecoder->length : 0;
+    std::lock_guard<std::mutex> samples(sampleLock_);
+    return decoder_ != nullptr ? decoder_->length : 0;
 }
 
 PcmFormat SoundTrack::Format() const {
-    std::lock_guard<std::mutex> samples(FSampleLock);
-    return FDecoder != nullptr ? FDecoder->format : PcmFormat{};
+    std::lock_guard<std::mutex> samples(sampleLock_);
+    return decoder_ != nullptr ? decoder_->format : PcmFormat{};
 }
 
 }  // namespace movarel

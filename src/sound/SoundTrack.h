@@ -68,31 +68,31 @@ private:
     };
 
     size_t Read(int16_t* out, size_t frames) override;
-    // Under FSampleLock.
+    // Under sampleLock_.
     size_t ReadStretched(int16_t* out, size_t frames);
-    // Under FCallLock.
+    // Under callLock_.
     void OpenFile(const std::string& soundFile);
     void CloseFile();
     void TellNoDevice();
 
-    AudioOutput& FOutput;
-    std::mutex FCallLock;           // one call at a time
-    mutable std::mutex FSampleLock;  // the decoder, shared with the output's pulls
-    std::unique_ptr<Decoder> FDecoder;
-    std::string FReopen;            // closed by Stop; Start opens it again
-    bool FToldNoDevice = false;
+    AudioOutput& output_;
+    std::mutex callLock_;           // one call at a time
+    mutable std::mutex sampleLock_;  // the decoder, shared with the output's pulls
+    std::unique_ptr<Decoder> decoder_;
+    std::string reopen_;            // closed by Stop; Start opens it again
+    bool toldNoDevice_ = false;
 
-    // Under FSampleLock.
-    double FSpeed = 1.0;
-    bool FPlaying = false;     // started and not paused or stopped since
-    bool FStream = false;      // the output took the track's stream
-    uint64_t FOutFrames = 0;   // frames asked by the output's pulls since it opened
-    double FOutPos = 0;        // track position of the next frame played
-    uint64_t FRunOut = 0;      // FOutFrames at the last start
-    double FRunPos = 0;        // the track position it started from
-    std::deque<Pulled> FPulls; // the latest pulls since then
-    bool FFlushed = false;     // the stretcher was given the track's end
-    std::vector<int16_t> FFeed;
+    // Under sampleLock_.
+    double speed_ = 1.0;
+    bool playing_ = false;     // started and not paused or stopped since
+    bool stream_ = false;      // the output took the track's stream
+    uint64_t outFrames_ = 0;   // frames asked by the output's pulls since it opened
+    double outPos_ = 0;        // track position of the next frame played
+    uint64_t runOut_ = 0;      // outFrames_ at the last start
+    double runPos_ = 0;        // the track position it started from
+    std::deque<Pulled> pulls_; // the latest pulls since then
+    bool flushed_ = false;     // the stretcher was given the track's end
+    std::vector<int16_t> feed_;
 };
 
 }  // namespace movarel

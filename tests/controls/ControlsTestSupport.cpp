@@ -14,8 +14,8 @@
 #include "film/Film.h"
 #include "platform/Rounding.h"
 #include "platform/WorkDirectory.h"
-#include "shell/ShellFilm.h"
-#include "shell/MainForm.h"
+#include "shell/FilmLoading.h"
+#include "shell/MainWindow.h"
 
 namespace movarel::test {
 
@@ -130,13 +130,13 @@ void PanelFixture::ShowDeviceVolume() { panel->setVolume(RoundHalfEven(deviceVol
 
 QRgb Rgb(uint32_t colorRef) { return ColorFromRef(colorRef).rgb(); }
 
-TqxMainWindow* StartPlayerIn(const TestDir& dir, const std::vector<std::string>& args, const std::string& program) {
+MainWindow* StartPlayerIn(const TestDir& dir, const std::vector<std::string>& args, const std::string& program) {
     const char* shared = std::getenv("TMPDIR");
     const std::string before = shared != nullptr ? shared : "";
     setenv("TMPDIR", dir.path.c_str(), 1);
     // What the player remembers stays with this run's folder.
     setenv("XDG_CONFIG_HOME", (dir.path + "config").c_str(), 1);
-    TqxMainWindow* window = StartPlayer(args, program);
+    MainWindow* window = StartPlayer(args, program);
     if (before.empty())
         unsetenv("TMPDIR");
     else

@@ -20,7 +20,7 @@
 namespace movarel {
 class BottomPanel;
 class SegmentListWindow;
-class TqxMainWindow;
+class MainWindow;
 }  // namespace movarel
 
 namespace movarel::test {
@@ -36,7 +36,7 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds = 2000);
 // The real player started on program with args, its temporary path set to
 // dir for the start: its work directory, and its clean-up of stale ones,
 // stay in there instead of the shared folder.
-TqxMainWindow* StartPlayerIn(const TestDir& dir, const std::vector<std::string>& args, const std::string& program);
+MainWindow* StartPlayerIn(const TestDir& dir, const std::vector<std::string>& args, const std::string& program);
 
 struct SegmentSpec {
     int32_t Width;

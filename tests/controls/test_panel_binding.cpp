@@ -20,10 +20,10 @@
 #include "engine/Command.h"
 #include "film/Film.h"
 #include "platform/Rounding.h"
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 #include "shell/PanelBinding.h"
 #include "shell/ShellState.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "sound/Volume.h"
 
 using namespace movarel;

@@ -15,7 +15,7 @@
 #include "FilmWriter.h"
 #include "shell/Commands.h"
 #include "shell/Geometry.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/PointerWatch.h"
 #include "shell/ShellState.h"
 
@@ -25,11 +25,11 @@ namespace {
 
 // The real player on a stand-in for its own file with no film. Its work
 // directory, and its clean-up of stale ones, stay inside dir.
-TqxMainWindow* StartFilmlessPlayer(const TestDir& dir, const std::vector<std::string>& args) {
+MainWindow* StartFilmlessPlayer(const TestDir& dir, const std::vector<std::string>& args) {
     test::EnsureApp();
     const std::string program = dir.path + "player";
     writer::WriteFileBytes(program, writer::Bytes(64, 0));
-    TqxMainWindow* window = test::StartPlayerIn(dir, args, program);
+    MainWindow* window = test::StartPlayerIn(dir, args, program);
     if (window != nullptr)
         (void)QTest::qWaitForWindowExposed(window);
     return window;
@@ -42,7 +42,7 @@ TqxMainWindow* StartFilmlessPlayer(const TestDir& dir, const std::vector<std::st
 // panel must come back all the same.
 TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
     TestDir dir;
-    TqxMainWindow* window = StartFilmlessPlayer(dir, {"/size", "fullscreen"});
+    MainWindow* window = StartFilmlessPlayer(dir, {"/size", "fullscreen"});
     ASSERT_NE(window, nullptr);
     ShellState& s = Shell();
     QWidget* panel = s.BottomPanelWindow;
@@ -83,7 +83,7 @@ TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
 // across the picture.
 TEST(PanelSlide, PinningOrEnteringFullScreenLeavesNoSlideBehind) {
     TestDir dir;
-    TqxMainWindow* window = StartFilmlessPlayer(dir, {});
+    MainWindow* window = StartFilmlessPlayer(dir, {});
     ASSERT_NE(window, nullptr);
     ShellState& s = Shell();
     QWidget* panel = s.BottomPanelWindow;

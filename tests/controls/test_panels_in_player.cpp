@@ -21,9 +21,9 @@
 #include "film/LanguageTable.h"
 #include "film/Film.h"
 #include "film/Streams.h"
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 #include "shell/Commands.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
 #include "shell/ShellState.h"
@@ -61,10 +61,10 @@ protected:
     }
     test::MessageRecorder recorder_;
     static TestDir* dir_;
-    static TqxMainWindow* window_;
+    static MainWindow* window_;
 };
 TestDir* PlayerFixture::dir_ = nullptr;
-TqxMainWindow* PlayerFixture::window_ = nullptr;
+MainWindow* PlayerFixture::window_ = nullptr;
 
 bool SegmentsChecked() {
     return Menus().ActionsMenu->actions()[4]->isChecked() && Menus().PopupMenu->actions()[6]->isChecked();
@@ -175,7 +175,7 @@ struct TablePlayer {
     }
     TestDir dir;
     test::MessageRecorder recorder;
-    TqxMainWindow* window = nullptr;
+    MainWindow* window = nullptr;
 };
 }  // namespace
 

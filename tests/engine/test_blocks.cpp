@@ -146,7 +146,7 @@ TEST_F(Blocks_, QueueReportsMisuseAndLeavesItselfUnchanged) {
     EXPECT_EQ(queue.Count(), 2);
     EXPECT_EQ(queue.Head(), &a);
     ASSERT_EQ(recorder.Messages().size(), 1u);
-    EXPECT_EQ(recorder.Messages()[0].text, "AddBlock: FCount > BlockCount");
+    EXPECT_EQ(recorder.Messages()[0].text, "AddBlock: count_ > BlockCount");
     EXPECT_EQ(recorder.Messages()[0].caption, "Debug");
     EXPECT_EQ(recorder.Messages()[0].icon, MsgIcon::Error);
 
@@ -158,7 +158,7 @@ TEST_F(Blocks_, QueueReportsMisuseAndLeavesItselfUnchanged) {
         const char* text;  // null: posted
     };
     const std::vector<Case> cases = {
-        {"empty queue", 0, "DoMessage: FCount = 0"},
+        {"empty queue", 0, "DoMessage: count_ = 0"},
         {"block empty", 2, nullptr},
     };
     BlockQueue& own = Blocks().Queue;

@@ -116,20 +116,20 @@ class ScopedTimeZone {
 public:
     explicit ScopedTimeZone(const char* zone) {
         if (const char* old = std::getenv("TZ"))
-            FOld = old;
+            old_ = old;
         ::setenv("TZ", zone, 1);
         ::tzset();
     }
     ~ScopedTimeZone() {
-        if (FOld)
-            ::setenv("TZ", FOld->c_str(), 1);
+        if (old_)
+            ::setenv("TZ", old_->c_str(), 1);
         else
             ::unsetenv("TZ");
         ::tzset();
     }
 
 private:
-    std::optional<std::string> FOld;
+    std::optional<std::string> old_;
 };
 
 // A disk that takes a fixed number of bytes and then is full.
@@ -147,16 +147,16 @@ public:
             Budget() -= n;
             return ::write(fd, buffer, n);
         };
-        FPrevious = SetFileOps(ops);
+        previous_ = SetFileOps(ops);
     }
-    ~ScopedFullDisk() { SetFileOps(FPrevious); }
+    ~ScopedFullDisk() { SetFileOps(previous_); }
 
 private:
     static size_t& Budget() {
         static size_t budget = 0;
         return budget;
     }
-    FileOps FPrevious;
+    FileOps previous_;
 };
 
 class CabinetTest : public ::testing::Test {

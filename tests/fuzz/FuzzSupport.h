@@ -58,23 +58,23 @@ inline void WriteInput(const std::string& path, const uint8_t* data, size_t size
 // Reads small integers off the front of the input; zeros once it is used up.
 class InputReader {
 public:
-    InputReader(const uint8_t* data, size_t size) : FData(data), FSize(size) {}
-    uint8_t Byte() { return FPos < FSize ? FData[FPos++] : 0; }
+    InputReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
     uint16_t Word() { return static_cast<uint16_t>(Byte() | Byte() << 8); }
-    const uint8_t* Rest() const { return FData + FPos; }
-    size_t RestSize() const { return FSize - FPos; }
+    const uint8_t* Rest() const { return data_ + pos_; }
+    size_t RestSize() const { return size_ - pos_; }
     // The next n bytes (fewer at the end); moves past them.
     std::vector<uint8_t> Take(size_t n) {
         n = n < RestSize() ? n : RestSize();
-        std::vector<uint8_t> out(FData + FPos, FData + FPos + n);
-        FPos += n;
+        std::vector<uint8_t> out(data_ + pos_, data_ + pos_ + n);
+        pos_ += n;
         return out;
     }
 
 private:
-    const uint8_t* FData;
-    size_t FSize;
-    size_t FPos = 0;
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
 };
 
 }  // namespace movarel::fuzz

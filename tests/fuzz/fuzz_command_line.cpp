@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "shell/UqxCmd.h"
+#include "shell/CommandLine.h"
 
 using namespace movarel;
 

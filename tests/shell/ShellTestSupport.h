@@ -13,7 +13,7 @@
 #include "MessageRecorder.h"
 #include "TestPictures.h"
 #include "platform/UserMessages.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "test_dirs.h"
 
 namespace shelltest {
@@ -44,7 +44,7 @@ public:
                        const movarel::writer::Bytes& appendedFilm = {}, const std::string& configHome = {});
     ~PlayerRun();
     void Finish();
-    movarel::TqxMainWindow* window = nullptr;
+    movarel::MainWindow* window = nullptr;
     std::string workDir;
     TestDir dir;
     MessageRecorder recorder;

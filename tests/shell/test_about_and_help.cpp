@@ -11,15 +11,15 @@
 #include "ShellTestSupport.h"
 #include "shell/AboutBox.h"
 #include "shell/Help.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 
 using namespace movarel;
 using namespace shelltest;
 
 TEST(AboutBox, EveryTextShowsWholeInItsPlace) {
     App();
-    TqxAboutBox box(nullptr);
-    QString notice = QString::fromStdString(TqxAboutBox::NoticeText());
+    AboutBox box(nullptr);
+    QString notice = QString::fromStdString(AboutBox::NoticeText());
     notice.replace("\r\n", "\n");
     struct Case {
         const char* what;
@@ -27,9 +27,9 @@ TEST(AboutBox, EveryTextShowsWholeInItsPlace) {
         QRect place;
         QFont font;
     } cases[] = {
-        {"version line", QString::fromStdString(TqxAboutBox::VersionLine()), box.VersionRect(), box.font()},
-        {"credit line", QString::fromStdString(TqxAboutBox::CreditLine()), box.CreditRect(), TqxAboutBox::TextFont()},
-        {"notice", notice, box.NoticeRect(), TqxAboutBox::TextFont()},
+        {"version line", QString::fromStdString(AboutBox::VersionLine()), box.VersionRect(), box.font()},
+        {"credit line", QString::fromStdString(AboutBox::CreditLine()), box.CreditRect(), AboutBox::TextFont()},
+        {"notice", notice, box.NoticeRect(), AboutBox::TextFont()},
     };
     for (const Case& c : cases) {
         const QRect needed = QFontMetrics(c.font).boundingRect(c.place, Qt::AlignLeft | Qt::AlignTop, c.text);
@@ -39,7 +39,7 @@ TEST(AboutBox, EveryTextShowsWholeInItsPlace) {
     }
     // The product name, drawn with its shadow two pixels lower right, keeps
     // clear of the version line beside it.
-    const QFontMetrics title(TqxAboutBox::TitleFont());
+    const QFontMetrics title(AboutBox::TitleFont());
     const QRect name(box.width() / 8, box.width() / 64, title.horizontalAdvance("Movarel") + 2, title.height() + 2);
     EXPECT_FALSE(name.intersects(box.VersionRect()));
 }
@@ -50,14 +50,14 @@ TEST(AboutBox, TheLinkIsThereOnlyWithAHomePageAndOpensItAnywhereOnItsStrip) {
     const std::string home = kHomePage;
     for (const char* placeholder : {".example.", "example.org", "example.com", "example.net"})
         EXPECT_EQ(home.find(placeholder), std::string::npos) << home;
-    EXPECT_EQ(TqxAboutBox(nullptr, "").Link(), nullptr);
+    EXPECT_EQ(AboutBox(nullptr, "").Link(), nullptr);
 
     std::vector<std::string> opened;
     UrlOpenerFn oldOpener = SetUrlOpener([&](const std::string& url) {
         opened.push_back(url);
         return true;
     });
-    TqxAboutBox box(nullptr, "https://movarel.test/");
+    AboutBox box(nullptr, "https://movarel.test/");
     ASSERT_NE(box.Link(), nullptr);
     QTest::mouseClick(box.Link(), Qt::LeftButton, {}, QPoint(box.Link()->width() - 2, 8));
     EXPECT_EQ(opened, std::vector<std::string>{"https://movarel.test/"});

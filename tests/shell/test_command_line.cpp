@@ -1,7 +1,7 @@
 // The command line over a fixed 1024 x 768 screen.
 #include <gtest/gtest.h>
 
-#include "shell/UqxCmd.h"
+#include "shell/CommandLine.h"
 
 using namespace movarel;
 

@@ -29,8 +29,8 @@
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
 #include "shell/PlayerVolume.h"
-#include "shell/Presentation.h"
-#include "shell/ShellFilm.h"
+#include "shell/FramePresentation.h"
+#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 #include "shell/WindowTitle.h"
 #include "sound/Volume.h"
@@ -49,7 +49,7 @@ std::string PlayingFilm(const TestDir& dir, const std::string& name, int segment
 
 // Playing, paused on a frame that is on the screen.
 void PauseOnFrame() {
-    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().MainWindow != nullptr && Shell().MainWindow->Presented().HasFrame; }));
+    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().Window != nullptr && Shell().Window->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(50);
 }

@@ -13,16 +13,16 @@
 #include "engine/Player.h"
 #include "film/Film.h"
 #include "film/MessageTexts.h"
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"
 #include "shell/AboutBox.h"
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/Geometry.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/Menus.h"
-#include "shell/Presentation.h"
+#include "shell/FramePresentation.h"
 #include "shell/ShellState.h"
 
 using namespace movarel;
@@ -353,7 +353,7 @@ TEST(MainWindow, CloseOnFinishClosesAfterTheLastSegment) {
     TestDir films;
     const std::string film = WriteFilm(films, "short.qxf", StillFilm(32, 32, Solid(32, 32, 0x123456), 3, 30, 2));
     PlayerRun run({film, "/closeonfinish"});
-    EXPECT_TRUE(WaitFor([] { return Shell().MainWindow == nullptr; }, 10000));
+    EXPECT_TRUE(WaitFor([] { return Shell().Window == nullptr; }, 10000));
     EXPECT_FALSE(run.window->isVisible());
 }
 
@@ -363,10 +363,10 @@ TEST(MainWindow, SegmentBeyondTheFilmStopsAtOnce) {
     {
         PlayerRun run({film, "/segm", "3"});
         EXPECT_TRUE(IsState(Stopped));
-        EXPECT_NE(Shell().MainWindow, nullptr);
+        EXPECT_NE(Shell().Window, nullptr);
     }
     PlayerRun run({film, "/segm", "3", "/closeonfinish"});
-    EXPECT_EQ(Shell().MainWindow, nullptr);
+    EXPECT_EQ(Shell().Window, nullptr);
 }
 
 TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
@@ -440,7 +440,7 @@ TEST(MainWindow, PropertiesHelpAndAbout) {
     DialogRunnerFn oldRunner = SetDialogRunner([&](QDialog& box) {
         ++shown;
         EXPECT_EQ(box.windowTitle(), "About Movarel");
-        auto* about = dynamic_cast<TqxAboutBox*>(&box);
+        auto* about = dynamic_cast<AboutBox*>(&box);
         ASSERT_NE(about, nullptr);
         EXPECT_EQ(about->Link(), nullptr);  // no web address, no link
         QTest::keyClick(&box, Qt::Key_Escape);
@@ -466,7 +466,7 @@ TEST(Presentation, UnscaledFrameIsCentredAndExact) {
     const Image image = Quadrants(120, 80);
     const std::string film = WriteFilm(films, "q.qxf", StillFilm(120, 80, image, 100, 10));
     PlayerRun run({film});
-    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().MainWindow->Presented().HasFrame; }));
+    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().Window->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(50);
     const PictureGeometry g = CurrentGeometry();
@@ -487,7 +487,7 @@ TEST(Presentation, LargeFrameIsScaledWithAspectKept) {
     const Image image = Quadrants(1600, 1000);
     const std::string film = WriteFilm(films, "big.qxf", StillFilm(1600, 1000, image, 60, 10));
     PlayerRun run({film});
-    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().MainWindow->Presented().HasFrame; }));
+    ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().Window->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(100);
     const PictureGeometry g = CurrentGeometry();

@@ -55,7 +55,7 @@ TEST(Version, PrintsTheAboutBoxVersionWithoutStartingThePlayer) {
     // and the private TMPDIR shows whether a work directory was made.
     const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no-such-platform TMPDIR='" +
                             dir.path + "' ";
-    const std::string expected = "Movarel " + movarel::TqxAboutBox::VersionLine() + "\n";
+    const std::string expected = "Movarel " + movarel::AboutBox::VersionLine() + "\n";
     ASSERT_TRUE(IsFourPartVersionLine(expected))
         << expected;
 

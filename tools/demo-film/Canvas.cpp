@@ -7,14 +7,14 @@
 namespace movarel::demo {
 
 Canvas::Canvas(int width, int height)
-    : FWidth(std::max(0, width)), FHeight(std::max(0, height)),
-      FPixels(static_cast<size_t>(FWidth) * static_cast<size_t>(FHeight), 0) {}
+    : width_(std::max(0, width)), height_(std::max(0, height)),
+      pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), 0) {}
 
 void Canvas::Fill(const Rect& r, uint32_t colour) {
     int x0 = std::max(0, r.x), y0 = std::max(0, r.y);
-    int x1 = std::min(FWidth, r.x + r.w), y1 = std::min(FHeight, r.y + r.h);
+    int x1 = std::min(width_, r.x + r.w), y1 = std::min(height_, r.y + r.h);
     for (int y = y0; y < y1; ++y) {
-        uint32_t* row = FPixels.data() + static_cast<size_t>(y) * static_cast<size_t>(FWidth);
+        uint32_t* row = pixels_.data() + static_cast<size_t>(y) * static_cast<size_t>(width_);
         std::fill(row + x0, row + std::max(x0, x1), colour);
     }
 }
@@ -41,8 +41,8 @@ void Canvas::FillCircle(int cx, int cy, int radius, uint32_t colour) {
 }
 
 void Canvas::Put(int x, int y, uint32_t colour) {
-    if (x >= 0 && y >= 0 && x < FWidth && y < FHeight)
-        FPixels[static_cast<size_t>(y) * static_cast<size_t>(FWidth) + static_cast<size_t>(x)] = colour;
+    if (x >= 0 && y >= 0 && x < width_ && y < height_)
+        pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = colour;
 }
 
 int Canvas::Text(int x, int y, const std::string& text, uint32_t colour, int scale) {

@@ -16,9 +16,9 @@ class Canvas {
 public:
     Canvas(int width, int height);
 
-    int Width() const { return FWidth; }
-    int Height() const { return FHeight; }
-    const std::vector<uint32_t>& Pixels() const { return FPixels; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    const std::vector<uint32_t>& Pixels() const { return pixels_; }
 
     void Fill(const Rect& r, uint32_t colour);
     // A one-pixel frame just inside r.
@@ -35,9 +35,9 @@ public:
     static int LineHeight(int scale) { return 9 * scale; }
 
 private:
-    int FWidth;
-    int FHeight;
-    std::vector<uint32_t> FPixels;
+    int width_;
+    int height_;
+    std::vector<uint32_t> pixels_;
 };
 
 // The colour part way from a to b (t in 0..1).

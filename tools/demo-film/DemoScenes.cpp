@@ -23,69 +23,69 @@ struct Point {
 class PointerPath {
 public:
     PointerPath& At(int frame, Point p) {
-        FKeys.emplace_back(frame, p);
+        keys_.emplace_back(frame, p);
         return *this;
     }
     PointerPath& At(int frame, const Rect& r) { return At(frame, Point{r.x + r.w / 2.0, r.y + r.h / 2.0}); }
 
     Point operator()(int frame) const {
-        if (FKeys.empty())
+        if (keys_.empty())
             return {};
-        if (frame <= FKeys.front().first)
-            return FKeys.front().second;
-        for (size_t i = 1; i < FKeys.size(); ++i) {
-            const auto& [f1, p1] = FKeys[i];
+        if (frame <= keys_.front().first)
+            return keys_.front().second;
+        for (size_t i = 1; i < keys_.size(); ++i) {
+            const auto& [f1, p1] = keys_[i];
             if (frame > f1)
                 continue;
-            const auto& [f0, p0] = FKeys[i - 1];
+            const auto& [f0, p0] = keys_[i - 1];
             double t = f1 == f0 ? 1.0 : double(frame - f0) / (f1 - f0);
             t = t * t * (3 - 2 * t);
             return {p0.x + (p1.x - p0.x) * t, p0.y + (p1.y - p0.y) * t};
         }
-        return FKeys.back().second;
+        return keys_.back().second;
     }
 
 private:
-    std::vector<std::pair<int, Point>> FKeys;
+    std::vector<std::pair<int, Point>> keys_;
 };
 
 // Draws each moment, encodes it against the one before and records the pointer.
 class Take {
 public:
     Take(std::string title, writer::Packing packing, std::vector<Pointer> pointers)
-        : FCanvas(kScreenWidth, kScreenHeight), FPointers(std::move(pointers)) {
-        FSpec.width = kScreenWidth;
-        FSpec.height = kScreenHeight;
-        FSpec.bitsPerPixel = 32;
-        FSpec.fps = kFps;
-        FSpec.soundKind = writer::kSoundMp3;
-        FSpec.packing = packing;
-        FSpec.title = std::move(title);
-        for (Pointer p : FPointers)
-            FSpec.cursors.push_back(PointerShape(p));
+        : canvas_(kScreenWidth, kScreenHeight), pointers_(std::move(pointers)) {
+        spec_.width = kScreenWidth;
+        spec_.height = kScreenHeight;
+        spec_.bitsPerPixel = 32;
+        spec_.fps = kFps;
+        spec_.soundKind = writer::kSoundMp3;
+        spec_.packing = packing;
+        spec_.title = std::move(title);
+        for (Pointer p : pointers_)
+            spec_.cursors.push_back(PointerShape(p));
     }
 
     void Frame(const Scene& scene, Point pointer, Pointer shape) {
-        DrawScene(FCanvas, scene);
-        FSpec.rawFrameRecords.push_back(
-            writer::EncodeFrameRecord(FPrevious, FCanvas.Pixels(), kScreenWidth, kScreenHeight));
-        FPrevious = FCanvas.Pixels();
-        auto index = std::find(FPointers.begin(), FPointers.end(), shape) - FPointers.begin();
+        DrawScene(canvas_, scene);
+        spec_.rawFrameRecords.push_back(
+            writer::EncodeFrameRecord(previous_, canvas_.Pixels(), kScreenWidth, kScreenHeight));
+        previous_ = canvas_.Pixels();
+        auto index = std::find(pointers_.begin(), pointers_.end(), shape) - pointers_.begin();
         auto coord = [](double v, int limit) {
             return static_cast<uint16_t>(std::clamp(static_cast<int>(std::lround(v)), 0, limit - 1));
         };
-        FSpec.track.push_back(writer::CursorSample{static_cast<uint16_t>(index), coord(pointer.x, kScreenWidth),
+        spec_.track.push_back(writer::CursorSample{static_cast<uint16_t>(index), coord(pointer.x, kScreenWidth),
                                                    coord(pointer.y, kScreenHeight)});
     }
 
-    int Frames() const { return static_cast<int>(FSpec.rawFrameRecords.size()); }
-    writer::SegmentSpec Finish() { return std::move(FSpec); }
+    int Frames() const { return static_cast<int>(spec_.rawFrameRecords.size()); }
+    writer::SegmentSpec Finish() { return std::move(spec_); }
 
 private:
-    Canvas FCanvas;
-    writer::Image FPrevious;  // empty: the first frame is coded against black
-    std::vector<Pointer> FPointers;
-    writer::SegmentSpec FSpec;
+    Canvas canvas_;
+    writer::Image previous_;  // empty: the first frame is coded against black
+    std::vector<Pointer> pointers_;
+    writer::SegmentSpec spec_;
 };
 
 bool Inside(const Rect& r, Point p) { return r.Contains(static_cast<int>(p.x), static_cast<int>(p.y)); }

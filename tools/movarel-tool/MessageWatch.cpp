@@ -5,17 +5,17 @@
 namespace movarel::tool {
 
 MessageWatch::MessageWatch(bool print) {
-    FPrevious = SetMessageBoxHandler([this, print](const MessageRequest& m) {
-        FShown.push_back(m);
+    previous_ = SetMessageBoxHandler([this, print](const MessageRequest& m) {
+        shown_.push_back(m);
         if (print)
             std::fprintf(stderr, "%s: %s\n", m.caption.c_str(), m.text.c_str());
     });
 }
 
-MessageWatch::~MessageWatch() { SetMessageBoxHandler(FPrevious); }
+MessageWatch::~MessageWatch() { SetMessageBoxHandler(previous_); }
 
 bool MessageWatch::SawError() const {
-    for (const MessageRequest& m : FShown)
+    for (const MessageRequest& m : shown_)
         if (m.icon == MsgIcon::Error)
             return true;
     return false;

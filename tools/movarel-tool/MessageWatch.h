@@ -16,12 +16,12 @@ public:
     MessageWatch(const MessageWatch&) = delete;
     MessageWatch& operator=(const MessageWatch&) = delete;
 
-    const std::vector<MessageRequest>& Shown() const { return FShown; }
+    const std::vector<MessageRequest>& Shown() const { return shown_; }
     bool SawError() const;
 
 private:
-    std::vector<MessageRequest> FShown;
-    MessageBoxHandler FPrevious;
+    std::vector<MessageRequest> shown_;
+    MessageBoxHandler previous_;
 };
 
 }  // namespace movarel::tool

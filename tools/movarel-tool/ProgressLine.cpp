@@ -19,7 +19,7 @@ std::string Clock(double seconds) {
 }  // namespace
 
 ProgressLine::ProgressLine(int64_t total, bool shown)
-    : FTotal(total), FShown(shown), FStart(std::chrono::steady_clock::now()), FLastDraw(FStart) {}
+    : total_(total), shown_(shown), start_(std::chrono::steady_clock::now()), lastDraw_(start_) {}
 
 std::string ProgressLine::Text(int64_t done, int64_t total, double seconds) {
     // The total is worked out from the film's headers; a film that plays
@@ -36,31 +36,31 @@ std::string ProgressLine::Text(int64_t done, int64_t total, double seconds) {
 
 void ProgressLine::Draw(int64_t done) {
     const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
-    std::string text = Text(done, FTotal, seconds);
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    std::string text = Text(done, total_, seconds);
     const size_t length = text.size();
     // Spaces over the end of a longer line before.
-    if (length < FLastLength)
-        text.append(FLastLength - length, ' ');
-    FLastLength = length;
+    if (length < lastLength_)
+        text.append(lastLength_ - length, ' ');
+    lastLength_ = length;
     std::fprintf(stderr, "\r%s", text.c_str());
     std::fflush(stderr);
 }
 
 void ProgressLine::Update(int64_t done) {
-    if (!FShown || FFinished)
+    if (!shown_ || finished_)
         return;
     const auto now = std::chrono::steady_clock::now();
-    if (now - FLastDraw < std::chrono::milliseconds(200) && FLastLength > 0)
+    if (now - lastDraw_ < std::chrono::milliseconds(200) && lastLength_ > 0)
         return;
-    FLastDraw = now;
+    lastDraw_ = now;
     Draw(done);
 }
 
 void ProgressLine::Finish(int64_t done) {
-    if (!FShown || FFinished)
+    if (!shown_ || finished_)
         return;
-    FFinished = true;
+    finished_ = true;
     Draw(done);
     std::fputc('\n', stderr);
     std::fflush(stderr);

@@ -23,11 +23,11 @@ public:
 private:
     void Draw(int64_t done);
 
-    int64_t FTotal;
-    bool FShown;
-    bool FFinished = false;
-    size_t FLastLength = 0;
-    std::chrono::steady_clock::time_point FStart, FLastDraw;
+    int64_t total_;
+    bool shown_;
+    bool finished_ = false;
+    size_t lastLength_ = 0;
+    std::chrono::steady_clock::time_point start_, lastDraw_;
 };
 
 }  // namespace movarel::tool

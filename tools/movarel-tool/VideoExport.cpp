@@ -68,7 +68,7 @@ std::string FindOnPath(const std::string& name, const char* path) {
 // A child its owner did not finish (an error or exception on the way out)
 // makes output nobody wants.
 PipedProcess::~PipedProcess() {
-    if (FPid > 0)
+    if (pid_ > 0)
         Finish(true);
 }
 
@@ -91,18 +91,18 @@ bool PipedProcess::Start(const std::vector<std::string>& argv, std::string* erro
         *error = "cannot start " + argv[0] + ": " + std::strerror(rc);
         return false;
     }
-    FPid = pid;
-    FFd = fds[1];
+    pid_ = pid;
+    fd_ = fds[1];
     return true;
 }
 
 bool PipedProcess::Write(const uint8_t* data, size_t size) {
-    while (size > 0 && FFd >= 0) {
+    while (size > 0 && fd_ >= 0) {
         // A signal during a write that had begun gives a short count, not
         // EINTR, so the stop check comes before every write.
-        if (FStop && FStop())
+        if (stop_ && stop_())
             return false;
-        const ssize_t n = ::write(FFd, data, size);
+        const ssize_t n = ::write(fd_, data, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -111,20 +111,20 @@ bool PipedProcess::Write(const uint8_t* data, size_t size) {
         data += n;
         size -= static_cast<size_t>(n);
     }
-    return FFd >= 0;
+    return fd_ >= 0;
 }
 
 int PipedProcess::Finish(bool abandon) {
-    if (FFd >= 0) {
-        ::close(FFd);
-        FFd = -1;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
-    if (FPid <= 0)
+    if (pid_ <= 0)
         return -1;
     if (abandon)
-        ::kill(FPid, SIGTERM);
-    const int status = WaitFor(FPid);
-    FPid = -1;
+        ::kill(pid_, SIGTERM);
+    const int status = WaitFor(pid_);
+    pid_ = -1;
     return status;
 }
 
@@ -241,21 +241,21 @@ std::vector<std::string> MuxArguments(const std::string& ffmpeg, const std::stri
 }
 
 VideoCanvas::VideoCanvas(int32_t width, int32_t height)
-    : FWidth(width + (width & 1)), FHeight(height + (height & 1)),
-      FRgb(static_cast<size_t>(FWidth) * static_cast<size_t>(FHeight) * 3, 0) {}
+    : width_(width + (width & 1)), height_(height + (height & 1)),
+      rgb_(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 3, 0) {}
 
 void VideoCanvas::Draw(const Picture& picture) {
-    const int32_t w = std::min(picture.Width, FWidth), h = std::min(picture.Height, FHeight);
-    if (picture.Width != FLastWidth || picture.Height != FLastHeight) {
+    const int32_t w = std::min(picture.Width, width_), h = std::min(picture.Height, height_);
+    if (picture.Width != lastWidth_ || picture.Height != lastHeight_) {
         // A segment of another size leaves no trace of the one before.
-        std::fill(FRgb.begin(), FRgb.end(), uint8_t{0});
-        FLastWidth = picture.Width;
-        FLastHeight = picture.Height;
+        std::fill(rgb_.begin(), rgb_.end(), uint8_t{0});
+        lastWidth_ = picture.Width;
+        lastHeight_ = picture.Height;
     }
-    const int32_t left = (FWidth - w) / 2, top = (FHeight - h) / 2;
+    const int32_t left = (width_ - w) / 2, top = (height_ - h) / 2;
     for (int32_t y = 0; y < h; ++y) {
         const uint32_t* in = picture.Row(y);
-        uint8_t* out = FRgb.data() + (static_cast<size_t>(top + y) * static_cast<size_t>(FWidth) +
+        uint8_t* out = rgb_.data() + (static_cast<size_t>(top + y) * static_cast<size_t>(width_) +
                                       static_cast<size_t>(left)) * 3;
         for (int32_t x = 0; x < w; ++x) {
             const uint32_t p = in[x];

@@ -31,7 +31,7 @@ public:
     bool Start(const std::vector<std::string>& argv, std::string* error);
     // A write interrupted by a signal gives up when stop says so, instead
     // of waiting on a child that may never read again.
-    void SetStopCheck(std::function<bool()> stop) { FStop = std::move(stop); }
+    void SetStopCheck(std::function<bool()> stop) { stop_ = std::move(stop); }
     // False once the child no longer reads (it stopped or failed), or when
     // the stop check asked to give up.
     bool Write(const uint8_t* data, size_t size);
@@ -41,9 +41,9 @@ public:
     int Finish(bool abandon = false);
 
 private:
-    pid_t FPid = -1;
-    int FFd = -1;
-    std::function<bool()> FStop;
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::function<bool()> stop_;
 };
 
 // Runs a program with standard input from /dev/null and waits: its exit
@@ -85,16 +85,16 @@ std::vector<std::string> MuxArguments(const std::string& ffmpeg, const std::stri
 class VideoCanvas {
 public:
     VideoCanvas(int32_t width, int32_t height);
-    int32_t Width() const { return FWidth; }
-    int32_t Height() const { return FHeight; }
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
     // The picture centred on black, as the player centres a small film.
     void Draw(const Picture& picture);
-    const std::vector<uint8_t>& Rgb() const { return FRgb; }
+    const std::vector<uint8_t>& Rgb() const { return rgb_; }
 
 private:
-    int32_t FWidth, FHeight;
-    std::vector<uint8_t> FRgb;
-    int32_t FLastWidth = -1, FLastHeight = -1;
+    int32_t width_, height_;
+    std::vector<uint8_t> rgb_;
+    int32_t lastWidth_ = -1, lastHeight_ = -1;
 };
 
 }  // namespace movarel::tool

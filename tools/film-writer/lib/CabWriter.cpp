@@ -71,29 +71,29 @@ std::vector<uint8_t> MsZipBlock(const uint8_t* data, size_t size) {
 // LZX bits go into 16-bit little-endian words, most significant bit first.
 class BitWriter {
 public:
-    explicit BitWriter(std::vector<uint8_t>& out) : FOut(out) {}
+    explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
     void Put(uint32_t value, int bits) {
         for (int i = bits - 1; i >= 0; --i) {
-            FWord = static_cast<uint16_t>((FWord << 1) | ((value >> i) & 1));
-            if (++FCount == 16)
+            word_ = static_cast<uint16_t>((word_ << 1) | ((value >> i) & 1));
+            if (++count_ == 16)
                 Flush();
         }
     }
     // An uncompressed block's header is followed by 1 to 16 padding bits
     // (never none), which bring the stream to a word boundary.
     void AlignForRawData() {
-        Put(0, 16 - FCount);
+        Put(0, 16 - count_);
     }
 
 private:
     void Flush() {
-        Put16(FOut, FWord);
-        FWord = 0;
-        FCount = 0;
+        Put16(out_, word_);
+        word_ = 0;
+        count_ = 0;
     }
-    std::vector<uint8_t>& FOut;
-    uint16_t FWord = 0;
-    int FCount = 0;
+    std::vector<uint8_t>& out_;
+    uint16_t word_ = 0;
+    int count_ = 0;
 };
 
 // One LZX uncompressed block per data block: every decoder must accept it,

@@ -1,4 +1,4 @@
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 
 #include <filesystem>
 #include <system_error>
@@ -7,7 +7,7 @@
 #include "film/FilmReader.h"
 #include "film/MessageTexts.h"
 #include "platform/UserMessages.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/PanelBinding.h"
 #include "shell/SettingsBinding.h"
 #include "shell/WindowTitle.h"
@@ -37,7 +37,7 @@ Player* PlayerWithoutWindow() { return StandIn().player; }
 
 const Film& LoadedFilm() {
     static const Film none;
-    TqxMainWindow* window = Shell().MainWindow;
+    MainWindow* window = Shell().Window;
     if (window != nullptr) return window->LoadedFilm();
     return StandIn().film != nullptr ? *StandIn().film : none;
 }
@@ -54,7 +54,7 @@ const Segment* ShellSegment() {
 }
 
 bool StartShellSegment(int32_t index) {
-    TqxMainWindow* window = Shell().MainWindow;
+    MainWindow* window = Shell().Window;
     if (window == nullptr) return false;
     window->RefreshScreen();
     const bool started = window->ActivePlayer().StartSegment(index);
@@ -66,7 +66,7 @@ namespace {
 
 // Installs what a read gave, the segments of a read that failed half-way
 // included, and then reports the failure.
-bool InstallRead(TqxMainWindow* window, FilmRead read) {
+bool InstallRead(MainWindow* window, FilmRead read) {
     window->SetFilm(std::move(read.film));
     if (read.failure) std::rethrow_exception(read.failure);
     return read.isFilm;
@@ -74,7 +74,7 @@ bool InstallRead(TqxMainWindow* window, FilmRead read) {
 
 // The old film and its folder go before the new one is read, so the new one
 // takes the folder's name again.
-WorkDirectory FreshWorkDirectory(TqxMainWindow* window) {
+WorkDirectory FreshWorkDirectory(MainWindow* window) {
     window->SetFilm(std::make_unique<Film>());
     return WorkDirectory::Create(GetTempPath());
 }
@@ -82,13 +82,13 @@ WorkDirectory FreshWorkDirectory(TqxMainWindow* window) {
 }  // namespace
 
 bool LoadStartupFilm(FileStream& stream, bool named) {
-    TqxMainWindow* window = Shell().MainWindow;
+    MainWindow* window = Shell().Window;
     if (window == nullptr) return false;
     return InstallRead(window, LoadAppendedFilm(stream, FreshWorkDirectory(window), named));
 }
 
 void LoadFilmFile(const std::string& path) {
-    TqxMainWindow* window = Shell().MainWindow;
+    MainWindow* window = Shell().Window;
     if (window == nullptr) return;
     std::unique_ptr<FileStream> file;
     try {

@@ -16,7 +16,7 @@
 #include "engine/Player.h"
 #include "film/Film.h"
 #include "platform/WorkDirectory.h"
-#include "shell/Presentation.h"
+#include "shell/FramePresentation.h"
 
 class QDialog;
 
@@ -24,10 +24,10 @@ namespace movarel {
 
 // The area below the menu bar: the picture is drawn here and the panels are
 // its children.
-class TqxClientArea : public QWidget {
+class PictureArea : public QWidget {
     Q_OBJECT
 public:
-    explicit TqxClientArea(QWidget* parent);
+    explicit PictureArea(QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,11 +36,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-class TqxMainWindow : public QMainWindow, public FrameSink {
+class MainWindow : public QMainWindow, public FrameSink {
     Q_OBJECT
 public:
-    TqxMainWindow();
-    ~TqxMainWindow() override;
+    MainWindow();
+    ~MainWindow() override;
 
     // FrameSink (the timer thread).
     void PresentFrame(const Picture& picture) override;
@@ -82,7 +82,7 @@ void GuardWndProc(const std::function<void()>& handler);
 // Start-up of the main window: panels, menus, command line, placement, the
 // start-up film and its first segment. args are the command-line arguments
 // after the program name.
-void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args);
+void InitMainWindow(MainWindow* window, const std::vector<std::string>& args);
 // The window is going away: playback stopped, surfaces and sound released.
 void DoneMainWindow();
 // Draws the loading text on the main window at once.
@@ -110,8 +110,8 @@ void InstallQtMessageBoxes();
 // Start-up up to the message loop (texts, language table of programPath, work
 // directory, main window) and the clean-up after it (segment files deleted,
 // work directory removed). Tests run the two around their own event loop.
-TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::string& programPath);
-void FinishPlayer(TqxMainWindow* window);
+MainWindow* StartPlayer(const std::vector<std::string>& args, const std::string& programPath);
+void FinishPlayer(MainWindow* window);
 // The open dialog (or its replacement): the chosen path, empty when cancelled.
 std::string ChooseFilmPath(QWidget* owner);
 

@@ -1,4 +1,4 @@
-#include "shell/Presentation.h"
+#include "shell/FramePresentation.h"
 
 #include <QPainter>
 

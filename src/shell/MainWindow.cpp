@@ -1,4 +1,4 @@
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -38,9 +38,9 @@
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
-#include "shell/Presentation.h"
+#include "shell/FramePresentation.h"
 #include "shell/SettingsBinding.h"
-#include "shell/ShellFilm.h"
+#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 #include "shell/Signals.h"
 #include "shell/WindowTitle.h"
@@ -145,7 +145,7 @@ void InstallQtMessageBoxes() {
                 case MsgIcon::Information: icon = QMessageBox::Information; break;
                 case MsgIcon::None: break;
             }
-            QWidget* owner = request.owner == MsgOwner::MainWindow ? Shell().MainWindow : nullptr;
+            QWidget* owner = request.owner == MsgOwner::MainWindow ? Shell().Window : nullptr;
             QString text = QString::fromStdString(request.text);
             text.replace("\r\n", "\n");
             text.replace('\r', '\n');
@@ -168,7 +168,7 @@ void InstallQtMessageBoxes() {
 
 // --- the client area ----------------------------------------------------------
 
-TqxClientArea::TqxClientArea(QWidget* parent) : QWidget(parent) {
+PictureArea::PictureArea(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -184,7 +184,7 @@ void ReportFirstFramePainted() {
 }
 }  // namespace
 
-void TqxClientArea::paintEvent(QPaintEvent* event) {
+void PictureArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     Player* player = ShellPlayer();
     const uint8_t state = player != nullptr ? player->Clock().PlayState.load() : uint8_t{Stopped};
@@ -197,7 +197,7 @@ void TqxClientArea::paintEvent(QPaintEvent* event) {
     } else {
         const PictureGeometry g = CurrentGeometry();
         EraseBorders(painter, rect(), g, background);
-        PresentationState& presented = Shell().MainWindow->Presented();
+        PresentationState& presented = Shell().Window->Presented();
         if (presented.HasFrame) {
             PaintFrame(presented, painter, g, segment->Fps, event->region(), background);
             ReportFirstFramePainted();
@@ -215,7 +215,7 @@ void TqxClientArea::paintEvent(QPaintEvent* event) {
     }
 }
 
-void TqxClientArea::resizeEvent(QResizeEvent*) {
+void PictureArea::resizeEvent(QResizeEvent*) {
     GuardWndProc([] {
         RefreshClientRect();
         LayoutPanels();
@@ -225,38 +225,38 @@ void TqxClientArea::resizeEvent(QResizeEvent*) {
     });
 }
 
-void TqxClientArea::mouseMoveEvent(QMouseEvent* event) {
+void PictureArea::mouseMoveEvent(QMouseEvent* event) {
     const int y = static_cast<int>(event->position().y());
     GuardWndProc([y] { TrackMouse(y); });
 }
 
-void TqxClientArea::mouseReleaseEvent(QMouseEvent* event) {
+void PictureArea::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) GuardWndProc([] { ShowPopupMenu(); });
 }
 
 // --- the main window ------------------------------------------------------------
 
-TqxMainWindow::TqxMainWindow() : film(std::make_unique<Film>()) {
+MainWindow::MainWindow() : film(std::make_unique<Film>()) {
     SetFilm(std::make_unique<Film>());
     setWindowTitle("Movarel");
     setObjectName("QXAPP");
-    setCentralWidget(new TqxClientArea(this));
+    setCentralWidget(new PictureArea(this));
     setMinimumSize(kMinWindowWidth, kMinWindowHeight);
     resize(kMinWindowWidth, kMinWindowHeight);
     setAcceptDrops(false);
 }
 
-TqxMainWindow::~TqxMainWindow() {
-    if (Shell().MainWindow == this) Shell().MainWindow = nullptr;
+MainWindow::~MainWindow() {
+    if (Shell().Window == this) Shell().Window = nullptr;
 }
 
-void TqxMainWindow::PresentFrame(const Picture& picture) { movarel::PresentFrame(presentation, picture); }
+void MainWindow::PresentFrame(const Picture& picture) { movarel::PresentFrame(presentation, picture); }
 
-void TqxMainWindow::PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) {
+void MainWindow::PresentCursorArea(const Picture& picture, const PixelRect* rects, int count) {
     movarel::PresentCursorArea(presentation, picture, rects, count);
 }
 
-void TqxMainWindow::SetFilm(std::unique_ptr<Film> next) {
+void MainWindow::SetFilm(std::unique_ptr<Film> next) {
     int32_t speed = kNormalSpeedPosition;
     if (player) {
         speed = player->Clock().SpeedPosition;
@@ -288,23 +288,23 @@ void TqxMainWindow::SetFilm(std::unique_ptr<Film> next) {
     });
 }
 
-void TqxMainWindow::RefreshScreen() {
+void MainWindow::RefreshScreen() {
     const QSize screen = ScreenSize();
     if (player) player->SetScreen(ScreenInfo{screen.width(), screen.height(), 32});
 }
 
-void TqxMainWindow::DrainPlayerEvents() {
+void MainWindow::DrainPlayerEvents() {
     // A window that is closing starts nothing more (a segment's end that was
     // still queued would start the next one).
-    if (player && Shell().MainWindow == this) {
+    if (player && Shell().Window == this) {
         // A segment's end starts the next one here: on the screen as it is now.
         RefreshScreen();
         player->DrainEvents([this](const PlayerEvent& event) { HandleEvent(event); });
     }
 }
 
-void TqxMainWindow::HandleEvent(const PlayerEvent& event) {
-    if (Shell().MainWindow != this) return;
+void MainWindow::HandleEvent(const PlayerEvent& event) {
+    if (Shell().Window != this) return;
     if (const auto* changed = std::get_if<PlayStateChanged>(&event)) {
         setAcceptDrops(changed->state == Stopped && Shell().HasStarted);
         ShowPanelPlayState(changed->state);
@@ -326,7 +326,7 @@ void TqxMainWindow::HandleEvent(const PlayerEvent& event) {
     }
 }
 
-void TqxMainWindow::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     GuardWndProc([] { DoneMainWindow(); });
     event->accept();
 }
@@ -341,12 +341,12 @@ std::vector<std::string> LocalFiles(const QMimeData* mime) {
 }
 }  // namespace
 
-void TqxMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (player->Clock().PlayState.load() == Stopped && !LocalFiles(event->mimeData()).empty())
         event->acceptProposedAction();
 }
 
-void TqxMainWindow::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
     const std::vector<std::string> files = LocalFiles(event->mimeData());
     event->acceptProposedAction();
     GuardWndProc([files] { DropFiles(files); });
@@ -365,7 +365,7 @@ SoundTrack& ShellSound() {
 }
 
 Player* ShellPlayer() {
-    TqxMainWindow* window = Shell().MainWindow;
+    MainWindow* window = Shell().Window;
     return window != nullptr ? &window->ActivePlayer() : PlayerWithoutWindow();
 }
 
@@ -376,9 +376,9 @@ void ShowLoadingText() {
     s.ClientArea->repaint();
 }
 
-void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args) {
+void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
     ShellState& s = Shell();
-    s.MainWindow = window;
+    s.Window = window;
     s.ClientArea = window->centralWidget();
     s.HasStarted = false;
 
@@ -471,27 +471,27 @@ void InitMainWindow(TqxMainWindow* window, const std::vector<std::string>& args)
 
 void DoneMainWindow() {
     ShellState& s = Shell();
-    if (s.MainWindow == nullptr || s.Closing) return;
+    if (s.Window == nullptr || s.Closing) return;
     s.Closing = true;
     SaveRememberedSettings();
-    Player& player = s.MainWindow->ActivePlayer();
+    Player& player = s.Window->ActivePlayer();
     if (player.TimerRunning()) Stop();
     player.StopTimer();
     ShellSound().Stop();
     {
         std::lock_guard<std::recursive_mutex> lock(player.EngineLock());
-        ClearPresentation(s.MainWindow->Presented());
-        s.MainWindow->Presented().RequestRepaint = nullptr;
-        s.MainWindow = nullptr;
+        ClearPresentation(s.Window->Presented());
+        s.Window->Presented().RequestRepaint = nullptr;
+        s.Window = nullptr;
     }
     if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
 }
 
 void CloseMainWindow() {
     ShellState& s = Shell();
-    if (s.MainWindow == nullptr || s.Closing) return;
+    if (s.Window == nullptr || s.Closing) return;
     // The window's close handler runs DoneMainWindow.
-    s.MainWindow->close();
+    s.Window->close();
 }
 
 void DropFiles(const std::vector<std::string>& paths) {
@@ -504,7 +504,7 @@ void DropFiles(const std::vector<std::string>& paths) {
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".qxf") != 0) return;
-    ClearPresentation(s.MainWindow->Presented());
+    ClearPresentation(s.Window->Presented());
     LoadFilmFile(name);
     Play();
     UpdateMenuState();
@@ -521,11 +521,11 @@ int RunPlayer(int argc, char** argv) {
     InstallTerminationSignals();
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    TqxMainWindow* window = StartPlayer(args, ProgramPathOf(argc > 0 ? argv[0] : nullptr));
+    MainWindow* window = StartPlayer(args, ProgramPathOf(argc > 0 ? argv[0] : nullptr));
     int code = 0;
     try {
         // A signal taken in a box during start-up has ended the player already.
-        if (Shell().MainWindow != nullptr && TerminationSignal() == 0) code = app.exec();
+        if (Shell().Window != nullptr && TerminationSignal() == 0) code = app.exec();
     } catch (...) {
         code = 1;
     }
@@ -536,7 +536,7 @@ int RunPlayer(int argc, char** argv) {
     return code;
 }
 
-TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::string& programPath) {
+MainWindow* StartPlayer(const std::vector<std::string>& args, const std::string& programPath) {
     ShellState& s = Shell();
     s = ShellState();
     s.ProgramPath = programPath;
@@ -555,7 +555,7 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     s.MainIcon = MakeMainIcon();
     QApplication::setWindowIcon(s.MainIcon);
 
-    auto* window = new TqxMainWindow();
+    auto* window = new MainWindow();
     // The player's folder is there from the start, held by the (empty) film.
     window->SetFilm(std::make_unique<Film>(WorkDirectory::Create(temp)));
     window->setWindowIcon(s.MainIcon);
@@ -565,8 +565,8 @@ TqxMainWindow* StartPlayer(const std::vector<std::string>& args, const std::stri
     return window;
 }
 
-void FinishPlayer(TqxMainWindow* window) {
-    if (Shell().MainWindow != nullptr) DoneMainWindow();
+void FinishPlayer(MainWindow* window) {
+    if (Shell().Window != nullptr) DoneMainWindow();
     // The film goes with the window: its files, then its folder.
     delete window;
     Menus() = MenuState();

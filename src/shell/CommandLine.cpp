@@ -1,4 +1,4 @@
-#include "shell/UqxCmd.h"
+#include "shell/CommandLine.h"
 
 #include <algorithm>
 #include <cctype>
