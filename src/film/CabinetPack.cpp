@@ -16,7 +16,6 @@
 namespace movarel {
 namespace {
 
-constexpr int kErrorBadFormat = 2;  // "Cabinet file does not have the correct format"
 constexpr int kErrorCorrupt = 4;    // "Cabinet file is corrupt"
 constexpr int kErrorNoMemory = 5;   // "Could not allocate enough memory"
 
