@@ -251,8 +251,9 @@ void Player::WaitForBlock() {
             break;
         if (!silenced) {
             silenced = true;
-            soundWasPlaying = clock.SpeedPosition == kNormalSpeedPosition;
+            soundWasPlaying = SoundPlaysAt(clock.Factor());
             sound->Pause();
+            stalled = true;
         }
         if (manualTicks) {
             // The GUI thread is this thread: refill now. Only refills are

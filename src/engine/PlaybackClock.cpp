@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -21,14 +22,99 @@ double SoundFraction(int32_t frameIndex, int32_t frameCount) {
     return frameCount > 0 ? std::min(1.0, frame / frameCount) : 0.0;
 }
 
-// Sound plays at normal speed only; at any other speed it holds.
+double ClockState::Factor() const {
+    const double direct = SpeedFactor;
+    return direct > 0 ? direct : kSpeedFactors[std::clamp<int32_t>(SpeedPosition, 0, 8)];
+}
+
+double ClampSpeedFactor(double factor) {
+    if (!(factor > 0))
+        return 1.0;
+    if (factor >= kSpeedFactors[8])
+        return kSpeedFactors[8];
+    return std::clamp(factor, kSlowestFactor, kFastestPacedFactor);
+}
+
+int32_t NearestSpeedPosition(double factor) {
+    int32_t best = kNormalSpeedPosition;
+    double bestDistance = INFINITY;
+    for (int32_t position = 0; position < 9; ++position) {
+        const double distance = std::abs(std::log(factor / kSpeedFactors[position]));
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = position;
+        }
+    }
+    return best;
+}
+
+bool SoundPlaysAt(double factor) { return factor >= 0.5 && factor <= 2.0; }
+
+int32_t DueFrame(double position, double anchorMs, double presentMs, double fps, double factor) {
+    const double frames = position + (presentMs - anchorMs) * fps * factor / 1000.0;
+    // Far outside any segment: keep the sum in range.
+    return static_cast<int32_t>(std::floor(std::clamp(frames + 0.5, -1e9, 1e9)));
+}
+
+// The sound plays, time-stretched, at the speeds that keep it intelligible;
+// at the others it holds.
 void Player::StartSound() {
     const Segment* segment = CurrentSegmentInfo();
-    if (clock.SpeedPosition != kNormalSpeedPosition || segment == nullptr) {
+    const double factor = clock.Factor();
+    if (!SoundPlaysAt(factor) || segment == nullptr) {
         sound->Pause();
         return;
     }
+    sound->SetSpeed(factor);
     sound->Start(SoundFraction(clock.FrameIndex, segment->FrameCount));
+}
+
+// The frame the current tick should show. The sound, while heard, says where
+// playback is; otherwise the clock runs on from where the last anchor left it,
+// at the exact frame rate, so no rounding of the period piles up.
+int32_t Player::PacedDueFrame(bool firstTick) {
+    const Segment* segment = CurrentSegmentInfo();
+    const double fps = segment->Fps;
+    const double factor = clock.Factor();
+    const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
+    // This tick's frame is on screen at the next tick of phase 0.
+    const int32_t ticksToShow = (ticks - clock.TickCount % ticks) % ticks;
+    const auto instant = now();
+    const auto present = instant + std::chrono::milliseconds(int64_t{ticksToShow} * clock.Period);
+    if (firstTick || stalled) {
+        stalled = false;
+        anchorPosition = clock.FrameIndex;
+        anchorTime = present;
+    }
+    if (SoundPlaysAt(factor)) {
+        if (std::optional<double> heard = sound->PlayedSeconds()) {
+            anchorPosition = *heard * fps;
+            anchorTime = instant;
+        }
+    }
+    const double sinceAnchor = std::chrono::duration<double, std::milli>(present - anchorTime).count();
+    return DueFrame(anchorPosition, 0.0, sinceAnchor, fps, factor);
+}
+
+// Decodes the frames that are late without showing them, so the tick shows
+// the due one. False when a refused record stopped the segment.
+bool Player::SkipLateFrames(int32_t due) {
+    const Segment* segment = CurrentSegmentInfo();
+    const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
+    while (clock.FrameIndex < due && clock.FrameIndex < segment->FrameCount - 1 && blocks.FrameBlock != nullptr &&
+           !clock.StopRequested && !clock.LastFrameShown) {
+        bool unpacked = false;
+        if (!UnpackOrStop(&unpacked))
+            return false;
+        if (unpacked)
+            ApplyXorFrame(decoding);
+        // The cursor track holds a sample for each tick the frame had.
+        for (int32_t t = 0; t < ticks; ++t)
+            ReadCursorSample();
+        if (!StepToNextFrame())
+            break;
+    }
+    return true;
 }
 
 void Player::RunTimer(bool start, bool atOnce) {
@@ -152,8 +238,7 @@ void Player::RecalcTimerPeriod() {
     }
     const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
     int32_t period = RoundHalfEven(1000.0 / segment->Fps / ticks);
-    const int32_t position = std::clamp<int32_t>(clock.SpeedPosition, 0, 8);
-    const double factor = kSpeedFactors[position];
+    const double factor = clock.Factor();
     if (factor > 0)
         period = RoundHalfEven(period / factor);
     clock.Period = std::max(period, 1);
@@ -178,18 +263,49 @@ void Player::TimerTick() {
             EndSegment();
         return;
     }
-    if (clock.FirstTick) {
+    const bool firstTick = clock.FirstTick;
+    if (firstTick) {
         clock.FirstTick = false;
         StartSound();
     }
-    if (CurrentSegmentInfo() == nullptr) {
+    const Segment* segment = CurrentSegmentInfo();
+    if (segment == nullptr) {
         // Nothing left to play.
         StopFromTick("UnpackFrame: no segment");
         return;
     }
     // A wait for a block that a stop cut short left no record in hand.
     PickUpHeadBlock();
+    // A tick that starts a frame (every tick, or phase 1 of three) shows the
+    // one due by then: it waits while that frame is early, and decodes the
+    // late ones without showing them. The fastest setting shows every frame.
+    const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
+    const bool startsFrame = ticks != 3 || clock.TickCount % 3 == 1;
+    int32_t due = -1;
+    if (paced && segment->Fps > 0 && clock.Factor() <= kFastestPacedFactor && (startsFrame || firstTick)) {
+        due = PacedDueFrame(firstTick);
+        if (!startsFrame)
+            due = -1;
+        if (due >= 0 && due < clock.FrameIndex)
+            return;
+    }
     RestoreCursorBackground();
+    if (due > clock.FrameIndex) {
+        if (!SkipLateFrames(due))
+            return;
+        if (clock.LastFrameShown) {
+            // The records ran out while catching up: the frame in the
+            // picture is the last one.
+            ReadCursorSample();
+            SaveCursorBackground();
+            DrawCursor();
+            CommitCursorPosition();
+            PresentWhole();
+            events.PostTimeDisplay();
+            clock.TickCount = clock.TickCount + 1;
+            return;
+        }
+    }
     if (clock.TicksPerFrame != 3) {
         bool unpacked = false;
         if (!UnpackOrStop(&unpacked))
@@ -232,21 +348,30 @@ void Player::TimerTick() {
 
 void Player::AdvanceFrame() {
     const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
-    if (clock.TickCount % ticks != 0 || clock.EndPosted || clock.LastFrameShown)
+    if (clock.TickCount % ticks != 0)
         return;
+    StepToNextFrame();
+}
+
+// Moves to the next frame's record. False when there is none: the segment's
+// last frame is on screen, or the records ran out (both mark the last frame
+// shown), or the next block is still on its way.
+bool Player::StepToNextFrame() {
+    if (clock.EndPosted || clock.LastFrameShown)
+        return false;
     const Segment* segment = CurrentSegmentInfo();
     const int32_t frameCount = segment ? segment->FrameCount : 0;
     // The segment ends on the next tick, so its last frame is shown for a
     // period like every other one.
     if (clock.FrameIndex >= frameCount - 1) {
         clock.LastFrameShown = true;
-        return;
+        return false;
     }
     if (blocks.Queue.Head() == nullptr) {
         // Nothing in hand and nothing on its way: the records ran out.
         if (blocks.FrameBlock == nullptr && !BlockRefillPending() && !clock.StopRequested)
             clock.LastFrameShown = true;
-        return;
+        return false;
     }
     clock.FrameIndex = clock.FrameIndex + 1;
     if (!NextRecord()) {
@@ -254,7 +379,9 @@ void Player::AdvanceFrame() {
         // was the last.
         clock.FrameIndex = clock.FrameIndex - 1;
         clock.LastFrameShown = true;
+        return false;
     }
+    return true;
 }
 
 void Player::SetPlayState(uint8_t state) {
@@ -319,6 +446,23 @@ bool Player::StartSegment(int32_t index) {
 
 void Player::SetSpeedPosition(int32_t position) {
     clock.SpeedPosition = std::clamp<int32_t>(position, 0, 8);
+    clock.SpeedFactor = 0.0;
+    ApplySpeed();
+}
+
+void Player::SetSpeedFactor(double factor) {
+    factor = ClampSpeedFactor(factor);
+    clock.SpeedPosition = NearestSpeedPosition(factor);
+    clock.SpeedFactor = factor;
+    ApplySpeed();
+}
+
+// The timer restarts at the new period: its first tick starts the sound again
+// from the frame on screen and takes up the time from there.
+void Player::ApplySpeed() {
+    const double factor = clock.Factor();
+    if (SoundPlaysAt(factor))
+        sound->SetSpeed(factor);
     if (film.Count() == 0)
         return;
     RecalcTimerPeriod();

@@ -23,8 +23,13 @@ struct ClockState {
     std::atomic<bool> LastFrameShown{false};
     std::atomic<bool> StopRequested{false};
     std::atomic<uint8_t> PlayState{Stopped};
-    // The speed slider's position 0..8; 3 is normal speed.
+    // The speed slider's position 0..8; 3 is normal speed. A factor set
+    // directly leaves the position nearest to it.
     std::atomic<int32_t> SpeedPosition{3};
+    // A factor set directly; 0 while the slider's position sets the speed.
+    std::atomic<double> SpeedFactor{0.0};
+    // The speed the clock plays at.
+    double Factor() const;
     // Above 0 while StopTimer is killing the timer: a tick that waits for a
     // block gives up, so the kill never waits on a wait.
     std::atomic<int32_t> TimerStopping{0};
@@ -33,6 +38,24 @@ struct ClockState {
 // Factors by speed position: 0.1, 0.25, 0.5, 1, 2, 3, 5, 10, 1000.
 extern const float kSpeedFactors[9];
 constexpr int32_t kNormalSpeedPosition = 3;
+
+// The factors SetSpeedFactor accepts: 0.1 to 10, and the fastest setting,
+// at which every frame is shown as fast as the ticks come.
+constexpr double kSlowestFactor = 0.1;
+constexpr double kFastestPacedFactor = 10.0;
+// A factor brought into that range; NaN and factors of 0 or less give 1.
+double ClampSpeedFactor(double factor);
+// The slider position whose factor is nearest (by ratio) to factor.
+int32_t NearestSpeedPosition(double factor);
+// The sound plays time-stretched from half to twice normal speed; at other
+// speeds it is silent.
+bool SoundPlaysAt(double factor);
+
+// Which frame a tick should put on screen: the frame nearest to the time it
+// will be seen. position is where playback is, in frames of the segment
+// (fractional), at the instant anchorMs; presentMs is when the tick's frame
+// will be on screen; frames run at fps times factor per second.
+int32_t DueFrame(double position, double anchorMs, double presentMs, double fps, double factor);
 
 // The resolution asked of the timer for a period: a quarter, at least 1 ms.
 int32_t TimerResolutionFor(int32_t period);

@@ -13,6 +13,8 @@ Player::Player(const Film& playedFilm, const PlayerSetup& setup)
       screenWidth(setup.Screen.Width),
       screenHeight(setup.Screen.Height),
       manualTicks(setup.ManualTicks),
+      paced(!setup.ManualTicks || setup.Now != nullptr),
+      now(setup.Now ? setup.Now : [] { return std::chrono::steady_clock::now(); }),
       ownerStop(setup.Stop),
       timers(setup.ManualTicks) {
     clock.SpeedPosition = std::clamp<int32_t>(setup.SpeedPosition, 0, 8);

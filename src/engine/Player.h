@@ -10,6 +10,7 @@
 // running tick; refills and segment ends of a segment that was stopped or
 // replaced since are dropped by generation.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -42,6 +43,10 @@ struct PlayerSetup {
     // The ticks run on the calling thread (TickManually) instead of a timer
     // thread: tests and movarel-tool.
     bool ManualTicks = false;
+    // The monotonic clock the frames follow while no sound is heard. Empty:
+    // std::chrono::steady_clock. Set (tests), manual ticks follow it too;
+    // otherwise each manual tick shows the next frame, whatever the time.
+    std::function<std::chrono::steady_clock::time_point()> Now;
     // The owner's Stop command (GUI thread): past the last segment, and after
     // a failure. Empty: StopPlaybackCommand.
     std::function<void()> Stop;
@@ -92,6 +97,11 @@ public:
     // A change of the speed slider (0..8): new period, and the timer
     // restarted when playing, stopped otherwise.
     void SetSpeedPosition(int32_t position);
+    // A speed factor of its own (ClampSpeedFactor: 0.1 to 10, or the
+    // fastest setting): the sound's speed, a new period, and the timer
+    // restarted when playing, stopped otherwise. The slider position becomes
+    // the nearest one.
+    void SetSpeedFactor(double factor);
     // The engine's part of the Stop command: timer and sound stopped, stop
     // requested, queue cleared, segment 0 selected, Stopped, FrameIndex -1.
     void StopPlaybackCommand();
@@ -150,6 +160,10 @@ private:
     void DropPostedBlocks();
     void ReportDamagedFrames(const std::string& why);
     void StartSound();
+    bool StepToNextFrame();
+    int32_t PacedDueFrame(bool firstTick);
+    bool SkipLateFrames(int32_t due);
+    void ApplySpeed();
     void RunStopCommand();
 
     const Film& film;
@@ -160,6 +174,10 @@ private:
     std::atomic<int32_t> screenWidth;
     std::atomic<int32_t> screenHeight;
     bool manualTicks;
+    // Ticks choose the frame by time (the sound's, else the clock's); manual
+    // ticks without a clock of their own show one frame each.
+    bool paced;
+    std::function<std::chrono::steady_clock::time_point()> now;
     std::function<void()> ownerStop;
     PeriodicTimers timers;
 
@@ -175,6 +193,13 @@ private:
     uint32_t timerId = 0;
     // At three ticks per frame the record decoded on phase 1 waits for phase 2.
     bool frameUnpacked = false;
+    // Where playback was (in frames) at anchorTime: set at the timer's first
+    // tick and whenever the sound tells where it is. Engine lock.
+    double anchorPosition = 0;
+    std::chrono::steady_clock::time_point anchorTime{};
+    // A wait for a block held the clock: the next tick takes up the time
+    // from the frame it shows.
+    bool stalled = false;
     // The depth of the segment being prepared cannot be shown.
     bool minimizeRequested = false;
     std::mutex errorLock;

@@ -43,12 +43,14 @@ void CountingSound::Start(double fraction) {
         throw Error("_llseek error");
 }
 
-void EngineTest::MakePlayer(bool manual) {
+void EngineTest::MakePlayer(bool manual, bool testClock) {
     player.reset();
     PlayerSetup setup;
     setup.Sink = &host;
     setup.Sound = &sound;
     setup.ManualTicks = manual;
+    if (testClock)
+        setup.Now = [this] { return testNow; };
     setup.Stop = [this] {
         host.stops++;
         player->StopPlaybackCommand();
@@ -70,6 +72,8 @@ void EngineTest::TearDown() {
 }
 
 void EngineTest::UseRealTimer() { MakePlayer(false); }
+
+void EngineTest::UseTestClock() { MakePlayer(true, true); }
 
 Segment* EngineTest::AddSegment(const SegmentBuild& build) {
     Segment* segment = film->Add();

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,7 +65,18 @@ public:
     void Start(double fraction) override;
     void Pause() override { pauses++; }
     void Stop() override { stops++; }
-    std::atomic<int> opens{0}, starts{0}, pauses{0}, stops{0};
+    void SetSpeed(double factor) override {
+        speeds++;
+        lastSpeed = factor;
+    }
+    // What the test says is being heard; below 0: nothing.
+    std::optional<double> PlayedSeconds() const override {
+        const double heard = played;
+        return heard >= 0 ? std::optional<double>(heard) : std::nullopt;
+    }
+    std::atomic<int> opens{0}, starts{0}, pauses{0}, stops{0}, speeds{0};
+    std::atomic<double> lastSpeed{-1};
+    std::atomic<double> played{-1};
     std::atomic<double> lastFraction{-1};
     std::atomic<bool> throwOnStart{false};
 };
@@ -116,6 +129,10 @@ protected:
 
     // Real timer threads instead of manual ticks (a new player).
     void UseRealTimer();
+    // Manual ticks that choose their frame by time, from a clock the test
+    // moves (a new player).
+    void UseTestClock();
+    std::chrono::steady_clock::time_point testNow{};
 
     TestDir dir;
     TestHost host;
@@ -125,7 +142,7 @@ protected:
     std::unique_ptr<Player> player;
 
 private:
-    void MakePlayer(bool manual);
+    void MakePlayer(bool manual, bool testClock = false);
 };
 
 // A reference decoding: the picture after applying the records in order.
