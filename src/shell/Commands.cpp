@@ -68,8 +68,10 @@ void Stop() {
     s.Window->DrainPlayerEvents();
     RestoreScreenMode();
     if (s.ClientArea != nullptr) s.ClientArea->update();
-    ShowPanelSegment();
-    RefreshPanelTime();
+    if (PanelBinding* panels = ShellPanels()) {
+        panels->ShowSegment();
+        panels->RefreshTime();
+    }
 }
 
 void ToggleSegmentList() {
@@ -77,16 +79,19 @@ void ToggleSegmentList() {
     s.SegmentListShown = !s.SegmentListShown;
     SetMenuCheck(Menus().ActionsMenu, 4, s.SegmentListShown);
     SetMenuCheck(Menus().PopupMenu, 6, s.SegmentListShown);
-    if (s.SegmentListShown) {
-        FillSegmentList();
-        SelectSegmentInList(ShellClock().CurrentSegment.load());
+    PanelBinding* panels = ShellPanels();
+    if (s.SegmentListShown && panels != nullptr) {
+        panels->FillSegmentList();
+        panels->SelectSegmentInList(ShellClock().CurrentSegment.load());
     }
     UpdateMenuState();
     LayoutPanels();
+    if (panels == nullptr)
+        return;
     if (s.SegmentListShown)
-        FocusSegmentList();
-    else if (SegmentListHasFocus())
-        FocusSegmentsButton();
+        panels->FocusSegmentList();
+    else if (panels->SegmentListHasFocus())
+        panels->FocusSegmentsButton();
 }
 
 void TogglePanel() {
@@ -133,7 +138,7 @@ void ChooseFile() {
     LoadFilmFile(path);
     // The film is not started here, so the panel would go on describing the
     // previous one (or an empty list) until Play.
-    ShowPanelSegment();
+    if (PanelBinding* panels = ShellPanels()) panels->ShowSegment();
     if (s.ClientArea != nullptr) s.ClientArea->update();
 }
 

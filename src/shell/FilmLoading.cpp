@@ -15,31 +15,10 @@
 
 namespace movarel {
 
-namespace {
-// What the panels show while no main window exists; a panel test puts a film
-// and a player of its own here.
-struct WithoutWindow {
-    const Film* film = nullptr;
-    Player* player = nullptr;
-};
-WithoutWindow& StandIn() {
-    static WithoutWindow standIn;
-    return standIn;
-}
-}  // namespace
-
-void SetFilmWithoutWindow(const Film* film, Player* player) {
-    StandIn().film = film;
-    StandIn().player = player;
-}
-
-Player* PlayerWithoutWindow() { return StandIn().player; }
-
 const Film& LoadedFilm() {
     static const Film none;
     MainWindow* window = Shell().Window;
-    if (window != nullptr) return window->LoadedFilm();
-    return StandIn().film != nullptr ? *StandIn().film : none;
+    return window != nullptr ? window->LoadedFilm() : none;
 }
 
 ClockState& ShellClock() {
@@ -111,7 +90,7 @@ void LoadFilmFile(const std::string& path) {
         const bool isFilm = InstallRead(window, ReadFilm(*file, std::move(work)));
         Shell().FilmSource = path;
         if (isFilm) RememberFilm(path);
-        if (Shell().SegmentListShown) FillSegmentList();
+        if (Shell().SegmentListShown) window->Panels().FillSegmentList();
         SetFilmCaption(FilmWindowCaption(path, Shell().ProgramPath));
     } catch (...) {
         Shell().FilmSource = path;

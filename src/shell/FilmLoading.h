@@ -12,12 +12,8 @@ class Player;
 struct ClockState;
 struct Segment;
 
-// The main window's player; without a main window, the stand-in below.
+// The main window's player; null without a main window.
 Player* ShellPlayer();
-// The film and player the panels show while no main window exists (none
-// unless a test of the panels sets its own; null pointers put that back).
-void SetFilmWithoutWindow(const Film* film, Player* player);
-Player* PlayerWithoutWindow();
 // Its film and clock, or an empty film and an idle clock without one, and
 // its current segment (null for none).
 const Film& LoadedFilm();

@@ -236,7 +236,11 @@ void PictureArea::mouseReleaseEvent(QMouseEvent* event) {
 
 // --- the main window ------------------------------------------------------------
 
-MainWindow::MainWindow() : film(std::make_unique<Film>()) {
+MainWindow::MainWindow()
+    : panels(PanelBinding::Source{[this]() -> const Film& { return *film; },
+                                  [this] { return player.get(); },
+                                  [](int32_t index) { return StartShellSegment(index); }}),
+      film(std::make_unique<Film>()) {
     SetFilm(std::make_unique<Film>());
     setWindowTitle("Movarel");
     setObjectName("QXAPP");
@@ -307,19 +311,19 @@ void MainWindow::HandleEvent(const PlayerEvent& event) {
     if (Shell().Window != this) return;
     if (const auto* changed = std::get_if<PlayStateChanged>(&event)) {
         setAcceptDrops(changed->state == Stopped && Shell().HasStarted);
-        ShowPanelPlayState(changed->state);
+        panels.ShowPlayState(changed->state);
         UpdateMenuState();
     } else if (const auto* started = std::get_if<SegmentStarted>(&event)) {
-        ShowPanelSegment();
+        panels.ShowSegment();
         if (started->minimize) showMinimized();
         if (started->prepared) {
             if (started->fillsScreen && !Shell().FullScreen) ToggleFullScreen();
             // The segment starts from a stop, so the window may grow for it.
             FitPicture(true);
         }
-        if (started->playing) SelectSegmentInList(started->index);
+        if (started->playing) panels.SelectSegmentInList(started->index);
     } else if (std::holds_alternative<TimeDisplayChanged>(event)) {
-        RefreshPanelTime();
+        panels.RefreshTime();
     } else if (std::holds_alternative<SegmentEnded>(event)) {
         UpdateMenuState();
         LayoutPanels();
@@ -366,7 +370,7 @@ SoundTrack& ShellSound() {
 
 Player* ShellPlayer() {
     MainWindow* window = Shell().Window;
-    return window != nullptr ? &window->ActivePlayer() : PlayerWithoutWindow();
+    return window != nullptr ? &window->ActivePlayer() : nullptr;
 }
 
 void ShowLoadingText() {
@@ -382,7 +386,7 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
     s.ClientArea = window->centralWidget();
     s.HasStarted = false;
 
-    CreatePanels(s.ClientArea);
+    window->Panels().CreatePanels(s.ClientArea);
     StartPointerWatch(window);
     if (s.PanelSlideTimer == nullptr || s.PanelSlideTimer->parent() != window) {
         s.PanelSlideTimer = new QTimer(window);
@@ -405,7 +409,7 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
     BuildMenus(window);
     SetFilmCaption("Movarel");
     ApplyMenuLanguage();
-    ApplyPanelTooltips(Captions());
+    window->Panels().ApplyTooltips(Captions());
     InstallDesktopKeys(window);
 
     const CommandLineResult parsed =
@@ -459,7 +463,7 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
     }
     stream.reset();
     s.LoadingTextShown = false;
-    RepaintPanel();
+    window->Panels().Repaint();
     s.ClientArea->update();
 
     s.HasStarted = true;

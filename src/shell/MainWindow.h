@@ -17,6 +17,7 @@
 #include "film/Film.h"
 #include "platform/WorkDirectory.h"
 #include "shell/FramePresentation.h"
+#include "shell/PanelBinding.h"
 
 class QDialog;
 
@@ -58,6 +59,8 @@ public:
     void RefreshScreen();
     // The pictures presented, between the timer thread and the painter.
     PresentationState& Presented() { return presentation; }
+    // The bottom panel and the segment list, fed from this window's film and player.
+    PanelBinding& Panels() { return panels; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -66,8 +69,10 @@ protected:
 
 private:
     void HandleEvent(const PlayerEvent& event);
-    // Declared before the player, which presents into it until it goes.
+    // Declared before the player, which presents into it and asks them for
+    // refreshes until it goes.
     PresentationState presentation;
+    PanelBinding panels;
     std::unique_ptr<Film> film;
     std::unique_ptr<Player> player;
     std::atomic<bool> drainQueued{false};

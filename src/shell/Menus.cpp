@@ -223,7 +223,7 @@ void UpdateMenuState() {
     SetMenuCheck(m.PopupMenu, 10, s.PanelPinned);
     SetMenuCheck(m.ViewMenu, 1, s.FullScreen);
     SetMenuCheck(m.PopupMenu, 11, s.FullScreen);
-    SetPanelButtonChecks(s.FullScreen, s.SegmentListShown);
+    if (PanelBinding* panels = ShellPanels()) panels->SetButtonChecks(s.FullScreen, s.SegmentListShown);
     const bool any = LoadedFilm().Count() > 0;
     SetMenuEnabled(m.FileMenu, 1, any);
     for (int position : {0, 1, 2, 5, 6}) SetMenuEnabled(m.ActionsMenu, position, any);

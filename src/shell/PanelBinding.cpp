@@ -31,26 +31,6 @@ namespace movarel {
 
 namespace {
 
-struct BindingState {
-    QPointer<BottomPanel> Panel;
-    QPointer<SegmentListWindow> List;
-    // A time refresh asked for by the timer thread waits on the GUI thread.
-    std::atomic<bool> RefreshPending{false};
-    // The frame rate of the segment the panel describes: the time display
-    // counts the clock's frames at it.
-    int32_t DescribedFps = 0;
-    // Seconds from the start of the film to the current frame, as last shown.
-    float CurrentPosition = 0;
-    // The film (Film::Serial) whose invalid frame rate was reported; 0
-    // for none. A broken film is named once, not at every refresh.
-    uint32_t WrongRateReportedFilm = 0;
-};
-
-BindingState& Binding() {
-    static BindingState state;
-    return state;
-}
-
 bool OnGuiThread() {
     QCoreApplication* app = QCoreApplication::instance();
     return app == nullptr || QThread::currentThread() == app->thread();
@@ -75,51 +55,56 @@ PanelPlayState ToPanelState(int state) {
 
 // The time display meets a broken segment at every refresh, many times a
 // second; the user hears of it once per film.
-void ReportWrongFrameRate() {
-    BindingState& s = Binding();
-    const uint32_t film = LoadedFilm().Serial;
-    if (s.WrongRateReportedFilm == film)
+}  // namespace
+
+PanelBinding::PanelBinding(Source from) : source(std::move(from)) {}
+
+ClockState& PanelBinding::Clock() {
+    Player* player = source.ActivePlayer ? source.ActivePlayer() : nullptr;
+    return player != nullptr ? player->Clock() : idle;
+}
+
+void PanelBinding::ReportWrongFrameRate() {
+    const uint32_t film = source.LoadedFilm().Serial;
+    if (wrongRateReportedFilm == film)
         return;
     // Set before the message shows: its dialog runs events, refreshes included.
-    s.WrongRateReportedFilm = film;
+    wrongRateReportedFilm = film;
     ShowMessage(FormatText(Texts().WrongFile, {std::string("FPS = 0")}), Texts().Error, MsgIcon::Error,
                 MsgOwner::MainWindow);
 }
 
 // The progress bar leaves out segments without a frame rate.
-void FeedProgress() {
-    BindingState& s = Binding();
-    if (s.Panel == nullptr)
+void PanelBinding::FeedProgress() {
+    if (panel == nullptr)
         return;
     std::vector<float> lengths;
-    const Film& list = LoadedFilm();
-    for (int32_t i = 0; i < list.Count(); ++i) {
-        const Segment* seg = list.Items(i);
+    const Film& film = source.LoadedFilm();
+    for (int32_t i = 0; i < film.Count(); ++i) {
+        const Segment* seg = film.Items(i);
         if (seg != nullptr && seg->Fps != 0)
             lengths.push_back(static_cast<float>(static_cast<double>(seg->FrameCount) / seg->Fps));
     }
-    s.Panel->setProgress(lengths, s.CurrentPosition);
+    panel->setProgress(lengths, currentPosition);
 }
 
-void FeedVolume() {
-    if (BottomPanel* panel = Binding().Panel)
+void PanelBinding::FeedVolume() {
+    if (panel != nullptr)
         panel->setVolume(PlayerVolumePercent());
 }
 
-void RefreshTimeNow() {
-    BindingState& s = Binding();
-    BottomPanel* panel = s.Panel;
+void PanelBinding::RefreshTimeNow() {
     if (panel == nullptr || !panel->isVisible())
         return;
     PanelTime time;
     double total = 0;
-    s.CurrentPosition = 0;
-    const Film& list = LoadedFilm();
-    const int32_t current = ShellClock().CurrentSegment;
+    currentPosition = 0;
+    const Film& list = source.LoadedFilm();
+    const int32_t current = Clock().CurrentSegment;
     for (int32_t i = 0; i < list.Count(); ++i) {
         const Segment* seg = list.Items(i);
         if (i == current) {
-            s.CurrentPosition = static_cast<float>(total);
+            currentPosition = static_cast<float>(total);
             time.PositionKnown = time.TotalKnown;
         }
         if (seg->Fps == 0) {
@@ -128,11 +113,11 @@ void RefreshTimeNow() {
         }
         total += static_cast<double>(seg->FrameCount) / seg->Fps;
     }
-    if (list.Count() > 0 && s.DescribedFps != 0)
-        s.CurrentPosition += static_cast<float>((static_cast<double>(ShellClock().FrameIndex) + 1) / s.DescribedFps);
+    if (list.Count() > 0 && describedFps != 0)
+        currentPosition += static_cast<float>((static_cast<double>(Clock().FrameIndex) + 1) / describedFps);
     else if (list.Count() > 0)
         time.PositionKnown = false;
-    time.Position = s.CurrentPosition;
+    time.Position = currentPosition;
     time.Total = total;
     panel->setTime(time);
     FeedProgress();
@@ -140,39 +125,31 @@ void RefreshTimeNow() {
         ReportWrongFrameRate();
 }
 
-void ShowSegmentNow() {
-    BindingState& s = Binding();
-    if (s.Panel == nullptr)
+void PanelBinding::ShowSegmentNow() {
+    if (panel == nullptr)
         return;
-    if (const Segment* seg = ShellSegment()) {
-        s.DescribedFps = seg->Fps;
-        s.Panel->setSegmentDescription(
+    Player* player = source.ActivePlayer();
+    if (const Segment* seg = player != nullptr ? player->CurrentSegmentInfo() : nullptr) {
+        describedFps = seg->Fps;
+        panel->setSegmentDescription(
             SegmentDescription{seg->Width, seg->Height, seg->BitsPerPixel, seg->Fps, DecodeFilmText(seg->Title)});
         SetCaptionSegment(DecodeFilmText(seg->Title));
     } else {
-        s.Panel->clearSegmentDescription();
+        panel->clearSegmentDescription();
         SetCaptionSegment(QString());
     }
     RefreshTimeNow();
 }
 
-// A panel button, menu item and key all end in the one dispatcher; the
-// panel reports what fails in it in its own box.
-void RunPanelCommand(int id) {
-    DoCommand(id);
-    UpdateMenuState();
-    RepaintPanel();
-}
-
-void SpeedChanged(int32_t position) {
-    ShellClock().SpeedPosition = position;
+void PanelBinding::SpeedChanged(int32_t position) {
+    Clock().SpeedPosition = position;
     RefreshTimeNow();
     // The player re-times its clock: restarted when playing, stopped otherwise.
-    if (Player* player = ShellPlayer())
+    if (Player* player = source.ActivePlayer())
         player->SetSpeedPosition(position);
 }
 
-void VolumeChanged(int32_t percent) {
+void PanelBinding::VolumeChanged(int32_t percent) {
     // While muted the slider holds the volume to come back to; moving it unmutes.
     if (PlayerVolumeMuted()) {
         if (percent != PlayerVolumePercent())
@@ -184,61 +161,62 @@ void VolumeChanged(int32_t percent) {
     FeedVolume();
 }
 
-void StartChosenSegment(int32_t index) {
+void PanelBinding::StartChosenSegment(int32_t index) {
     // A click can come from a bar still showing a longer film.
-    if (index < 0 || index >= LoadedFilm().Count())
+    if (index < 0 || index >= source.LoadedFilm().Count())
         return;
-    StartShellSegment(index);
+    if (source.StartSegment)
+        source.StartSegment(index);
 }
 
-}  // namespace
-
-void CreatePanels(QWidget* clientArea) {
-    BindingState& s = Binding();
-    if (s.Panel != nullptr && s.Panel->parentWidget() == clientArea)
+void PanelBinding::CreatePanels(QWidget* clientArea) {
+    if (panel != nullptr && panel->parentWidget() == clientArea)
         return;
-    s.RefreshPending = false;
-    s.DescribedFps = 0;
-    s.CurrentPosition = 0;
-    s.WrongRateReportedFilm = 0;
+    refreshPending = false;
+    describedFps = 0;
+    currentPosition = 0;
+    wrongRateReportedFilm = 0;
 
-    auto* list = new SegmentListWindow(clientArea);
-    list->setTitle(DecodeFilmText(Texts().Segments));
-    QObject::connect(list, &SegmentListWindow::commandRequested, list, [](int id) { DoCommand(id); });
-    QObject::connect(list, &SegmentListWindow::segmentChosen, list, [](int32_t index) {
-        StartShellSegment(index);
+    auto* segments = new SegmentListWindow(clientArea);
+    segments->setTitle(DecodeFilmText(Texts().Segments));
+    QObject::connect(segments, &SegmentListWindow::commandRequested, segments, [](int id) { DoCommand(id); });
+    QObject::connect(segments, &SegmentListWindow::segmentChosen, segments, [this](int32_t index) {
+        if (source.StartSegment)
+            source.StartSegment(index);
         ShowSegmentNow();
     });
-    QObject::connect(list, &SegmentListWindow::contextMenuRequested, list, [] { ShowPopupMenu(); });
+    QObject::connect(segments, &SegmentListWindow::contextMenuRequested, segments, [] { ShowPopupMenu(); });
 
-    auto* panel = new BottomPanel(clientArea);
-    QObject::connect(list, &SegmentListWindow::focusBackRequested, panel, [panel] { panel->focusSegmentsButton(); });
-    QObject::connect(panel, &BottomPanel::commandRequested, panel, &RunPanelCommand);
-    QObject::connect(panel, &BottomPanel::speedChanged, panel, &SpeedChanged);
-    QObject::connect(panel, &BottomPanel::volumeChanged, panel, &VolumeChanged);
-    QObject::connect(panel, &BottomPanel::segmentChosen, panel, &StartChosenSegment);
-    QObject::connect(panel, &BottomPanel::contextMenuRequested, panel, [] { ShowPopupMenu(); });
-    ShellClock().SpeedPosition = panel->speedPosition();
-    panel->setPlayState(ToPanelState(ShellClock().PlayState));
+    auto* bottom = new BottomPanel(clientArea);
+    QObject::connect(segments, &SegmentListWindow::focusBackRequested, bottom,
+                     [bottom] { bottom->focusSegmentsButton(); });
+    // A panel button, menu item and key all end in the one dispatcher; the
+    // panel reports what fails in it in its own box.
+    QObject::connect(bottom, &BottomPanel::commandRequested, bottom, [this](int id) {
+        DoCommand(id);
+        UpdateMenuState();
+        Repaint();
+    });
+    QObject::connect(bottom, &BottomPanel::speedChanged, bottom, [this](int32_t v) { SpeedChanged(v); });
+    QObject::connect(bottom, &BottomPanel::volumeChanged, bottom, [this](int32_t v) { VolumeChanged(v); });
+    QObject::connect(bottom, &BottomPanel::segmentChosen, bottom, [this](int32_t i) { StartChosenSegment(i); });
+    QObject::connect(bottom, &BottomPanel::contextMenuRequested, bottom, [] { ShowPopupMenu(); });
+    Clock().SpeedPosition = bottom->speedPosition();
+    bottom->setPlayState(ToPanelState(Clock().PlayState));
 
     // The device volume can change outside the player; the panel follows it.
-    auto* volumePoll = new QTimer(panel);
+    auto* volumePoll = new QTimer(bottom);
     volumePoll->setInterval(200);
-    QObject::connect(volumePoll, &QTimer::timeout, panel, [] { GuardWndProc([] { FeedVolume(); }); });
+    QObject::connect(volumePoll, &QTimer::timeout, bottom, [this] { GuardWndProc([this] { FeedVolume(); }); });
     volumePoll->start();
 
-    s.List = list;
-    s.Panel = panel;
-    Shell().SegmentListWindow = list;
-    Shell().BottomPanelWindow = panel;
+    list = segments;
+    panel = bottom;
+    Shell().SegmentListWindow = segments;
+    Shell().BottomPanelWindow = bottom;
 }
 
-BottomPanel* Panel() { return Binding().Panel; }
-
-SegmentListWindow* SegmentListPanel() { return Binding().List; }
-
-void ApplyPanelTooltips(const CaptionTexts& c) {
-    BottomPanel* panel = Panel();
+void PanelBinding::ApplyTooltips(const CaptionTexts& c) {
     if (panel == nullptr)
         return;
     PanelTooltipTexts t;
@@ -255,82 +233,97 @@ void ApplyPanelTooltips(const CaptionTexts& c) {
     panel->setTooltips(t);
 }
 
-void RefreshPanelTime() {
+void PanelBinding::RefreshTime() {
     if (OnGuiThread()) {
-        GuardWndProc([] { RefreshTimeNow(); });
+        GuardWndProc([this] { RefreshTimeNow(); });
         return;
     }
-    if (Binding().RefreshPending.exchange(true))
+    if (refreshPending.exchange(true))
         return;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [] {
-            Binding().RefreshPending = false;
-            GuardWndProc([] { RefreshTimeNow(); });
+        [this, still = QPointer<QObject>(&alive)] {
+            if (still == nullptr)
+                return;
+            refreshPending = false;
+            GuardWndProc([this] { RefreshTimeNow(); });
         },
         Qt::QueuedConnection);
 }
 
-void ShowPanelSegment() {
-    OnGui([] { GuardWndProc([] { ShowSegmentNow(); }); });
+void PanelBinding::ShowSegment() {
+    OnGui([this, still = QPointer<QObject>(&alive)] {
+        if (still != nullptr)
+            GuardWndProc([this] { ShowSegmentNow(); });
+    });
 }
 
-void ShowPanelPlayState(int state) {
-    if (BottomPanel* panel = Panel())
+void PanelBinding::ShowPlayState(int state) {
+    if (panel != nullptr)
         panel->setPlayState(ToPanelState(state));
-    RepaintPanel();
+    Repaint();
 }
 
-void SetPanelButtonChecks(bool fullScreen, bool segmentListShown) {
-    if (BottomPanel* panel = Panel())
+void PanelBinding::SetButtonChecks(bool fullScreen, bool segmentListShown) {
+    if (panel != nullptr)
         panel->setButtonChecks(fullScreen, segmentListShown);
 }
 
-void RepaintPanel() {
-    BottomPanel* panel = Panel();
+void PanelBinding::Repaint() {
     if (panel == nullptr)
         return;
     panel->update();
     FeedVolume();
     FeedProgress();
-    panel->setPlayState(ToPanelState(ShellClock().PlayState));
+    panel->setPlayState(ToPanelState(Clock().PlayState));
 }
 
-void FillSegmentList() {
-    SegmentListWindow* window = SegmentListPanel();
-    const Film& film = LoadedFilm();
-    if (window == nullptr || film.Count() == 0)
+void PanelBinding::FillSegmentList() {
+    const Film& film = source.LoadedFilm();
+    if (list == nullptr || film.Count() == 0)
         return;
     QStringList names;
     for (int32_t i = 0; i < film.Count(); ++i)
         if (const Segment* seg = film.Items(i))
             names << DecodeFilmText(seg->Title);
-    window->setSegmentNames(names);
-    window->selectSegment(ShellClock().CurrentSegment);
+    list->setSegmentNames(names);
+    list->selectSegment(Clock().CurrentSegment);
 }
 
-void SelectSegmentInList(int32_t index) {
-    OnGui([index] {
-        if (SegmentListWindow* window = SegmentListPanel())
-            window->selectSegment(index);
+void PanelBinding::SelectSegmentInList(int32_t index) {
+    OnGui([this, index, still = QPointer<QObject>(&alive)] {
+        if (still != nullptr && list != nullptr)
+            list->selectSegment(index);
     });
 }
 
-void FocusSegmentList() {
-    if (SegmentListWindow* window = SegmentListPanel())
-        window->focusList();
+void PanelBinding::FocusSegmentList() {
+    if (list != nullptr)
+        list->focusList();
 }
 
-bool SegmentListHasFocus() {
-    SegmentListWindow* window = SegmentListPanel();
-    return window != nullptr && window->listHadFocus();
-}
+bool PanelBinding::SegmentListHasFocus() const { return list != nullptr && list->listHadFocus(); }
 
-void FocusSegmentsButton() {
-    if (SegmentListWindow* window = SegmentListPanel())
-        window->forgetListFocus();
-    if (BottomPanel* panel = Panel())
+void PanelBinding::FocusSegmentsButton() {
+    if (list != nullptr)
+        list->forgetListFocus();
+    if (panel != nullptr)
         panel->focusSegmentsButton();
+}
+
+PanelBinding* ShellPanels() {
+    MainWindow* window = Shell().Window;
+    return window != nullptr ? &window->Panels() : nullptr;
+}
+
+BottomPanel* Panel() {
+    PanelBinding* panels = ShellPanels();
+    return panels != nullptr ? panels->Panel() : nullptr;
+}
+
+SegmentListWindow* SegmentListPanel() {
+    PanelBinding* panels = ShellPanels();
+    return panels != nullptr ? panels->SegmentList() : nullptr;
 }
 
 }  // namespace movarel

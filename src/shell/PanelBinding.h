@@ -3,48 +3,109 @@
 // them, feeds them what they show from the film, the clock and the sound, and
 // runs what the user does on them through the shell's commands. Everything
 // runs on the GUI thread unless it says otherwise.
+#include <QObject>
+#include <QPointer>
+
+#include <atomic>
 #include <cstdint>
+#include <functional>
+
+#include "controls/BottomPanel.h"
+#include "controls/SegmentListWindow.h"
+#include "engine/PlaybackClock.h"
 
 class QWidget;
 
 namespace movarel {
 
-class BottomPanel;
-class SegmentListWindow;
+class Film;
+class Player;
 struct CaptionTexts;
 
-// Creates the segment list window and the bottom panel (in that order, so the
-// panel lies above the list), hidden, as children of clientArea, wires them to
-// the shell and starts the panel's 200 ms volume poll.
-void CreatePanels(QWidget* clientArea);
-// The panels made by CreatePanels; null before, and after the main window went.
+class PanelBinding {
+public:
+    // Where the panels' film and player come from: the owner's loaded film
+    // and its player (null for none), looked up at every use since a load
+    // replaces both. StartSegment starts a chosen segment as a menu command
+    // does; without it a choice starts nothing.
+    struct Source {
+        std::function<const Film&()> LoadedFilm;
+        std::function<Player*()> ActivePlayer;
+        std::function<bool(int32_t)> StartSegment;
+    };
+    explicit PanelBinding(Source source);
+    PanelBinding(const PanelBinding&) = delete;
+    PanelBinding& operator=(const PanelBinding&) = delete;
+
+    // Creates the segment list window and the bottom panel (in that order, so
+    // the panel lies above the list), hidden, as children of clientArea, wires
+    // them to the shell and starts the panel's 200 ms volume poll.
+    void CreatePanels(QWidget* clientArea);
+    // The panels made by CreatePanels; null before, and after they went.
+    BottomPanel* Panel() const { return panel; }
+    SegmentListWindow* SegmentList() const { return list; }
+    // The player's clock, or an idle one without a player.
+    ClockState& Clock();
+    // The panel's tooltips from the caption texts.
+    void ApplyTooltips(const CaptionTexts& captions);
+
+    // Progress and time display from the clock. From any thread: the timer
+    // thread's requests are handed to the GUI thread, and one that comes while
+    // another waits is dropped, so a fast film cannot flood the event queue.
+    void RefreshTime();
+    // The current segment's description, then the time (segment start, Stop,
+    // a choice in the list). From any thread.
+    void ShowSegment();
+    // The play state changed (0 Stopped, 1 Playing, 2 Paused): Play and Pause
+    // swap, the focus follows, the panel is refreshed.
+    void ShowPlayState(int state);
+    void SetButtonChecks(bool fullScreen, bool segmentListShown);
+    // The whole panel again: volume, progress, Play or Pause.
+    void Repaint();
+
+    // The segment list: the film's names with the current segment selected (a
+    // film without segments leaves the list as it is).
+    void FillSegmentList();
+    // From any thread.
+    void SelectSegmentInList(int32_t index);
+    void FocusSegmentList();
+    // The list box has the focus, or had it when the list was just hidden.
+    bool SegmentListHasFocus() const;
+    void FocusSegmentsButton();
+
+private:
+    void ReportWrongFrameRate();
+    void FeedProgress();
+    void FeedVolume();
+    void RefreshTimeNow();
+    void ShowSegmentNow();
+    void SpeedChanged(int32_t position);
+    void VolumeChanged(int32_t percent);
+    void StartChosenSegment(int32_t index);
+
+    Source source;
+    ClockState idle;
+    QPointer<BottomPanel> panel;
+    QPointer<SegmentListWindow> list;
+    // Calls handed to the GUI thread check it is still there: they may run
+    // after the binding went.
+    QObject alive;
+    // A time refresh asked for by the timer thread waits on the GUI thread.
+    std::atomic<bool> refreshPending{false};
+    // The frame rate of the segment the panel describes: the time display
+    // counts the clock's frames at it.
+    int32_t describedFps = 0;
+    // Seconds from the start of the film to the current frame, as last shown.
+    float currentPosition = 0;
+    // The film (Film::Serial) whose invalid frame rate was reported; 0
+    // for none. A broken film is named once, not at every refresh.
+    uint32_t wrongRateReportedFilm = 0;
+};
+
+// The main window's panels, for the shell's commands; null without a main
+// window.
+PanelBinding* ShellPanels();
 BottomPanel* Panel();
 SegmentListWindow* SegmentListPanel();
-// The panel's tooltips from the caption texts.
-void ApplyPanelTooltips(const CaptionTexts& captions);
-
-// Progress and time display from the clock. From any thread: the timer
-// thread's requests are handed to the GUI thread, and one that comes while
-// another waits is dropped, so a fast film cannot flood the event queue.
-void RefreshPanelTime();
-// The current segment's description, then the time (segment start, Stop,
-// a choice in the list). From any thread.
-void ShowPanelSegment();
-// The play state changed (0 Stopped, 1 Playing, 2 Paused): Play and Pause
-// swap, the focus follows, the panel is refreshed.
-void ShowPanelPlayState(int state);
-void SetPanelButtonChecks(bool fullScreen, bool segmentListShown);
-// The whole panel again: volume, progress, Play or Pause.
-void RepaintPanel();
-
-// The segment list: the film's names with the current segment selected (a
-// film without segments leaves the list as it is).
-void FillSegmentList();
-// From any thread.
-void SelectSegmentInList(int32_t index);
-void FocusSegmentList();
-// The list box has the focus, or had it when the list was just hidden.
-bool SegmentListHasFocus();
-void FocusSegmentsButton();
 
 }  // namespace movarel

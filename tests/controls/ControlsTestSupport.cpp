@@ -14,7 +14,6 @@
 #include "film/Film.h"
 #include "platform/Rounding.h"
 #include "platform/WorkDirectory.h"
-#include "shell/FilmLoading.h"
 #include "shell/MainWindow.h"
 
 namespace movarel::test {
@@ -56,15 +55,9 @@ FilmFixture::FilmFixture(const std::vector<SegmentSpec>& segments)
     PlayerSetup setup;
     setup.ManualTicks = true;
     player_ = std::make_unique<Player>(*film_, setup);
-    SetFilmWithoutWindow(film_.get(), player_.get());
 }
 
-FilmFixture::~FilmFixture() {
-    // A fixture made in this one's place has put its own film there already.
-    if (PlayerWithoutWindow() == player_.get())
-        SetFilmWithoutWindow(nullptr, nullptr);
-    player_.reset();
-}
+FilmFixture::~FilmFixture() { player_.reset(); }
 
 void FilmFixture::Clear() {
     player_->StopPlaybackForLoad();

@@ -46,14 +46,17 @@ struct SegmentSpec {
     std::string Title;
 };
 
-// A film of the given segments and a player on it (manual ticks), shown by
-// the panels' binding while there is no main window; gone with the fixture.
+// A film of the given segments and a player on it (manual ticks), for a
+// panel binding made without a main window; gone with the fixture.
 class FilmFixture {
 public:
     explicit FilmFixture(const std::vector<SegmentSpec>& segments);
     ~FilmFixture();
     // Every segment deleted: the film as a failed load leaves it.
     void Clear();
+    const Film& film() const { return *film_; }
+    Player& player() { return *player_; }
+    ClockState& clock() { return player_->Clock(); }
 
 private:
     TestDir dir_;

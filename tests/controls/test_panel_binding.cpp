@@ -20,7 +20,6 @@
 #include "engine/Command.h"
 #include "film/Film.h"
 #include "platform/Rounding.h"
-#include "shell/FilmLoading.h"
 #include "shell/PanelBinding.h"
 #include "shell/ShellState.h"
 #include "shell/MainWindow.h"
@@ -33,19 +32,26 @@ namespace {
 
 const std::vector<SegmentSpec> kTwoMinuteFilm = {{640, 480, 600, 10, "First"}, {800, 600, 600, 10, "Second"}};
 
-// The panels made by the shell on a stand-in client area, the panel laid out
-// along its bottom and shown; no main window, so commands find no player.
+// The panels made by the shell's binding on a stand-in client area, the panel
+// laid out along its bottom and shown. The binding shows the film fixture
+// given (none: an empty film and no player); no main window, so the shell's
+// commands find no player.
 struct BindingFixture {
     AppFirst app;
+    const Film none;
+    FilmFixture* shown = nullptr;
+    PanelBinding binding{PanelBinding::Source{
+        [this]() -> const Film& { return shown != nullptr ? shown->film() : none; },
+        [this] { return shown != nullptr ? &shown->player() : nullptr; }, nullptr}};
     std::unique_ptr<QWidget> area = std::make_unique<QWidget>();
     BottomPanel* panel = nullptr;
-    explicit BindingFixture(int width = 640, int height = 400) {
-        ShellClock().PlayState = Stopped;
-        ShellClock().CurrentSegment = 0;
-        ShellClock().FrameIndex = -1;
+    explicit BindingFixture(FilmFixture* film = nullptr, int width = 640, int height = 400) : shown(film) {
+        Clock().PlayState = Stopped;
+        Clock().CurrentSegment = 0;
+        Clock().FrameIndex = -1;
         area->resize(width, height);
-        CreatePanels(area.get());
-        panel = Panel();
+        binding.CreatePanels(area.get());
+        panel = binding.Panel();
         panel->setGeometry(0, height - kPanelHeight, width, kPanelHeight);
         panel->show();
         area->show();
@@ -55,11 +61,8 @@ struct BindingFixture {
         area.reset();
         Shell().BottomPanelWindow = nullptr;
         Shell().SegmentListWindow = nullptr;
-        ShellClock().PlayState = Stopped;
-        ShellClock().CurrentSegment = 0;
-        ShellClock().FrameIndex = -1;
-        ShellClock().SpeedPosition = kNormalSpeedPosition;
     }
+    ClockState& Clock() { return binding.Clock(); }
 };
 
 // Counts the calls handed to the GUI thread from other threads.
@@ -78,27 +81,32 @@ public:
 TEST(PanelBinding, MakesBothPanelsHiddenWithTheListBelowThePanel) {
     AppFirst app;
     QWidget area;
-    CreatePanels(&area);
-    ASSERT_NE(Panel(), nullptr);
-    ASSERT_NE(SegmentListPanel(), nullptr);
-    EXPECT_EQ(Shell().BottomPanelWindow, Panel());
-    EXPECT_EQ(Shell().SegmentListWindow, SegmentListPanel());
-    EXPECT_EQ(Panel()->geometry(), QRect(0, 0, 600, 100));
-    EXPECT_FALSE(Panel()->isVisibleTo(&area));
-    EXPECT_FALSE(SegmentListPanel()->isVisibleTo(&area));
+    const Film none;
+    PanelBinding binding(
+        PanelBinding::Source{[&]() -> const Film& { return none; }, [] { return static_cast<Player*>(nullptr); }, nullptr});
+    binding.CreatePanels(&area);
+    BottomPanel* panel = binding.Panel();
+    SegmentListWindow* list = binding.SegmentList();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(Shell().BottomPanelWindow, panel);
+    EXPECT_EQ(Shell().SegmentListWindow, list);
+    EXPECT_EQ(panel->geometry(), QRect(0, 0, 600, 100));
+    EXPECT_FALSE(panel->isVisibleTo(&area));
+    EXPECT_FALSE(list->isVisibleTo(&area));
     const QObjectList children = area.children();
-    EXPECT_LT(children.indexOf(SegmentListPanel()), children.indexOf(Panel()));
-    EXPECT_EQ(ShellClock().SpeedPosition, kNormalSpeedPosition);
+    EXPECT_LT(children.indexOf(list), children.indexOf(panel));
+    EXPECT_EQ(binding.Clock().SpeedPosition, kNormalSpeedPosition);
     Shell().BottomPanelWindow = nullptr;
     Shell().SegmentListWindow = nullptr;
 }
 
 TEST(PanelBinding, TheTextsComeFromTheClockAndTheFilm) {
     FilmFixture film(kTwoMinuteFilm);
-    BindingFixture f;
-    ShellClock().CurrentSegment = 1;
-    ShellClock().FrameIndex = 299;
-    ShowPanelSegment();
+    BindingFixture f(&film);
+    f.Clock().CurrentSegment = 1;
+    f.Clock().FrameIndex = 299;
+    f.binding.ShowSegment();
     EXPECT_EQ(f.panel->infoText(), "800 x 600 x 32 / 10 fps");
     EXPECT_EQ(f.panel->segmentName(), "Second");
     EXPECT_EQ(f.panel->timeText(), "x1.0    00:01:30 | 00:02:00");
@@ -107,40 +115,40 @@ TEST(PanelBinding, TheTextsComeFromTheClockAndTheFilm) {
     EXPECT_EQ(f.panel->progressBar()->position(), 90.0f);
 
     film.Clear();
-    ShowPanelSegment();
+    f.binding.ShowSegment();
     EXPECT_EQ(f.panel->infoText(), "");
     EXPECT_EQ(f.panel->timeText(), "x1.0    00:00:00 | 00:00:00");
 }
 
 TEST(PanelBinding, TheTimeTextWaitsWhileThePanelIsHidden) {
     FilmFixture film(kTwoMinuteFilm);
-    BindingFixture f;
-    ShowPanelSegment();
+    BindingFixture f(&film);
+    f.binding.ShowSegment();
     const QString shown = f.panel->timeText();
     f.panel->hide();
-    ShellClock().FrameIndex = 99;
-    RefreshPanelTime();
+    f.Clock().FrameIndex = 99;
+    f.binding.RefreshTime();
     EXPECT_EQ(f.panel->timeText(), shown);
 }
 
 TEST(PanelBinding, TheSpeedSliderSetsTheClocksSpeedAndTimerPeriod) {
     FilmFixture film({{640, 480, 100, 25, "Only"}});
-    BindingFixture f;
-    ShellClock().PlayState = Paused;
+    BindingFixture f(&film);
+    f.Clock().PlayState = Paused;
     struct Case {
         int32_t speed;
         int32_t period;
     } cases[] = {{0, 400}, {3, 40}, {7, 4}};
     for (const Case& c : cases) {
         f.panel->speedSlider()->setValue(c.speed);
-        EXPECT_EQ(ShellClock().SpeedPosition, c.speed);
-        EXPECT_EQ(ShellClock().Period, c.period) << c.speed;
+        EXPECT_EQ(f.Clock().SpeedPosition, c.speed);
+        EXPECT_EQ(f.Clock().Period, c.period) << c.speed;
     }
     // Without a film the speed changes only the clock's speed and the text.
     film.Clear();
     f.panel->speedSlider()->setValue(5);
-    EXPECT_EQ(ShellClock().SpeedPosition, 5);
-    EXPECT_EQ(ShellClock().Period, 4);
+    EXPECT_EQ(f.Clock().SpeedPosition, 5);
+    EXPECT_EQ(f.Clock().Period, 4);
     EXPECT_EQ(f.panel->timeText().left(4), "x3.0");
 }
 
@@ -174,18 +182,18 @@ TEST(PanelBinding, PanelButtonsRunTheShellsCommands) {
 
 TEST(PanelBinding, TimerThreadRefreshesAreCoalesced) {
     FilmFixture film(kTwoMinuteFilm);
-    BindingFixture f;
-    ShowPanelSegment();
+    BindingFixture f(&film);
+    f.binding.ShowSegment();
     QApplication::processEvents();
     HandOverCounter counter;
     QCoreApplication::instance()->installEventFilter(&counter);
-    std::thread ticks([] {
+    std::thread ticks([&f] {
         for (int i = 0; i < 5000; ++i) {
-            ShellClock().FrameIndex = i % 600;
-            RefreshPanelTime();
+            f.Clock().FrameIndex = i % 600;
+            f.binding.RefreshTime();
         }
-        ShellClock().FrameIndex = 299;
-        RefreshPanelTime();
+        f.Clock().FrameIndex = 299;
+        f.binding.RefreshTime();
     });
     ticks.join();
     EXPECT_TRUE(WaitFor([&] { return f.panel->timeText() == "x1.0    00:00:30 | 00:02:00"; }))
@@ -202,12 +210,12 @@ TEST(PanelBinding, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) 
     const std::vector<SegmentSpec> broken = {
         {640, 480, 100, 10, "Good"}, {640, 480, 100, 0, "Broken"}, {640, 480, 100, 10, "After"}};
     auto film = std::make_unique<FilmFixture>(broken);
-    BindingFixture f;
-    ShellClock().CurrentSegment = 0;
-    ShellClock().FrameIndex = 49;
-    ShowPanelSegment();
+    BindingFixture f(film.get());
+    f.Clock().CurrentSegment = 0;
+    f.Clock().FrameIndex = 49;
+    f.binding.ShowSegment();
     for (int i = 0; i < 5; ++i) {
-        std::thread tick([] { RefreshPanelTime(); });
+        std::thread tick([&f] { f.binding.RefreshTime(); });
         tick.join();
         QApplication::processEvents();
     }
@@ -217,16 +225,16 @@ TEST(PanelBinding, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) 
     // Known up to the broken segment; the film's length is not.
     EXPECT_EQ(f.panel->timeText(), "x1.0    00:00:05 | --:--:--");
     // The broken segment is left out of the bar.
-    RepaintPanel();
+    f.binding.Repaint();
     EXPECT_EQ(f.panel->progressBar()->partCount(), 2);
 
     const std::pair<int32_t, const char*> segments[] = {
         {1, "x1.0    --:--:-- | --:--:--"}, {2, "x1.0    --:--:-- | --:--:--"}, {0, "x1.0    00:00:05 | --:--:--"}};
     for (auto [index, shows] : segments) {
         SCOPED_TRACE(index);
-        ShellClock().CurrentSegment = index;
-        ShowPanelSegment();
-        RefreshPanelTime();
+        f.Clock().CurrentSegment = index;
+        f.binding.ShowSegment();
+        f.binding.RefreshTime();
         EXPECT_EQ(f.panel->timeText(), shows);
     }
     EXPECT_EQ(recorder.Messages().size(), 1u);
@@ -234,25 +242,26 @@ TEST(PanelBinding, AZeroFrameRateIsReportedOncePerFilmAndItsTimesShowAsUnknown) 
     // The next film is a new one: its own broken rate is said again, once.
     film.reset();
     film = std::make_unique<FilmFixture>(broken);
-    ShowPanelSegment();
-    RefreshPanelTime();
+    f.shown = film.get();
+    f.binding.ShowSegment();
+    f.binding.RefreshTime();
     EXPECT_EQ(recorder.Messages().size(), 2u);
 }
 
 TEST(PanelBinding, TheListShowsTheFilmsNamesAndTheCurrentSegment) {
     FilmFixture film({{640, 480, 100, 10, "Intro"}, {640, 480, 100, 10, "Caf\xE9"}});
-    BindingFixture f;
-    ShellClock().CurrentSegment = 1;
-    FillSegmentList();
-    QListWidget* list = SegmentListPanel()->listBox();
+    BindingFixture f(&film);
+    f.Clock().CurrentSegment = 1;
+    f.binding.FillSegmentList();
+    QListWidget* list = f.binding.SegmentList()->listBox();
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(0)->text(), "Intro");
     EXPECT_EQ(list->item(1)->text().size(), 4);
     EXPECT_EQ(list->currentRow(), 1);
-    std::thread([] { SelectSegmentInList(0); }).join();
+    std::thread([&f] { f.binding.SelectSegmentInList(0); }).join();
     EXPECT_TRUE(WaitFor([&] { return list->currentRow() == 0; }));
     // A film without segments leaves the list as it is.
     film.Clear();
-    FillSegmentList();
+    f.binding.FillSegmentList();
     EXPECT_EQ(list->count(), 2);
 }
