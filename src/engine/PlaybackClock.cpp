@@ -314,6 +314,8 @@ bool Player::StartSegment(int32_t index) {
     started.playing = true;
     events.Post(started);
     SetPlayState(Playing);
+    if (seekIndexOnStart)
+        SeekIndexFor(index);
     return true;
 }
 
@@ -352,6 +354,7 @@ void Player::StopPlaybackForLoad() {
         ResetBlocks();
         ResetCursorBox(cursor);
     }
+    ForgetSeekIndexes();
     SetPlayState(Stopped);
     clock.FrameIndex = -1;
 }

@@ -14,7 +14,10 @@ Player::Player(const Film& playedFilm, const PlayerSetup& setup)
       screenHeight(setup.Screen.Height),
       manualTicks(setup.ManualTicks),
       ownerStop(setup.Stop),
-      timers(setup.ManualTicks) {
+      timers(setup.ManualTicks),
+      seekIndexOnStart(setup.SeekIndexOnStart),
+      seekLimits(setup.SeekLimits),
+      onSeekIndexProgress(setup.OnSeekIndexProgress) {
     clock.SpeedPosition = std::clamp<int32_t>(setup.SpeedPosition, 0, 8);
 }
 
