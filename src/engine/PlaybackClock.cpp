@@ -441,6 +441,8 @@ bool Player::StartSegment(int32_t index) {
     started.playing = true;
     events.Post(started);
     SetPlayState(Playing);
+    if (seekIndexOnStart)
+        SeekIndexFor(index);
     return true;
 }
 
@@ -496,6 +498,7 @@ void Player::StopPlaybackForLoad() {
         ResetBlocks();
         ResetCursorBox(cursor);
     }
+    ForgetSeekIndexes();
     SetPlayState(Stopped);
     clock.FrameIndex = -1;
 }

@@ -16,7 +16,10 @@ Player::Player(const Film& playedFilm, const PlayerSetup& setup)
       paced(!setup.ManualTicks || setup.Now != nullptr),
       now(setup.Now ? setup.Now : [] { return std::chrono::steady_clock::now(); }),
       ownerStop(setup.Stop),
-      timers(setup.ManualTicks) {
+      timers(setup.ManualTicks),
+      seekIndexOnStart(setup.SeekIndexOnStart),
+      seekLimits(setup.SeekLimits),
+      onSeekIndexProgress(setup.OnSeekIndexProgress) {
     clock.SpeedPosition = std::clamp<int32_t>(setup.SpeedPosition, 0, 8);
 }
 

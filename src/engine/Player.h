@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/BlockQueue.h"
 #include "engine/CursorTrack.h"
@@ -23,6 +25,7 @@
 #include "engine/PlaybackClock.h"
 #include "engine/PlayerEvents.h"
 #include "engine/PlayerSound.h"
+#include "engine/SeekIndex.h"
 #include "film/Film.h"
 #include "platform/PeriodicTimer.h"
 
@@ -50,6 +53,20 @@ struct PlayerSetup {
     // The owner's Stop command (GUI thread): past the last segment, and after
     // a failure. Empty: StopPlaybackCommand.
     std::function<void()> Stop;
+    // A segment's seek index is built in the background from its start on;
+    // off, it is built at the first seek into the segment (movarel-tool's
+    // plain playing never seeks).
+    bool SeekIndexOnStart = true;
+    SeekIndexLimits SeekLimits;
+    // Called on a segment's index thread after each of its snapshots and
+    // when its build ends (see SeekIndex::StartBuilding); may be empty.
+    std::function<void(int32_t segment, const SeekIndexProgress&)> OnSeekIndexProgress;
+};
+
+// A frame of the film: segment and frame, both counted from 0.
+struct FilmPosition {
+    int32_t Segment = 0;
+    int32_t Frame = 0;
 };
 
 class Player {
@@ -117,6 +134,25 @@ public:
     // waits for a block on the GUI thread, manual ticks).
     void RefillPostedBlocks();
 
+    // --- seeking (PlayerSeek.cpp), the GUI thread ----------------------------
+    // Shows frame of segment as playing from the segment's start shows it,
+    // cursor included, and goes on from there in the same play state:
+    // playing ticks on from the next frame (the sound from the frame's time
+    // at normal speed), paused and stopped stay so with the frame presented.
+    // Another segment is prepared as StartSegment prepares it (SegmentStarted
+    // is posted). False, with nothing changed, for a frame outside the film
+    // or one that cannot be decoded.
+    bool SeekTo(int32_t segment, int32_t frame);
+    // The frame shown at seconds into the film (segments back to back) or
+    // into segment; false past the end or before the start. A segment's
+    // frames last 1/fps seconds, or its ticks of 100 ms without a rate.
+    bool PositionAtFilmTime(double seconds, FilmPosition* position) const;
+    bool PositionAtSegmentTime(int32_t segment, double seconds, FilmPosition* position) const;
+    // How far the seek index of segment got (Idle when it has none yet).
+    SeekIndexProgress SeekIndexProgressOf(int32_t segment);
+    // Lets go of the seek indexes (their builds cancelled).
+    void ForgetSeekIndexes();
+
     // Manual ticks: runs one tick when the timer runs; false when it does not.
     bool TickManually();
     // The player's timers that are alive (a stopped player has none).
@@ -165,6 +201,9 @@ private:
     bool SkipLateFrames(int32_t due);
     void ApplySpeed();
     void RunStopCommand();
+    // The seek index of segment index, made and its build started when there
+    // is none (null for no such segment or no frame stream).
+    SeekIndex* SeekIndexFor(int32_t index);
 
     const Film& film;
     FrameSink* sink;
@@ -204,6 +243,20 @@ private:
     bool minimizeRequested = false;
     std::mutex errorLock;
     std::string lastError;
+
+    // The GUI thread only. A few segments keep their index, the one used
+    // longest ago going first, each within its own memory limit.
+    struct KeptSeekIndex {
+        const Segment* segment = nullptr;
+        const FileStream* stream = nullptr;
+        uint64_t lastUse = 0;
+        std::unique_ptr<SeekIndex> index;
+    };
+    std::vector<KeptSeekIndex> seekIndexes;
+    uint64_t seekUses = 0;
+    bool seekIndexOnStart = true;
+    SeekIndexLimits seekLimits;
+    std::function<void(int32_t, const SeekIndexProgress&)> onSeekIndexProgress;
 };
 
 }  // namespace movarel

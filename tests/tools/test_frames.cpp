@@ -692,3 +692,89 @@ TEST_F(VideoExport, CrispKeepsTheColouredTextThatTheDefaultBlurs) {
     EXPECT_EQ(alone.status, 2);
     EXPECT_NE(alone.out.find("--crisp goes with --video"), std::string::npos) << alone.out;
 }
+
+namespace {
+
+// Two segments of 24 frames: one tick per frame with a sample for each, and
+// three ticks per frame with a track that ends a third of the way in.
+std::string WriteSeekFilm(const TestDir& dir) {
+    FilmSpec film;
+    for (const bool pacing : {false, true}) {
+        const Shape shape = TestShape();
+        SegmentSpec s;
+        s.width = 9;
+        s.height = 7;
+        s.pacing = pacing;
+        for (int32_t f = 0; f < 24; ++f)
+            s.frames.push_back(Pattern(s.width, s.height, f));
+        s.cursors = {ColourCursor(shape.width, shape.height, shape.andMask, shape.colours, shape.hotX, shape.hotY)};
+        for (int32_t i = 0; i < 24; ++i)
+            s.track.push_back({0, static_cast<uint16_t>(i % 9), static_cast<uint16_t>(i * 3 % 7)});
+        film.segments.push_back(s);
+    }
+    const std::string path = dir.path + "seek.qxf";
+    WriteFileBytes(path, BuildFilmFile(film));
+    return path;
+}
+
+}  // namespace
+
+TEST(FramesCommand, SeeksShowTheFramesPlayingShows) {
+    TestDir tmp, films;
+    const std::string film = WriteSeekFilm(films);
+    const CommandRun played = Frames(tmp, Quote(film) + " --digest");
+    ASSERT_EQ(played.status, 0) << played.out;
+    const std::vector<std::string> sequential = Lines(played.out);
+    ASSERT_EQ(sequential.size(), 48u);
+
+    // The film's first and last frames, each segment's first and last, and
+    // frames inside, back and forth across the segments.
+    const std::vector<std::pair<int, int>> targets = {{0, 0}, {1, 23}, {1, 0},  {0, 23}, {1, 12},
+                                                      {0, 5}, {1, 4},  {1, 20}, {0, 6},  {0, 0}};
+    std::string list;
+    std::vector<std::string> expected;
+    for (const auto& [s, f] : targets) {
+        list += (list.empty() ? "" : ",") + std::to_string(s) + ":" + std::to_string(f);
+        expected.push_back(sequential[static_cast<size_t>(s * 24 + f)]);
+    }
+    const std::string errors = films.path + "errors";
+    const CommandRun r = RunCommand("TMPDIR=" + Quote(tmp.path) + " " + Quote(ToolPath()) + " frames " + Quote(film) +
+                                    " --seek " + list + " --digest 2>" + Quote(errors));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(Lines(r.out), expected);
+    const CommandRun timings = RunCommand("cat " + Quote(errors));
+    const std::vector<std::string> told = Lines(timings.out);
+    ASSERT_EQ(told.size(), targets.size()) << timings.out;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        const std::string prefix = "seek " + std::to_string(targets[i].first) + ":" +
+                                   std::to_string(targets[i].second) + " ";
+        EXPECT_EQ(told[i].rfind(prefix, 0), 0u) << told[i];
+        EXPECT_EQ(told[i].substr(told[i].size() - 3), " ms") << told[i];
+    }
+    EXPECT_TRUE(tmp.Files().empty());
+}
+
+TEST(FramesCommand, SeekTargetsOutsideTheFilmAreRefused) {
+    TestDir tmp, films;
+    const std::string film = WriteSeekFilm(films);
+    struct Case {
+        std::string targets;
+        int status;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"0:24", 1, "there is no frame 0:24; segment 0 has 24 frames"},
+        {"0:3,2:0", 1, "there is no frame 2:0; the film has 2 segments"},
+        {"1", 2, "usage: movarel-tool frames"},
+        {"1:x", 2, "usage: movarel-tool frames"},
+        {"0:1,", 2, "usage: movarel-tool frames"},
+        {"0:1 --segment 1", 2, "--seek names its frames"},
+    };
+    for (const Case& c : cases) {
+        const CommandRun r = Frames(tmp, Quote(film) + " --digest --seek " + c.targets, true);
+        EXPECT_EQ(r.status, c.status) << c.targets;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.targets << ": " << r.out;
+        // Nothing is shown before a bad target is found.
+        EXPECT_EQ(r.out.find(" ms\n"), std::string::npos) << c.targets;
+    }
+}

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <deque>
@@ -40,6 +41,7 @@ namespace {
 
 constexpr const char* kUsage =
     "frames FILM [--from-start] [--segment N] [--first A] [--last B] [--out DIR] [--digest]\n"
+    "  movarel-tool frames FILM [--from-start] --seek S:F[,S:F...] [--out DIR] [--digest]\n"
     "  movarel-tool frames FILM [--from-start] [--segment N] --video FILE.mp4 [--crisp]";
 
 struct FramesOptions {
@@ -52,6 +54,8 @@ struct FramesOptions {
     bool digest = false;
     std::string video;
     bool crisp = false;
+    std::vector<std::pair<int32_t, int32_t>> seeks;  // segment, frame
+    bool seek = false;
 };
 
 // The tool's screen: what the engine presents, handed on to the command.
@@ -90,6 +94,25 @@ bool ParseInt(const std::string& text, int32_t* value) {
     return true;
 }
 
+// S:F[,S:F...], segments and frames counted from 0 as the digest lines count
+// them.
+bool ParseSeekTargets(const std::string& text, std::vector<std::pair<int32_t, int32_t>>* targets) {
+    size_t at = 0;
+    while (true) {
+        const size_t comma = text.find(',', at);
+        const std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        const size_t colon = item.find(':');
+        int32_t segment = 0, frame = 0;
+        if (colon == std::string::npos || !ParseInt(item.substr(0, colon), &segment) ||
+            !ParseInt(item.substr(colon + 1), &frame))
+            return false;
+        targets->emplace_back(segment, frame);
+        if (comma == std::string::npos)
+            return true;
+        at = comma + 1;
+    }
+}
+
 bool ParseOptions(const std::vector<std::string>& args, FramesOptions* o) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -109,6 +132,10 @@ bool ParseOptions(const std::vector<std::string>& args, FramesOptions* o) {
         } else if (a == "--last") {
             if (!value(&o->last))
                 return false;
+        } else if (a == "--seek") {
+            if (i + 1 >= args.size() || !ParseSeekTargets(args[++i], &o->seeks))
+                return false;
+            o->seek = true;
         } else if (a == "--out") {
             if (i + 1 >= args.size())
                 return false;
@@ -215,6 +242,54 @@ bool PlaySegment(Player& player, FramesSink& host, const FramesOptions& o, int32
     player.Events().Take();
     host.onPresent = nullptr;
     return ok;
+}
+
+// Visits each target in turn through the player's seek, timing each from the
+// request until its picture is presented.
+int SeekFrames(Player& player, FramesSink& host, const FramesOptions& o) {
+    const Film& film = player.PlayedFilm();
+    for (const auto& [index, frame] : o.seeks) {
+        const Segment* segment = film.Items(index);
+        if (segment == nullptr) {
+            std::fprintf(stderr, "movarel-tool frames: there is no frame %d:%d; the film has %d segments\n", index,
+                         frame, film.Count());
+            return 1;
+        }
+        if (frame >= segment->FrameCount) {
+            std::fprintf(stderr, "movarel-tool frames: there is no frame %d:%d; segment %d has %d frames\n", index,
+                         frame, index, segment->FrameCount);
+            return 1;
+        }
+    }
+    int result = 0;
+    for (const auto& [index, frame] : o.seeks) {
+        bool presented = false;
+        host.onPresent = [&](const Picture&) { presented = true; };
+        const auto start = std::chrono::steady_clock::now();
+        const bool done = player.SeekTo(index, frame);
+        const auto end = std::chrono::steady_clock::now();
+        host.onPresent = nullptr;
+        player.Events().Take();
+        if (!done || !presented) {
+            std::fprintf(stderr, "segment %d: frame %d cannot be decoded; skipped\n", index, frame);
+            result = 1;
+            continue;
+        }
+        std::fprintf(stderr, "seek %d:%d %.3f ms\n", index, frame,
+                     std::chrono::duration<double, std::milli>(end - start).count());
+        const Picture& picture = player.CurrentPicture();
+        if (o.digest)
+            RgbDigestLine(index, frame, picture);
+        if (!o.outDir.empty()) {
+            char name[64];
+            std::snprintf(name, sizeof name, "/%03d-%05d.png", index, frame);
+            if (!WritePng(o.outDir + name, picture)) {
+                std::fprintf(stderr, "movarel-tool frames: cannot write %s%s\n", o.outDir.c_str(), name);
+                result = 1;
+            }
+        }
+    }
+    return result;
 }
 
 // The timer's rate for a segment: the picture can change on every tick, and
@@ -452,6 +527,11 @@ int RunFrames(const std::vector<std::string>& args) {
                              "--first, --last, --out or --digest\n");
         return 2;
     }
+    if (o.seek && (!o.video.empty() || o.segment >= 0 || o.first != 0 || o.last != INT32_MAX)) {
+        std::fprintf(stderr, "movarel-tool frames: --seek names its frames; it does not go with --segment, "
+                             "--first, --last or --video\n");
+        return 2;
+    }
     if (!o.outDir.empty() && ::mkdir(o.outDir.c_str(), 0755) != 0 && errno != EEXIST) {
         std::fprintf(stderr, "movarel-tool frames: cannot create %s: %s\n", o.outDir.c_str(), std::strerror(errno));
         return 1;
@@ -475,6 +555,8 @@ int RunFrames(const std::vector<std::string>& args) {
     PlayerSetup setup;
     setup.Sink = &host;
     setup.ManualTicks = true;
+    // Plain playing never seeks; a seek builds the index it needs.
+    setup.SeekIndexOnStart = false;
     Player player(film, setup);
     if (!read) {
         result = 1;
@@ -490,7 +572,9 @@ int RunFrames(const std::vector<std::string>& args) {
     } else {
         const int32_t from = o.segment >= 0 ? o.segment : 0;
         const int32_t to = o.segment >= 0 ? o.segment : film.Count() - 1;
-        if (!o.video.empty()) {
+        if (o.seek) {
+            result = SeekFrames(player, host, o);
+        } else if (!o.video.empty()) {
             result = ExportVideo(player, host, o, from, to, interrupt);
         } else {
             for (int32_t i = from; i <= to && !interrupt.Requested(); ++i)
