@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "SoundTestSupport.h"
 #include "sound/TimeStretch.h"
 
 using namespace movarel;
@@ -48,25 +49,11 @@ std::vector<int16_t> Stretch(const std::vector<int16_t>& input, int32_t channels
     return output;
 }
 
-// The tone's frequency from the rising zero crossings of the first channel,
-// over the middle of the signal (the ends hold the stretcher's ramps).
+// The tone's frequency over the middle of the signal (the ends hold the
+// stretcher's ramps).
 double MeasuredHertz(const std::vector<int16_t>& samples, int32_t channels) {
     const size_t frames = samples.size() / static_cast<size_t>(channels);
-    const size_t from = frames / 10, to = frames - frames / 10;
-    size_t first = 0, last = 0, crossings = 0;
-    for (size_t i = from + 1; i < to; ++i) {
-        const int16_t a = samples[(i - 1) * static_cast<size_t>(channels)];
-        const int16_t b = samples[i * static_cast<size_t>(channels)];
-        if (a < 0 && b >= 0) {
-            if (crossings == 0)
-                first = i;
-            last = i;
-            ++crossings;
-        }
-    }
-    if (crossings < 2)
-        return 0.0;
-    return static_cast<double>(crossings - 1) * kRate / static_cast<double>(last - first);
+    return soundtest::MeasuredHertz(samples, channels, kRate, frames / 10, frames - frames / 10);
 }
 
 }  // namespace
