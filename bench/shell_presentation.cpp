@@ -84,6 +84,18 @@ void BM_PaintScaledSmooth1280x720(benchmark::State& state) { PaintInto(state, 12
 // iteration hands over a frame that differs from the last in every row, so
 // the whole picture is scaled again (the worst case); and a cursor move,
 // where only the cursor's surroundings are.
+
+// What the window does once the timer thread has presented: take the
+// changed region and paint it.
+void TakeAndPaint(const PictureGeometry& g, QImage& target) {
+    const QRegion changed = TakePresentation(Presented(), g);
+    Presented().RepaintPending = false;
+    QPainter painter(&target);
+    PaintFrame(Presented(), painter, g, 25, changed);
+    painter.end();
+    benchmark::DoNotOptimize(target.constBits());
+}
+
 void BM_PaintScaledEveryFrame1280x720(benchmark::State& state) {
     const PictureGeometry g = ComputePictureGeometry(kWidth, kHeight, 1280, 720);
     PrimePresentation(g);
@@ -94,12 +106,7 @@ void BM_PaintScaledEveryFrame1280x720(benchmark::State& state) {
     for (auto _ : state) {
         flip = !flip;
         PresentFrame(Presented(), flip ? other : SharedPicture());
-        const QRegion changed = TakePresentation(Presented(), g);
-        Presented().RepaintPending = false;
-        QPainter painter(&target);
-        PaintFrame(Presented(), painter, g, 25, changed);
-        painter.end();
-        benchmark::DoNotOptimize(target.constBits());
+        TakeAndPaint(g, target);
     }
 }
 
@@ -110,12 +117,7 @@ void BM_PaintScaledCursorMove1280x720(benchmark::State& state) {
     const PixelRect cursor{900, 500, 48, 48};
     for (auto _ : state) {
         PresentCursorArea(Presented(), SharedPicture(), &cursor, 1);
-        const QRegion changed = TakePresentation(Presented(), g);
-        Presented().RepaintPending = false;
-        QPainter painter(&target);
-        PaintFrame(Presented(), painter, g, 25, changed);
-        painter.end();
-        benchmark::DoNotOptimize(target.constBits());
+        TakeAndPaint(g, target);
     }
 }
 
