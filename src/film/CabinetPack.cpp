@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <mspack.h>
 #include <unistd.h>
 
@@ -85,19 +86,18 @@ std::string CabinetErrorText(int code, bool creationInterface) {
 
 struct CabinetReader::Impl {
     // The decoder context, made on first use and kept for the reader's life.
-    mscab_decompressor* context = nullptr;
+    std::unique_ptr<cab::Decompressor> context;
 
     mscab_decompressor* GetContext() {
         if (!context) {
             errno = 0;
-            context = cab::CreateDecompressor();
-            if (!context)
+            auto made = std::make_unique<cab::Decompressor>();
+            if (!made->get())
                 throw CabinetError(kErrorNoMemory, errno, true, false);
+            context = std::move(made);
         }
-        return context;
+        return context->get();
     }
-
-    ~Impl() { cab::DestroyDecompressor(context); }
 };
 
 CabinetReader::CabinetReader() : impl(new Impl) {}

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <memory>
 #include <fcntl.h>
 #include <mspack.h>
 #include <set>
@@ -21,12 +22,12 @@ namespace {
 // A cabinet set longer than this is taken as a loop of next-cabinet names.
 constexpr int kMaxCabinetsInSet = 256;
 
-struct SeamFile : mspack_file {
-    int fd = -1;
-    int64_t writeBudget = -1;  // bytes this file may still take; -1 = no bound
-};
+}  // namespace
 
+// libmspack's functions with the state of one decompressor's files: each
+// decompressor has its own, so two loads never share an error or a budget.
 struct SeamSystem : mspack_system {
+    explicit SeamSystem(const mspack_system& functions) : mspack_system(functions) {}
     int lastError = 0;  // errno of the last failed file operation
     // Handed to the next file opened for writing: the length the cabinet
     // declares for it. The decoder should never write more; if it does, the
@@ -34,7 +35,13 @@ struct SeamSystem : mspack_system {
     int64_t nextWriteBudget = -1;
 };
 
-SeamSystem& Seam();
+namespace {
+
+struct SeamFile : mspack_file {
+    SeamSystem* system = nullptr;  // where its errors go
+    int fd = -1;
+    int64_t writeBudget = -1;  // bytes this file may still take; -1 = no bound
+};
 
 mspack_file* SeamOpen(mspack_system* self, const char* filename, int mode) {
     auto* sys = static_cast<SeamSystem*>(self);
@@ -71,6 +78,7 @@ mspack_file* SeamOpen(mspack_system* self, const char* filename, int mode) {
         sys->lastError = ENOMEM;
         return nullptr;
     }
+    file->system = sys;
     file->fd = fd;
     if (mode == MSPACK_SYS_OPEN_WRITE) {
         file->writeBudget = sys->nextWriteBudget;
@@ -84,7 +92,7 @@ void SeamClose(mspack_file* file) {
     if (!f)
         return;
     if (Files().close(f->fd) != 0)
-        Seam().lastError = errno;
+        f->system->lastError = errno;
     delete f;
 }
 
@@ -95,7 +103,7 @@ int SeamRead(mspack_file* file, void* buffer, int bytes) {
     errno = 0;
     size_t n = ReadAll(f->fd, buffer, static_cast<size_t>(bytes));
     if (n < static_cast<size_t>(bytes) && errno != 0) {
-        Seam().lastError = errno;
+        f->system->lastError = errno;
         if (n == 0)
             return -1;
     }
@@ -108,14 +116,14 @@ int SeamWrite(mspack_file* file, void* buffer, int bytes) {
         return -1;
     if (f->writeBudget >= 0) {
         if (bytes > f->writeBudget) {
-            Seam().lastError = EFBIG;
+            f->system->lastError = EFBIG;
             return -1;
         }
         f->writeBudget -= bytes;
     }
     size_t n = WriteAll(f->fd, buffer, static_cast<size_t>(bytes));
     if (n != static_cast<size_t>(bytes)) {
-        Seam().lastError = errno;
+        f->system->lastError = errno;
         return -1;
     }
     return bytes;
@@ -127,7 +135,7 @@ int SeamSeek(mspack_file* file, off_t offset, int mode) {
         return -1;
     int whence = mode == MSPACK_SYS_SEEK_START ? SEEK_SET : mode == MSPACK_SYS_SEEK_CUR ? SEEK_CUR : SEEK_END;
     if (Files().seek(f->fd, offset, whence) < 0) {
-        Seam().lastError = errno;
+        f->system->lastError = errno;
         return -1;
     }
     return 0;
@@ -148,24 +156,9 @@ void* SeamAlloc(mspack_system*, size_t bytes) { return std::malloc(bytes); }
 void SeamFree(void* block) { std::free(block); }
 void SeamCopy(void* source, void* destination, size_t bytes) { std::memmove(destination, source, bytes); }
 
-SeamSystem& Seam() {
-    static SeamSystem sys = [] {
-        SeamSystem s{};
-        s.open = SeamOpen;
-        s.close = SeamClose;
-        s.read = SeamRead;
-        s.write = SeamWrite;
-        s.seek = SeamSeek;
-        s.tell = SeamTell;
-        s.message = SeamMessage;
-        s.alloc = SeamAlloc;
-        s.free = SeamFree;
-        s.copy = SeamCopy;
-        s.null_ptr = nullptr;
-        return s;
-    }();
-    return sys;
-}
+// The same functions for every decompressor.
+constexpr mspack_system kSeamFunctions = {SeamOpen,    SeamClose, SeamRead, SeamWrite, SeamSeek, SeamTell,
+                                          SeamMessage, SeamAlloc, SeamFree, SeamCopy,  nullptr};
 
 // Owns one decompressor and every cabinet it opened. libmspack's close()
 // frees a cabinet together with every cabinet appended to it, so a cabinet
@@ -173,18 +166,18 @@ SeamSystem& Seam() {
 // free it twice); one that could not be joined is closed by itself.
 class Session {
 public:
-    Session() : decompressor(CreateDecompressor()) {}
+    Session() : decompressor(owned.get()) {}
     ~Session() {
         if (!decompressor)
             return;
         for (auto it = cabinets.rbegin(); it != cabinets.rend(); ++it)
             decompressor->close(decompressor, *it);
-        DestroyDecompressor(decompressor);
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     mscab_decompressor* Decompressor() { return decompressor; }
+    SeamSystem& System() { return owned.System(); }
 
     // libmspack keeps the name pointer while the cabinet is open.
     mscabd_cabinet* Open(const std::string& path) {
@@ -208,6 +201,7 @@ public:
     }
 
 private:
+    cab::Decompressor owned;
     mscab_decompressor* decompressor;
     std::deque<std::string> names;
     std::deque<mscabd_cabinet*> cabinets;
@@ -317,24 +311,21 @@ void ApplyStoredMetadata(const std::string& path, const mscabd_file* file) {
 
 }  // namespace
 
-mspack_system* CabSystem() { return &Seam(); }
-
-mscab_decompressor* CreateDecompressor() {
-    mscab_decompressor* d = mspack_create_cab_decompressor(CabSystem());
-    if (!d)
-        return nullptr;
+Decompressor::Decompressor() : system_(std::make_unique<SeamSystem>(kSeamFunctions)) {
+    decompressor_ = mspack_create_cab_decompressor(system_.get());
+    if (!decompressor_)
+        return;
     int selftest = MSPACK_ERR_OK;
     MSPACK_SYS_SELFTEST(selftest);
     if (selftest != MSPACK_ERR_OK) {
-        mspack_destroy_cab_decompressor(d);
-        return nullptr;
+        mspack_destroy_cab_decompressor(decompressor_);
+        decompressor_ = nullptr;
     }
-    return d;
 }
 
-void DestroyDecompressor(mscab_decompressor* decompressor) {
-    if (decompressor)
-        mspack_destroy_cab_decompressor(decompressor);
+Decompressor::~Decompressor() {
+    if (decompressor_)
+        mspack_destroy_cab_decompressor(decompressor_);
 }
 
 std::string SafeRelativePath(const std::string& cabinetName) {
@@ -478,10 +469,11 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
             ++result.skipped;
             continue;
         }
-        Seam().nextWriteBudget = length;
-        Seam().lastError = 0;
+        SeamSystem& seam = session.System();
+        seam.nextWriteBudget = length;
+        seam.lastError = 0;
         int error = d->extract(d, f, const_cast<char*>(path.c_str()));
-        Seam().nextWriteBudget = -1;
+        seam.nextWriteBudget = -1;
         if (error == MSPACK_ERR_OPEN) {
             ++result.failed;
             continue;
@@ -493,9 +485,9 @@ ExtractResult ExtractCabinet(const std::string& cabinetPath, const std::string& 
             // The disk refused the data: the next file would fare no better,
             // and the caller must tell the user which file it was. A decoder
             // that runs past the file's declared size (EFBIG) is damage.
-            if (error == MSPACK_ERR_WRITE && Seam().lastError != EFBIG) {
+            if (error == MSPACK_ERR_WRITE && seam.lastError != EFBIG) {
                 result.writeFailed = path;
-                result.writeError = Seam().lastError;
+                result.writeError = seam.lastError;
                 return result;
             }
             continue;

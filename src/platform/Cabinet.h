@@ -5,10 +5,10 @@
 // (exclusively, mode 0600, never through a symbolic link) and a name from
 // inside a cabinet never leads outside the destination directory.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-struct mspack_system;
 struct mscab_decompressor;
 
 namespace movarel::cab {
@@ -77,14 +77,24 @@ std::string SafeRelativePath(const std::string& cabinetName);
 // DOS date and time (local time) to seconds since the epoch; -1 when invalid.
 int64_t DosDateTimeToUnix(uint16_t date, uint16_t time);
 
-// The I/O seam given to libmspack, for code that drives libmspack itself
-// (a benchmark comparing against the plain library). Its write mode creates
-// files exclusively, as above.
-mspack_system* CabSystem();
+struct SeamSystem;
 
-// A cabinet decompressor over CabSystem(); free it with DestroyDecompressor.
-// Null when libmspack cannot be set up.
-mscab_decompressor* CreateDecompressor();
-void DestroyDecompressor(mscab_decompressor* decompressor);
+// A cabinet decompressor whose files go through the I/O seam (Files()); its
+// write mode creates files exclusively, as above.
+class Decompressor {
+public:
+    Decompressor();
+    ~Decompressor();
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+    // Null when libmspack cannot be set up.
+    mscab_decompressor* get() const { return decompressor_; }
+    SeamSystem& System() { return *system_; }
+
+private:
+    // libmspack keeps the pointer: the system outlives the decompressor.
+    std::unique_ptr<SeamSystem> system_;
+    mscab_decompressor* decompressor_ = nullptr;
+};
 
 }  // namespace movarel::cab

@@ -21,22 +21,21 @@ int64_t PosixFreeBytes(const char* path) {
 }
 int PosixLstat(const char* path, struct stat* out) { return ::lstat(path, out); }
 
-FileOps& Current() {
-    static FileOps ops = PosixFileOps();
-    return ops;
-}
-
 }  // namespace
 
 FileOps PosixFileOps() {
     return FileOps{PosixOpen, PosixRead, PosixWrite, PosixSeek, PosixClose, PosixFreeBytes, PosixLstat};
 }
 
-const FileOps& Files() { return Current(); }
+SystemSeam& Files() {
+    static SystemSeam seam(PosixFileOps());
+    return seam;
+}
 
 FileOps SetFileOps(const FileOps& ops) {
-    FileOps previous = Current();
-    Current() = ops;
+    FileOps& current = Files();
+    const FileOps previous = current;
+    current = ops;
     return previous;
 }
 

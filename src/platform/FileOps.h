@@ -4,8 +4,11 @@
 // (a full disk), report a nearly full disk, or count what was opened, without
 // touching the real system.
 #include <cstdint>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/types.h>
+
+#include "platform/UserMessages.h"
 
 namespace movarel {
 
@@ -22,10 +25,24 @@ struct FileOps {
     int (*lstat)(const char* path, struct stat* out);
 };
 
-// The operations in force; the POSIX ones unless a test replaced them.
-const FileOps& Files();
+// The process's seam in front of the system: the file operations and, beside
+// them, the message function everything the user is told goes through
+// (ShowMessage), as a cabinet library's system table holds both. It is the
+// one place a test or the shell replaces either.
+struct SystemSeam : FileOps {
+    explicit SystemSeam(const FileOps& ops) : FileOps(ops) {}
+    // Messages come from the timer thread too: the handler is swapped and
+    // read under the lock. Empty means standard error.
+    std::mutex MessageLock;
+    MessageBoxHandler Message;
+};
 
-// Replaces the operations and returns the previous ones.
+// The seam in force: the POSIX operations and messages on standard error
+// unless a test, a tool or the shell replaced them (SetFileOps,
+// SetMessageBoxHandler).
+SystemSeam& Files();
+
+// Replaces the file operations and returns the previous ones.
 FileOps SetFileOps(const FileOps& ops);
 
 // The plain POSIX operations.

@@ -3,18 +3,10 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/FileOps.h"
+
 namespace movarel {
 namespace {
-
-struct MessageBoxState {
-    std::mutex lock;
-    MessageBoxHandler handler;
-};
-
-MessageBoxState& State() {
-    static MessageBoxState state;
-    return state;
-}
 
 void PrintToStderr(const MessageRequest& m) {
     std::fprintf(stderr, "%s: %s\n", m.caption.c_str(), m.text.c_str());
@@ -25,8 +17,8 @@ void PrintToStderr(const MessageRequest& m) {
 void ShowMessage(const std::string& text, const std::string& caption, MsgIcon icon, MsgOwner owner) {
     MessageBoxHandler handler;
     {
-        std::lock_guard<std::mutex> guard(State().lock);
-        handler = State().handler;
+        std::lock_guard<std::mutex> guard(Files().MessageLock);
+        handler = Files().Message;
     }
     MessageRequest request{text, caption, icon, owner};
     if (handler)
@@ -36,9 +28,10 @@ void ShowMessage(const std::string& text, const std::string& caption, MsgIcon ic
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-    std::lock_guard<std::mutex> guard(State().lock);
-    MessageBoxHandler previous = std::move(State().handler);
-    State().handler = std::move(handler);
+    SystemSeam& seam = Files();
+    std::lock_guard<std::mutex> guard(seam.MessageLock);
+    MessageBoxHandler previous = std::move(seam.Message);
+    seam.Message = std::move(handler);
     return previous;
 }
 

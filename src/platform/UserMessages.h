@@ -1,5 +1,6 @@
 #pragma once
-// The one message-box service. Every part of the player that tells the user
+// The one message-box service (its handler lives in the system seam,
+// FileOps.h). Every part of the player that tells the user
 // something goes through ShowMessage; the shell installs a handler that shows a
 // real dialog, tests install a recorder, headless tools print to stderr.
 #include <functional>
