@@ -92,14 +92,9 @@ void SetMenuEnabled(QWidget* menu, int position, bool enabled) {
 
 QFont CreateFontByName(const std::string& name, int32_t height, uint32_t style) {
     const QString family = QString::fromStdString(name);
-    // The family of the last font found; empty until one is.
-    static QString lastFamily;
-    if (!family.isEmpty() && QFontDatabase::families().contains(family, Qt::CaseSensitive))
-        lastFamily = family;
-
     QFont font;
-    if (!lastFamily.isEmpty())
-        font.setFamily(lastFamily);
+    if (!family.isEmpty() && QFontDatabase::families().contains(family, Qt::CaseSensitive))
+        font.setFamily(family);
     font.setBold(style & 1);
     font.setItalic(style & 2);
     font.setUnderline(style & 4);

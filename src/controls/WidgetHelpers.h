@@ -40,8 +40,8 @@ void SetMenuCheck(QWidget* menu, int position, bool checked);
 void SetMenuEnabled(QWidget* menu, int position, bool enabled);
 
 // Style bits: 1 bold, 2 italic, 4 underline, 8 strike-out. height is the
-// character cell height in pixels. A family that is not installed keeps the
-// family of the last one that was found.
+// character cell height in pixels. A family that is not installed gives the
+// default one.
 QFont CreateFontByName(const std::string& name, int32_t height, uint32_t style);
 
 }  // namespace movarel
