@@ -31,7 +31,7 @@
 #include "engine/FrameDecoder.h"
 #include "engine/XorRunDecoder.h"
 #include "film/Film.h"
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "platform/WorkDirectory.h"
 #include "test_dirs.h"
 

@@ -18,7 +18,7 @@
 #include "FilmWriter.h"
 #include "engine/Player.h"
 #include "film/Film.h"
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 
 using namespace movarel;
 

@@ -17,7 +17,7 @@
 #include "FilmWriter.h"
 #include "engine/Player.h"
 #include "film/Film.h"
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "film/Picture.h"
 
 using namespace movarel;

@@ -5,7 +5,8 @@
 #include <thread>
 
 #include "engine/Player.h"
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
+#include "platform/Texts.h"
 #include "platform/LittleEndian.h"
 #include "platform/UserMessages.h"
 

@@ -5,7 +5,7 @@
 
 #include "engine/XorRunDecoder.h"
 #include "film/Film.h"
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
 #include "platform/LittleEndian.h"
 
 namespace movarel {

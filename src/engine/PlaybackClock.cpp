@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "engine/Player.h"
-#include "film/MessageTexts.h"
 #include "platform/Rounding.h"
 #include "platform/UserMessages.h"
 

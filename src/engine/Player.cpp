@@ -1,6 +1,7 @@
 #include "engine/Player.h"
 
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
+#include "platform/Texts.h"
 #include "platform/UserMessages.h"
 
 namespace movarel {

@@ -5,22 +5,13 @@
 #include <iterator>
 #include <memory>
 
-#include "film/MessageTexts.h"
 #include "platform/CodePage.h"
 #include "platform/LittleEndian.h"
+#include "platform/Texts.h"
 
 namespace movarel {
 
 namespace {
-
-struct LanguageTableState {
-    std::string buffer;
-    bool present = false;
-};
-LanguageTableState& Table() {
-    static LanguageTableState state;
-    return state;
-}
 
 bool ReadInt32At(FileStream& f, int64_t at, int32_t& value) {
     if (at < 0 || at > INT32_MAX)
@@ -36,9 +27,8 @@ bool ReadInt32At(FileStream& f, int64_t at, int32_t& value) {
 }  // namespace
 
 bool ReadAppendedLanguageTable(const std::string& exePath) {
-    LanguageTableState& t = Table();
-    t.buffer.clear();
-    t.present = false;
+    std::string& table = Texts().LanguageTable;
+    table.clear();
     std::unique_ptr<FileStream> f;
     try {
         f = std::make_unique<FileStream>(exePath, kModeReadShared);
@@ -59,17 +49,8 @@ bool ReadAppendedLanguageTable(const std::string& exePath) {
     f->SetPosition(static_cast<int32_t>(lengthAt - tableLength));
     if (f->Read(buffer.data(), tableLength) != tableLength)
         return false;
-    t.buffer = std::move(buffer);
-    t.present = true;
+    table = std::move(buffer);
     return true;
-}
-
-const std::string& LanguageTableBuffer() { return Table().buffer; }
-bool HasLanguageTable() { return Table().present; }
-
-void SetLanguageTableBuffer(const std::string& table) {
-    Table().buffer = table;
-    Table().present = !table.empty();
 }
 
 void TranslateText(const std::string& key, std::string& text, const StringList* list) {
@@ -81,12 +62,12 @@ void TranslateText(const std::string& key, std::string& text, const StringList* 
 }
 
 void ApplyMessageTexts() {
-    if (!HasLanguageTable())
+    ShownTexts& t = Texts();
+    if (!t.HasLanguageTable())
         return;
     StringList list;
-    const std::string& b = LanguageTableBuffer();
+    const std::string& b = t.LanguageTable;
     list.SetText(b.data(), static_cast<int32_t>(b.size()));
-    MessageTexts& t = Texts();
     const std::pair<const char*, std::string*> keys[] = {
         {"Error", &t.Error},
         {"Loading", &t.Loading},
@@ -122,14 +103,34 @@ const std::vector<std::string>& CaptionKeys() {
 
 std::vector<std::pair<std::string, std::string>> LookUpCaptions() {
     std::vector<std::pair<std::string, std::string>> out;
-    if (!HasLanguageTable())
+    if (!Texts().HasLanguageTable())
         return out;
     StringList list;
-    const std::string& b = LanguageTableBuffer();
+    const std::string& b = Texts().LanguageTable;
     list.SetText(b.data(), static_cast<int32_t>(b.size()));
     for (const std::string& key : CaptionKeys())
         out.emplace_back(key, DecodeAnsi(list.Values(key), b));
     return out;
+}
+
+void ApplyCaptionTexts() {
+    if (!Texts().HasLanguageTable())
+        return;
+    const auto values = LookUpCaptions();
+    CaptionTexts& c = Texts().Captions;
+    using K = CaptionKey;
+    const std::pair<K, std::string*> fields[] = {
+        {K::File, &c.File},         {K::Actions, &c.Actions},       {K::View, &c.View},
+        {K::Help, &c.Help},         {K::Load, &c.Load},             {K::Properties, &c.Properties},
+        {K::Exit, &c.Exit},         {K::Play, &c.Play},             {K::Pause, &c.Pause},
+        {K::Stop, &c.Stop},         {K::Segments, &c.Segments},     {K::Prev, &c.Prev},
+        {K::Next, &c.Next},         {K::ShowPanel, &c.ShowPanel},   {K::FullScreen, &c.FullScreen},
+        {K::About, &c.About},       {K::Speed, &c.Speed},           {K::Sound, &c.Volume},
+        {K::Progress, &c.Progress}, {K::ContextHelp, &c.ContextHelp}, {K::Close, &c.Close}};
+    for (const auto& [key, field] : fields) *field = CaptionValue(values, key);
+    // Tables written before these items keep the English words.
+    for (const auto& [key, field] : {std::pair{K::SaveFrame, &c.SaveFrame}, std::pair{K::Recent, &c.Recent}})
+        if (const std::string& text = CaptionValue(values, key); !text.empty()) *field = text;
 }
 
 const std::string& CaptionValue(const std::vector<std::pair<std::string, std::string>>& captions, CaptionKey key) {

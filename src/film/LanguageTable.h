@@ -1,6 +1,7 @@
 #pragma once
 // The language table appended to the player's file: Key = Value lines in a
-// Windows code page that replace the built-in texts and captions.
+// Windows code page that replace the built-in texts and captions
+// (platform/Texts.h), read and parsed here.
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -11,22 +12,22 @@
 namespace movarel {
 
 // Reads the table in front of the appended film of exePath into the
-// process's table buffer. False (no table) when L <= 0 or when F or L do not
-// fit the file.
+// process's texts (Texts().LanguageTable). False (no table, and the texts'
+// table emptied) when L <= 0 or when F or L do not fit the file.
 bool ReadAppendedLanguageTable(const std::string& exePath);
-
-// The table buffer of the process; empty when there is none.
-const std::string& LanguageTableBuffer();
-bool HasLanguageTable();
-// Replaces the buffer (tests, and a shell that read the table itself).
-void SetLanguageTableBuffer(const std::string& table);
 
 // Replaces text with the value of key when the list has a non-empty one.
 void TranslateText(const std::string& key, std::string& text, const StringList* list);
 
-// The eleven message texts from the table buffer, values decoded to UTF-8;
-// a missing or empty value keeps the current text.
+// The eleven message texts from the table, values decoded to UTF-8; a
+// missing or empty value keeps the current text.
 void ApplyMessageTexts();
+
+// The menus' captions from the table, decoded to UTF-8: a missing value
+// leaves the caption empty, except for the two items added after the first
+// tables (SaveFrame, Recent), which keep their English words. Nothing
+// without a table.
+void ApplyCaptionTexts();
 
 // The caption keys in the order the main window looks them up; each one
 // indexes CaptionKeys() and LookUpCaptions(). The menus name their captions
@@ -42,7 +43,7 @@ constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::Recent) + 1;
 // The keys' names in the table, in CaptionKey order.
 const std::vector<std::string>& CaptionKeys();
 
-// Each caption key with its looked-up value from the table buffer, decoded
+// Each caption key with its looked-up value from the table, decoded
 // to UTF-8, empty when missing, in CaptionKey order. Empty when there is no
 // table.
 std::vector<std::pair<std::string, std::string>> LookUpCaptions();

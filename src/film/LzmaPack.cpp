@@ -5,7 +5,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "film/Streams.h"
 #include "platform/UserMessages.h"
 

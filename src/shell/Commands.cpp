@@ -6,11 +6,11 @@
 #include "engine/Player.h"
 #include "engine/PlaybackClock.h"
 #include "film/Film.h"
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
+#include "platform/Texts.h"
 #include "platform/CodePage.h"
 #include "platform/UserMessages.h"
 #include "shell/AboutBox.h"
-#include "shell/CaptionTexts.h"
 #include "shell/Geometry.h"
 #include "shell/Help.h"
 #include "shell/MainWindow.h"
@@ -119,7 +119,7 @@ void ShowFilmProperties() {
 void ShowHelp() {
     const HelpRoute route = ChooseHelpRoute(kHomePage, InstalledHelpDocuments(Shell().ProgramPath));
     if (!route.Url.empty() && OpenUrl(route.Url)) return;
-    ShowMessage(route.Message, Captions().Help, MsgIcon::Information, MsgOwner::MainWindow);
+    ShowMessage(route.Message, Texts().Captions.Help, MsgIcon::Information, MsgOwner::MainWindow);
 }
 
 void ShowAboutBox() {

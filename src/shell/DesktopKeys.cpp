@@ -12,8 +12,7 @@
 #include "controls/Slider.h"
 #include "engine/PlaybackClock.h"
 #include "engine/Command.h"
-#include "film/LanguageTable.h"
-#include "shell/CaptionTexts.h"
+#include "platform/Texts.h"
 #include "shell/Commands.h"
 #include "shell/FrameExport.h"
 #include "shell/MainWindow.h"
@@ -168,13 +167,7 @@ void InstallDesktopKeys(QMainWindow* window) {
 }
 
 void ApplyDesktopMenuLanguage() {
-    CaptionTexts& c = Captions();
-    if (HasLanguageTable()) {
-        const auto values = LookUpCaptions();
-        // Tables written before these items keep the English words.
-        if (const std::string& text = CaptionValue(values, CaptionKey::SaveFrame); !text.empty()) c.SaveFrame = text;
-        if (const std::string& text = CaptionValue(values, CaptionKey::Recent); !text.empty()) c.Recent = text;
-    }
+    const CaptionTexts& c = Texts().Captions;
     if (Items().SaveFrame != nullptr) Items().SaveFrame->setText(QString::fromStdString(c.SaveFrame + "...\tCtrl+S"));
     if (Items().Recent != nullptr) Items().Recent->setTitle(QString::fromStdString(c.Recent));
 }

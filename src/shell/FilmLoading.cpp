@@ -5,7 +5,8 @@
 
 #include "engine/Player.h"
 #include "film/FilmReader.h"
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
+#include "platform/Texts.h"
 #include "platform/UserMessages.h"
 #include "shell/MainWindow.h"
 #include "shell/PanelBinding.h"

@@ -27,11 +27,11 @@
 #include "film/FilmReader.h"
 #include "film/LanguageTable.h"
 #include "film/Film.h"
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
+#include "platform/Texts.h"
 #include "platform/SdlAudioOutput.h"
 #include "platform/WorkDirectory.h"
 #include "shell/AboutBox.h"
-#include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/DesktopKeys.h"
 #include "shell/Geometry.h"
@@ -405,11 +405,10 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
 
     s.PanelSliding = false;
 
-    Captions() = CaptionTexts();
     BuildMenus(window);
     SetFilmCaption("Movarel");
     ApplyMenuLanguage();
-    window->Panels().ApplyTooltips(Captions());
+    window->Panels().ApplyTooltips(Texts().Captions);
     InstallDesktopKeys(window);
 
     const CommandLineResult parsed =
@@ -548,6 +547,7 @@ MainWindow* StartPlayer(const std::vector<std::string>& args, const std::string&
     // No table (or a trailer that does not fit the file) keeps the English texts.
     ReadAppendedLanguageTable(programPath);
     ApplyMessageTexts();
+    ApplyCaptionTexts();
     // A player or tool that was killed left its work directory; nobody else
     // will ever remove it.
     const std::string temp = GetTempPath();

@@ -9,11 +9,10 @@
 
 #include "controls/WidgetHelpers.h"
 #include "engine/Player.h"
-#include "film/LanguageTable.h"
 #include "film/Film.h"
 #include "film/Streams.h"
 #include "platform/UserMessages.h"
-#include "shell/CaptionTexts.h"
+#include "platform/Texts.h"
 #include "shell/Commands.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
@@ -25,11 +24,6 @@ namespace movarel {
 MenuState& Menus() {
     static MenuState state;
     return state;
-}
-
-CaptionTexts& Captions() {
-    static CaptionTexts texts;
-    return texts;
 }
 
 namespace {
@@ -150,24 +144,10 @@ bool CommandEnabled(int id) {
 }
 
 void ApplyMenuLanguage() {
-    if (!HasLanguageTable()) return;
+    if (!Texts().HasLanguageTable()) return;
     // The table's values come decoded from its code page, so the captions,
     // and every tooltip and box that shows them, hold display text.
-    const auto values = LookUpCaptions();
-    CaptionTexts& c = Captions();
-    using K = CaptionKey;
-    const std::pair<K, std::string*> fields[] = {
-        {K::File, &c.File},         {K::Actions, &c.Actions},       {K::View, &c.View},
-        {K::Help, &c.Help},         {K::Load, &c.Load},             {K::Properties, &c.Properties},
-        {K::Exit, &c.Exit},         {K::Play, &c.Play},             {K::Pause, &c.Pause},
-        {K::Stop, &c.Stop},         {K::Segments, &c.Segments},     {K::Prev, &c.Prev},
-        {K::Next, &c.Next},         {K::ShowPanel, &c.ShowPanel},   {K::FullScreen, &c.FullScreen},
-        {K::About, &c.About},       {K::Speed, &c.Speed},           {K::Sound, &c.Volume},
-        {K::Progress, &c.Progress}};
-    for (const auto& [key, field] : fields) *field = CaptionValue(values, key);
-    const std::string contextHelp = CaptionValue(values, K::ContextHelp);
-    const std::string close = CaptionValue(values, K::Close);
-
+    const CaptionTexts& c = Texts().Captions;
     MenuState& m = Menus();
     SetMenuText(m.MainMenu, 0, c.File);
     SetMenuText(m.MainMenu, 1, c.Actions);
@@ -185,12 +165,12 @@ void ApplyMenuLanguage() {
     SetMenuText(m.ActionsMenu, 6, c.Next + "\bF5");
     SetMenuText(m.ViewMenu, 0, c.ShowPanel + "\bF7");
     SetMenuText(m.ViewMenu, 1, c.FullScreen + "\bAlt + Enter");
-    SetMenuText(m.HelpMenu, 0, contextHelp + "\bF1");
+    SetMenuText(m.HelpMenu, 0, c.ContextHelp + "\bF1");
     SetMenuText(m.HelpMenu, 2, c.About);
     const std::pair<int, const std::string*> popup[] = {
         {0, &c.Load},       {2, &c.Play},      {3, &c.Pause},       {4, &c.Stop},
         {6, &c.Segments},   {7, &c.Prev},      {8, &c.Next},        {10, &c.ShowPanel},
-        {11, &c.FullScreen}, {13, &contextHelp}, {14, &c.About},    {16, &close}};
+        {11, &c.FullScreen}, {13, &c.ContextHelp}, {14, &c.About},    {16, &c.Close}};
     for (const auto& [position, text] : popup) SetMenuText(m.PopupMenu, position, *text);
 }
 

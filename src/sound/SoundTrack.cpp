@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "film/Streams.h"
 #include "platform/FileOps.h"
 #include "platform/UserMessages.h"

@@ -19,6 +19,7 @@
 #include "engine/PlaybackClock.h"
 #include "engine/PlaybackClock.h"
 #include "film/LanguageTable.h"
+#include "platform/Texts.h"
 #include "film/Film.h"
 #include "film/Streams.h"
 #include "shell/FilmLoading.h"
@@ -171,7 +172,7 @@ struct TablePlayer {
     ~TablePlayer() {
         if (window != nullptr)
             FinishPlayer(window);
-        SetLanguageTableBuffer("");
+        Texts().LanguageTable = "";
     }
     TestDir dir;
     test::MessageRecorder recorder;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "platform/WorkDirectory.h"
 
 namespace movarel::test {

@@ -13,7 +13,8 @@
 
 #include "film/Film.h"
 #include "film/FilmReader.h"
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
+#include "platform/Texts.h"
 #include "film/Streams.h"
 #include "platform/UserMessages.h"
 #include "platform/WorkDirectory.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "film/LanguageTable.h"
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "platform/CodePage.h"
 
 using namespace movarel;
@@ -102,7 +102,7 @@ TEST(CodePages, LanguageTablesReadInTheirOwnPageUnderAnyLocale) {
             Locale locale(lang);
             const std::string table = Encode(c.page, TableText(*c.lines));
             EXPECT_EQ(DetectCodePage(table), c.page);
-            SetLanguageTableBuffer(table);
+            Texts().LanguageTable = table;
             SetDefaultTexts();
             ApplyMessageTexts();
             EXPECT_EQ(Texts().Error, c.lines->at(0).second);
@@ -122,7 +122,7 @@ TEST(CodePages, LanguageTablesReadInTheirOwnPageUnderAnyLocale) {
         }
     }
     SetDefaultTexts();
-    SetLanguageTableBuffer("");
+    Texts().LanguageTable = "";
 }
 
 // A title alone is a few bytes: too little for letter statistics, yet each

@@ -5,7 +5,7 @@
 
 #include "FilmWriter.h"
 #include "film/LanguageTable.h"
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "platform/CodePage.h"
 #include "test_dirs.h"
 
@@ -54,15 +54,15 @@ TEST(LanguageTable, MessageTextsComeFromTheAppendedTable) {
     EXPECT_EQ(captions[7], (std::pair<std::string, std::string>{"Play", "Erst"}));
     EXPECT_EQ(captions[0].second, "");
     SetDefaultTexts();
-    SetLanguageTableBuffer("");
+    Texts().LanguageTable = "";
 }
 
 // The menus name their captions by CaptionKey, so each key must find its
 // own line of the table, the first, last and a renamed one (Sound labels the
 // volume) alike.
 TEST(LanguageTable, EachCaptionKeyFindsItsOwnValue) {
-    SetLanguageTableBuffer(
-        "Close = Schliessen\r\nSound = Lautstaerke\r\nFile = Datei\r\nSpeed = Tempo\r\nRecent = Zuletzt\r\n");
+    Texts().LanguageTable =
+        "Close = Schliessen\r\nSound = Lautstaerke\r\nFile = Datei\r\nSpeed = Tempo\r\nRecent = Zuletzt\r\n";
     const auto captions = LookUpCaptions();
     ASSERT_EQ(captions.size(), kCaptionKeyCount);
     const std::pair<CaptionKey, const char*> cases[] = {{CaptionKey::File, "Datei"},
@@ -77,8 +77,18 @@ TEST(LanguageTable, EachCaptionKeyFindsItsOwnValue) {
         EXPECT_EQ(CaptionValue(captions, key), value);
     }
     EXPECT_EQ(CaptionKeys()[static_cast<size_t>(CaptionKey::Sound)], "Sound");
+    // The captions the menus show: a missing value is an empty caption, but
+    // the items added after the first tables keep their English words.
+    SetDefaultTexts();
+    ApplyCaptionTexts();
+    const CaptionTexts& shown = Texts().Captions;
+    const std::pair<const std::string*, const char*> applied[] = {
+        {&shown.File, "Datei"},      {&shown.Volume, "Lautstaerke"}, {&shown.Close, "Schliessen"},
+        {&shown.Recent, "Zuletzt"},  {&shown.SaveFrame, "Save frame"}, {&shown.Play, ""}};
+    for (const auto& [field, value] : applied) EXPECT_EQ(*field, value);
+    SetDefaultTexts();
     // No table: no values, and asking for one is safe.
-    SetLanguageTableBuffer("");
+    Texts().LanguageTable = "";
     EXPECT_EQ(CaptionValue(LookUpCaptions(), CaptionKey::Close), "");
 }
 
@@ -90,7 +100,7 @@ TEST(LanguageTable, LengthsThatDoNotFitMeanNoTable) {
     for (auto [l, f] : lies) {
         WriteFileBytes(dir.path + "player", BuildSelfPlaying(Bytes(10, 1), table, Bytes{}, l, f));
         EXPECT_FALSE(ReadAppendedLanguageTable(dir.path + "player"));
-        EXPECT_FALSE(HasLanguageTable());
+        EXPECT_FALSE(Texts().HasLanguageTable());
     }
     WriteFileBytes(dir.path + "tiny", Bytes{1, 2});
     EXPECT_FALSE(ReadAppendedLanguageTable(dir.path + "tiny"));

@@ -17,7 +17,7 @@
 #include "film/LanguageTable.h"
 #include "film/CabinetPack.h"
 #include "film/Film.h"
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "film/Streams.h"
 #include "platform/WorkDirectory.h"
 
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // messages of this load are formatted from texts of the input.
     if (ReadAppendedLanguageTable(path)) {
         ApplyMessageTexts();
-        LookUpCaptions();
+        ApplyCaptionTexts();
     }
 
     try {
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
     }
 
-    SetLanguageTableBuffer(std::string());
+    Texts().LanguageTable = std::string();
     SetDefaultTexts();
     return 0;
 }

@@ -6,7 +6,8 @@
 
 #include "FuzzSupport.h"
 #include "film/LanguageTable.h"
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
+#include "platform/Texts.h"
 #include "film/Streams.h"
 
 using namespace movarel;
@@ -33,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TranslateText(key, caption, &list);
     }
     // The same bytes as the process's table: the message texts and captions.
-    SetLanguageTableBuffer(std::string(reinterpret_cast<const char*>(data), size));
+    Texts().LanguageTable = std::string(reinterpret_cast<const char*>(data), size);
     ApplyMessageTexts();
-    LookUpCaptions();
-    SetLanguageTableBuffer(std::string());
+    ApplyCaptionTexts();
+    Texts().LanguageTable = std::string();
     SetDefaultTexts();
 
     for (int32_t i = -1; i <= list.Count(); ++i)

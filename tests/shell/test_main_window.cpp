@@ -12,12 +12,11 @@
 #include "ShellTestSupport.h"
 #include "engine/Player.h"
 #include "film/Film.h"
-#include "film/MessageTexts.h"
 #include "shell/FilmLoading.h"
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"
 #include "shell/AboutBox.h"
-#include "shell/CaptionTexts.h"
+#include "platform/Texts.h"
 #include "shell/Commands.h"
 #include "shell/Geometry.h"
 #include "shell/MainWindow.h"
@@ -167,8 +166,8 @@ TEST(MainWindow, LanguageTables) {
         EXPECT_EQ(ItemText(m.FileMenu, 0), c.load) << c.name;
         EXPECT_EQ(ItemText(m.ActionsMenu, 5), c.prev) << c.name;
         EXPECT_EQ(ItemText(m.PopupMenu, 16), c.popupClose) << c.name;
-        EXPECT_EQ(Captions().Help, c.helpCaption) << c.name;  // display text, decoded once
-        EXPECT_TRUE(Captions().Prev.empty()) << c.name;  // tooltip left empty
+        EXPECT_EQ(Texts().Captions.Help, c.helpCaption) << c.name;  // display text, decoded once
+        EXPECT_TRUE(Texts().Captions.Prev.empty()) << c.name;  // tooltip left empty
         // The film cannot be opened: the box carries the translated caption.
         ASSERT_EQ(run.recorder.Messages().size(), 1u) << c.name;
         EXPECT_EQ(run.recorder.Messages()[0].caption, c.errorCaption) << c.name;

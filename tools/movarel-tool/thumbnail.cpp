@@ -25,7 +25,7 @@
 #include "engine/Player.h"
 #include "film/Film.h"
 #include "film/FilmReader.h"
-#include "film/MessageTexts.h"
+#include "platform/Texts.h"
 #include "film/Picture.h"
 #include "film/Streams.h"
 #include "platform/WorkDirectory.h"

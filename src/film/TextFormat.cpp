@@ -1,37 +1,8 @@
-#include "film/MessageTexts.h"
+#include "film/TextFormat.h"
 
 #include "film/Streams.h"
 
 namespace movarel {
-
-namespace {
-void FillDefaults(MessageTexts& t) {
-    t.Error = "Error";
-    t.Loading = "Loading ...";
-    t.InvalidVersionFormat = "Segment %d need Movarel of other version to play\r";
-    t.Warning = "Warning";
-    t.SegmentCountFmt = "Segments count: %d";
-    t.WrongFile = "Invalid file format: %s";
-    t.WrongDisplaySettings = "Wrong display settings (%d bit color)";
-    t.CannotOpenFileFmt = "Cannot open file %s";
-    t.CannotCreateTempFile = "Cannot create temporary file";
-    t.VideoDecompressorError = "Video decompressor error";
-    t.Segments = "Segments";
-}
-}  // namespace
-
-// The texts hold their English values from the first use, so code that runs
-// without the shell's start-up (tools, tests) shows real texts.
-MessageTexts& Texts() {
-    static MessageTexts texts = [] {
-        MessageTexts t;
-        FillDefaults(t);
-        return t;
-    }();
-    return texts;
-}
-
-void SetDefaultTexts() { FillDefaults(Texts()); }
 
 std::string DamagedFilmText(const std::string& why) { return "The film is damaged: " + why + "."; }
 
