@@ -10,7 +10,6 @@
 
 #include <algorithm>
 
-#include "shell/MainWindow.h"
 #include "shell/ShellState.h"
 
 #ifndef MOVAREL_HOMEPAGE
@@ -25,11 +24,6 @@ namespace movarel {
 const char* const kHomePage = MOVAREL_HOMEPAGE;
 
 namespace {
-
-UrlOpenerFn& UrlOpener() {
-    static UrlOpenerFn opener;
-    return opener;
-}
 
 QPixmap DrawIcon(int size) {
     QPixmap pixmap(size, size);
@@ -92,13 +86,13 @@ QIcon MakeMainIcon() {
 }
 
 UrlOpenerFn SetUrlOpener(UrlOpenerFn fn) {
-    UrlOpenerFn previous = std::move(UrlOpener());
-    UrlOpener() = std::move(fn);
+    UrlOpenerFn previous = std::move(Shell().UrlOpener);
+    Shell().UrlOpener = std::move(fn);
     return previous;
 }
 
 bool OpenUrl(const std::string& url) {
-    if (UrlOpener()) return UrlOpener()(url);
+    if (Shell().UrlOpener) return Shell().UrlOpener(url);
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
@@ -157,7 +151,7 @@ void AboutBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int W = width();
     p.fillRect(rect(), Qt::white);
-    Shell().MainIcon.paint(&p, QRect(W / 64, W / 64, 32, 32));
+    windowIcon().paint(&p, QRect(W / 64, W / 64, 32, 32));
     p.setPen(QPen(QColor(128, 128, 136), 1));
     p.drawLine(W / 64, 150, W - W / 64, 150);
     p.setPen(Qt::black);

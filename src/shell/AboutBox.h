@@ -3,8 +3,9 @@
 #include <QDialog>
 #include <QIcon>
 
-#include <functional>
 #include <string>
+
+#include "shell/ShellState.h"
 
 class QWidget;
 
@@ -45,8 +46,8 @@ private:
 };
 
 // Opens a web page or a local document with the desktop's program for it;
-// false when none took it. Replaceable so tests launch nothing.
-using UrlOpenerFn = std::function<bool(const std::string& url)>;
+// false when none took it. Replaceable so tests launch nothing; the setter
+// returns the previous opener.
 UrlOpenerFn SetUrlOpener(UrlOpenerFn fn);
 bool OpenUrl(const std::string& url);
 

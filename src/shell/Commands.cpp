@@ -18,19 +18,20 @@
 #include "shell/PanelBinding.h"
 #include "shell/FramePresentation.h"
 #include "shell/FilmLoading.h"
-#include "sound/SoundTrack.h"
 #include "shell/ShellState.h"
+#include "sound/SoundTrack.h"
 
 namespace movarel {
 
 namespace {
-bool HasSegments() { return LoadedFilm().Count() > 0; }
+bool HasSegments() { return Shell().Window != nullptr && Shell().Window->LoadedFilm().Count() > 0; }
 }  // namespace
 
 void Play() {
-    ShellState& s = Shell();
-    if (s.Window == nullptr || !HasSegments()) return;
-    Player& player = s.Window->ActivePlayer();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr || !HasSegments()) return;
+    WindowState& s = window->State();
+    Player& player = window->ActivePlayer();
     const uint8_t state = player.Clock().PlayState.load();
     if (state == Playing) return;
     if (state == Paused) {
@@ -41,7 +42,7 @@ void Play() {
         if (!StartShellSegment(player.Clock().CurrentSegment.load())) return;
     }
     player.SetPlayState(Playing);
-    s.Window->DrainPlayerEvents();
+    window->DrainPlayerEvents();
 }
 
 void Pause() {
@@ -54,48 +55,49 @@ void Pause() {
 }
 
 void Stop() {
-    ShellState& s = Shell();
-    if (s.Window == nullptr) return;
-    Player& player = s.Window->ActivePlayer();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    Player& player = window->ActivePlayer();
     if (s.CommandLine.CloseOnFinish) {
         player.Clock().StopRequested = true;
         player.StopTimer();
-        ShellSound().Stop();
+        window->Sound().Stop();
         CloseMainWindow();
         return;
     }
     player.StopPlaybackCommand();
-    s.Window->DrainPlayerEvents();
+    window->DrainPlayerEvents();
     RestoreScreenMode();
     if (s.ClientArea != nullptr) s.ClientArea->update();
-    if (PanelBinding* panels = ShellPanels()) {
-        panels->ShowSegment();
-        panels->RefreshTime();
-    }
+    window->Panels().ShowSegment();
+    window->Panels().RefreshTime();
 }
 
 void ToggleSegmentList() {
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
     s.SegmentListShown = !s.SegmentListShown;
-    SetMenuCheck(Menus().ActionsMenu, 4, s.SegmentListShown);
-    SetMenuCheck(Menus().PopupMenu, 6, s.SegmentListShown);
-    PanelBinding* panels = ShellPanels();
-    if (s.SegmentListShown && panels != nullptr) {
-        panels->FillSegmentList();
-        panels->SelectSegmentInList(ShellClock().CurrentSegment.load());
+    SetMenuCheck(window->Menus().ActionsMenu, 4, s.SegmentListShown);
+    SetMenuCheck(window->Menus().PopupMenu, 6, s.SegmentListShown);
+    PanelBinding& panels = window->Panels();
+    if (s.SegmentListShown) {
+        panels.FillSegmentList();
+        panels.SelectSegmentInList(window->ActivePlayer().Clock().CurrentSegment.load());
     }
     UpdateMenuState();
     LayoutPanels();
-    if (panels == nullptr)
-        return;
     if (s.SegmentListShown)
-        panels->FocusSegmentList();
-    else if (panels->SegmentListHasFocus())
-        panels->FocusSegmentsButton();
+        panels.FocusSegmentList();
+    else if (panels.SegmentListHasFocus())
+        panels.FocusSegmentsButton();
 }
 
 void TogglePanel() {
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
     s.PanelPinned = !s.PanelPinned;
     UpdateMenuState();
     LayoutPanels();
@@ -104,10 +106,11 @@ void TogglePanel() {
 
 void ShowFilmProperties() {
     if (!HasSegments()) return;
+    const Film& film = Shell().Window->LoadedFilm();
     std::string text = FormatText("%s\r\r" + Texts().SegmentCountFmt + "\r\r",
-                                  {FilmPathForProperties(), int64_t{LoadedFilm().Count()}});
-    for (int32_t i = 0; i < LoadedFilm().Count(); ++i) {
-        const Segment* segment = LoadedFilm().Items(i);
+                                  {FilmPathForProperties(), int64_t{film.Count()}});
+    for (int32_t i = 0; i < film.Count(); ++i) {
+        const Segment* segment = film.Items(i);
         const std::string sound = GetSoundKind(segment->SoundFileName) == kSoundKindMp3 ? "mp3" : " - ";
         text += FormatText("[%d x %d x %d bit / %d fps  Sound: %s]:  %s\r",
                            {int64_t{segment->Width}, int64_t{segment->Height}, int64_t{segment->BitsPerPixel},
@@ -117,7 +120,8 @@ void ShowFilmProperties() {
 }
 
 void ShowHelp() {
-    const HelpRoute route = ChooseHelpRoute(kHomePage, InstalledHelpDocuments(Shell().ProgramPath));
+    const std::string program = Shell().Window != nullptr ? Shell().Window->State().ProgramPath : std::string();
+    const HelpRoute route = ChooseHelpRoute(kHomePage, InstalledHelpDocuments(program));
     if (!route.Url.empty() && OpenUrl(route.Url)) return;
     ShowMessage(route.Message, Texts().Captions.Help, MsgIcon::Information, MsgOwner::MainWindow);
 }
@@ -128,18 +132,20 @@ void ShowAboutBox() {
 }
 
 void ChooseFile() {
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
     // Loading is offered only while stopped; a key that reaches here in
     // another state is refused, so a playing film is never loaded over.
-    if (s.Window == nullptr || ShellClock().PlayState.load() != Stopped) return;
-    const std::string path = ChooseFilmPath(s.Window);
+    if (window == nullptr || window->ActivePlayer().Clock().PlayState.load() != Stopped) return;
+    const std::string path = ChooseFilmPath(window);
     if (path.empty()) return;
-    ClearPresentation(s.Window->Presented());
+    // The dialog ran events: the window may have closed meanwhile.
+    if (Shell().Window != window) return;
+    ClearPresentation(window->Presented());
     LoadFilmFile(path);
     // The film is not started here, so the panel would go on describing the
     // previous one (or an empty list) until Play.
-    if (PanelBinding* panels = ShellPanels()) panels->ShowSegment();
-    if (s.ClientArea != nullptr) s.ClientArea->update();
+    window->Panels().ShowSegment();
+    if (window->State().ClientArea != nullptr) window->State().ClientArea->update();
 }
 
 void DoCommand(int id) {
@@ -152,10 +158,10 @@ void DoCommand(int id) {
         case cmd::Stop: Stop(); break;
         case cmd::Segments: ToggleSegmentList(); break;
         case cmd::PrevSegment:
-            if (HasSegments()) StartShellSegment(ShellClock().CurrentSegment.load() - 1);
+            if (HasSegments()) StartShellSegment(Shell().Window->ActivePlayer().Clock().CurrentSegment.load() - 1);
             break;
         case cmd::NextSegment:
-            if (HasSegments()) StartShellSegment(ShellClock().CurrentSegment.load() + 1);
+            if (HasSegments()) StartShellSegment(Shell().Window->ActivePlayer().Clock().CurrentSegment.load() + 1);
             break;
         case cmd::ShowPanel: TogglePanel(); break;
         case cmd::FullScreen: ToggleFullScreen(); break;

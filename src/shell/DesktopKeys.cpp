@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QWheelEvent>
 
+#include <functional>
+
 #include "controls/BottomPanel.h"
 #include "controls/Slider.h"
 #include "engine/PlaybackClock.h"
@@ -20,40 +22,27 @@
 #include "shell/PanelBinding.h"
 #include "shell/PlayerVolume.h"
 #include "shell/FramePresentation.h"
-#include "shell/SettingsBinding.h"
-#include "shell/FilmLoading.h"
+#include "shell/RememberedSettings.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
 
 namespace {
 
-struct DesktopItems {
-    QPointer<QAction> SaveFrame;
-    QPointer<QMenu> Recent;
-    // Wheel movement short of a whole notch (touchpads send small steps).
-    int WheelRest = 0;
-};
-
-DesktopItems& Items() {
-    static DesktopItems items;
-    return items;
-}
-
-void WheelVolume(const QWheelEvent* wheel) {
-    int& rest = Items().WheelRest;
+void WheelVolume(MainWindow& window, const QWheelEvent* wheel) {
+    int& rest = window.DesktopMenuItems().WheelRest;
     rest += wheel->angleDelta().y();
     const int notches = rest / QWheelEvent::DefaultDeltasPerStep;
     rest -= notches * QWheelEvent::DefaultDeltasPerStep;
-    if (notches != 0) GuardWndProc([notches] { StepPlayerVolume(notches); });
+    if (notches != 0) GuardWndProc([&window, notches] { window.Volume().Step(notches); });
 }
 
 // Watches the main window (keys its children left alone), the client area
 // (the picture's double click and wheel) and the volume slider (its wheel).
 class DesktopInput : public QObject {
 public:
-    DesktopInput(QObject* parent, QWidget* clientArea, QWidget* volumeSlider)
-        : QObject(parent), clientArea_(clientArea), volumeSlider_(volumeSlider) {}
+    DesktopInput(MainWindow& window, QWidget* clientArea, QWidget* volumeSlider)
+        : QObject(&window), window_(window), clientArea_(clientArea), volumeSlider_(volumeSlider) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -62,7 +51,7 @@ protected:
                 // The segment list takes its own Esc (it hides the list);
                 // only an Esc nobody took gets here.
                 const auto* key = static_cast<QKeyEvent*>(event);
-                if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && Shell().FullScreen) {
+                if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && window_.State().FullScreen) {
                     RunCommand(cmd::FullScreen);
                     return true;
                 }
@@ -81,7 +70,7 @@ protected:
                 const bool overPicture =
                     watched == clientArea_ && clientArea_->childAt(wheel->position().toPoint()) == nullptr;
                 if (watched == volumeSlider_ || overPicture) {
-                    WheelVolume(wheel);
+                    WheelVolume(window_, wheel);
                     return true;
                 }
                 break;
@@ -92,25 +81,26 @@ protected:
     }
 
 private:
+    MainWindow& window_;
     QPointer<QWidget> clientArea_;
     QPointer<QWidget> volumeSlider_;
 };
 
-void AddKey(QMainWindow* window, const QKeySequence& key, void (*run)()) {
-    auto* action = new QAction(window);
+void AddKey(MainWindow& window, const QKeySequence& key, std::function<void()> run) {
+    auto* action = new QAction(&window);
     action->setShortcut(key);
     action->setShortcutContext(Qt::WindowShortcut);
-    QObject::connect(action, &QAction::triggered, [run] { GuardWndProc(run); });
-    window->addAction(action);
+    QObject::connect(action, &QAction::triggered, [run = std::move(run)] { GuardWndProc(run); });
+    window.addAction(action);
 }
 
-void FillRecentMenu() {
-    QMenu* menu = Items().Recent;
+void FillRecentMenu(MainWindow& window) {
+    QMenu* menu = window.DesktopMenuItems().Recent;
     if (menu == nullptr) return;
     menu->clear();
-    const QStringList films = RecentFilms();
+    const QStringList films = window.Settings().RecentFilms();
     // Loading follows File > Load's rule: only while it is enabled.
-    const bool allowed = CommandEnabled(cmd::Load);
+    const bool allowed = CommandEnabled(window.Menus(), cmd::Load);
     for (const QString& film : films) {
         QAction* action = menu->addAction(film);
         action->setEnabled(allowed);
@@ -129,47 +119,51 @@ void OpenRecentFilm(const std::string& path) {
     SetOpenFileDialog(std::move(previous));
 }
 
-void InstallDesktopKeys(QMainWindow* window) {
-    QWidget* clientArea = window->centralWidget();
-    BottomPanel* panel = Panel();
+void InstallDesktopKeys(MainWindow& window) {
+    QWidget* clientArea = window.centralWidget();
+    BottomPanel* panel = window.Panels().Panel();
     QWidget* volume = panel != nullptr ? panel->volumeSlider() : nullptr;
     auto* input = new DesktopInput(window, clientArea, volume);
-    window->installEventFilter(input);
+    window.installEventFilter(input);
     if (clientArea != nullptr) clientArea->installEventFilter(input);
     if (volume != nullptr) volume->installEventFilter(input);
-    Items().WheelRest = 0;
+    DesktopItems& items = window.DesktopMenuItems();
+    items.WheelRest = 0;
 
+    PlayerVolume& sound = window.Volume();
     AddKey(window, QKeySequence(Qt::Key_F), [] { DoCommand(cmd::FullScreen); });
-    AddKey(window, QKeySequence(Qt::Key_M), [] { TogglePlayerMute(); });
-    AddKey(window, QKeySequence(Qt::Key_9), [] { StepPlayerVolume(-1); });
-    AddKey(window, QKeySequence(Qt::Key_0), [] { StepPlayerVolume(1); });
+    AddKey(window, QKeySequence(Qt::Key_M), [&sound] { sound.ToggleMute(); });
+    AddKey(window, QKeySequence(Qt::Key_9), [&sound] { sound.Step(-1); });
+    AddKey(window, QKeySequence(Qt::Key_0), [&sound] { sound.Step(1); });
     AddKey(window, QKeySequence(Qt::CTRL | Qt::Key_C), [] { CopyFrameToClipboard(); });
     AddKey(window, QKeySequence(Qt::CTRL | Qt::Key_S), [] { SaveFrame(); });
 
     // Into the File menu after Properties, before the separator above Exit.
-    QMenu* file = Menus().FileMenu;
+    QMenu* file = window.Menus().FileMenu;
     if (file == nullptr) return;
     QAction* separator = MenuItem(file, 2);
     auto* save = new QAction(file);
     QObject::connect(save, &QAction::triggered, [] { GuardWndProc([] { SaveFrame(); }); });
     auto* recent = new QMenu(file);
-    QObject::connect(recent, &QMenu::aboutToShow, [] { GuardWndProc([] { FillRecentMenu(); }); });
+    QObject::connect(recent, &QMenu::aboutToShow, [&window] { GuardWndProc([&window] { FillRecentMenu(window); }); });
     // Grey while there is no picture to save.
-    QObject::connect(file, &QMenu::aboutToShow, save, [save] {
-        save->setEnabled(ShellClock().PlayState.load() != Stopped && Shell().Window != nullptr && Shell().Window->Presented().HasFrame);
+    QObject::connect(file, &QMenu::aboutToShow, save, [save, &window] {
+        save->setEnabled(Shell().Window == &window && window.ActivePlayer().Clock().PlayState.load() != Stopped &&
+                         window.Presented().HasFrame);
     });
     file->insertAction(separator, save);
     file->insertMenu(separator, recent);
-    Items().SaveFrame = save;
-    Items().Recent = recent;
-    ApplyDesktopMenuLanguage();
-    FillRecentMenu();
+    items.SaveFrame = save;
+    items.Recent = recent;
+    ApplyDesktopMenuLanguage(window);
+    FillRecentMenu(window);
 }
 
-void ApplyDesktopMenuLanguage() {
+void ApplyDesktopMenuLanguage(MainWindow& window) {
     const CaptionTexts& c = Texts().Captions;
-    if (Items().SaveFrame != nullptr) Items().SaveFrame->setText(QString::fromStdString(c.SaveFrame + "...\tCtrl+S"));
-    if (Items().Recent != nullptr) Items().Recent->setTitle(QString::fromStdString(c.Recent));
+    DesktopItems& items = window.DesktopMenuItems();
+    if (items.SaveFrame != nullptr) items.SaveFrame->setText(QString::fromStdString(c.SaveFrame + "...\tCtrl+S"));
+    if (items.Recent != nullptr) items.Recent->setTitle(QString::fromStdString(c.Recent));
 }
 
 }  // namespace movarel

@@ -16,23 +16,6 @@
 
 namespace movarel {
 
-const Film& LoadedFilm() {
-    static const Film none;
-    MainWindow* window = Shell().Window;
-    return window != nullptr ? window->LoadedFilm() : none;
-}
-
-ClockState& ShellClock() {
-    static ClockState idle;
-    Player* player = ShellPlayer();
-    return player != nullptr ? player->Clock() : idle;
-}
-
-const Segment* ShellSegment() {
-    Player* player = ShellPlayer();
-    return player != nullptr ? player->CurrentSegmentInfo() : nullptr;
-}
-
 bool StartShellSegment(int32_t index) {
     MainWindow* window = Shell().Window;
     if (window == nullptr) return false;
@@ -82,19 +65,19 @@ void LoadFilmFile(const std::string& path) {
     // of a read that fails half-way, so the source follows it then.
     auto finish = [&] {
         file.reset();
-        Shell().LoadingTextShown = false;
-        if (Shell().ClientArea != nullptr) Shell().ClientArea->update();
+        window->State().LoadingTextShown = false;
+        if (window->State().ClientArea != nullptr) window->State().ClientArea->update();
     };
     try {
         WorkDirectory work = FreshWorkDirectory(window);
         ShowLoadingText();
         const bool isFilm = InstallRead(window, ReadFilm(*file, std::move(work)));
-        Shell().FilmSource = path;
+        window->State().FilmSource = path;
         if (isFilm) RememberFilm(path);
-        if (Shell().SegmentListShown) window->Panels().FillSegmentList();
-        SetFilmCaption(FilmWindowCaption(path, Shell().ProgramPath));
+        if (window->State().SegmentListShown) window->Panels().FillSegmentList();
+        SetFilmCaption(FilmWindowCaption(path, window->State().ProgramPath));
     } catch (...) {
-        Shell().FilmSource = path;
+        window->State().FilmSource = path;
         finish();
         throw;
     }
@@ -102,7 +85,8 @@ void LoadFilmFile(const std::string& path) {
 }
 
 std::string FilmPathForProperties() {
-    const std::string& source = Shell().FilmSource;
+    MainWindow* window = Shell().Window;
+    const std::string source = window != nullptr ? window->State().FilmSource : std::string();
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(source, error);
     return error || source.empty() ? source : absolute.lexically_normal().string();

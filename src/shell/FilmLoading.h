@@ -7,25 +7,9 @@
 
 namespace movarel {
 
-class Film;
-class Player;
-struct ClockState;
-struct Segment;
-
-// The main window's player; null without a main window.
-Player* ShellPlayer();
-// Its film and clock, or an empty film and an idle clock without one, and
-// its current segment (null for none).
-const Film& LoadedFilm();
-ClockState& ShellClock();
-const Segment* ShellSegment();
 // Starts a segment on the main window's player and hands its events on at
 // once, as a menu command does. False without a player or when it fails.
 bool StartShellSegment(int32_t index);
-// The sound the main window's players play through.
-class SoundTrack;
-SoundTrack& ShellSound();
-
 // The film at the end of stream (start-up). False when none is appended;
 // named (a film path from the command line) then tells the user so.
 bool LoadStartupFilm(FileStream& stream, bool named);

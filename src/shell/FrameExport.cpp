@@ -13,20 +13,14 @@
 #include "platform/UserMessages.h"
 #include "shell/MainWindow.h"
 #include "shell/FramePresentation.h"
-#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
 
 namespace {
 
-SaveFrameDialogFn& SaveDialog() {
-    static SaveFrameDialogFn fn;
-    return fn;
-}
-
 QString AskForPath(QWidget* owner, const QString& suggested) {
-    if (SaveDialog()) return SaveDialog()(owner, suggested);
+    if (Shell().SaveFrameDialog) return Shell().SaveFrameDialog(owner, suggested);
     QFileDialog dialog(owner, "Save frame");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter("PNG images (*.png)");
@@ -41,7 +35,7 @@ QString AskForPath(QWidget* owner, const QString& suggested) {
 
 QImage CurrentFrameImage() {
     MainWindow* window = Shell().Window;
-    if (window == nullptr || ShellClock().PlayState.load() == Stopped) return QImage();
+    if (window == nullptr || window->ActivePlayer().Clock().PlayState.load() == Stopped) return QImage();
     PresentationState& p = window->Presented();
     // The shared copy may hold a frame the painter has not taken yet: the
     // newest picture is the one the user is looking at.
@@ -55,11 +49,15 @@ QImage CurrentFrameImage() {
 QString SuggestedFramePath() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (folder.isEmpty()) folder = QDir::homePath();
-    const QString film = QFileInfo(QString::fromStdString(Shell().FilmSource)).completeBaseName();
+    MainWindow* window = Shell().Window;
+    const std::string source = window != nullptr ? window->State().FilmSource : std::string();
+    const QString film = QFileInfo(QString::fromStdString(source)).completeBaseName();
+    const int32_t segment = window != nullptr ? window->ActivePlayer().Clock().CurrentSegment.load() : 0;
+    const int32_t frame = window != nullptr ? window->ActivePlayer().Clock().FrameIndex.load() : -1;
     const QString name = QString("%1-%2-%3.png")
                              .arg(film.isEmpty() ? QString("movarel") : film)
-                             .arg(ShellClock().CurrentSegment.load() + 1)
-                             .arg(ShellClock().FrameIndex.load() + 1, 5, 10, QChar('0'));
+                             .arg(segment + 1)
+                             .arg(frame + 1, 5, 10, QChar('0'));
     return QDir(folder).filePath(name);
 }
 
@@ -71,8 +69,8 @@ bool CopyFrameToClipboard() {
 }
 
 SaveFrameDialogFn SetSaveFrameDialog(SaveFrameDialogFn fn) {
-    SaveFrameDialogFn previous = std::move(SaveDialog());
-    SaveDialog() = std::move(fn);
+    SaveFrameDialogFn previous = std::move(Shell().SaveFrameDialog);
+    Shell().SaveFrameDialog = std::move(fn);
     return previous;
 }
 

@@ -4,9 +4,7 @@
 #include <QImage>
 #include <QString>
 
-#include <functional>
-
-class QWidget;
+#include "shell/ShellState.h"
 
 namespace movarel {
 
@@ -21,9 +19,8 @@ QString SuggestedFramePath();
 // Copies the picture to the clipboard; false when there is none.
 bool CopyFrameToClipboard();
 
-// The save dialog: returns the chosen path, empty when cancelled. Tests
-// replace it so nothing blocks; the previous function is returned.
-using SaveFrameDialogFn = std::function<QString(QWidget* owner, const QString& suggested)>;
+// Replaces the save dialog (tests, so nothing blocks); the previous function
+// is returned.
 SaveFrameDialogFn SetSaveFrameDialog(SaveFrameDialogFn fn);
 
 // Asks where to and writes the picture there as PNG; a failure is shown in

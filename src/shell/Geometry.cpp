@@ -17,24 +17,13 @@
 #include "controls/BottomPanel.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
-#include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
 
 namespace {
 
-struct GeometrySnapshot {
-    std::mutex Lock;
-    PictureGeometry Values;
-};
-
-GeometrySnapshot& Snapshot() {
-    static GeometrySnapshot snapshot;
-    return snapshot;
-}
-
-int32_t PanelSpace() { return Shell().PanelPinned ? kPanelHeight : 0; }
+int32_t PanelSpace(const WindowState& s) { return s.PanelPinned ? kPanelHeight : 0; }
 
 }  // namespace
 
@@ -96,42 +85,35 @@ QRect LimitTracking(const QRect& rect) {
     return r;
 }
 
-void PublishGeometry(const PictureGeometry& geometry) {
-    std::lock_guard<std::mutex> guard(Snapshot().Lock);
-    Snapshot().Values = geometry;
-}
-
-PictureGeometry CurrentGeometry() {
-    std::lock_guard<std::mutex> guard(Snapshot().Lock);
-    return Snapshot().Values;
-}
-
 QSize ScreenSize() {
     if (QScreen* screen = QGuiApplication::primaryScreen()) return screen->size();
     return QSize(1920, 1080);
 }
 
 void RefreshClientRect() {
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
     if (s.ClientArea != nullptr) s.ClientRect = s.ClientArea->rect();
 }
 
 void FitPicture(bool startingFromStop) {
-    ShellState& s = Shell();
-    const Segment* segment = ShellSegment();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    const Segment* segment = window->ActivePlayer().CurrentSegmentInfo();
     const int32_t filmWidth = segment ? segment->Width : 0;
     const int32_t filmHeight = segment ? segment->Height : 0;
     RefreshClientRect();
     QSize client = s.ClientRect.size();
-    QMainWindow* window = s.Window;
     // The window only ever grows for a film, and never out of full screen or
     // a maximized state.
-    if (window != nullptr && segment != nullptr && (startingFromStop || ShellClock().PlayState.load() == Stopped) &&
+    if (segment != nullptr && (startingFromStop || window->ActivePlayer().Clock().PlayState.load() == Stopped) &&
         !s.FullScreen &&
         !window->isMaximized() && !window->isFullScreen()) {
         const QRect before = window->geometry();
         const FitWindowResult fit =
-            ComputeFitWindow(before, client, filmWidth, filmHeight, PanelSpace(), ScreenSize());
+            ComputeFitWindow(before, client, filmWidth, filmHeight, PanelSpace(s), ScreenSize());
         if (fit.action == FitWindowResult::Maximize) {
             window->showMaximized();
         } else if (fit.action == FitWindowResult::Move) {
@@ -141,55 +123,65 @@ void FitPicture(bool startingFromStop) {
         }
     }
     const PictureGeometry g = ComputePictureGeometry(filmWidth, filmHeight, client.width(),
-                                                     client.height() - PanelSpace());
-    PublishGeometry(g);
+                                                     client.height() - PanelSpace(s));
+    window->Geometry().Publish(g);
     if (s.ClientArea != nullptr) s.ClientArea->update();
 }
 
 void LayoutSegmentList() {
-    ShellState& s = Shell();
-    if (s.SegmentListWindow == nullptr) return;
-    s.SegmentListWindow->setGeometry(0, 0, kSegmentListWindowWidth, s.ClientRect.height() - PanelSpace());
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    QWidget* list = window->Panels().SegmentList();
+    if (list == nullptr) return;
+    list->setGeometry(0, 0, kSegmentListWindowWidth, s.ClientRect.height() - PanelSpace(s));
 }
 
 void PlacePanel() {
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
     // A slide still under way would hide the panel just placed at its next
     // step (F7 pressed while the panel slides out after Alt+Enter).
     s.PanelSliding = false;
     if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
-    if (s.BottomPanelWindow == nullptr) return;
+    QWidget* panel = window->Panels().Panel();
+    if (panel == nullptr) return;
     const int32_t height = kPanelHeight;
-    s.BottomPanelWindow->setGeometry(0, s.ClientRect.height() - height, s.ClientRect.width(), height);
+    panel->setGeometry(0, s.ClientRect.height() - height, s.ClientRect.width(), height);
 }
 
 void HidePanel() {
-    ShellState& s = Shell();
-    if (s.BottomPanelWindow == nullptr) return;
-    if (s.BottomPanelWindow->isVisible() && s.FullScreen && s.PanelSlideTimer != nullptr) {
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    QWidget* panel = window->Panels().Panel();
+    if (panel == nullptr) return;
+    if (panel->isVisible() && s.FullScreen && s.PanelSlideTimer != nullptr) {
         // The slide starts at the bottom edge and spans the client area as
         // it is now: a client that grew since the panel was placed would
         // otherwise see it cross the picture, at its old width.
-        QWidget* panel = s.BottomPanelWindow;
         const int32_t top = std::max(panel->y(), s.ClientRect.height() - kPanelHeight);
         panel->setGeometry(0, top, s.ClientRect.width(), kPanelHeight);
         s.PanelSlideTimer->start(kPanelSlidePeriodMs);
         s.PanelSliding = true;
     } else {
-        s.BottomPanelWindow->hide();
+        panel->hide();
     }
 }
 
 void PanelSlideStep() {
-    ShellState& s = Shell();
-    QWidget* panel = s.BottomPanelWindow;
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    QWidget* panel = window->Panels().Panel();
     // A pointer that comes back to the bottom edge while the panel still
     // slides lands on the panel, whose mouse moves never reach the client
     // area: without this look at the pointer the panel would slide away
     // under it and stay hidden until the pointer moved again. The place
     // comes from the window's own events, which Wayland has too.
     if (panel != nullptr && s.PanelSliding && s.ClientArea != nullptr) {
-        const std::optional<QPoint> pointer = PointerInClientArea();
+        const std::optional<QPoint> pointer = PointerInClientArea(*window);
         if (pointer && std::abs(s.ClientRect.height() - pointer->y()) < kPanelRevealZone) {
             TrackMouse(pointer->y());
             return;
@@ -211,57 +203,64 @@ void PanelSlideStep() {
 }
 
 void TrackMouse(int32_t y) {
-    ShellState& s = Shell();
-    if (s.PanelPinned || s.BottomPanelWindow == nullptr) return;
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    QWidget* panel = window->Panels().Panel();
+    if (s.PanelPinned || panel == nullptr) return;
     if (std::abs(s.ClientRect.height() - y) < kPanelRevealZone) {
         if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
         PlacePanel();
-        s.BottomPanelWindow->raise();
-        s.BottomPanelWindow->show();
+        panel->raise();
+        panel->show();
     } else {
         HidePanel();
     }
 }
 
 void LayoutPanels() {
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
     RefreshClientRect();
-    if (s.SegmentListWindow != nullptr) {
+    if (QWidget* list = window->Panels().SegmentList()) {
         if (s.SegmentListShown) {
             LayoutSegmentList();
-            s.SegmentListWindow->show();
+            list->show();
         } else {
-            s.SegmentListWindow->hide();
+            list->hide();
         }
     }
     if (s.PanelPinned) {
         PlacePanel();
-        if (s.BottomPanelWindow != nullptr) s.BottomPanelWindow->show();
+        if (QWidget* panel = window->Panels().Panel()) panel->show();
     } else {
         HidePanel();
     }
 }
 
 void SaveWindowPlacement() {
-    ShellState& s = Shell();
-    if (s.Window != nullptr) {
-        const QRect r = s.Window->geometry();
-        s.Saved.X = r.x();
-        s.Saved.Y = r.y();
-        s.Saved.Width = r.width();
-        s.Saved.Height = r.height();
-    }
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    const QRect r = window->geometry();
+    s.Saved.X = r.x();
+    s.Saved.Y = r.y();
+    s.Saved.Width = r.width();
+    s.Saved.Height = r.height();
     s.Saved.PanelPinned = s.PanelPinned;
 }
 
 void RestoreWindowPlacement() {
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
     s.PanelPinned = s.Saved.PanelPinned;
     const int x = s.Saved.X > 0 ? s.Saved.X : 0;
     const int y = s.Saved.Y > 0 ? s.Saved.Y : 0;
     const int w = s.Saved.Width > 0 ? s.Saved.Width : kMinWindowWidth;
     const int h = s.Saved.Height > 0 ? s.Saved.Height : kMinWindowHeight;
-    if (s.Window != nullptr) s.Window->setGeometry(x, y, w, h);
+    window->setGeometry(x, y, w, h);
     UpdateMenuState();
     LayoutPanels();
 }
@@ -277,8 +276,9 @@ void ShowWindowFullScreen(QMainWindow* window) {
 }
 
 void ToggleFullScreen() {
-    ShellState& s = Shell();
-    QMainWindow* window = s.Window;
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
     s.FullScreen = !s.FullScreen;
     if (s.FullScreen) {
         SaveWindowPlacement();
@@ -288,14 +288,12 @@ void ToggleFullScreen() {
         // place it at the new bottom edge again.
         if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
         s.PanelSliding = false;
-        if (s.BottomPanelWindow != nullptr) s.BottomPanelWindow->hide();
+        if (QWidget* panel = window->Panels().Panel()) panel->hide();
         if (s.PanelPinned) TogglePanel();
-        if (window != nullptr) ShowWindowFullScreen(window);
+        ShowWindowFullScreen(window);
     } else {
-        if (window != nullptr) {
-            window->menuBar()->show();
-            window->showNormal();
-        }
+        window->menuBar()->show();
+        window->showNormal();
         RestoreWindowPlacement();
     }
     if (s.ClientArea != nullptr) s.ClientArea->update();
@@ -304,7 +302,8 @@ void ToggleFullScreen() {
 }
 
 void RestoreScreenMode() {
-    if (Shell().FullScreen != Shell().FullScreenAtPlay) ToggleFullScreen();
+    MainWindow* window = Shell().Window;
+    if (window != nullptr && window->State().FullScreen != window->State().FullScreenAtPlay) ToggleFullScreen();
 }
 
 }  // namespace movarel

@@ -6,6 +6,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <mutex>
 
 class QMainWindow;
 
@@ -17,7 +18,7 @@ constexpr int32_t kPanelSlidePeriodMs = 40;
 constexpr int32_t kPanelSlideStep = 2;
 
 // The picture's place in the client area. The timer thread and the painter
-// read it as one snapshot (CurrentGeometry), never half-written.
+// read it as one snapshot (GeometrySnapshot), never half-written.
 struct PictureGeometry {
     int32_t OffsetX = 0;
     int32_t OffsetY = 0;
@@ -51,8 +52,22 @@ FitWindowResult ComputeFitWindow(const QRect& window, const QSize& client, int32
 // and bottom edges.
 QRect LimitTracking(const QRect& rect);
 
-void PublishGeometry(const PictureGeometry& geometry);
-PictureGeometry CurrentGeometry();
+// The picture's place as last published, one per window.
+class GeometrySnapshot {
+public:
+    void Publish(const PictureGeometry& geometry) {
+        std::lock_guard<std::mutex> guard(lock_);
+        values_ = geometry;
+    }
+    PictureGeometry Current() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return values_;
+    }
+
+private:
+    mutable std::mutex lock_;
+    PictureGeometry values_;
+};
 
 // The primary screen's size.
 QSize ScreenSize();

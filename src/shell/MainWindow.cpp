@@ -38,6 +38,7 @@
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
+#include "shell/RememberedSettings.h"
 #include "shell/FramePresentation.h"
 #include "shell/SettingsBinding.h"
 #include "shell/FilmLoading.h"
@@ -54,16 +55,6 @@ ShellState& Shell() {
 }
 
 namespace {
-
-struct ModalParts {
-    OpenFileDialogFn OpenDialog;
-    DialogRunnerFn DialogRunner;
-};
-
-ModalParts& Modals() {
-    static ModalParts parts;
-    return parts;
-}
 
 bool OnGuiThread() {
     return QCoreApplication::instance() == nullptr ||
@@ -107,26 +98,26 @@ void GuardWndProc(const std::function<void()>& handler) {
 }
 
 OpenFileDialogFn SetOpenFileDialog(OpenFileDialogFn fn) {
-    OpenFileDialogFn previous = std::move(Modals().OpenDialog);
-    Modals().OpenDialog = std::move(fn);
+    OpenFileDialogFn previous = std::move(Shell().OpenDialog);
+    Shell().OpenDialog = std::move(fn);
     return previous;
 }
 
 DialogRunnerFn SetDialogRunner(DialogRunnerFn fn) {
-    DialogRunnerFn previous = std::move(Modals().DialogRunner);
-    Modals().DialogRunner = std::move(fn);
+    DialogRunnerFn previous = std::move(Shell().DialogRunner);
+    Shell().DialogRunner = std::move(fn);
     return previous;
 }
 
 void RunDialog(QDialog& dialog) {
-    if (Modals().DialogRunner)
-        Modals().DialogRunner(dialog);
+    if (Shell().DialogRunner)
+        Shell().DialogRunner(dialog);
     else
         dialog.exec();
 }
 
 std::string ChooseFilmPath(QWidget* owner) {
-    if (Modals().OpenDialog) return Modals().OpenDialog(owner);
+    if (Shell().OpenDialog) return Shell().OpenDialog(owner);
     QFileDialog dialog(owner);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter("Movarel films (*.qxf)");
@@ -168,44 +159,39 @@ void InstallQtMessageBoxes() {
 
 // --- the client area ----------------------------------------------------------
 
-PictureArea::PictureArea(QWidget* parent) : QWidget(parent) {
+PictureArea::PictureArea(MainWindow& window) : QWidget(&window), owner(window) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-namespace {
-// With MOVAREL_STARTUP_TRACE set, the first painted frame is announced on
-// standard error, so the start-up time can be measured from outside.
-void ReportFirstFramePainted() {
-    static bool reported = false;
-    if (reported) return;
-    reported = true;
-    if (std::getenv("MOVAREL_STARTUP_TRACE") != nullptr) std::fprintf(stderr, "movarel: first frame painted\n");
-}
-}  // namespace
-
 void PictureArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    Player* player = ShellPlayer();
+    // A window that closed shows no film any more.
+    Player* player = Shell().Window == &owner ? &owner.ActivePlayer() : nullptr;
     const uint8_t state = player != nullptr ? player->Clock().PlayState.load() : uint8_t{Stopped};
+    const WindowState& s = owner.State();
     // Full screen shows the film alone: nothing but black around it.
     const QBrush background =
-        Shell().FullScreen && state != Stopped ? QBrush(Qt::black) : palette().brush(QPalette::Window);
+        s.FullScreen && state != Stopped ? QBrush(Qt::black) : palette().brush(QPalette::Window);
     const Segment* segment = player != nullptr ? player->CurrentSegmentInfo() : nullptr;
     if (state == Stopped || segment == nullptr) {
         painter.fillRect(event->rect(), background);
     } else {
-        const PictureGeometry g = CurrentGeometry();
+        const PictureGeometry g = owner.Geometry().Current();
         EraseBorders(painter, rect(), g, background);
-        PresentationState& presented = Shell().Window->Presented();
+        PresentationState& presented = owner.Presented();
         if (presented.HasFrame) {
             PaintFrame(presented, painter, g, segment->Fps, event->region(), background);
-            ReportFirstFramePainted();
+            if (!firstFrameReported) {
+                firstFrameReported = true;
+                if (std::getenv("MOVAREL_STARTUP_TRACE") != nullptr)
+                    std::fprintf(stderr, "movarel: first frame painted\n");
+            }
         }
         else
             painter.fillRect(g.FrameRect(), Qt::black);
     }
-    if (Shell().LoadingTextShown) {
+    if (s.LoadingTextShown) {
         QFont font("Times New Roman");
         font.setPixelSize(18);
         font.setBold(true);
@@ -216,11 +202,11 @@ void PictureArea::paintEvent(QPaintEvent* event) {
 }
 
 void PictureArea::resizeEvent(QResizeEvent*) {
-    GuardWndProc([] {
+    GuardWndProc([this] {
         RefreshClientRect();
         LayoutPanels();
-        Player* player = ShellPlayer();
-        const uint8_t state = player != nullptr ? player->Clock().PlayState.load() : uint8_t{Stopped};
+        const uint8_t state =
+            Shell().Window == &owner ? owner.ActivePlayer().Clock().PlayState.load() : uint8_t{Stopped};
         if (state == Playing || state == Paused) FitPicture();
     });
 }
@@ -239,12 +225,14 @@ void PictureArea::mouseReleaseEvent(QMouseEvent* event) {
 MainWindow::MainWindow()
     : panels(PanelBinding::Source{[this]() -> const Film& { return *film; },
                                   [this] { return player.get(); },
-                                  [](int32_t index) { return StartShellSegment(index); }}),
+                                  [](int32_t index) { return StartShellSegment(index); },
+                                  [](int id) { DoCommand(id); }},
+             volume),
       film(std::make_unique<Film>()) {
     SetFilm(std::make_unique<Film>());
     setWindowTitle("Movarel");
     setObjectName("QXAPP");
-    setCentralWidget(new PictureArea(this));
+    setCentralWidget(new PictureArea(*this));
     setMinimumSize(kMinWindowWidth, kMinWindowHeight);
     resize(kMinWindowWidth, kMinWindowHeight);
     setAcceptDrops(false);
@@ -253,6 +241,13 @@ MainWindow::MainWindow()
 MainWindow::~MainWindow() {
     if (Shell().Window == this) Shell().Window = nullptr;
 }
+
+RememberedSettings& MainWindow::Settings() {
+    if (!settings) OpenSettings();
+    return *settings;
+}
+
+void MainWindow::OpenSettings() { settings = std::make_unique<RememberedSettings>(SettingsFile()); }
 
 void MainWindow::PresentFrame(const Picture& picture) { movarel::PresentFrame(presentation, picture); }
 
@@ -273,7 +268,7 @@ void MainWindow::SetFilm(std::unique_ptr<Film> next) {
     const QSize screen = ScreenSize();
     PlayerSetup setup;
     setup.Sink = this;
-    setup.Sound = &ShellSound();
+    setup.Sound = &sound;
     setup.Screen = ScreenInfo{screen.width(), screen.height(), 32};
     setup.SpeedPosition = speed;
     setup.Stop = [] { Stop(); };
@@ -310,14 +305,14 @@ void MainWindow::DrainPlayerEvents() {
 void MainWindow::HandleEvent(const PlayerEvent& event) {
     if (Shell().Window != this) return;
     if (const auto* changed = std::get_if<PlayStateChanged>(&event)) {
-        setAcceptDrops(changed->state == Stopped && Shell().HasStarted);
+        setAcceptDrops(changed->state == Stopped && state.HasStarted);
         panels.ShowPlayState(changed->state);
         UpdateMenuState();
     } else if (const auto* started = std::get_if<SegmentStarted>(&event)) {
         panels.ShowSegment();
         if (started->minimize) showMinimized();
         if (started->prepared) {
-            if (started->fillsScreen && !Shell().FullScreen) ToggleFullScreen();
+            if (started->fillsScreen && !state.FullScreen) ToggleFullScreen();
             // The segment starts from a stop, so the window may grow for it.
             FitPicture(true);
         }
@@ -358,36 +353,21 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 // --- start-up and shutdown -----------------------------------------------------
 
-AudioOutput& ShellAudioOutput() {
-    static SdlAudioOutput output;
-    return output;
-}
-
-SoundTrack& ShellSound() {
-    static SoundTrack sound(ShellAudioOutput());
-    return sound;
-}
-
-Player* ShellPlayer() {
-    MainWindow* window = Shell().Window;
-    return window != nullptr ? &window->ActivePlayer() : nullptr;
-}
-
 void ShowLoadingText() {
-    ShellState& s = Shell();
-    if (s.ClientArea == nullptr) return;
-    s.LoadingTextShown = true;
-    s.ClientArea->repaint();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr || window->State().ClientArea == nullptr) return;
+    window->State().LoadingTextShown = true;
+    window->State().ClientArea->repaint();
 }
 
 void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
-    ShellState& s = Shell();
-    s.Window = window;
+    Shell().Window = window;
+    WindowState& s = window->State();
     s.ClientArea = window->centralWidget();
     s.HasStarted = false;
 
     window->Panels().CreatePanels(s.ClientArea);
-    StartPointerWatch(window);
+    StartPointerWatch(*window);
     if (s.PanelSlideTimer == nullptr || s.PanelSlideTimer->parent() != window) {
         s.PanelSlideTimer = new QTimer(window);
         QObject::connect(s.PanelSlideTimer, &QTimer::timeout, [] { GuardWndProc([] { PanelSlideStep(); }); });
@@ -397,7 +377,7 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
         QMetaObject::invokeMethod(
             area,
             [window, area] {
-                const QRegion changed = TakePresentation(window->Presented(), CurrentGeometry());
+                const QRegion changed = TakePresentation(window->Presented(), window->Geometry().Current());
                 if (!changed.isEmpty()) area->update(changed);
             },
             Qt::QueuedConnection);
@@ -405,17 +385,17 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
 
     s.PanelSliding = false;
 
-    BuildMenus(window);
+    BuildMenus(*window);
     SetFilmCaption("Movarel");
-    ApplyMenuLanguage();
+    ApplyMenuLanguage(*window);
     window->Panels().ApplyTooltips(Texts().Captions);
-    InstallDesktopKeys(window);
+    InstallDesktopKeys(*window);
 
     const CommandLineResult parsed =
         ParseCommandLine(args, ScreenSize().width(), ScreenSize().height(), BaseName(s.ProgramPath));
     s.CommandLine = parsed.Settings;
     for (const MessageRequest& m : parsed.Messages) ShowMessage(m.text, m.caption, m.icon, m.owner);
-    ApplyRememberedSettings(args, s.CommandLine);
+    ApplyRememberedSettings(*window, args, s.CommandLine);
 
     const CommandLineSettings& c = s.CommandLine;
     if (c.FullScreenRequested) {
@@ -455,7 +435,7 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
         s.LoadAllowed = !LoadStartupFilm(*stream, !c.FilmPath.empty());
         // The caption names a film from the command line as the open dialog's.
         if (!s.LoadAllowed) SetFilmCaption(FilmWindowCaption(s.FilmSource, s.ProgramPath));
-        if (!c.FilmPath.empty() && LoadedFilm().Count() > 0) RememberFilm(c.FilmPath);
+        if (!c.FilmPath.empty() && window->LoadedFilm().Count() > 0) RememberFilm(c.FilmPath);
     } catch (...) {
         s.LoadingTextShown = false;
         throw;
@@ -473,41 +453,43 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
 }
 
 void DoneMainWindow() {
-    ShellState& s = Shell();
-    if (s.Window == nullptr || s.Closing) return;
+    MainWindow* window = Shell().Window;
+    if (window == nullptr || window->State().Closing) return;
+    WindowState& s = window->State();
     s.Closing = true;
-    SaveRememberedSettings();
-    Player& player = s.Window->ActivePlayer();
+    SaveRememberedSettings(*window);
+    Player& player = window->ActivePlayer();
     if (player.TimerRunning()) Stop();
     player.StopTimer();
-    ShellSound().Stop();
+    window->Sound().Stop();
     {
         std::lock_guard<std::recursive_mutex> lock(player.EngineLock());
-        ClearPresentation(s.Window->Presented());
-        s.Window->Presented().RequestRepaint = nullptr;
-        s.Window = nullptr;
+        ClearPresentation(window->Presented());
+        window->Presented().RequestRepaint = nullptr;
+        Shell().Window = nullptr;
     }
     if (s.PanelSlideTimer != nullptr) s.PanelSlideTimer->stop();
 }
 
 void CloseMainWindow() {
-    ShellState& s = Shell();
-    if (s.Window == nullptr || s.Closing) return;
+    MainWindow* window = Shell().Window;
+    if (window == nullptr || window->State().Closing) return;
     // The window's close handler runs DoneMainWindow.
-    s.Window->close();
+    window->close();
 }
 
 void DropFiles(const std::vector<std::string>& paths) {
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
     // A drop never loads over a film that plays or is paused.
-    Player* player = ShellPlayer();
-    if (paths.empty() || !s.HasStarted || player == nullptr || player->Clock().PlayState.load() != Stopped) return;
+    if (paths.empty() || window == nullptr || !window->State().HasStarted ||
+        window->ActivePlayer().Clock().PlayState.load() != Stopped)
+        return;
     const std::string& name = paths.front();
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".qxf") != 0) return;
-    ClearPresentation(s.Window->Presented());
+    ClearPresentation(window->Presented());
     LoadFilmFile(name);
     Play();
     UpdateMenuState();
@@ -521,28 +503,26 @@ int RunPlayer(int argc, char** argv) {
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
     QApplication app(argc, argv);
     InstallQtMessageBoxes();
-    InstallTerminationSignals();
+    TerminationSignals termination;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     MainWindow* window = StartPlayer(args, ProgramPathOf(argc > 0 ? argv[0] : nullptr));
     int code = 0;
     try {
         // A signal taken in a box during start-up has ended the player already.
-        if (Shell().Window != nullptr && TerminationSignal() == 0) code = app.exec();
+        if (Shell().Window != nullptr && termination.Received() == 0) code = app.exec();
     } catch (...) {
         code = 1;
     }
     FinishPlayer(window);
-    RemoveTerminationSignals();
+    termination.Remove();
     // Ended by a signal: the conventional status, after the same clean-up.
-    if (TerminationSignal() != 0) code = 128 + TerminationSignal();
+    if (termination.Received() != 0) code = 128 + termination.Received();
     return code;
 }
 
 MainWindow* StartPlayer(const std::vector<std::string>& args, const std::string& programPath) {
-    ShellState& s = Shell();
-    s = ShellState();
-    s.ProgramPath = programPath;
+    Shell().Window = nullptr;
     SetDefaultTexts();
     // No table (or a trailer that does not fit the file) keeps the English texts.
     ReadAppendedLanguageTable(programPath);
@@ -553,16 +533,14 @@ MainWindow* StartPlayer(const std::vector<std::string>& args, const std::string&
     const std::string temp = GetTempPath();
     RemoveStaleWorkDirectories(temp);
 
-    s.PanelPinned = true;
-    s.FullScreen = false;
-    s.SegmentListShown = false;
-    s.MainIcon = MakeMainIcon();
-    QApplication::setWindowIcon(s.MainIcon);
+    const QIcon icon = MakeMainIcon();
+    QApplication::setWindowIcon(icon);
 
     auto* window = new MainWindow();
+    window->State().ProgramPath = programPath;
     // The player's folder is there from the start, held by the (empty) film.
     window->SetFilm(std::make_unique<Film>(WorkDirectory::Create(temp)));
-    window->setWindowIcon(s.MainIcon);
+    window->setWindowIcon(icon);
     GuardWndProc([window, &args] { InitMainWindow(window, args); });
     // A start-up that closed the window (close-on-finish with nothing to
     // play) ends the program at once.
@@ -571,13 +549,9 @@ MainWindow* StartPlayer(const std::vector<std::string>& args, const std::string&
 
 void FinishPlayer(MainWindow* window) {
     if (Shell().Window != nullptr) DoneMainWindow();
-    // The film goes with the window: its files, then its folder.
+    // The film goes with the window: its files, then its folder, and all
+    // the window's state with them.
     delete window;
-    Menus() = MenuState();
-    Shell().PanelSlideTimer = nullptr;
-    Shell().ClientArea = nullptr;
-    Shell().BottomPanelWindow = nullptr;
-    Shell().SegmentListWindow = nullptr;
 }
 
 }  // namespace movarel

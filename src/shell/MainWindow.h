@@ -15,26 +15,45 @@
 #include "engine/FrameSink.h"
 #include "engine/Player.h"
 #include "film/Film.h"
+#include "platform/SdlAudioOutput.h"
 #include "platform/WorkDirectory.h"
+#include "shell/DesktopKeys.h"
 #include "shell/FramePresentation.h"
+#include "shell/Geometry.h"
+#include "shell/Menus.h"
 #include "shell/PanelBinding.h"
+#include "shell/PlayerVolume.h"
+#include "shell/PointerWatch.h"
+#include "shell/ShellState.h"
+#include "shell/WindowState.h"
+#include "shell/WindowTitle.h"
+#include "sound/SoundTrack.h"
 
 class QDialog;
 
 namespace movarel {
+
+class MainWindow;
+class RememberedSettings;
 
 // The area below the menu bar: the picture is drawn here and the panels are
 // its children.
 class PictureArea : public QWidget {
     Q_OBJECT
 public:
-    explicit PictureArea(QWidget* parent);
+    explicit PictureArea(MainWindow& owner);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    MainWindow& owner;
+    // With MOVAREL_STARTUP_TRACE set, the first painted frame is announced
+    // on standard error, so the start-up time can be measured from outside.
+    bool firstFrameReported = false;
 };
 
 class MainWindow : public QMainWindow, public FrameSink {
@@ -61,6 +80,20 @@ public:
     PresentationState& Presented() { return presentation; }
     // The bottom panel and the segment list, fed from this window's film and player.
     PanelBinding& Panels() { return panels; }
+    // What the window's commands and layout work with.
+    WindowState& State() { return state; }
+    MenuState& Menus() { return menus; }
+    DesktopItems& DesktopMenuItems() { return desktopItems; }
+    TitleParts& Title() { return title; }
+    PointerState& Pointer() { return pointer; }
+    // The picture's place as the painter reads it.
+    GeometrySnapshot& Geometry() { return pictureGeometry; }
+    // The sound the window's players play, its output and the user's volume.
+    SoundTrack& Sound() { return sound; }
+    PlayerVolume& Volume() { return volume; }
+    // The remembered settings; opened on first use, again by OpenSettings.
+    RememberedSettings& Settings();
+    void OpenSettings();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,6 +102,18 @@ protected:
 
 private:
     void HandleEvent(const PlayerEvent& event);
+    WindowState state;
+    MenuState menus;
+    DesktopItems desktopItems;
+    TitleParts title;
+    PointerState pointer;
+    GeometrySnapshot pictureGeometry;
+    std::unique_ptr<RememberedSettings> settings;
+    // The output, the sound and the volume outlive every player, which plays
+    // into them.
+    SdlAudioOutput audio;
+    SoundTrack sound{audio};
+    PlayerVolume volume{audio};
     // Declared before the player, which presents into it and asks them for
     // refreshes until it goes.
     PresentationState presentation;
@@ -92,19 +137,14 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args);
 void DoneMainWindow();
 // Draws the loading text on the main window at once.
 void ShowLoadingText();
-// The player's audio output (the volume slider sets its gain).
-class AudioOutput;
-AudioOutput& ShellAudioOutput();
 
 // Dropped files: while stopped, the first one is loaded and played when its
 // extension is .qxf in any case; anything else is ignored.
 void DropFiles(const std::vector<std::string>& paths);
 
-// Replaceable modal parts, so tests never block: the open dialog returns the
-// chosen path or an empty string; the About box runner shows the box.
-using OpenFileDialogFn = std::function<std::string(QWidget* owner)>;
+// Replaceable modal parts (ShellState.h), so tests never block: each setter
+// returns the previous one.
 OpenFileDialogFn SetOpenFileDialog(OpenFileDialogFn fn);
-using DialogRunnerFn = std::function<void(QDialog& dialog)>;
 DialogRunnerFn SetDialogRunner(DialogRunnerFn fn);
 void RunDialog(QDialog& dialog);
 

@@ -16,15 +16,10 @@
 #include "shell/Commands.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
-#include "shell/FilmLoading.h"
+#include "shell/MainWindow.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
-
-MenuState& Menus() {
-    static MenuState state;
-    return state;
-}
 
 namespace {
 
@@ -61,8 +56,9 @@ QAction* MenuItem(QMenu* menu, int position) {
     return actions[position];
 }
 
-void BuildMenus(QMainWindow* window) {
-    MenuState& m = Menus();
+void BuildMenus(MainWindow& owner) {
+    MainWindow* window = &owner;
+    MenuState& m = owner.Menus();
     m.MainMenu = window->menuBar();
     m.MainMenu->clear();
     m.FileMenu = AddMenu(m.MainMenu, "File",
@@ -119,16 +115,15 @@ void BuildMenus(QMainWindow* window) {
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         const int id = entry.id;
-        QObject::connect(action, &QAction::triggered, [id] {
-            if (CommandEnabled(id)) RunCommand(id);
+        QObject::connect(action, &QAction::triggered, [window, id] {
+            if (CommandEnabled(window->Menus(), id)) RunCommand(id);
         });
         window->addAction(action);
         m.Shortcuts.push_back(action);
     }
 }
 
-bool CommandEnabled(int id) {
-    const MenuState& m = Menus();
+bool CommandEnabled(const MenuState& m, int id) {
     QAction* item = nullptr;
     switch (id) {
         case cmd::Load: item = MenuItem(m.FileMenu, 0); break;
@@ -143,12 +138,12 @@ bool CommandEnabled(int id) {
     return item == nullptr || item->isEnabled();
 }
 
-void ApplyMenuLanguage() {
+void ApplyMenuLanguage(MainWindow& window) {
     if (!Texts().HasLanguageTable()) return;
     // The table's values come decoded from its code page, so the captions,
     // and every tooltip and box that shows them, hold display text.
     const CaptionTexts& c = Texts().Captions;
-    MenuState& m = Menus();
+    MenuState& m = window.Menus();
     SetMenuText(m.MainMenu, 0, c.File);
     SetMenuText(m.MainMenu, 1, c.Actions);
     SetMenuText(m.MainMenu, 2, c.View);
@@ -175,14 +170,16 @@ void ApplyMenuLanguage() {
 }
 
 void UpdateMenuState() {
-    MenuState& m = Menus();
-    ShellState& s = Shell();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    MenuState& m = window->Menus();
+    const WindowState& s = window->State();
     if (m.FileMenu == nullptr) return;
     SetMenuEnabled(m.FileMenu, 0, false);
     SetMenuEnabled(m.PopupMenu, 0, false);
     for (int position : {0, 1, 2}) SetMenuCheck(m.ActionsMenu, position, false);
     for (int position : {2, 3, 4, 10, 11}) SetMenuCheck(m.PopupMenu, position, false);
-    switch (ShellClock().PlayState.load()) {
+    switch (window->ActivePlayer().Clock().PlayState.load()) {
         case Stopped:
             SetMenuEnabled(m.FileMenu, 0, s.LoadAllowed);
             SetMenuEnabled(m.PopupMenu, 0, s.LoadAllowed);
@@ -203,20 +200,21 @@ void UpdateMenuState() {
     SetMenuCheck(m.PopupMenu, 10, s.PanelPinned);
     SetMenuCheck(m.ViewMenu, 1, s.FullScreen);
     SetMenuCheck(m.PopupMenu, 11, s.FullScreen);
-    if (PanelBinding* panels = ShellPanels()) panels->SetButtonChecks(s.FullScreen, s.SegmentListShown);
-    const bool any = LoadedFilm().Count() > 0;
+    window->Panels().SetButtonChecks(s.FullScreen, s.SegmentListShown);
+    const bool any = window->LoadedFilm().Count() > 0;
     SetMenuEnabled(m.FileMenu, 1, any);
     for (int position : {0, 1, 2, 5, 6}) SetMenuEnabled(m.ActionsMenu, position, any);
     for (int position : {2, 3, 4, 7, 8}) SetMenuEnabled(m.PopupMenu, position, any);
 }
 
 void ShowPopupMenu() {
-    if (Menus().PopupMenu == nullptr) return;
+    MainWindow* window = Shell().Window;
+    if (window == nullptr || window->Menus().PopupMenu == nullptr) return;
     // At the click, from the window's own events where it has them (Wayland
     // gives no global pointer position).
-    const std::optional<QPoint> pointer = PointerInClientArea();
-    QWidget* area = Shell().ClientArea;
-    Menus().PopupMenu->popup(pointer && area != nullptr ? area->mapToGlobal(*pointer) : QCursor::pos());
+    const std::optional<QPoint> pointer = PointerInClientArea(*window);
+    QWidget* area = window->State().ClientArea;
+    window->Menus().PopupMenu->popup(pointer && area != nullptr ? area->mapToGlobal(*pointer) : QCursor::pos());
 }
 
 }  // namespace movarel

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-class QMainWindow;
-
 namespace movarel {
+
+class MainWindow;
 
 struct MenuState {
     QMenuBar* MainMenu = nullptr;
@@ -25,20 +25,18 @@ struct MenuState {
     std::vector<QAction*> Shortcuts;
 };
 
-MenuState& Menus();
-
-// Builds both menus and the shortcuts on window; each chosen item and each key
-// runs its command through choose.
-void BuildMenus(QMainWindow* window);
+// Builds both menus and the shortcuts on window (into its MenuState); each
+// chosen item and each key runs its command.
+void BuildMenus(MainWindow& window);
 
 // The captions from the language table (nothing without one).
-void ApplyMenuLanguage();
+void ApplyMenuLanguage(MainWindow& window);
 
 // The item at position (separators counted), or null.
 QAction* MenuItem(QMenu* menu, int position);
 
 // The key of a shortcut-table entry runs its command only while the menu item
 // of that command is enabled, with or without the menu bar.
-bool CommandEnabled(int id);
+bool CommandEnabled(const MenuState& menus, int id);
 
 }  // namespace movarel

@@ -22,8 +22,6 @@
 #include "shell/Commands.h"
 #include "shell/MainWindow.h"
 #include "shell/PlayerVolume.h"
-#include "shell/FilmLoading.h"
-#include "shell/ShellState.h"
 #include "shell/WindowTitle.h"
 #include "sound/Volume.h"
 
@@ -57,7 +55,16 @@ PanelPlayState ToPanelState(int state) {
 // second; the user hears of it once per film.
 }  // namespace
 
-PanelBinding::PanelBinding(Source from) : source(std::move(from)) {}
+PanelBinding::PanelBinding(Source from, PlayerVolume& sound) : source(std::move(from)), volume(sound) {
+    volume.SetDisplay([this] { ShowVolume(); });
+}
+
+PanelBinding::~PanelBinding() { volume.SetDisplay(nullptr); }
+
+void PanelBinding::RunCommand(int id) {
+    if (source.Command)
+        source.Command(id);
+}
 
 ClockState& PanelBinding::Clock() {
     Player* player = source.ActivePlayer ? source.ActivePlayer() : nullptr;
@@ -90,7 +97,14 @@ void PanelBinding::FeedProgress() {
 
 void PanelBinding::FeedVolume() {
     if (panel != nullptr)
-        panel->setVolume(PlayerVolumePercent());
+        panel->setVolume(volume.Percent());
+}
+
+void PanelBinding::ShowVolume() {
+    if (panel != nullptr) {
+        panel->setVolume(volume.Percent());
+        panel->setMuted(volume.Muted());
+    }
 }
 
 void PanelBinding::RefreshTimeNow() {
@@ -151,12 +165,12 @@ void PanelBinding::SpeedChanged(int32_t position) {
 
 void PanelBinding::VolumeChanged(int32_t percent) {
     // While muted the slider holds the volume to come back to; moving it unmutes.
-    if (PlayerVolumeMuted()) {
-        if (percent != PlayerVolumePercent())
-            SetPlayerVolume(percent);
+    if (volume.Muted()) {
+        if (percent != volume.Percent())
+            volume.Set(percent);
         return;
     }
-    SetVolumePercent(ShellAudioOutput(), static_cast<float>(percent));
+    SetVolumePercent(volume.Output(), static_cast<float>(percent));
     // The device may keep a volume of its own: the panel shows what it took.
     FeedVolume();
 }
@@ -179,7 +193,7 @@ void PanelBinding::CreatePanels(QWidget* clientArea) {
 
     auto* segments = new SegmentListWindow(clientArea);
     segments->setTitle(DecodeFilmText(Texts().Segments));
-    QObject::connect(segments, &SegmentListWindow::commandRequested, segments, [](int id) { DoCommand(id); });
+    QObject::connect(segments, &SegmentListWindow::commandRequested, segments, [this](int id) { RunCommand(id); });
     QObject::connect(segments, &SegmentListWindow::segmentChosen, segments, [this](int32_t index) {
         if (source.StartSegment)
             source.StartSegment(index);
@@ -193,7 +207,7 @@ void PanelBinding::CreatePanels(QWidget* clientArea) {
     // A panel button, menu item and key all end in the one dispatcher; the
     // panel reports what fails in it in its own box.
     QObject::connect(bottom, &BottomPanel::commandRequested, bottom, [this](int id) {
-        DoCommand(id);
+        RunCommand(id);
         UpdateMenuState();
         Repaint();
     });
@@ -212,8 +226,6 @@ void PanelBinding::CreatePanels(QWidget* clientArea) {
 
     list = segments;
     panel = bottom;
-    Shell().SegmentListWindow = segments;
-    Shell().BottomPanelWindow = bottom;
 }
 
 void PanelBinding::ApplyTooltips(const CaptionTexts& c) {
@@ -309,21 +321,6 @@ void PanelBinding::FocusSegmentsButton() {
         list->forgetListFocus();
     if (panel != nullptr)
         panel->focusSegmentsButton();
-}
-
-PanelBinding* ShellPanels() {
-    MainWindow* window = Shell().Window;
-    return window != nullptr ? &window->Panels() : nullptr;
-}
-
-BottomPanel* Panel() {
-    PanelBinding* panels = ShellPanels();
-    return panels != nullptr ? panels->Panel() : nullptr;
-}
-
-SegmentListWindow* SegmentListPanel() {
-    PanelBinding* panels = ShellPanels();
-    return panels != nullptr ? panels->SegmentList() : nullptr;
 }
 
 }  // namespace movarel

@@ -20,6 +20,7 @@ namespace movarel {
 
 class Film;
 class Player;
+class PlayerVolume;
 struct CaptionTexts;
 
 class PanelBinding {
@@ -27,13 +28,17 @@ public:
     // Where the panels' film and player come from: the owner's loaded film
     // and its player (null for none), looked up at every use since a load
     // replaces both. StartSegment starts a chosen segment as a menu command
-    // does; without it a choice starts nothing.
+    // does, and Command runs a button's or the list's command id as the
+    // menus do; without them nothing is started or run.
     struct Source {
         std::function<const Film&()> LoadedFilm;
         std::function<Player*()> ActivePlayer;
         std::function<bool(int32_t)> StartSegment;
+        std::function<void(int)> Command;
     };
-    explicit PanelBinding(Source source);
+    // volume is the owner's: the slider sets it and shows each change of it.
+    PanelBinding(Source source, PlayerVolume& volume);
+    ~PanelBinding();
     PanelBinding(const PanelBinding&) = delete;
     PanelBinding& operator=(const PanelBinding&) = delete;
 
@@ -77,6 +82,8 @@ private:
     void ReportWrongFrameRate();
     void FeedProgress();
     void FeedVolume();
+    void ShowVolume();
+    void RunCommand(int id);
     void RefreshTimeNow();
     void ShowSegmentNow();
     void SpeedChanged(int32_t position);
@@ -84,6 +91,7 @@ private:
     void StartChosenSegment(int32_t index);
 
     Source source;
+    PlayerVolume& volume;
     ClockState idle;
     QPointer<BottomPanel> panel;
     QPointer<SegmentListWindow> list;
@@ -101,11 +109,5 @@ private:
     // for none. A broken film is named once, not at every refresh.
     uint32_t wrongRateReportedFilm = 0;
 };
-
-// The main window's panels, for the shell's commands; null without a main
-// window.
-PanelBinding* ShellPanels();
-BottomPanel* Panel();
-SegmentListWindow* SegmentListPanel();
 
 }  // namespace movarel

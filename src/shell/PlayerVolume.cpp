@@ -2,71 +2,41 @@
 
 #include <algorithm>
 
-#include "controls/BottomPanel.h"
+#include "platform/AudioOutput.h"
 #include "platform/Rounding.h"
-#include "shell/MainWindow.h"
-#include "shell/PanelBinding.h"
 #include "sound/Volume.h"
 
 namespace movarel {
 
-namespace {
-
-struct MuteState {
-    bool Muted = false;
-    int32_t KeptPercent = 0;
-};
-
-MuteState& Mute() {
-    static MuteState state;
-    return state;
+int32_t PlayerVolume::Percent() const {
+    if (muted_) return keptPercent_;
+    return RoundHalfEven(GetVolumePercent(output_));
 }
 
-void ShowOnPanel() {
-    if (BottomPanel* panel = Panel()) {
-        panel->setVolume(PlayerVolumePercent());
-        panel->setMuted(Mute().Muted);
-    }
-}
-
-}  // namespace
-
-int32_t PlayerVolumePercent() {
-    if (Mute().Muted) return Mute().KeptPercent;
-    return RoundHalfEven(GetVolumePercent(ShellAudioOutput()));
-}
-
-bool PlayerVolumeMuted() { return Mute().Muted; }
-
-void SetPlayerVolume(int32_t percent) {
+void PlayerVolume::Set(int32_t percent) {
     percent = std::clamp(percent, 0, 100);
-    Mute().Muted = false;
-    SetVolumePercent(ShellAudioOutput(), static_cast<float>(percent));
-    ShowOnPanel();
+    muted_ = false;
+    SetVolumePercent(output_, static_cast<float>(percent));
+    Show();
 }
 
-void StepPlayerVolume(int32_t steps) { SetPlayerVolume(PlayerVolumePercent() + steps * kVolumeStepPercent); }
+void PlayerVolume::Step(int32_t steps) { Set(Percent() + steps * kVolumeStepPercent); }
 
-void SetPlayerMuted(bool muted) {
-    MuteState& m = Mute();
-    if (muted == m.Muted) return;
+void PlayerVolume::SetMuted(bool muted) {
+    if (muted == muted_) return;
     if (muted) {
-        m.KeptPercent = PlayerVolumePercent();
-        m.Muted = true;
-        SetVolumePercent(ShellAudioOutput(), 0.0f);
+        keptPercent_ = Percent();
+        muted_ = true;
+        SetVolumePercent(output_, 0.0f);
     } else {
-        m.Muted = false;
-        SetVolumePercent(ShellAudioOutput(), static_cast<float>(m.KeptPercent));
+        muted_ = false;
+        SetVolumePercent(output_, static_cast<float>(keptPercent_));
     }
-    ShowOnPanel();
+    Show();
 }
 
-void TogglePlayerMute() { SetPlayerMuted(!Mute().Muted); }
-
-void ResetPlayerVolume() {
-    // The output outlives the window: a mute left behind is taken back.
-    if (Mute().Muted) SetVolumePercent(ShellAudioOutput(), static_cast<float>(Mute().KeptPercent));
-    Mute() = MuteState();
+void PlayerVolume::Show() {
+    if (show_) show_();
 }
 
 }  // namespace movarel

@@ -7,28 +7,17 @@
 #include <QWidget>
 
 #include "shell/MainWindow.h"
-#include "shell/ShellState.h"
 
 namespace movarel {
 
 namespace {
-
-struct PointerState {
-    QPointer<QObject> Watch;
-    std::optional<QPoint> Place;
-};
-
-PointerState& Pointer() {
-    static PointerState state;
-    return state;
-}
 
 // Watches the whole application, as a control without mouse tracking gets
 // no mouse moves of its own (a panel button under the pointer): Qt hands
 // those to the application's filters alone.
 class PointerFilter : public QObject {
 public:
-    using QObject::QObject;
+    explicit PointerFilter(MainWindow& window) : QObject(&window), window_(window) {}
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override {
@@ -38,34 +27,37 @@ protected:
             return false;
         if (!object->isWidgetType()) return false;
         auto* widget = static_cast<QWidget*>(object);
-        const ShellState& s = Shell();
+        PointerState& pointer = window_.Pointer();
         if (type == QEvent::Leave) {
             // The window itself is left only when the pointer leaves it.
-            if (widget == static_cast<QWidget*>(s.Window) && widget != nullptr) Pointer().Place.reset();
+            if (widget == static_cast<QWidget*>(&window_)) pointer.Place.reset();
             return false;
         }
-        QWidget* area = s.ClientArea;
+        QWidget* area = window_.State().ClientArea;
         if (area == nullptr || (widget != area && !area->isAncestorOf(widget))) return false;
         const QPointF at = type == QEvent::Enter ? static_cast<QEnterEvent*>(event)->position()
                                                  : static_cast<QMouseEvent*>(event)->position();
-        Pointer().Place = widget->mapTo(area, at.toPoint());
+        pointer.Place = widget->mapTo(area, at.toPoint());
         return false;
     }
+
+private:
+    MainWindow& window_;
 };
 
 }  // namespace
 
-void StartPointerWatch(QWidget* owner) {
-    PointerState& p = Pointer();
+void StartPointerWatch(MainWindow& window) {
+    PointerState& p = window.Pointer();
     delete p.Watch.data();
     p.Place.reset();
     if (QCoreApplication::instance() == nullptr) return;
-    p.Watch = new PointerFilter(owner);
+    p.Watch = new PointerFilter(window);
     QCoreApplication::instance()->installEventFilter(p.Watch);
 }
 
-std::optional<QPoint> PointerInClientArea() {
-    PointerState& p = Pointer();
+std::optional<QPoint> PointerInClientArea(MainWindow& window) {
+    const PointerState& p = window.Pointer();
     if (p.Watch.isNull()) return std::nullopt;
     return p.Place;
 }

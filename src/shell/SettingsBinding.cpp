@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
 
 #include "controls/BottomPanel.h"
 #include "shell/Geometry.h"
@@ -19,19 +18,6 @@
 namespace movarel {
 
 namespace {
-
-std::unique_ptr<RememberedSettings>& Store() {
-    static std::unique_ptr<RememberedSettings> store;
-    return store;
-}
-
-QString SettingsFile() {
-    // Looked up at every start-up, not once per process: QSettings' own
-    // default path would keep the first folder it saw.
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (folder.isEmpty()) folder = QDir::homePath() + "/.config";
-    return folder + "/movarel/movarel.conf";
-}
 
 // The option words as the command line reads them: any case, '-' for '/'.
 bool NamesOption(const std::vector<std::string>& args, const char* option) {
@@ -48,46 +34,48 @@ bool NamesOption(const std::vector<std::string>& args, const char* option) {
 
 }  // namespace
 
-RememberedSettings& PlayerSettings() {
-    if (!Store()) Store() = std::make_unique<RememberedSettings>(SettingsFile());
-    return *Store();
+QString SettingsFile() {
+    // Looked up for every window, not once per process: QSettings' own
+    // default path would keep the first folder it saw.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty()) folder = QDir::homePath() + "/.config";
+    return folder + "/movarel/movarel.conf";
 }
 
-void ApplyRememberedSettings(const std::vector<std::string>& args, CommandLineSettings& settings) {
-    Store() = std::make_unique<RememberedSettings>(SettingsFile());
-    const RememberedState state = Store()->Load();
-    ShellState& s = Shell();
+void ApplyRememberedSettings(MainWindow& window, const std::vector<std::string>& args,
+                             CommandLineSettings& settings) {
+    window.OpenSettings();
+    const RememberedState state = window.Settings().Load();
+    WindowState& s = window.State();
 
     const QRect screen(QPoint(0, 0), ScreenSize());
-    const QRect& window = state.WindowGeometry;
-    if (!window.isNull()) {
+    const QRect& placed = state.WindowGeometry;
+    if (!placed.isNull()) {
         if (!NamesOption(args, "/size")) {
-            settings.WindowWidth = std::max(window.width(), kMinWindowWidth);
-            settings.WindowHeight = std::max(window.height(), kMinWindowHeight);
+            settings.WindowWidth = std::max(placed.width(), kMinWindowWidth);
+            settings.WindowHeight = std::max(placed.height(), kMinWindowHeight);
             if (state.WindowMaximized) settings.SizeMode = SizeMaximized;
         }
         // A place off every part of the screen (a screen that went) is not kept.
-        if (!NamesOption(args, "/pos") && screen.intersects(window)) {
-            settings.WindowX = std::max(window.x(), 0);
-            settings.WindowY = std::max(window.y(), 0);
+        if (!NamesOption(args, "/pos") && screen.intersects(placed)) {
+            settings.WindowX = std::max(placed.x(), 0);
+            settings.WindowY = std::max(placed.y(), 0);
         }
     }
     if (state.PanelPinned) s.PanelPinned = *state.PanelPinned;
-    if (BottomPanel* panel = Panel(); panel != nullptr && state.SpeedPosition)
+    if (BottomPanel* panel = window.Panels().Panel(); panel != nullptr && state.SpeedPosition)
         panel->setSpeedPosition(*state.SpeedPosition);
-    ResetPlayerVolume();
-    if (state.VolumePercent) SetPlayerVolume(*state.VolumePercent);
-    if (state.Muted) SetPlayerMuted(true);
+    if (state.VolumePercent) window.Volume().Set(*state.VolumePercent);
+    if (state.Muted) window.Volume().SetMuted(true);
 }
 
-void SaveRememberedSettings() {
-    ShellState& s = Shell();
-    if (s.Window == nullptr) return;
-    RememberedSettings& store = PlayerSettings();
+void SaveRememberedSettings(MainWindow& window) {
+    const WindowState& s = window.State();
+    RememberedSettings& store = window.Settings();
     RememberedState state = store.Load();
-    state.VolumePercent = PlayerVolumePercent();
-    state.Muted = PlayerVolumeMuted();
-    if (BottomPanel* panel = Panel()) state.SpeedPosition = panel->speedPosition();
+    state.VolumePercent = window.Volume().Percent();
+    state.Muted = window.Volume().Muted();
+    if (BottomPanel* panel = window.Panels().Panel()) state.SpeedPosition = panel->speedPosition();
     // Full screen unpins the panel for its own time; the pin and the place
     // worth keeping are those it returns to.
     if (s.FullScreen) {
@@ -96,19 +84,18 @@ void SaveRememberedSettings() {
         state.WindowMaximized = false;
     } else {
         state.PanelPinned = s.PanelPinned;
-        state.WindowMaximized = s.Window->isMaximized();
-        state.WindowGeometry = state.WindowMaximized ? s.Window->normalGeometry() : s.Window->geometry();
+        state.WindowMaximized = window.isMaximized();
+        state.WindowGeometry = state.WindowMaximized ? window.normalGeometry() : window.geometry();
     }
     store.Save(state);
     store.Sync();
 }
 
 void RememberFilm(const std::string& path) {
-    if (path.empty()) return;
-    PlayerSettings().AddRecentFilm(QString::fromStdString(path));
-    PlayerSettings().Sync();
+    MainWindow* window = Shell().Window;
+    if (path.empty() || window == nullptr) return;
+    window->Settings().AddRecentFilm(QString::fromStdString(path));
+    window->Settings().Sync();
 }
-
-QStringList RecentFilms() { return PlayerSettings().RecentFilms(); }
 
 }  // namespace movarel

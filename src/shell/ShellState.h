@@ -1,52 +1,37 @@
 #pragma once
-// The shell's process-wide state: the windows, the mode flags and the saved
-// placement, gathered in one struct so a reader sees it at a glance. GUI
-// thread only; what the timer thread needs is published separately
-// (Geometry.h, Presentation.h).
-#include <QIcon>
-#include <QRect>
+// What the GUI has once per process: the main window, and the modal parts
+// tests replace so that nothing blocks. Everything else belongs to the
+// window (WindowState.h and the members of MainWindow). GUI thread only.
+#include <QString>
 
-#include <cstdint>
+#include <functional>
 #include <string>
 
-#include "shell/CommandLine.h"
-
-class QTimer;
+class QDialog;
 class QWidget;
 
 namespace movarel {
 
 class MainWindow;
 
-struct SavedPlacement {
-    int32_t X = 0;
-    int32_t Y = 0;
-    int32_t Width = 0;
-    int32_t Height = 0;
-    bool PanelPinned = false;
-};
+// The open dialog: the chosen path, empty when cancelled.
+using OpenFileDialogFn = std::function<std::string(QWidget* owner)>;
+// Runs a modal dialog (the About box) to its end.
+using DialogRunnerFn = std::function<void(QDialog& dialog)>;
+// Opens a web page or a local document; false when nothing took it.
+using UrlOpenerFn = std::function<bool(const std::string& url)>;
+// The save dialog of a frame: the chosen path, empty when cancelled.
+using SaveFrameDialogFn = std::function<QString(QWidget* owner, const QString& suggested)>;
 
 struct ShellState {
-    MainWindow* Window = nullptr;  // the main window: none until created and again while being destroyed
-    QWidget* ClientArea = nullptr;        // the central widget the picture is drawn on
-    QWidget* SegmentListWindow = nullptr;
-    QWidget* BottomPanelWindow = nullptr;
-    QIcon MainIcon;
-    QRect ClientRect;                     // the client area, refreshed on every size change
-    std::string FilmSource;               // the loaded film's file as given: command line, dialog, drop, or ProgramPath
-    std::string ProgramPath;              // the player's own file
-    bool LoadAllowed = false;
-    bool FullScreen = false;
-    bool SegmentListShown = false;
-    bool PanelPinned = true;
-    bool PanelSliding = false;
-    bool FullScreenAtPlay = false;
-    bool LoadingTextShown = false;
-    bool Closing = false;                 // the close request ran once
-    bool HasStarted = false;              // the start-up film was read; drops may load films
-    SavedPlacement Saved;
-    QTimer* PanelSlideTimer = nullptr;   // slides the unpinned panel out in full screen
-    CommandLineSettings CommandLine;
+    // The main window: none until its start-up and again from its close on.
+    MainWindow* Window = nullptr;
+    // Replacements of the modal parts; empty ones leave the real dialogs
+    // and the desktop's opener in force.
+    OpenFileDialogFn OpenDialog;
+    DialogRunnerFn DialogRunner;
+    UrlOpenerFn UrlOpener;
+    SaveFrameDialogFn SaveFrameDialog;
 };
 
 ShellState& Shell();

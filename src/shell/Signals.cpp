@@ -4,7 +4,6 @@
 #include <QSocketNotifier>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,20 +14,8 @@ namespace movarel {
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-struct SignalState {
-    int pipe[2] = {-1, -1};
-    QSocketNotifier* reader = nullptr;
-    struct sigaction previous[std::size(kSignals)] = {};
-    int received = 0;
-};
-SignalState& Signals() {
-    static SignalState state;
-    return state;
-}
-
-// The write end is read from a plain int so the handler touches nothing else.
+// A signal handler reaches nothing but file-scope state, so the pipe's write
+// end is kept here, as a plain int the handler only reads.
 volatile sig_atomic_t writeEnd = -1;
 
 void OnSignal(int number) {
@@ -45,50 +32,43 @@ void OnSignal(int number) {
 // the main loop and RunPlayer does the usual clean-up (timer, sound, segment
 // files, work directory). Whatever that clean-up still has to say goes to
 // standard error: nobody is left to answer a box.
-void EndNow() {
+void EndNow(int signal) {
     SetMessageBoxHandler(nullptr);
-    QCoreApplication::exit(128 + Signals().received);
-}
-
-void OnPipeReadable() {
-    SignalState& s = Signals();
-    unsigned char byte = 0;
-    while (read(s.pipe[0], &byte, 1) == 1) {
-        if (s.received != 0) continue;  // already closing
-        s.received = byte;
-        EndNow();
-    }
+    QCoreApplication::exit(128 + signal);
 }
 
 }  // namespace
 
-void InstallTerminationSignals() {
-    SignalState& s = Signals();
-    if (s.reader != nullptr) return;
-    s.received = 0;
-    if (pipe2(s.pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // the player runs; only signals end it hard
-    writeEnd = s.pipe[1];
-    s.reader = new QSocketNotifier(s.pipe[0], QSocketNotifier::Read);
-    QObject::connect(s.reader, &QSocketNotifier::activated, [] { OnPipeReadable(); });
+TerminationSignals::TerminationSignals() {
+    if (pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // the player runs; only signals end it hard
+    writeEnd = pipe[1];
+    reader = new QSocketNotifier(pipe[0], QSocketNotifier::Read);
+    QObject::connect(reader, &QSocketNotifier::activated, [this] { OnPipeReadable(); });
     struct sigaction action = {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &s.previous[i]);
+    for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &previous[i]);
 }
 
-void RemoveTerminationSignals() {
-    SignalState& s = Signals();
-    if (s.reader == nullptr) return;
-    for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &s.previous[i], nullptr);
+void TerminationSignals::OnPipeReadable() {
+    unsigned char byte = 0;
+    while (read(pipe[0], &byte, 1) == 1) {
+        if (received != 0) continue;  // already closing
+        received = byte;
+        EndNow(received);
+    }
+}
+
+void TerminationSignals::Remove() {
+    if (reader == nullptr) return;
+    for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &previous[i], nullptr);
     writeEnd = -1;
-    delete s.reader;
-    s.reader = nullptr;
-    close(s.pipe[0]);
-    close(s.pipe[1]);
-    s.pipe[0] = s.pipe[1] = -1;
+    delete reader;
+    reader = nullptr;
+    close(pipe[0]);
+    close(pipe[1]);
+    pipe[0] = pipe[1] = -1;
 }
-
-int TerminationSignal() { return Signals().received; }
 
 }  // namespace movarel

@@ -5,24 +5,6 @@
 
 namespace movarel {
 
-namespace {
-
-struct TitleParts {
-    std::string Film = "Movarel";
-    QString Segment;
-};
-
-TitleParts& Parts() {
-    static TitleParts parts;
-    return parts;
-}
-
-void Apply() {
-    if (Shell().Window != nullptr)
-        Shell().Window->setWindowTitle(WindowCaption(Parts().Film, Parts().Segment));
-}
-
-}  // namespace
 
 QString WindowCaption(const std::string& filmCaption, const QString& segmentTitle) {
     const QString film = QString::fromStdString(filmCaption);
@@ -32,15 +14,21 @@ QString WindowCaption(const std::string& filmCaption, const QString& segmentTitl
 }
 
 void SetFilmCaption(const std::string& caption) {
-    Parts().Film = caption;
-    Parts().Segment.clear();
-    Apply();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    TitleParts& parts = window->Title();
+    parts.Film = caption;
+    parts.Segment.clear();
+    window->setWindowTitle(WindowCaption(parts.Film, parts.Segment));
 }
 
 void SetCaptionSegment(const QString& title) {
-    if (title == Parts().Segment) return;
-    Parts().Segment = title;
-    Apply();
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    TitleParts& parts = window->Title();
+    if (title == parts.Segment) return;
+    parts.Segment = title;
+    window->setWindowTitle(WindowCaption(parts.Film, parts.Segment));
 }
 
 }  // namespace movarel

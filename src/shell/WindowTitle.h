@@ -8,11 +8,18 @@
 
 namespace movarel {
 
+// The caption's parts as the window last showed them.
+struct TitleParts {
+    std::string Film = "Movarel";
+    QString Segment;
+};
+
 // "Movarel - [lesson.qxf] - Segment title"; the film part alone when the
 // title is empty.
 QString WindowCaption(const std::string& filmCaption, const QString& segmentTitle);
 
-// A film was loaded (or none): its caption, with no segment yet.
+// A film was loaded into the main window (or none): its caption, with no
+// segment yet.
 void SetFilmCaption(const std::string& caption);
 // The segment now described; empty for none.
 void SetCaptionSegment(const QString& title);

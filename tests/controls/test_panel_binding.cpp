@@ -21,8 +21,8 @@
 #include "film/Film.h"
 #include "platform/Rounding.h"
 #include "shell/PanelBinding.h"
-#include "shell/ShellState.h"
-#include "shell/MainWindow.h"
+#include "platform/SdlAudioOutput.h"
+#include "shell/PlayerVolume.h"
 #include "sound/Volume.h"
 
 using namespace movarel;
@@ -34,15 +34,20 @@ const std::vector<SegmentSpec> kTwoMinuteFilm = {{640, 480, 600, 10, "First"}, {
 
 // The panels made by the shell's binding on a stand-in client area, the panel
 // laid out along its bottom and shown. The binding shows the film fixture
-// given (none: an empty film and no player); no main window, so the shell's
-// commands find no player.
+// given (none: an empty film and no player), plays into an output of its own
+// and records the commands it hands on; no main window.
 struct BindingFixture {
     AppFirst app;
     const Film none;
     FilmFixture* shown = nullptr;
+    SdlAudioOutput output;
+    PlayerVolume volume{output};
+    std::vector<int> commands;
     PanelBinding binding{PanelBinding::Source{
-        [this]() -> const Film& { return shown != nullptr ? shown->film() : none; },
-        [this] { return shown != nullptr ? &shown->player() : nullptr; }, nullptr}};
+                             [this]() -> const Film& { return shown != nullptr ? shown->film() : none; },
+                             [this] { return shown != nullptr ? &shown->player() : nullptr; }, nullptr,
+                             [this](int id) { commands.push_back(id); }},
+                         volume};
     std::unique_ptr<QWidget> area = std::make_unique<QWidget>();
     BottomPanel* panel = nullptr;
     explicit BindingFixture(FilmFixture* film = nullptr, int width = 640, int height = 400) : shown(film) {
@@ -57,11 +62,7 @@ struct BindingFixture {
         area->show();
         QApplication::processEvents();
     }
-    ~BindingFixture() {
-        area.reset();
-        Shell().BottomPanelWindow = nullptr;
-        Shell().SegmentListWindow = nullptr;
-    }
+    ~BindingFixture() { area.reset(); }
     ClockState& Clock() { return binding.Clock(); }
 };
 
@@ -82,23 +83,23 @@ TEST(PanelBinding, MakesBothPanelsHiddenWithTheListBelowThePanel) {
     AppFirst app;
     QWidget area;
     const Film none;
+    SdlAudioOutput output;
+    PlayerVolume volume(output);
     PanelBinding binding(
-        PanelBinding::Source{[&]() -> const Film& { return none; }, [] { return static_cast<Player*>(nullptr); }, nullptr});
+        PanelBinding::Source{[&]() -> const Film& { return none; }, [] { return static_cast<Player*>(nullptr); }, nullptr,
+                             nullptr},
+        volume);
     binding.CreatePanels(&area);
     BottomPanel* panel = binding.Panel();
     SegmentListWindow* list = binding.SegmentList();
     ASSERT_NE(panel, nullptr);
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(Shell().BottomPanelWindow, panel);
-    EXPECT_EQ(Shell().SegmentListWindow, list);
     EXPECT_EQ(panel->geometry(), QRect(0, 0, 600, 100));
     EXPECT_FALSE(panel->isVisibleTo(&area));
     EXPECT_FALSE(list->isVisibleTo(&area));
     const QObjectList children = area.children();
     EXPECT_LT(children.indexOf(list), children.indexOf(panel));
     EXPECT_EQ(binding.Clock().SpeedPosition, kNormalSpeedPosition);
-    Shell().BottomPanelWindow = nullptr;
-    Shell().SegmentListWindow = nullptr;
 }
 
 TEST(PanelBinding, TheTextsComeFromTheClockAndTheFilm) {
@@ -154,30 +155,52 @@ TEST(PanelBinding, TheSpeedSliderSetsTheClocksSpeedAndTimerPeriod) {
 
 TEST(PanelBinding, TheVolumeFollowsTheDeviceEvery200Milliseconds) {
     BindingFixture f;
-    SetVolumePercent(ShellAudioOutput(), 80);
+    SetVolumePercent(f.output, 80);
     EXPECT_TRUE(WaitFor([&] { return f.panel->volumeText() == "80%"; }));
     // The slider has no place for 80: it stands at 79 and the device follows it.
     EXPECT_EQ(f.panel->volumeSlider()->value(), 79);
-    EXPECT_EQ(RoundHalfEven(GetVolumePercent(ShellAudioOutput())), 79);
+    EXPECT_EQ(RoundHalfEven(GetVolumePercent(f.output)), 79);
     EXPECT_TRUE(WaitFor([&] { return f.panel->volumeText() == "79%"; }));
     // The slider sets the device and shows what it took.
     f.panel->volumeSlider()->setValue(30);
-    EXPECT_EQ(RoundHalfEven(GetVolumePercent(ShellAudioOutput())), 29);
+    EXPECT_EQ(RoundHalfEven(GetVolumePercent(f.output)), 29);
     EXPECT_EQ(f.panel->volumeText(), "29%");
-    SetVolumePercent(ShellAudioOutput(), 100);
+    SetVolumePercent(f.output, 100);
 }
 
 TEST(PanelBinding, PanelButtonsRunTheShellsCommands) {
     BindingFixture f;
-    // Every command id goes through the one dispatcher, menu-only ones too.
-    const bool pinned = Shell().PanelPinned;
+    // Every command id goes to the owner's one dispatcher, menu-only and
+    // unknown ones too (the dispatcher ignores those), the list's as well.
     emit f.panel->commandRequested(cmd::ShowPanel);
-    EXPECT_NE(Shell().PanelPinned, pinned);
-    emit f.panel->commandRequested(cmd::ShowPanel);
-    EXPECT_EQ(Shell().PanelPinned, pinned);
-    // Unknown ids do nothing.
+    emit f.panel->commandRequested(cmd::Play);
     emit f.panel->commandRequested(999);
-    EXPECT_EQ(Shell().PanelPinned, pinned);
+    emit f.binding.SegmentList()->commandRequested(cmd::Segments);
+    EXPECT_EQ(f.commands, (std::vector<int>{cmd::ShowPanel, cmd::Play, 999, cmd::Segments}));
+}
+
+// Mute and the keys change the volume outside the slider: the panel shows
+// each change, and moving the slider while muted unmutes at its place.
+TEST(PanelBinding, ThePanelShowsTheVolumeAndItsMute) {
+    BindingFixture f;
+    // The slider has no place for every percent: near is enough.
+    f.volume.Set(60);
+    EXPECT_NEAR(f.panel->volumeSlider()->value(), 60, 1);
+    f.volume.SetMuted(true);
+    EXPECT_TRUE(f.panel->muted());
+    EXPECT_EQ(RoundHalfEven(GetVolumePercent(f.output)), 0);
+    EXPECT_NEAR(f.panel->volumeSlider()->value(), 60, 1);
+    // A step from the kept percent unmutes.
+    f.volume.Step(-1);
+    EXPECT_FALSE(f.volume.Muted());
+    EXPECT_FALSE(f.panel->muted());
+    EXPECT_NEAR(f.panel->volumeSlider()->value(), 55, 2);
+    // Moving the slider while muted unmutes at the slider's place.
+    f.volume.SetMuted(true);
+    f.panel->volumeSlider()->setValue(30);
+    EXPECT_FALSE(f.volume.Muted());
+    EXPECT_FALSE(f.panel->muted());
+    EXPECT_NEAR(GetVolumePercent(f.output), 30.0f, 2.0f);
 }
 
 TEST(PanelBinding, TimerThreadRefreshesAreCoalesced) {

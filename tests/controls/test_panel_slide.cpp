@@ -17,7 +17,7 @@
 #include "shell/Geometry.h"
 #include "shell/MainWindow.h"
 #include "shell/PointerWatch.h"
-#include "shell/ShellState.h"
+#include "shell/WindowState.h"
 
 using namespace movarel;
 
@@ -44,8 +44,8 @@ TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
     TestDir dir;
     MainWindow* window = StartFilmlessPlayer(dir, {"/size", "fullscreen"});
     ASSERT_NE(window, nullptr);
-    ShellState& s = Shell();
-    QWidget* panel = s.BottomPanelWindow;
+    WindowState& s = window->State();
+    QWidget* panel = window->Panels().Panel();
     ASSERT_NE(panel, nullptr);
     const int bottom = s.ClientArea->height();
     ASSERT_EQ(s.ClientRect.height(), bottom);
@@ -60,7 +60,7 @@ TEST(PanelSlide, ComesBackForThePointerReturningOverTheSlidingPanel) {
 
     // The move reaches the player as a mouse event over the panel.
     QCursor::setPos(s.ClientArea->mapToGlobal(QPoint(300, bottom - 2)));
-    ASSERT_TRUE(test::WaitFor([&] { return PointerInClientArea() == QPoint(300, bottom - 2); }));
+    ASSERT_TRUE(test::WaitFor([&] { return PointerInClientArea(*window) == QPoint(300, bottom - 2); }));
     PanelSlideStep();
     EXPECT_FALSE(s.PanelSliding);
     EXPECT_FALSE(s.PanelSlideTimer->isActive());
@@ -85,8 +85,8 @@ TEST(PanelSlide, PinningOrEnteringFullScreenLeavesNoSlideBehind) {
     TestDir dir;
     MainWindow* window = StartFilmlessPlayer(dir, {});
     ASSERT_NE(window, nullptr);
-    ShellState& s = Shell();
-    QWidget* panel = s.BottomPanelWindow;
+    WindowState& s = window->State();
+    QWidget* panel = window->Panels().Panel();
     ASSERT_NE(panel, nullptr);
     ASSERT_TRUE(s.PanelPinned);
     ASSERT_TRUE(panel->isVisible());

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
+#include "RunningPlayer.h"
 #include "ControlsTestSupport.h"
 #include "FilmWriter.h"
 #include "controls/BottomPanel.h"
@@ -58,7 +59,7 @@ protected:
     }
     void SetUp() override {
         ASSERT_NE(window_, nullptr);
-        ASSERT_GE(LoadedFilm().Count(), 2);
+        ASSERT_GE(test::Running().LoadedFilm().Count(), 2);
     }
     test::MessageRecorder recorder_;
     static TestDir* dir_;
@@ -68,27 +69,27 @@ TestDir* PlayerFixture::dir_ = nullptr;
 MainWindow* PlayerFixture::window_ = nullptr;
 
 bool SegmentsChecked() {
-    return Menus().ActionsMenu->actions()[4]->isChecked() && Menus().PopupMenu->actions()[6]->isChecked();
+    return test::Running().Menus().ActionsMenu->actions()[4]->isChecked() && test::Running().Menus().PopupMenu->actions()[6]->isChecked();
 }
 
 }  // namespace
 
 TEST_F(PlayerFixture, TheSegmentsButtonAndTheMenuCheckStayInStep) {
-    QPushButton* segments = Panel()->button(cmd::Segments);
+    QPushButton* segments = test::RunningPanel()->button(cmd::Segments);
     ASSERT_NE(segments, nullptr);
     QTest::mouseClick(segments, Qt::LeftButton);
-    EXPECT_TRUE(Shell().SegmentListShown);
+    EXPECT_TRUE(test::Running().State().SegmentListShown);
     EXPECT_TRUE(segments->isChecked());
     EXPECT_TRUE(SegmentsChecked());
-    EXPECT_TRUE(SegmentListPanel()->isVisible());
-    EXPECT_EQ(SegmentListPanel()->listBox()->count(), LoadedFilm().Count());
+    EXPECT_TRUE(test::RunningSegmentList()->isVisible());
+    EXPECT_EQ(test::RunningSegmentList()->listBox()->count(), test::Running().LoadedFilm().Count());
 
     // The X button hides it again, and everything follows.
-    QTest::mouseClick(SegmentListPanel()->closeButton(), Qt::LeftButton);
-    EXPECT_FALSE(Shell().SegmentListShown);
+    QTest::mouseClick(test::RunningSegmentList()->closeButton(), Qt::LeftButton);
+    EXPECT_FALSE(test::Running().State().SegmentListShown);
     EXPECT_FALSE(segments->isChecked());
-    EXPECT_FALSE(Menus().ActionsMenu->actions()[4]->isChecked());
-    EXPECT_FALSE(SegmentListPanel()->isVisible());
+    EXPECT_FALSE(test::Running().Menus().ActionsMenu->actions()[4]->isChecked());
+    EXPECT_FALSE(test::RunningSegmentList()->isVisible());
     EXPECT_TRUE(recorder_.Messages().empty());
 }
 
@@ -96,52 +97,52 @@ TEST_F(PlayerFixture, HidingTheListFromTheMenuHandsTheFocusToTheSegmentsButton) 
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
     RunCommand(113);
-    ASSERT_TRUE(SegmentListPanel()->isVisible());
-    EXPECT_TRUE(SegmentListPanel()->listBox()->hasFocus());
+    ASSERT_TRUE(test::RunningSegmentList()->isVisible());
+    EXPECT_TRUE(test::RunningSegmentList()->listBox()->hasFocus());
     RunCommand(113);
-    EXPECT_FALSE(SegmentListPanel()->isVisible());
-    EXPECT_TRUE(Panel()->button(cmd::Segments)->hasFocus());
-    EXPECT_FALSE(Panel()->button(cmd::Segments)->isChecked());
+    EXPECT_FALSE(test::RunningSegmentList()->isVisible());
+    EXPECT_TRUE(test::RunningPanel()->button(cmd::Segments)->hasFocus());
+    EXPECT_FALSE(test::RunningPanel()->button(cmd::Segments)->isChecked());
 }
 
 TEST_F(PlayerFixture, TheSpeedSliderChangesTheTimerPeriodWhilePlayingAndPaused) {
-    if (ShellClock().PlayState != Playing)
+    if (test::RunningClock().PlayState != Playing)
         RunCommand(110);
-    ASSERT_EQ(ShellClock().PlayState, Playing);
-    Slider* speed = Panel()->speedSlider();
-    EXPECT_EQ(ShellClock().Period, 100);  // 10 fps at normal speed
+    ASSERT_EQ(test::RunningClock().PlayState, Playing);
+    Slider* speed = test::RunningPanel()->speedSlider();
+    EXPECT_EQ(test::RunningClock().Period, 100);  // 10 fps at normal speed
 
     speed->setValue(0);
-    EXPECT_EQ(ShellClock().Period, 1000);
-    EXPECT_TRUE(ShellPlayer()->TimerRunning());
+    EXPECT_EQ(test::RunningClock().Period, 1000);
+    EXPECT_TRUE(test::Running().ActivePlayer().TimerRunning());
     speed->setValue(7);
-    EXPECT_EQ(ShellClock().Period, 10);
-    EXPECT_TRUE(ShellPlayer()->TimerRunning());
+    EXPECT_EQ(test::RunningClock().Period, 10);
+    EXPECT_TRUE(test::Running().ActivePlayer().TimerRunning());
 
-    QTest::mouseClick(Panel()->button(cmd::Pause), Qt::LeftButton);
-    ASSERT_EQ(ShellClock().PlayState, Paused);
-    EXPECT_TRUE(Panel()->button(cmd::Play)->isVisible());
+    QTest::mouseClick(test::RunningPanel()->button(cmd::Pause), Qt::LeftButton);
+    ASSERT_EQ(test::RunningClock().PlayState, Paused);
+    EXPECT_TRUE(test::RunningPanel()->button(cmd::Play)->isVisible());
     speed->setValue(1);
-    EXPECT_EQ(ShellClock().Period, 400);
-    EXPECT_FALSE(ShellPlayer()->TimerRunning());
-    EXPECT_EQ(Panel()->timeText().left(5), "x0.25");
+    EXPECT_EQ(test::RunningClock().Period, 400);
+    EXPECT_FALSE(test::Running().ActivePlayer().TimerRunning());
+    EXPECT_EQ(test::RunningPanel()->timeText().left(5), "x0.25");
     EXPECT_TRUE(recorder_.Messages().empty());
 }
 
 TEST_F(PlayerFixture, TheTimerThreadMovesTheTimeText) {
-    if (ShellClock().PlayState != Playing)
+    if (test::RunningClock().PlayState != Playing)
         RunCommand(110);
-    Panel()->speedSlider()->setValue(7);
-    EXPECT_EQ(Panel()->infoText(), "64 x 48 x 32 / 10 fps");
-    EXPECT_TRUE(test::WaitFor([] { return ShellClock().CurrentSegment == 1 || ShellClock().FrameIndex > 20; }, 5000));
-    EXPECT_TRUE(test::WaitFor([] { return Panel()->timeText().contains("00:00:08"); }, 5000))
-        << Panel()->timeText().toStdString();
+    test::RunningPanel()->speedSlider()->setValue(7);
+    EXPECT_EQ(test::RunningPanel()->infoText(), "64 x 48 x 32 / 10 fps");
+    EXPECT_TRUE(test::WaitFor([] { return test::RunningClock().CurrentSegment == 1 || test::RunningClock().FrameIndex > 20; }, 5000));
+    EXPECT_TRUE(test::WaitFor([] { return test::RunningPanel()->timeText().contains("00:00:08"); }, 5000))
+        << test::RunningPanel()->timeText().toStdString();
     RunCommand(112);
-    EXPECT_EQ(ShellClock().PlayState, Stopped);
+    EXPECT_EQ(test::RunningClock().PlayState, Stopped);
 }
 
 TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
-    if (ShellClock().PlayState != Stopped)
+    if (test::RunningClock().PlayState != Stopped)
         RunCommand(cmd::Stop);
     // Three segments of 80 x 60 at 10 fps, 20 frames each: 6 seconds.
     const std::string other = dir_->path + "other.qxf";
@@ -151,10 +152,10 @@ TEST_F(PlayerFixture, AFilmLoadedThroughTheOpenDialogIsDescribedBeforePlay) {
     OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return other; });
     RunCommand(cmd::Load);
     SetOpenFileDialog(previous);
-    ASSERT_EQ(LoadedFilm().Count(), 3);
-    EXPECT_EQ(ShellClock().PlayState, Stopped);
-    EXPECT_EQ(Panel()->infoText(), "80 x 60 x 32 / 10 fps");
-    const QString time = Panel()->timeText();  // after the speed read-out
+    ASSERT_EQ(test::Running().LoadedFilm().Count(), 3);
+    EXPECT_EQ(test::RunningClock().PlayState, Stopped);
+    EXPECT_EQ(test::RunningPanel()->infoText(), "80 x 60 x 32 / 10 fps");
+    const QString time = test::RunningPanel()->timeText();  // after the speed read-out
     EXPECT_EQ(time.mid(time.indexOf(' ')), "    00:00:00 | 00:00:06") << time.toStdString();
     EXPECT_TRUE(recorder_.Messages().empty());
 }
@@ -195,15 +196,15 @@ TEST(PanelLanguage, AWindows1251TableLabelsTheTooltipsAsItLabelsTheMenus) {
         const char* what;
         QString shown, expected;
     } cases[] = {
-        {"Play button", Panel()->button(cmd::Play)->toolTip(), play},
-        {"Previous button", Panel()->button(cmd::PrevSegment)->toolTip(), prev},
-        {"speed slider", Panel()->speedSlider()->toolTip(),
+        {"Play button", test::RunningPanel()->button(cmd::Play)->toolTip(), play},
+        {"Previous button", test::RunningPanel()->button(cmd::PrevSegment)->toolTip(), prev},
+        {"speed slider", test::RunningPanel()->speedSlider()->toolTip(),
          QString::fromUtf8("\xD0\xA1\xD0\xBA\xD0\xBE\xD1\x80\xD0\xBE\xD1\x81\xD1\x82\xD1\x8C")},
-        {"volume slider", Panel()->volumeSlider()->toolTip(),
+        {"volume slider", test::RunningPanel()->volumeSlider()->toolTip(),
          QString::fromUtf8("\xD0\x93\xD1\x80\xD0\xBE\xD0\xBC\xD0\xBA\xD0\xBE\xD1\x81\xD1\x82\xD1\x8C")},
-        {"progress bar (key missing)", Panel()->progressBar()->toolTip(), QString()},
-        {"Play menu item", Menus().ActionsMenu->actions()[0]->text(), play + "\tF9"},
-        {"Previous menu item", Menus().ActionsMenu->actions()[5]->text(), prev + "\tF4"},
+        {"progress bar (key missing)", test::RunningPanel()->progressBar()->toolTip(), QString()},
+        {"Play menu item", test::Running().Menus().ActionsMenu->actions()[0]->text(), play + "\tF9"},
+        {"Previous menu item", test::Running().Menus().ActionsMenu->actions()[5]->text(), prev + "\tF4"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.shown.toStdString(), c.expected.toStdString()) << c.what;
@@ -215,7 +216,7 @@ TEST(PanelLanguage, AWindows1251TableLabelsTheTooltipsAsItLabelsTheMenus) {
 // on. The failure is a receiver of the panel's signals connected after the
 // shell's own, as a command that fails late would.
 TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
-    BottomPanel* panel = Panel();
+    BottomPanel* panel = test::RunningPanel();
     bool failNext = false;
     auto failOnce = [&failNext] {
         if (!failNext)
@@ -255,9 +256,9 @@ TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
             RunCommand(cmd::NextSegment);
         if (c.from == Paused)
             RunCommand(cmd::Pause);
-        ASSERT_EQ(ShellClock().PlayState, c.from);
-        const bool fullScreen = Shell().FullScreen;
-        const bool listShown = Shell().SegmentListShown;
+        ASSERT_EQ(test::RunningClock().PlayState, c.from);
+        const bool fullScreen = test::Running().State().FullScreen;
+        const bool listShown = test::Running().State().SegmentListShown;
         recorder_.Clear();
 
         failNext = true;
@@ -274,23 +275,23 @@ TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
         EXPECT_EQ(recorder_.Messages()[0].text, "BottomPanel: WndProc error: Msg = " + std::to_string(c.message));
         EXPECT_EQ(recorder_.Messages()[0].caption, "Error");
         if (c.after >= 0) {
-            EXPECT_EQ(ShellClock().PlayState, c.after);
+            EXPECT_EQ(test::RunningClock().PlayState, c.after);
         }
         if (c.button == cmd::FullScreen) {
-            EXPECT_NE(Shell().FullScreen, fullScreen);
+            EXPECT_NE(test::Running().State().FullScreen, fullScreen);
         }
         if (c.button == cmd::Segments) {
-            EXPECT_NE(Shell().SegmentListShown, listShown);
+            EXPECT_NE(test::Running().State().SegmentListShown, listShown);
         }
 
         // The player goes on: the toggles go back through the menu commands.
-        if (Shell().FullScreen != fullScreen)
+        if (test::Running().State().FullScreen != fullScreen)
             RunCommand(cmd::FullScreen);
-        if (Shell().SegmentListShown != listShown)
+        if (test::Running().State().SegmentListShown != listShown)
             RunCommand(cmd::Segments);
         RunCommand(cmd::Stop);
         RunCommand(cmd::Play);
-        EXPECT_EQ(ShellClock().PlayState, Playing);
+        EXPECT_EQ(test::RunningClock().PlayState, Playing);
         EXPECT_EQ(recorder_.Messages().size(), 1u);
     }
     for (const QMetaObject::Connection& connection : connections)

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "RunningPlayer.h"
 #include "ShellTestSupport.h"
 #include "controls/BottomPanel.h"
 #include "controls/SegmentListWindow.h"
@@ -41,7 +42,7 @@ using namespace shelltest;
 
 namespace {
 
-bool IsState(uint8_t state) { return ShellClock().PlayState.load() == state; }
+bool IsState(uint8_t state) { return test::RunningClock().PlayState.load() == state; }
 
 std::string PlayingFilm(const TestDir& dir, const std::string& name, int segments = 1) {
     return WriteFilm(dir, name, StillFilm(64, 48, Quadrants(64, 48), 200, 10.0f, segments));
@@ -60,7 +61,7 @@ void Wheel(QWidget* target, QPoint at, int angle) {
     QApplication::sendEvent(target, &wheel);
 }
 
-int GainPercent() { return static_cast<int>(std::lround(GetVolumePercent(ShellAudioOutput()))); }
+int GainPercent() { return static_cast<int>(std::lround(GetVolumePercent(test::Running().Volume().Output()))); }
 
 Image Checkerboard(int width, int height) {
     Image image(static_cast<size_t>(width) * height);
@@ -83,31 +84,31 @@ TEST(DesktopKeys, FullScreenByKeyDoubleClickAndEscape) {
     PlayerRun run({PlayingFilm(films, "keys.qxf")});
     ASSERT_TRUE(QTest::qWaitForWindowActive(run.window));
     PauseOnFrame();
-    ASSERT_FALSE(Shell().FullScreen);
+    ASSERT_FALSE(test::Running().State().FullScreen);
     // Esc in a window does nothing.
     QTest::keyClick(run.window, Qt::Key_Escape);
-    EXPECT_FALSE(Shell().FullScreen);
+    EXPECT_FALSE(test::Running().State().FullScreen);
     QTest::keyClick(run.window, Qt::Key_F);
-    EXPECT_TRUE(Shell().FullScreen);
+    EXPECT_TRUE(test::Running().State().FullScreen);
     QTest::keyClick(run.window, Qt::Key_F);
-    EXPECT_FALSE(Shell().FullScreen);
+    EXPECT_FALSE(test::Running().State().FullScreen);
 
-    const QPoint picture = CurrentGeometry().FrameRect().center();
-    QTest::mouseDClick(Shell().ClientArea, Qt::LeftButton, Qt::NoModifier, picture);
-    EXPECT_TRUE(Shell().FullScreen);
+    const QPoint picture = test::Running().Geometry().Current().FrameRect().center();
+    QTest::mouseDClick(test::Running().State().ClientArea, Qt::LeftButton, Qt::NoModifier, picture);
+    EXPECT_TRUE(test::Running().State().FullScreen);
 
     // Esc in the shown segment list hides the list and stays in full screen;
     // the next Esc leaves full screen.
     RunCommand(cmd::Segments);
-    ASSERT_TRUE(Shell().SegmentListShown);
+    ASSERT_TRUE(test::Running().State().SegmentListShown);
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
-    ASSERT_TRUE(SegmentListPanel()->isAncestorOf(focus));
+    ASSERT_TRUE(test::RunningSegmentList()->isAncestorOf(focus));
     QTest::keyClick(focus, Qt::Key_Escape);
-    EXPECT_FALSE(Shell().SegmentListShown);
-    EXPECT_TRUE(Shell().FullScreen);
+    EXPECT_FALSE(test::Running().State().SegmentListShown);
+    EXPECT_TRUE(test::Running().State().FullScreen);
     QTest::keyClick(run.window, Qt::Key_Escape);
-    EXPECT_FALSE(Shell().FullScreen);
+    EXPECT_FALSE(test::Running().State().FullScreen);
     EXPECT_TRUE(IsState(Paused));
 }
 
@@ -117,9 +118,9 @@ TEST(DesktopKeys, VolumeByKeysWheelAndMute) {
     TestDir films;
     PlayerRun run({PlayingFilm(films, "volume.qxf")});
     ASSERT_TRUE(QTest::qWaitForWindowActive(run.window));
-    BottomPanel* panel = Panel();
+    BottomPanel* panel = test::RunningPanel();
     ASSERT_NE(panel, nullptr);
-    SetPlayerVolume(50);
+    test::Running().Volume().Set(50);
     int level = GainPercent();
     // One step each: up, or down; the gain and the slider agree.
     auto stepped = [&](int direction, const char* what) {
@@ -138,15 +139,15 @@ TEST(DesktopKeys, VolumeByKeysWheelAndMute) {
 
     // A notch over the picture or the volume slider is a step; over the
     // speed slider the wheel changes nothing here, and half notches add up.
-    Wheel(Shell().ClientArea, QPoint(10, 10), 120);
+    Wheel(test::Running().State().ClientArea, QPoint(10, 10), 120);
     stepped(1, "wheel over the picture");
     Wheel(panel->volumeSlider(), QPoint(5, 5), -120);
     stepped(-1, "wheel over the volume slider");
     Wheel(panel->speedSlider(), QPoint(5, 5), 120);
     EXPECT_EQ(GainPercent(), level);
-    Wheel(Shell().ClientArea, QPoint(10, 10), 60);
+    Wheel(test::Running().State().ClientArea, QPoint(10, 10), 60);
     EXPECT_EQ(GainPercent(), level);
-    Wheel(Shell().ClientArea, QPoint(10, 10), 60);
+    Wheel(test::Running().State().ClientArea, QPoint(10, 10), 60);
     stepped(1, "two half notches");
     for (int i = 0; i < 30; ++i) QTest::keyClick(run.window, Qt::Key_0);
     EXPECT_EQ(GainPercent(), 100);
@@ -154,10 +155,10 @@ TEST(DesktopKeys, VolumeByKeysWheelAndMute) {
     EXPECT_EQ(GainPercent(), 0);
 
     // Mute silences and keeps the slider's value; unmute comes back to it.
-    SetPlayerVolume(44);
+    test::Running().Volume().Set(44);
     const int kept = GainPercent();
     QTest::keyClick(run.window, Qt::Key_M);
-    EXPECT_TRUE(PlayerVolumeMuted());
+    EXPECT_TRUE(test::Running().Volume().Muted());
     EXPECT_EQ(GainPercent(), 0);
     EXPECT_TRUE(panel->muted());
     Pump(450);  // the panel's volume poll must not take the silence for the value
@@ -170,11 +171,11 @@ TEST(DesktopKeys, VolumeByKeysWheelAndMute) {
     QTest::keyClick(run.window, Qt::Key_M);
     level = kept;
     QTest::keyClick(run.window, Qt::Key_0);
-    EXPECT_FALSE(PlayerVolumeMuted());
+    EXPECT_FALSE(test::Running().Volume().Muted());
     stepped(1, "0 while muted");
     QTest::keyClick(run.window, Qt::Key_M);
     panel->volumeSlider()->setValue(20);
-    EXPECT_FALSE(PlayerVolumeMuted());
+    EXPECT_FALSE(test::Running().Volume().Muted());
     EXPECT_EQ(GainPercent(), panel->volumeSlider()->value());
     EXPECT_NEAR(GainPercent(), 20, 1);
 }
@@ -197,7 +198,7 @@ TEST(FrameExport, CopyAndSaveTheFrameWithTheCursor) {
         suggested = s;
         return QString::fromStdString(target);
     });
-    QAction* item = MenuItem(Menus().FileMenu, 2);
+    QAction* item = MenuItem(test::Running().Menus().FileMenu, 2);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(), "Save frame...\tCtrl+S");
     item->trigger();
@@ -233,9 +234,9 @@ TEST(RememberedSettings, WhatOneRunLeavesTheNextFindsUnlessTheCommandLineSaysOth
     TestDir config;
     {
         PlayerRun run({}, {}, {}, config.path);
-        SetPlayerVolume(35);
-        SetPlayerMuted(true);
-        Panel()->setSpeedPosition(5);
+        test::Running().Volume().Set(35);
+        test::Running().Volume().SetMuted(true);
+        test::RunningPanel()->setSpeedPosition(5);
         RunCommand(cmd::ShowPanel);  // unpinned
         run.window->setGeometry(30, 40, 700, 500);
         Pump(50);
@@ -243,20 +244,20 @@ TEST(RememberedSettings, WhatOneRunLeavesTheNextFindsUnlessTheCommandLineSaysOth
     EXPECT_TRUE(std::filesystem::exists(config.path + "movarel/movarel.conf"));
     {
         PlayerRun run({}, {}, {}, config.path);
-        EXPECT_EQ(PlayerVolumePercent(), 35);
-        EXPECT_TRUE(PlayerVolumeMuted());
+        EXPECT_EQ(test::Running().Volume().Percent(), 35);
+        EXPECT_TRUE(test::Running().Volume().Muted());
         EXPECT_EQ(GainPercent(), 0);
-        EXPECT_EQ(Panel()->volumeSlider()->value(), 35);
-        EXPECT_EQ(Panel()->speedPosition(), 5);
-        EXPECT_EQ(ShellClock().SpeedPosition.load(), 5);
-        EXPECT_FALSE(Shell().PanelPinned);
+        EXPECT_EQ(test::RunningPanel()->volumeSlider()->value(), 35);
+        EXPECT_EQ(test::RunningPanel()->speedPosition(), 5);
+        EXPECT_EQ(test::RunningClock().SpeedPosition.load(), 5);
+        EXPECT_FALSE(test::Running().State().PanelPinned);
         EXPECT_EQ(run.window->geometry(), QRect(30, 40, 700, 500));
     }
     {
         PlayerRun run({"/size", "640", "480"}, {}, {}, config.path);
         EXPECT_EQ(run.window->geometry().size(), QSize(640, 480));
         EXPECT_EQ(run.window->geometry().topLeft(), QPoint(30, 40));  // no /pos: the place is kept
-        EXPECT_EQ(PlayerVolumePercent(), 35);
+        EXPECT_EQ(test::Running().Volume().Percent(), 35);
     }
     {
         PlayerRun run({"-pos", "0", "0"}, {}, {}, config.path);
@@ -265,9 +266,11 @@ TEST(RememberedSettings, WhatOneRunLeavesTheNextFindsUnlessTheCommandLineSaysOth
     }
     // Another folder, another store: nothing of the above.
     PlayerRun fresh({});
-    EXPECT_FALSE(PlayerVolumeMuted());
-    EXPECT_TRUE(Shell().PanelPinned);
-    EXPECT_EQ(GainPercent(), 35);  // the silence went with the run that muted
+    EXPECT_FALSE(test::Running().Volume().Muted());
+    EXPECT_TRUE(test::Running().State().PanelPinned);
+    // Each window has an output of its own: the silence went with the run
+    // that muted, and the new one starts at full volume.
+    EXPECT_EQ(GainPercent(), 100);
     EXPECT_EQ(fresh.window->geometry().size(), QSize(600, 400));
 }
 
@@ -283,7 +286,7 @@ TEST(RememberedSettings, RecentFilmsOpenAsLoadDoes) {
         SetOpenFileDialog(std::move(previous));
     }
     std::filesystem::remove(gone);
-    QAction* item = MenuItem(Menus().FileMenu, 3);
+    QAction* item = MenuItem(test::Running().Menus().FileMenu, 3);
     ASSERT_NE(item, nullptr);
     QMenu* recent = item->menu();
     ASSERT_NE(recent, nullptr);
@@ -295,8 +298,8 @@ TEST(RememberedSettings, RecentFilmsOpenAsLoadDoes) {
     EXPECT_EQ(entries[1]->text().toStdString(), first);
     EXPECT_TRUE(entries[1]->isEnabled());
     entries[1]->trigger();
-    EXPECT_EQ(Shell().FilmSource, first);
-    EXPECT_EQ(LoadedFilm().Count(), 1);
+    EXPECT_EQ(test::Running().State().FilmSource, first);
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
     EXPECT_TRUE(IsState(Stopped));
 
     // While a film plays, Load is refused, and so are the recent films.
@@ -306,7 +309,7 @@ TEST(RememberedSettings, RecentFilmsOpenAsLoadDoes) {
     ASSERT_EQ(recent->actions().size(), 2);
     EXPECT_FALSE(recent->actions()[1]->isEnabled());
     OpenRecentFilm(second);
-    EXPECT_EQ(Shell().FilmSource, first);
+    EXPECT_EQ(test::Running().State().FilmSource, first);
     EXPECT_TRUE(IsState(Playing));
 }
 
@@ -348,9 +351,9 @@ TEST(Presentation, ShrunkPictureIsAveragedOnTheScreen) {
     const std::string film = WriteFilm(films, "fine.qxf", StillFilm(1600, 1000, Checkerboard(1600, 1000), 60, 10));
     PlayerRun run({film});
     PauseOnFrame();
-    const PictureGeometry g = CurrentGeometry();
+    const PictureGeometry g = test::Running().Geometry().Current();
     ASSERT_TRUE(g.Stretch);
-    const QImage shot = Shell().ClientArea->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shot = test::Running().State().ClientArea->grab().toImage().convertToFormat(QImage::Format_RGB32);
     int off = 0;
     for (int y = g.OffsetY + 2; y < g.OffsetY + g.ScaledHeight - 2; y += 7)
         for (int x = g.OffsetX + 2; x < g.OffsetX + g.ScaledWidth - 2; x += 5)
@@ -362,14 +365,14 @@ TEST(Presentation, FullScreenSurroundIsBlack) {
     TestDir films;
     PlayerRun run({PlayingFilm(films, "small.qxf")});
     PauseOnFrame();
-    const QColor window = Shell().ClientArea->palette().color(QPalette::Window);
+    const QColor window = test::Running().State().ClientArea->palette().color(QPalette::Window);
     ASSERT_NE(window, QColor(Qt::black));
-    QImage shot = Shell().ClientArea->grab().toImage();
+    QImage shot = test::Running().State().ClientArea->grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(2, 2)), window);
     RunCommand(cmd::FullScreen);
     Pump(100);
-    const PictureGeometry g = CurrentGeometry();
-    shot = Shell().ClientArea->grab().toImage();
+    const PictureGeometry g = test::Running().Geometry().Current();
+    shot = test::Running().State().ClientArea->grab().toImage();
     EXPECT_EQ(shot.pixel(2, 2) & 0xFFFFFF, 0u);
     EXPECT_EQ(shot.pixel(g.OffsetX - 1, g.OffsetY + 5) & 0xFFFFFF, 0u);
     EXPECT_EQ(shot.pixel(g.OffsetX + 2, g.OffsetY + 2) & 0xFFFFFF, 0xFF0000u);
@@ -393,10 +396,10 @@ TEST(Presentation, FractionalScaleKeepsPicturePixelsWhole) {
     const std::string film = WriteFilm(films, "crisp.qxf", StillFilm(64, 48, Checkerboard(64, 48), 200, 10));
     PlayerRun run({film});
     PauseOnFrame();
-    const QPixmap grabbed = Shell().ClientArea->grab();
+    const QPixmap grabbed = test::Running().State().ClientArea->grab();
     ASSERT_DOUBLE_EQ(grabbed.devicePixelRatio(), 1.5);
     const QImage shot = grabbed.toImage().convertToFormat(QImage::Format_RGB32);
-    const PictureGeometry device = DeviceGeometry(CurrentGeometry(), 1.5);
+    const PictureGeometry device = DeviceGeometry(test::Running().Geometry().Current(), 1.5);
     ASSERT_FALSE(device.Stretch);
     int wrong = 0;
     for (int y = 0; y < 48; ++y)

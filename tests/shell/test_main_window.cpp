@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "RunningPlayer.h"
 #include "ShellTestSupport.h"
 #include "engine/Player.h"
 #include "film/Film.h"
@@ -37,7 +38,7 @@ std::string ItemText(QMenu* menu, int position) {
 bool Enabled(QMenu* menu, int position) { return MenuItem(menu, position)->isEnabled(); }
 bool Checked(QMenu* menu, int position) { return MenuItem(menu, position)->isChecked(); }
 
-bool IsState(uint8_t state) { return ShellClock().PlayState.load() == state; }
+bool IsState(uint8_t state) { return test::RunningClock().PlayState.load() == state; }
 
 void Activate(QWidget* w) {
     w->activateWindow();
@@ -60,8 +61,8 @@ TEST(MainWindow, NoFilmOpensStoppedAt600x400WithLoadEnabled) {
     EXPECT_EQ(run.window->geometry().size(), QSize(600, 400));
     EXPECT_EQ(run.window->frameGeometry().topLeft(), QPoint(0, 0));
     EXPECT_TRUE(IsState(Stopped));
-    EXPECT_TRUE(Shell().LoadAllowed);
-    EXPECT_TRUE(Enabled(Menus().FileMenu, 0));
+    EXPECT_TRUE(test::Running().State().LoadAllowed);
+    EXPECT_TRUE(Enabled(test::Running().Menus().FileMenu, 0));
     EXPECT_TRUE(run.recorder.Messages().empty());
     EXPECT_EQ(run.workDir, run.dir.path + "qxP_0000/");
     EXPECT_TRUE(std::filesystem::is_directory(run.workDir));
@@ -71,7 +72,7 @@ TEST(MainWindow, NoFilmOpensStoppedAt600x400WithLoadEnabled) {
 
 TEST(MainWindow, MenusAndContextMenuCaptionsWithoutTable) {
     PlayerRun run({});
-    const MenuState& m = Menus();
+    const MenuState& m = test::Running().Menus();
     const QList<QAction*> bar = m.MainMenu->actions();
     ASSERT_EQ(bar.size(), 4);
     EXPECT_EQ(bar[0]->text(), "File");
@@ -94,9 +95,9 @@ TEST(MainWindow, MenuStatesFollowPlayStateAndSegments) {
     TestDir films;
     const std::string film = LongFilm(films, "long.qxf");
     PlayerRun run({film});
-    const MenuState& m = Menus();
+    const MenuState& m = test::Running().Menus();
     ASSERT_TRUE(WaitFor([] { return IsState(Playing); }));
-    EXPECT_FALSE(Shell().LoadAllowed);  // a film was found at start-up
+    EXPECT_FALSE(test::Running().State().LoadAllowed);  // a film was found at start-up
     struct Expect {
         uint8_t state;
         bool play, pause, stop;
@@ -118,7 +119,7 @@ TEST(MainWindow, MenuStatesFollowPlayStateAndSegments) {
     check({Playing, true, false, false});
     RunCommand(cmd::Stop);
     check({Stopped, false, false, true});
-    EXPECT_EQ(ShellClock().CurrentSegment.load(), 0);
+    EXPECT_EQ(test::RunningClock().CurrentSegment.load(), 0);
     EXPECT_TRUE(Checked(m.ViewMenu, 0));  // panel pinned
     EXPECT_FALSE(Checked(m.ViewMenu, 1));
 }
@@ -129,7 +130,7 @@ TEST(MainWindow, ZeroSegmentFilmGreysPlaybackItems) {
     empty.segmentCount = 0;
     Bytes raw = BuildFilm(empty);
     PlayerRun run({}, {}, raw);
-    const MenuState& m = Menus();
+    const MenuState& m = test::Running().Menus();
     EXPECT_TRUE(IsState(Stopped));
     EXPECT_FALSE(Enabled(m.FileMenu, 1));
     for (int p : {0, 1, 2, 5, 6}) EXPECT_FALSE(Enabled(m.ActionsMenu, p)) << p;
@@ -161,7 +162,7 @@ TEST(MainWindow, LanguageTables) {
     setenv("MOVAREL_CODEPAGE", "1251", 1);
     for (const Case& c : cases) {
         PlayerRun run({"/missing/film.qxf"}, BuildLanguageTable(c.entries));
-        const MenuState& m = Menus();
+        const MenuState& m = test::Running().Menus();
         EXPECT_EQ(m.MainMenu->actions()[0]->text().toStdString(), c.file) << c.name;
         EXPECT_EQ(ItemText(m.FileMenu, 0), c.load) << c.name;
         EXPECT_EQ(ItemText(m.ActionsMenu, 5), c.prev) << c.name;
@@ -189,13 +190,13 @@ TEST(MainWindow, ShortcutsDriveCommandsAlsoInFullScreen) {
     QTest::keyClick(run.window, Qt::Key_F9);
     EXPECT_TRUE(IsState(Playing));
     QTest::keyClick(run.window, Qt::Key_F5);
-    EXPECT_EQ(ShellClock().CurrentSegment.load(), 1);
+    EXPECT_EQ(test::RunningClock().CurrentSegment.load(), 1);
     QTest::keyClick(run.window, Qt::Key_F4);
-    EXPECT_EQ(ShellClock().CurrentSegment.load(), 0);
+    EXPECT_EQ(test::RunningClock().CurrentSegment.load(), 0);
     QTest::keyClick(run.window, Qt::Key_F7);
-    EXPECT_FALSE(Shell().PanelPinned);
+    EXPECT_FALSE(test::Running().State().PanelPinned);
     QTest::keyClick(run.window, Qt::Key_Return, Qt::AltModifier);
-    EXPECT_TRUE(Shell().FullScreen);
+    EXPECT_TRUE(test::Running().State().FullScreen);
     EXPECT_TRUE(run.window->isFullScreen() || WaitFor([&] { return run.window->isFullScreen(); }, 2000));
     EXPECT_FALSE(run.window->menuBar()->isVisible());
     Activate(run.window);
@@ -204,23 +205,23 @@ TEST(MainWindow, ShortcutsDriveCommandsAlsoInFullScreen) {
     QTest::keyClick(run.window, Qt::Key_F11);
     EXPECT_TRUE(IsState(Stopped));
     // Stop returns to the window mode in force when playing began.
-    EXPECT_FALSE(Shell().FullScreen);
+    EXPECT_FALSE(test::Running().State().FullScreen);
     EXPECT_TRUE(WaitFor([&] { return !run.window->isFullScreen(); }, 2000));
 }
 
 // Not passing yet: the window geometry at start-up is still being finished.
 TEST(MainWindow, FullScreenFromCommandLineLeavesTo600x400Unpinned) {
     PlayerRun run({"/size", "fullscreen"});
-    EXPECT_TRUE(Shell().FullScreen);
-    EXPECT_FALSE(Shell().PanelPinned);
+    EXPECT_TRUE(test::Running().State().FullScreen);
+    EXPECT_FALSE(test::Running().State().PanelPinned);
     EXPECT_TRUE(WaitFor([&] { return run.window->isFullScreen(); }, 2000));
     RunCommand(cmd::FullScreen);
-    EXPECT_FALSE(Shell().FullScreen);
+    EXPECT_FALSE(test::Running().State().FullScreen);
     EXPECT_TRUE(WaitFor([&] { return !run.window->isFullScreen(); }, 2000));
     EXPECT_TRUE(WaitFor([&] { return run.window->geometry() == QRect(0, 0, 600, 400); }, 2000))
         << run.window->geometry().x() << "," << run.window->geometry().y() << " "
         << run.window->geometry().width() << "x" << run.window->geometry().height();
-    EXPECT_FALSE(Shell().PanelPinned);
+    EXPECT_FALSE(test::Running().State().PanelPinned);
     EXPECT_TRUE(run.window->menuBar()->isVisibleTo(run.window));
 }
 
@@ -236,7 +237,7 @@ TEST(MainWindow, LoadIsRefusedWhilePlaying) {
     // Stopped with Load allowed: the film is loaded, playback does not start.
     RunCommand(cmd::Load);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(LoadedFilm().Count(), 1);
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
     EXPECT_TRUE(IsState(Stopped));
     RunCommand(cmd::Play);
     ASSERT_TRUE(IsState(Playing));
@@ -244,7 +245,7 @@ TEST(MainWindow, LoadIsRefusedWhilePlaying) {
     EXPECT_EQ(asked, 1);
     DropFiles({film});
     EXPECT_TRUE(IsState(Playing));
-    EXPECT_EQ(LoadedFilm().Count(), 1);
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
     SetOpenFileDialog(previous);
 }
 
@@ -268,9 +269,9 @@ TEST(MainWindow, FailedLoadSaysWhyAndLeavesThePlayerUsable) {
     SetFileOps(working);
     ASSERT_EQ(run.recorder.Messages().size(), 1u);
     const std::string said = run.recorder.Messages()[0].text;
-    EXPECT_EQ(said.rfind("Error in WndProc\rCannot write file " + LoadedFilm().WorkPath(), 0), 0u) << said;
-    EXPECT_EQ(LoadedFilm().Count(), 0);
-    EXPECT_EQ(ShellClock().PlayState.load(), Stopped);
+    EXPECT_EQ(said.rfind("Error in WndProc\rCannot write file " + test::Running().LoadedFilm().WorkPath(), 0), 0u) << said;
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 0);
+    EXPECT_EQ(test::RunningClock().PlayState.load(), Stopped);
 
     // A handler that fails without a message still gets the plain box.
     GuardWndProc([] { throw 42; });
@@ -278,7 +279,7 @@ TEST(MainWindow, FailedLoadSaysWhyAndLeavesThePlayerUsable) {
     EXPECT_EQ(run.recorder.Messages()[1].text, "Error in WndProc");
 
     RunCommand(cmd::Load);
-    EXPECT_EQ(LoadedFilm().Count(), 1);
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
     RunCommand(cmd::Play);
     EXPECT_TRUE(IsState(Playing));
     SetOpenFileDialog(previous);
@@ -294,11 +295,11 @@ TEST(MainWindow, DropsLoadOnlyTheFirstQxfWhileStopped) {
     EXPECT_TRUE(run.window->acceptDrops());
 
     DropFiles({wav, two});  // only the first counts, and it is no film
-    EXPECT_EQ(LoadedFilm().Count(), 0);
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 0);
     EXPECT_TRUE(IsState(Stopped));
 
     DropFiles({one, two, wav});  // capitals accepted, the first one played
-    EXPECT_EQ(LoadedFilm().Count(), 1);
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
     EXPECT_TRUE(IsState(Playing));
     EXPECT_FALSE(run.window->acceptDrops());
 }
@@ -328,15 +329,15 @@ TEST(MainWindow, AFileThatIsNoFilmIsToldSoFromEveryWayIn) {
         EXPECT_EQ(run.recorder.Messages()[0].text, says(path, fromStart));
         EXPECT_EQ(run.recorder.Messages()[0].caption, "Error");
         run.recorder.Clear();
-        EXPECT_EQ(LoadedFilm().Count(), 0);
+        EXPECT_EQ(test::Running().LoadedFilm().Count(), 0);
         EXPECT_TRUE(IsState(Stopped));
     };
     for (const std::string& path : {empty, random, picture, folder}) {
         SCOPED_TRACE(path);
         PlayerRun run({path});
         toldOnce(run, path, false);
-        EXPECT_TRUE(Shell().LoadAllowed);
-        EXPECT_TRUE(Enabled(Menus().FileMenu, 0));
+        EXPECT_TRUE(test::Running().State().LoadAllowed);
+        EXPECT_TRUE(Enabled(test::Running().Menus().FileMenu, 0));
 
         OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) { return path; });
         RunCommand(cmd::Load);
@@ -398,8 +399,8 @@ TEST(MainWindow, TheFilmIsNamedInTheTitleAndPropertiesHoweverItCame) {
         if (c.route == Dialog) RunCommand(cmd::Load);
         if (c.route == Drop) DropFiles({film});
         SetOpenFileDialog(previous);
-        ASSERT_EQ(LoadedFilm().Count(), 1);
-        const std::string path = c.route == SelfPlaying ? Shell().ProgramPath : film;
+        ASSERT_EQ(test::Running().LoadedFilm().Count(), 1);
+        const std::string path = c.route == SelfPlaying ? test::Running().State().ProgramPath : film;
         EXPECT_EQ(run.window->windowTitle().toStdString(),
                   c.title.empty() ? "Movarel - [" + film + "] - Segment 1" : c.title);
         run.recorder.Clear();
@@ -454,7 +455,7 @@ TEST(MainWindow, PropertiesHelpAndAbout) {
 namespace {
 
 QImage ClientPicture() {
-    return Shell().ClientArea->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return test::Running().State().ClientArea->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 }  // namespace
@@ -468,7 +469,7 @@ TEST(Presentation, UnscaledFrameIsCentredAndExact) {
     ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().Window->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(50);
-    const PictureGeometry g = CurrentGeometry();
+    const PictureGeometry g = test::Running().Geometry().Current();
     ASSERT_FALSE(g.Stretch);
     const QImage shot = ClientPicture();
     int wrong = 0;
@@ -476,7 +477,7 @@ TEST(Presentation, UnscaledFrameIsCentredAndExact) {
         for (int x = 0; x < 120; ++x)
             if ((shot.pixel(g.OffsetX + x, g.OffsetY + y) & 0xFFFFFF) != image[y * 120 + x]) ++wrong;
     EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(g.OffsetX, (Shell().ClientRect.width() - 120) / 2);
+    EXPECT_EQ(g.OffsetX, (test::Running().State().ClientRect.width() - 120) / 2);
 }
 
 // Not passing yet: presentation into the window is still being finished.
@@ -489,10 +490,10 @@ TEST(Presentation, LargeFrameIsScaledWithAspectKept) {
     ASSERT_TRUE(WaitFor([] { return IsState(Playing) && Shell().Window->Presented().HasFrame; }));
     RunCommand(cmd::Pause);
     Pump(100);
-    const PictureGeometry g = CurrentGeometry();
+    const PictureGeometry g = test::Running().Geometry().Current();
     ASSERT_TRUE(g.Stretch);
     EXPECT_NEAR(static_cast<double>(g.ScaledWidth) / g.ScaledHeight, 1.6, 0.02);
-    EXPECT_LE(g.ScaledWidth, Shell().ClientRect.width());
+    EXPECT_LE(g.ScaledWidth, test::Running().State().ClientRect.width());
     const QImage shot = ClientPicture();
     const int qx[] = {g.OffsetX + g.ScaledWidth / 4, g.OffsetX + 3 * g.ScaledWidth / 4};
     const int qy[] = {g.OffsetY + g.ScaledHeight / 4, g.OffsetY + 3 * g.ScaledHeight / 4};

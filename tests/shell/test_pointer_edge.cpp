@@ -13,7 +13,7 @@
 #include "ShellTestSupport.h"
 #include "shell/Geometry.h"
 #include "shell/PointerWatch.h"
-#include "shell/ShellState.h"
+#include "shell/WindowState.h"
 
 using namespace movarel;
 using namespace shelltest;
@@ -35,8 +35,8 @@ TEST(PointerEdge, ThePanelFollowsThePointerFromTheWindowsOwnEvents) {
     {
         PlayerRun run({"/size", "fullscreen"});
         ASSERT_NE(run.window, nullptr);
-        ShellState& s = Shell();
-        QWidget* panel = s.BottomPanelWindow;
+        WindowState& s = run.window->State();
+        QWidget* panel = run.window->Panels().Panel();
         ASSERT_NE(panel, nullptr);
         ASSERT_TRUE(WaitFor([&] { return run.window->isFullScreen() && s.ClientArea->height() > 400; }));
         const int bottom = s.ClientArea->height();
@@ -46,7 +46,7 @@ TEST(PointerEdge, ThePanelFollowsThePointerFromTheWindowsOwnEvents) {
         // Over the picture at the bottom edge: the panel comes up.
         MoveOver(s.ClientArea, QPoint(300, bottom - 1));
         ASSERT_TRUE(panel->isVisible());
-        EXPECT_EQ(PointerInClientArea(), QPoint(300, bottom - 1));
+        EXPECT_EQ(PointerInClientArea(*run.window), QPoint(300, bottom - 1));
         // Up into the picture: the panel slides down.
         MoveOver(s.ClientArea, QPoint(300, bottom / 2));
         ASSERT_TRUE(s.PanelSliding);
@@ -62,7 +62,7 @@ TEST(PointerEdge, ThePanelFollowsThePointerFromTheWindowsOwnEvents) {
                                                                       bottom - 5));
         ASSERT_TRUE(button->rect().contains(onButton));
         MoveOver(button, onButton);
-        EXPECT_EQ(PointerInClientArea()->y(), bottom - 5);
+        EXPECT_EQ(PointerInClientArea(*run.window)->y(), bottom - 5);
         PanelSlideStep();
         EXPECT_FALSE(s.PanelSliding);
         EXPECT_TRUE(panel->isVisible());
@@ -71,7 +71,7 @@ TEST(PointerEdge, ThePanelFollowsThePointerFromTheWindowsOwnEvents) {
         // The pointer leaves the window: nothing holds the panel up any more.
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(run.window, &leave);
-        EXPECT_EQ(PointerInClientArea(), std::nullopt);
+        EXPECT_EQ(PointerInClientArea(*run.window), std::nullopt);
         HidePanel();
         EXPECT_TRUE(WaitFor([&] { return !panel->isVisible(); }, 3000));
     }
