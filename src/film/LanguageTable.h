@@ -36,8 +36,10 @@ enum class CaptionKey : size_t {
     Play, Pause, Stop, Segments, Prev, Next, ShowPanel,
     FullScreen, About, Speed, Sound, Progress, ContextHelp, Close,
     SaveFrame, Recent,
+    PlayPause, SeekBack, SeekForward, SeekBackMinute, SeekForwardMinute,
+    FrameBack, FrameForward, FirstFrame, Slower, Faster,
 };
-constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::Recent) + 1;
+constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::Faster) + 1;
 
 // The keys' names in the table, in CaptionKey order.
 const std::vector<std::string>& CaptionKeys();

@@ -16,6 +16,7 @@
 #include "shell/MainWindow.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
+#include "shell/Seeking.h"
 #include "shell/FramePresentation.h"
 #include "shell/FilmLoading.h"
 #include "sound/SoundTrack.h"
@@ -34,6 +35,12 @@ void Play() {
     const uint8_t state = player.Clock().PlayState.load();
     if (state == Playing) return;
     if (state == Paused) {
+        player.StartTimer();
+    } else if (player.Clock().FrameIndex.load() >= 0) {
+        // Stopped on a frame a seek showed: playing goes on from it, its
+        // segment already prepared.
+        s.FullScreenAtPlay = s.FullScreen;
+        SaveWindowPlacement();
         player.StartTimer();
     } else {
         s.FullScreenAtPlay = s.FullScreen;
@@ -161,6 +168,16 @@ void DoCommand(int id) {
         case cmd::FullScreen: ToggleFullScreen(); break;
         case cmd::ContextHelp: ShowHelp(); break;
         case cmd::About: ShowAboutBox(); break;
+        case cmd::PlayPause: TogglePlayPause(); break;
+        case cmd::SeekBack: SeekBy(-kShortSeekSeconds); break;
+        case cmd::SeekForward: SeekBy(kShortSeekSeconds); break;
+        case cmd::SeekBackMinute: SeekBy(-kLongSeekSeconds); break;
+        case cmd::SeekForwardMinute: SeekBy(kLongSeekSeconds); break;
+        case cmd::FrameBack: StepFrame(-1); break;
+        case cmd::FrameForward: StepFrame(1); break;
+        case cmd::FirstFrame: GoToFirstFrame(); break;
+        case cmd::Slower: StepSpeed(-1); break;
+        case cmd::Faster: StepSpeed(1); break;
         default: break;
     }
     if (Shell().Window != nullptr) Shell().Window->DrainPlayerEvents();

@@ -21,6 +21,7 @@
 #include "shell/PanelBinding.h"
 #include "shell/PlayerVolume.h"
 #include "shell/FramePresentation.h"
+#include "shell/SeekKeys.h"
 #include "shell/SettingsBinding.h"
 #include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
@@ -146,6 +147,7 @@ void InstallDesktopKeys(QMainWindow* window) {
     AddKey(window, QKeySequence(Qt::Key_0), [] { StepPlayerVolume(1); });
     AddKey(window, QKeySequence(Qt::CTRL | Qt::Key_C), [] { CopyFrameToClipboard(); });
     AddKey(window, QKeySequence(Qt::CTRL | Qt::Key_S), [] { SaveFrame(); });
+    InstallSeekKeys(window);
 
     // Into the File menu after Properties, before the separator above Exit.
     QMenu* file = Menus().FileMenu;

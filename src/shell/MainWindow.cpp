@@ -34,6 +34,7 @@
 #include "shell/CaptionTexts.h"
 #include "shell/Commands.h"
 #include "shell/DesktopKeys.h"
+#include "shell/Seeking.h"
 #include "shell/Geometry.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
@@ -192,7 +193,9 @@ void PictureArea::paintEvent(QPaintEvent* event) {
     const QBrush background =
         Shell().FullScreen && state != Stopped ? QBrush(Qt::black) : palette().brush(QPalette::Window);
     const Segment* segment = player != nullptr ? player->CurrentSegmentInfo() : nullptr;
-    if (state == Stopped || segment == nullptr) {
+    // Stopped shows nothing, unless a seek put a frame on the screen.
+    const bool frameShown = state != Stopped || player->Clock().FrameIndex.load() >= 0;
+    if (!frameShown || segment == nullptr) {
         painter.fillRect(event->rect(), background);
     } else {
         const PictureGeometry g = CurrentGeometry();
@@ -239,7 +242,8 @@ void PictureArea::mouseReleaseEvent(QMouseEvent* event) {
 MainWindow::MainWindow()
     : panels(PanelBinding::Source{[this]() -> const Film& { return *film; },
                                   [this] { return player.get(); },
-                                  [](int32_t index) { return StartShellSegment(index); }}),
+                                  [](int32_t index) { return StartShellSegment(index); },
+                                  [](const FilmPosition& position) { return SeekShell(position); }}),
       film(std::make_unique<Film>()) {
     SetFilm(std::make_unique<Film>());
     setWindowTitle("Movarel");
@@ -262,8 +266,10 @@ void MainWindow::PresentCursorArea(const Picture& picture, const PixelRect* rect
 
 void MainWindow::SetFilm(std::unique_ptr<Film> next) {
     int32_t speed = kNormalSpeedPosition;
+    double factor = 0;
     if (player) {
         speed = player->Clock().SpeedPosition;
+        factor = player->Clock().SpeedFactor;
         player->StopPlaybackForLoad();
     }
     // The player reads the film: it goes first.
@@ -276,6 +282,7 @@ void MainWindow::SetFilm(std::unique_ptr<Film> next) {
     setup.Sound = &ShellSound();
     setup.Screen = ScreenInfo{screen.width(), screen.height(), 32};
     setup.SpeedPosition = speed;
+    setup.SpeedFactor = factor;
     setup.Stop = [] { Stop(); };
     player = std::make_unique<Player>(*film, setup);
     // Whatever thread posts, the events are handled on the GUI thread; one
@@ -467,8 +474,7 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
     s.ClientArea->update();
 
     s.HasStarted = true;
-    // 0 or less plays nothing; the subtraction cannot overflow.
-    if (c.StartSegmentNumber > 0) StartShellSegment(c.StartSegmentNumber - 1);
+    StartFromCommandLine(c);
     window->setAcceptDrops(window->ActivePlayer().Clock().PlayState.load() == Stopped);
     UpdateMenuState();
 }

@@ -42,7 +42,7 @@ struct BindingFixture {
     FilmFixture* shown = nullptr;
     PanelBinding binding{PanelBinding::Source{
         [this]() -> const Film& { return shown != nullptr ? shown->film() : none; },
-        [this] { return shown != nullptr ? &shown->player() : nullptr; }, nullptr}};
+        [this] { return shown != nullptr ? &shown->player() : nullptr; }, nullptr, nullptr}};
     std::unique_ptr<QWidget> area = std::make_unique<QWidget>();
     BottomPanel* panel = nullptr;
     explicit BindingFixture(FilmFixture* film = nullptr, int width = 640, int height = 400) : shown(film) {
@@ -83,7 +83,7 @@ TEST(PanelBinding, MakesBothPanelsHiddenWithTheListBelowThePanel) {
     QWidget area;
     const Film none;
     PanelBinding binding(
-        PanelBinding::Source{[&]() -> const Film& { return none; }, [] { return static_cast<Player*>(nullptr); }, nullptr});
+        PanelBinding::Source{[&]() -> const Film& { return none; }, [] { return static_cast<Player*>(nullptr); }, nullptr, nullptr});
     binding.CreatePanels(&area);
     BottomPanel* panel = binding.Panel();
     SegmentListWindow* list = binding.SegmentList();
