@@ -194,7 +194,7 @@ void PictureArea::paintEvent(QPaintEvent* event) {
         Shell().FullScreen && state != Stopped ? QBrush(Qt::black) : palette().brush(QPalette::Window);
     const Segment* segment = player != nullptr ? player->CurrentSegmentInfo() : nullptr;
     // Stopped shows nothing, unless a seek put a frame on the screen.
-    const bool frameShown = state != Stopped || player->Clock().FrameIndex.load() >= 0;
+    const bool frameShown = player != nullptr && (state != Stopped || player->Clock().FrameIndex.load() >= 0);
     if (!frameShown || segment == nullptr) {
         painter.fillRect(event->rect(), background);
     } else {
