@@ -3,6 +3,7 @@
 // in-process with a film of two 10-second segments.
 #include <gtest/gtest.h>
 
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "ShellTestSupport.h"
 #include "controls/BottomPanel.h"
 #include "controls/ProgressBar.h"
+#include "controls/SegmentListWindow.h"
 #include "controls/Slider.h"
 #include "engine/Player.h"
 #include "shell/CommandLine.h"
@@ -95,17 +97,34 @@ TEST(Seeking, KeysSeekByFilmTimeAndKeepThePlayState) {
     Key(run.window, Qt::Key_Up);
     EXPECT_NE(Panel()->timeText().indexOf("00:00:20 | 00:00:20"), -1) << Panel()->timeText().toStdString();
 
-    // A panel button with the focus leaves Space and the arrows to the player.
+    // A panel button with the focus leaves Space and the arrows to the player
+    // (the keys go where the keyboard's would: to the focused widget).
     QPushButton* stop = Panel()->button(cmd::Stop);
     stop->setFocus(Qt::OtherFocusReason);
-    Key(run.window, Qt::Key_Home);
-    Key(run.window, Qt::Key_Right);
+    ASSERT_TRUE(stop->hasFocus());
+    Key(stop, Qt::Key_Home);
+    Key(stop, Qt::Key_Right);
     EXPECT_EQ(Shown(), 50);
-    Key(run.window, Qt::Key_Space);
+    Key(stop, Qt::Key_Space);
     EXPECT_TRUE(IsState(Playing));
     // "." pauses first.
     Key(run.window, Qt::Key_Period);
     EXPECT_TRUE(IsState(Paused));
+
+    // The segment list with the focus keeps its own arrows.
+    RunCommand(cmd::Pause);
+    RunCommand(cmd::Segments);
+    QListWidget* list = SegmentListPanel()->listBox();
+    ASSERT_TRUE(WaitFor([list] { return list->hasFocus(); }, 2000));
+    const int row = list->currentRow();
+    const int shown = Shown();
+    Key(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentRow(), row + 1);
+    EXPECT_EQ(Shown(), shown);
+    Key(list, Qt::Key_Right);  // not the list's: the player seeks
+    const int after = shown + 50;  // frames of segment 0 run on into segment 1
+    EXPECT_EQ(Shown(), after >= 100 ? 1000 + after - 100 : after);
+    RunCommand(cmd::Segments);
 
     // Stopped, a seek shows its frame and stays stopped; Play goes on from it.
     RunCommand(cmd::Stop);
@@ -135,6 +154,22 @@ TEST(Seeking, MenuItemsNameTheirKeysAndRunTheirCommands) {
             a->trigger();
     EXPECT_TRUE(IsState(Stopped));
     EXPECT_EQ(Shown(), 50);
+}
+
+// A language table names the items it has keys for; without a film they are grey.
+TEST(Seeking, MenuItemsFromALanguageTableGreyWithoutAFilm) {
+    PlayerRun run({"/missing/film.qxf"}, BuildLanguageTable({{"Slower", "Langsamer"}, {"FirstFrame", "Anfang"}}));
+    QMenu* actions = Menus().ActionsMenu;
+    emit actions->aboutToShow();
+    int found = 0;
+    for (QAction* a : actions->actions()) {
+        const QString text = a->text();
+        if (text == "Langsamer\t[" || text == "Anfang\tHome" || text == "Faster\t]") {
+            ++found;
+            EXPECT_FALSE(a->isEnabled()) << text.toStdString();
+        }
+    }
+    EXPECT_EQ(found, 3);
 }
 
 TEST(Seeking, SpeedKeysStepTheFactorAndThePanelShowsIt) {
