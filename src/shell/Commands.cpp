@@ -36,16 +36,15 @@ void Play() {
     if (state == Playing) return;
     if (state == Paused) {
         player.StartTimer();
-    } else if (player.Clock().FrameIndex.load() >= 0) {
-        // Stopped on a frame a seek showed: playing goes on from it, its
-        // segment already prepared.
-        s.FullScreenAtPlay = s.FullScreen;
-        SaveWindowPlacement();
-        player.StartTimer();
     } else {
         s.FullScreenAtPlay = s.FullScreen;
         SaveWindowPlacement();
-        if (!StartShellSegment(player.Clock().CurrentSegment.load())) return;
+        // Stopped on a frame a seek showed: playing goes on from it, its
+        // segment already prepared.
+        if (player.Clock().FrameIndex.load() >= 0)
+            player.StartTimer();
+        else if (!StartShellSegment(player.Clock().CurrentSegment.load()))
+            return;
     }
     player.SetPlayState(Playing);
     s.Window->DrainPlayerEvents();
