@@ -7,13 +7,17 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <optional>
 
 #include "controls/BottomPanel.h"
+#include "engine/PlaybackClock.h"
+#include "shell/FilmLoading.h"
 #include "shell/Geometry.h"
 #include "shell/MainWindow.h"
 #include "shell/PanelBinding.h"
 #include "shell/PlayerVolume.h"
 #include "shell/RememberedSettings.h"
+#include "shell/Seeking.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -75,6 +79,8 @@ void ApplyRememberedSettings(const std::vector<std::string>& args, CommandLineSe
     if (state.PanelPinned) s.PanelPinned = *state.PanelPinned;
     if (BottomPanel* panel = Panel(); panel != nullptr && state.SpeedPosition)
         panel->setSpeedPosition(*state.SpeedPosition);
+    // A factor between the slider's steps ("[" and "]") comes back as itself.
+    if (state.SpeedFactor) SetShellSpeedFactor(*state.SpeedFactor);
     ResetPlayerVolume();
     if (state.VolumePercent) SetPlayerVolume(*state.VolumePercent);
     if (state.Muted) SetPlayerMuted(true);
@@ -88,6 +94,8 @@ void SaveRememberedSettings() {
     state.VolumePercent = PlayerVolumePercent();
     state.Muted = PlayerVolumeMuted();
     if (BottomPanel* panel = Panel()) state.SpeedPosition = panel->speedPosition();
+    const double factor = ShellClock().SpeedFactor;
+    state.SpeedFactor = factor > 0 ? std::optional<double>(factor) : std::nullopt;
     // Full screen unpins the panel for its own time; the pin and the place
     // worth keeping are those it returns to.
     if (s.FullScreen) {

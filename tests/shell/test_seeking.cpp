@@ -191,6 +191,25 @@ TEST(Seeking, SpeedKeysStepTheFactorAndThePanelShowsIt) {
     EXPECT_TRUE(Panel()->timeText().startsWith("x2.0")) << Panel()->timeText().toStdString();
 }
 
+TEST(Seeking, AStepFactorIsRememberedForTheNextRun) {
+    TestDir films, config;
+    const std::string film = TwoSegmentFilm(films);
+    {
+        PlayerRun run({film, "/segm", "0"}, {}, {}, config.path);
+        RunCommand(cmd::Faster);
+        ASSERT_DOUBLE_EQ(ShellClock().Factor(), 1.25);
+    }
+    {
+        PlayerRun run({film, "/segm", "0"}, {}, {}, config.path);
+        EXPECT_DOUBLE_EQ(ShellClock().Factor(), 1.25);
+        // A slider step forgets it again.
+        Panel()->speedSlider()->setValue(kNormalSpeedPosition + 1);
+    }
+    PlayerRun run({film, "/segm", "0"}, {}, {}, config.path);
+    EXPECT_DOUBLE_EQ(ShellClock().Factor(), 2.0);
+    EXPECT_DOUBLE_EQ(ShellClock().SpeedFactor.load(), 0.0);
+}
+
 TEST(Seeking, ProgressBarClicksAndDragsSeekInThePlayState) {
     TestDir films;
     PlayerRun run({TwoSegmentFilm(films)});
