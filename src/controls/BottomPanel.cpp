@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cmath>
@@ -122,9 +123,10 @@ BottomPanel::BottomPanel(QWidget* parent) : QWidget(parent) {
     progress_ = new ProgressBar(this);
     progress_->setGeometry(210, 23, 200, 10);
     progress_->setPosition(0);
-    connect(progress_, &ProgressBar::partClicked, this, [this](int32_t index) {
-        Guarded(report::MousePress, [&] { emit segmentChosen(index); });
-        progress_->selectPart(index);
+    progress_->setValueText([](float seconds) { return QString::fromStdString(FormatDayTime(seconds)); });
+    connect(progress_, &ProgressBar::seekRequested, this, [this](int32_t part, float offset, bool dragging) {
+        Guarded(dragging ? report::MouseMove : report::MousePress,
+                [&] { emit seekRequested(part, offset, dragging); });
     });
 
     speed_ = new Slider(this);
@@ -137,6 +139,7 @@ BottomPanel::BottomPanel(QWidget* parent) : QWidget(parent) {
     speed_->installEventFilter(this);
     connect(speed_, &Slider::valueChanged, this, [this](int32_t position) {
         Guarded(inputReportNumber(speed_), [&] {
+            speedFactor_ = kSpeedFactors[std::clamp(position, 0, 8)];
             if (isVisible())
                 updateTimeText();
             emit speedChanged(position);
@@ -212,7 +215,7 @@ void BottomPanel::setTime(const PanelTime& time) {
 }
 
 void BottomPanel::updateTimeText() {
-    const float factor = kSpeedFactors[std::clamp(speedPosition(), 0, 8)];
+    const float factor = speedFactor_;
     std::string shown;
     if (!showsRemaining_)
         shown = time_.PositionKnown ? FormatDayTime(time_.Position) : std::string(kUnknownTime);
@@ -261,6 +264,16 @@ void BottomPanel::setShowsRemaining(bool remaining) {
 void BottomPanel::setSpeedPosition(int32_t position) { speed_->setValue(position); }
 
 int32_t BottomPanel::speedPosition() const { return speed_->value(); }
+
+void BottomPanel::setSpeedFactor(float factor, int32_t position) {
+    {
+        const QSignalBlocker quiet(speed_);
+        speed_->setValue(position);
+    }
+    speedFactor_ = factor;
+    if (!timeText_.isEmpty())
+        updateTimeText();
+}
 
 void BottomPanel::setTooltips(const PanelTooltipTexts& texts) {
     const std::string* buttonTexts[7] = {&texts.Play, &texts.Pause, &texts.Stop,      &texts.Segments,

@@ -87,9 +87,13 @@ public:
     // played; a click on the time switches between the two.
     void setShowsRemaining(bool remaining);
     bool showsRemaining() const { return showsRemaining_; }
-    // The speed slider, 0 .. 8 (3 is normal speed).
+    // The speed slider, 0 .. 8 (3 is normal speed); the header shows its factor.
     void setSpeedPosition(int32_t position);
     int32_t speedPosition() const;
+    // A factor between the slider's steps: the slider shows position (the
+    // nearest step) without telling speedChanged, the header the factor.
+    void setSpeedFactor(float factor, int32_t position);
+    float speedFactor() const { return speedFactor_; }
     void setTooltips(const PanelTooltipTexts& texts);
     // The checked state of the Full screen and Segments buttons.
     void setButtonChecks(bool fullScreen, bool segmentListShown);
@@ -112,8 +116,8 @@ signals:
     void speedChanged(int32_t position);
     // The volume slider moved, by the user or by setVolume.
     void volumeChanged(int32_t percent);
-    // A part of the progress bar was clicked: the segment of that index.
-    void segmentChosen(int32_t index);
+    // The progress bar asks for offset seconds into its part (ProgressBar::seekRequested).
+    void seekRequested(int32_t part, float offset, bool dragging);
     void contextMenuRequested();
     // The time display was switched by a click (true: time left).
     void timeDisplayToggled(bool remaining);
@@ -146,6 +150,7 @@ private:
     QString volumeText_;
     bool muted_ = false;
     bool showsRemaining_ = false;
+    float speedFactor_ = 1.0f;
     // The report number of the mouse input a slider handles at the moment.
     int sliderInput_ = 0;
     QBrush whiteBrush_;

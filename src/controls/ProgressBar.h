@@ -1,9 +1,12 @@
 #pragma once
 // A progress bar that knows the lengths of the parts a whole is made of: it
-// marks the boundaries between them and turns a click into choosing a part.
+// marks the boundaries between them and turns a click or a drag into a time
+// within a part.
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace movarel {
@@ -31,13 +34,27 @@ public:
     int32_t currentPart() const { return currentPart_; }
     // The pixel column of a value on the scale, which runs from 2 to width - 2.
     int32_t valueToX(float value) const;
+    // The value under pixel column x, clamped to 0 .. total.
+    float xToValue(int32_t x) const;
+    // The part and the offset into it under pixel column x; snap: a column
+    // within kSnapPixels of a part's start is that start. The total's own
+    // end is the last part's end. False without parts or room for a scale.
+    bool partAt(int32_t x, bool snap, int32_t* part, float* offset) const;
+    // The tooltip's text for the value under the pointer; without it the
+    // bar shows its plain tooltip.
+    void setValueText(std::function<QString(float)> text) { valueText_ = std::move(text); }
+
+    static constexpr int32_t kSnapPixels = 4;
 
 signals:
-    // The user clicked into part index. The bar does not move by itself: the
-    // owner calls selectPart when it takes the choice.
-    void partClicked(int32_t index);
+    // The user pointed at offset seconds into part: a click (snapped to a
+    // start mark near it), or, with dragging, the pointer moving while the
+    // button is held. The bar shows a drag's position at once; otherwise it
+    // moves when the owner sets its position.
+    void seekRequested(int32_t part, float offset, bool dragging);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -48,6 +65,8 @@ private:
     float position_ = 0;
     std::vector<float> parts_;
     int32_t currentPart_ = -1;
+    bool dragging_ = false;
+    std::function<QString(float)> valueText_;
 };
 
 constexpr uint32_t kProgressFillColor = 0xB8A8A0;

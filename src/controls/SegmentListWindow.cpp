@@ -48,6 +48,24 @@ public:
     explicit SegmentListBox(SegmentListWindow* window) : QListWidget(window), window_(window) {}
 
 protected:
+    // The window's keys use the arrows and Home too; while the list has the
+    // focus its own moves through the names win.
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ShortcutOverride) {
+            auto* key = static_cast<QKeyEvent*>(e);
+            switch (key->key()) {
+            case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Home: case Qt::Key_End:
+            case Qt::Key_PageUp: case Qt::Key_PageDown:
+                if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+                    e->accept();
+                    return true;
+                }
+                break;
+            default: break;
+            }
+        }
+        return QListWidget::event(e);
+    }
     void keyPressEvent(QKeyEvent* e) override { window_->listKey(e, true); }
     void keyReleaseEvent(QKeyEvent* e) override { window_->listKey(e, false); }
     void mouseDoubleClickEvent(QMouseEvent* e) override {

@@ -19,5 +19,16 @@ constexpr int ShowPanel = 120;
 constexpr int FullScreen = 121;
 constexpr int ContextHelp = 130;
 constexpr int About = 131;
+// Seeking and speed, from the keys and the Actions menu.
+constexpr int PlayPause = 140;
+constexpr int SeekBack = 141;
+constexpr int SeekForward = 142;
+constexpr int SeekForwardMinute = 143;
+constexpr int SeekBackMinute = 144;
+constexpr int FrameForward = 145;
+constexpr int FrameBack = 146;
+constexpr int FirstFrame = 147;
+constexpr int Slower = 148;
+constexpr int Faster = 149;
 
 }  // namespace movarel::cmd

@@ -22,6 +22,10 @@ Player::Player(const Film& playedFilm, const PlayerSetup& setup)
       seekLimits(setup.SeekLimits),
       onSeekIndexProgress(setup.OnSeekIndexProgress) {
     clock.SpeedPosition = std::clamp<int32_t>(setup.SpeedPosition, 0, 8);
+    if (setup.SpeedFactor > 0) {
+        clock.SpeedFactor = ClampSpeedFactor(setup.SpeedFactor);
+        clock.SpeedPosition = NearestSpeedPosition(clock.SpeedFactor);
+    }
 }
 
 Player::~Player() {

@@ -43,6 +43,8 @@ struct PlayerSetup {
     PlayerSound* Sound = nullptr;  // null: no sound
     ScreenInfo Screen;
     int32_t SpeedPosition = kNormalSpeedPosition;
+    // A factor of its own (as SetSpeedFactor); 0: the position sets the speed.
+    double SpeedFactor = 0;
     // The ticks run on the calling thread (TickManually) instead of a timer
     // thread: tests and movarel-tool.
     bool ManualTicks = false;
@@ -148,6 +150,11 @@ public:
     // frames last 1/fps seconds, or its ticks of 100 ms without a rate.
     bool PositionAtFilmTime(double seconds, FilmPosition* position) const;
     bool PositionAtSegmentTime(int32_t segment, double seconds, FilmPosition* position) const;
+    // Seconds from the film's start to the start of position's frame, by
+    // the same frame lengths; position is not checked against the film.
+    double FilmTimeAt(const FilmPosition& position) const;
+    // The film's whole length in seconds.
+    double FilmLength() const;
     // How far the seek index of segment got (Idle when it has none yet).
     SeekIndexProgress SeekIndexProgressOf(int32_t segment);
     // Lets go of the seek indexes (their builds cancelled).

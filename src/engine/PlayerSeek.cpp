@@ -76,6 +76,18 @@ bool Player::PositionAtSegmentTime(int32_t index, double seconds, FilmPosition* 
     return true;
 }
 
+double Player::FilmTimeAt(const FilmPosition& position) const {
+    double start = 0;
+    for (int32_t i = 0; i < position.Segment && i < film.Count(); ++i) {
+        const Segment* segment = film.Items(i);
+        start += std::max(segment->FrameCount, 0) * FrameSeconds(*segment);
+    }
+    const Segment* segment = film.Items(position.Segment);
+    return segment != nullptr ? start + std::max(position.Frame, 0) * FrameSeconds(*segment) : start;
+}
+
+double Player::FilmLength() const { return FilmTimeAt(FilmPosition{film.Count(), 0}); }
+
 bool Player::PositionAtFilmTime(double seconds, FilmPosition* position) const {
     if (!(seconds >= 0))
         return false;

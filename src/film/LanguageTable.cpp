@@ -95,7 +95,9 @@ const std::vector<std::string>& CaptionKeys() {
         "File", "Actions", "View", "Help", "Load", "Properties", "Exit",
         "Play", "Pause", "Stop", "Segments", "Prev", "Next", "ShowPanel",
         "FullScreen", "About", "Speed", "Sound", "Progress", "ContextHelp", "Close",
-        "SaveFrame", "Recent"};
+        "SaveFrame", "Recent",
+        "PlayPause", "SeekBack", "SeekForward", "SeekBackMinute", "SeekForwardMinute",
+        "FrameBack", "FrameForward", "FirstFrame", "Slower", "Faster"};
     static_assert(std::size(kNames) == kCaptionKeyCount);
     static const std::vector<std::string> keys(std::begin(kNames), std::end(kNames));
     return keys;
@@ -129,7 +131,20 @@ void ApplyCaptionTexts() {
         {K::Progress, &c.Progress}, {K::ContextHelp, &c.ContextHelp}, {K::Close, &c.Close}};
     for (const auto& [key, field] : fields) *field = CaptionValue(values, key);
     // Tables written before these items keep the English words.
-    for (const auto& [key, field] : {std::pair{K::SaveFrame, &c.SaveFrame}, std::pair{K::Recent, &c.Recent}})
+    const std::pair<K, std::string*> later[] = {
+        {K::SaveFrame, &c.SaveFrame},
+        {K::Recent, &c.Recent},
+        {K::PlayPause, &c.PlayPause},
+        {K::SeekBack, &c.SeekBack},
+        {K::SeekForward, &c.SeekForward},
+        {K::SeekBackMinute, &c.SeekBackMinute},
+        {K::SeekForwardMinute, &c.SeekForwardMinute},
+        {K::FrameBack, &c.FrameBack},
+        {K::FrameForward, &c.FrameForward},
+        {K::FirstFrame, &c.FirstFrame},
+        {K::Slower, &c.Slower},
+        {K::Faster, &c.Faster}};
+    for (const auto& [key, field] : later)
         if (const std::string& text = CaptionValue(values, key); !text.empty()) *field = text;
 }
 

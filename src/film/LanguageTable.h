@@ -24,8 +24,8 @@ void TranslateText(const std::string& key, std::string& text, const StringList* 
 void ApplyMessageTexts();
 
 // The menus' captions from the table, decoded to UTF-8: a missing value
-// leaves the caption empty, except for the two items added after the first
-// tables (SaveFrame, Recent), which keep their English words. Nothing
+// leaves the caption empty, except for the items added after the first
+// tables (from SaveFrame on), which keep their English words. Nothing
 // without a table.
 void ApplyCaptionTexts();
 
@@ -37,8 +37,10 @@ enum class CaptionKey : size_t {
     Play, Pause, Stop, Segments, Prev, Next, ShowPanel,
     FullScreen, About, Speed, Sound, Progress, ContextHelp, Close,
     SaveFrame, Recent,
+    PlayPause, SeekBack, SeekForward, SeekBackMinute, SeekForwardMinute,
+    FrameBack, FrameForward, FirstFrame, Slower, Faster,
 };
-constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::Recent) + 1;
+constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::Faster) + 1;
 
 // The keys' names in the table, in CaptionKey order.
 const std::vector<std::string>& CaptionKeys();

@@ -47,6 +47,16 @@ struct CaptionTexts {
     std::string Close = "Close";
     std::string SaveFrame = "Save frame";
     std::string Recent = "Recent films";
+    std::string PlayPause = "Play/Pause";
+    std::string SeekBack = "Back 5 seconds";
+    std::string SeekForward = "Forward 5 seconds";
+    std::string SeekBackMinute = "Back 1 minute";
+    std::string SeekForwardMinute = "Forward 1 minute";
+    std::string FrameBack = "Previous frame";
+    std::string FrameForward = "Next frame";
+    std::string FirstFrame = "First frame";
+    std::string Slower = "Slower";
+    std::string Faster = "Faster";
 };
 
 // The message texts are its own members (Texts().Error).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <limits>
 
 namespace movarel {
@@ -11,7 +12,7 @@ const char* const kCommandLineHelpCaption = "Movarel command line";
 
 namespace {
 
-enum class ParseState { Option, PosX, PosY, SizeValue, SizeHeight, SegmentNumber };
+enum class ParseState { Option, PosX, PosY, SizeValue, SizeHeight, SegmentNumber, StartTime, Speed };
 
 struct WrongCommandLine {};
 
@@ -37,7 +38,45 @@ int32_t ToInt(const std::string& text) {
 
 bool IsOptionWord(const std::string& word) {
     return word == "/closeonfinish" || word == "/size" || word == "/pos" || word == "/segm" ||
-           word == "/?" || word == "/help" || word == "/-help";
+           word == "/start" || word == "/speed" || word == "/?" || word == "/help" || word == "/-help";
+}
+
+// Digits with an optional decimal part ("12", "1.5", ".5", "3."), nothing
+// else: no sign, exponent or blanks, whatever the user's locale.
+std::optional<double> ParseDecimal(const std::string& text) {
+    double whole = 0;
+    double scale = 1;
+    bool digits = false;
+    bool point = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            if (point) {
+                scale /= 10;
+                whole += (c - '0') * scale;
+            } else {
+                whole = whole * 10 + (c - '0');
+            }
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits || !std::isfinite(whole)) return std::nullopt;
+    return whole;
+}
+
+double ToSpeed(const std::string& text) {
+    const std::optional<double> factor = ParseDecimal(text);
+    if (!factor || *factor < kCommandLineSlowest || *factor > kCommandLineFastest) throw WrongCommandLine{};
+    return *factor;
+}
+
+double ToStartTime(const std::string& text) {
+    const std::optional<double> seconds = ParseStartTime(text);
+    if (!seconds) throw WrongCommandLine{};
+    return *seconds;
 }
 
 void ApplyCorrections(CommandLineSettings& s) {
@@ -94,6 +133,25 @@ std::optional<int32_t> StrToInt32(const std::string& text) {
     if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
         return std::nullopt;
     return static_cast<int32_t>(value);
+}
+
+std::optional<double> ParseStartTime(const std::string& text) {
+    std::vector<std::string> fields;
+    size_t from = 0;
+    for (size_t colon; (colon = text.find(':', from)) != std::string::npos; from = colon + 1)
+        fields.push_back(text.substr(from, colon - from));
+    fields.push_back(text.substr(from));
+    if (fields.size() > 3) return std::nullopt;
+    double total = 0;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const bool last = i + 1 == fields.size();
+        const std::optional<double> value = ParseDecimal(fields[i]);
+        // Only the seconds have decimals; a later field is a clock's, below 60.
+        if (!value || (!last && fields[i].find('.') != std::string::npos) || (i > 0 && *value >= 60))
+            return std::nullopt;
+        total = total * 60 + *value;
+    }
+    return total;
 }
 
 std::string CommandLineHelpText(const std::string& programName) {
@@ -157,6 +215,10 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args, int32_t
                         state = ParseState::PosX;
                     } else if (word == "/segm") {
                         state = ParseState::SegmentNumber;
+                    } else if (word == "/start") {
+                        state = ParseState::StartTime;
+                    } else if (word == "/speed") {
+                        state = ParseState::Speed;
                     } else if (word == "/?" || word == "/help" || word == "/-help") {
                         result.Messages.push_back({CommandLineHelpText(programName), kCommandLineHelpCaption,
                                                    MsgIcon::Information, MsgOwner::None});
@@ -211,6 +273,14 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args, int32_t
                     break;
                 case ParseState::SegmentNumber:
                     s.StartSegmentNumber = ToInt(arg);
+                    state = ParseState::Option;
+                    break;
+                case ParseState::StartTime:
+                    s.StartSeconds = ToStartTime(arg);
+                    state = ParseState::Option;
+                    break;
+                case ParseState::Speed:
+                    s.SpeedFactor = ToSpeed(arg);
                     state = ParseState::Option;
                     break;
             }

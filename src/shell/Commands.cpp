@@ -16,6 +16,7 @@
 #include "shell/MainWindow.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
+#include "shell/Seeking.h"
 #include "shell/FramePresentation.h"
 #include "shell/FilmLoading.h"
 #include "shell/ShellState.h"
@@ -39,7 +40,12 @@ void Play() {
     } else {
         s.FullScreenAtPlay = s.FullScreen;
         SaveWindowPlacement();
-        if (!StartShellSegment(player.Clock().CurrentSegment.load())) return;
+        // Stopped on a frame a seek showed: playing goes on from it, its
+        // segment already prepared.
+        if (player.Clock().FrameIndex.load() >= 0)
+            player.StartTimer();
+        else if (!StartShellSegment(player.Clock().CurrentSegment.load()))
+            return;
     }
     player.SetPlayState(Playing);
     window->DrainPlayerEvents();
@@ -167,6 +173,16 @@ void DoCommand(int id) {
         case cmd::FullScreen: ToggleFullScreen(); break;
         case cmd::ContextHelp: ShowHelp(); break;
         case cmd::About: ShowAboutBox(); break;
+        case cmd::PlayPause: TogglePlayPause(); break;
+        case cmd::SeekBack: SeekBy(-kShortSeekSeconds); break;
+        case cmd::SeekForward: SeekBy(kShortSeekSeconds); break;
+        case cmd::SeekBackMinute: SeekBy(-kLongSeekSeconds); break;
+        case cmd::SeekForwardMinute: SeekBy(kLongSeekSeconds); break;
+        case cmd::FrameBack: StepFrame(-1); break;
+        case cmd::FrameForward: StepFrame(1); break;
+        case cmd::FirstFrame: GoToFirstFrame(); break;
+        case cmd::Slower: StepSpeed(-1); break;
+        case cmd::Faster: StepSpeed(1); break;
         default: break;
     }
     if (Shell().Window != nullptr) Shell().Window->DrainPlayerEvents();

@@ -23,6 +23,7 @@
 #include "shell/PlayerVolume.h"
 #include "shell/FramePresentation.h"
 #include "shell/RememberedSettings.h"
+#include "shell/SeekKeys.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -137,6 +138,7 @@ void InstallDesktopKeys(MainWindow& window) {
     AddKey(window, QKeySequence(Qt::Key_0), [&sound] { sound.Step(1); });
     AddKey(window, QKeySequence(Qt::CTRL | Qt::Key_C), [] { CopyFrameToClipboard(); });
     AddKey(window, QKeySequence(Qt::CTRL | Qt::Key_S), [] { SaveFrame(); });
+    InstallSeekKeys(window);
 
     // Into the File menu after Properties, before the separator above Exit.
     QMenu* file = window.Menus().FileMenu;

@@ -34,6 +34,7 @@
 #include "shell/AboutBox.h"
 #include "shell/Commands.h"
 #include "shell/DesktopKeys.h"
+#include "shell/Seeking.h"
 #include "shell/Geometry.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
@@ -174,7 +175,9 @@ void PictureArea::paintEvent(QPaintEvent* event) {
     const QBrush background =
         s.FullScreen && state != Stopped ? QBrush(Qt::black) : palette().brush(QPalette::Window);
     const Segment* segment = player != nullptr ? player->CurrentSegmentInfo() : nullptr;
-    if (state == Stopped || segment == nullptr) {
+    // Stopped shows nothing, unless a seek put a frame on the screen.
+    const bool frameShown = player != nullptr && (state != Stopped || player->Clock().FrameIndex.load() >= 0);
+    if (!frameShown || segment == nullptr) {
         painter.fillRect(event->rect(), background);
     } else {
         const PictureGeometry g = owner.Geometry().Current();
@@ -226,6 +229,7 @@ MainWindow::MainWindow()
     : panels(PanelBinding::Source{[this]() -> const Film& { return *film; },
                                   [this] { return player.get(); },
                                   [](int32_t index) { return StartShellSegment(index); },
+                                  [](const FilmPosition& position) { return SeekShell(position); },
                                   [](int id) { DoCommand(id); }},
              volume),
       film(std::make_unique<Film>()) {
@@ -257,8 +261,10 @@ void MainWindow::PresentCursorArea(const Picture& picture, const PixelRect* rect
 
 void MainWindow::SetFilm(std::unique_ptr<Film> next) {
     int32_t speed = kNormalSpeedPosition;
+    double factor = 0;
     if (player) {
         speed = player->Clock().SpeedPosition;
+        factor = player->Clock().SpeedFactor;
         player->StopPlaybackForLoad();
     }
     // The player reads the film: it goes first.
@@ -271,6 +277,7 @@ void MainWindow::SetFilm(std::unique_ptr<Film> next) {
     setup.Sound = &sound;
     setup.Screen = ScreenInfo{screen.width(), screen.height(), 32};
     setup.SpeedPosition = speed;
+    setup.SpeedFactor = factor;
     setup.Stop = [] { Stop(); };
     player = std::make_unique<Player>(*film, setup);
     // Whatever thread posts, the events are handled on the GUI thread; one
@@ -446,8 +453,7 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
     s.ClientArea->update();
 
     s.HasStarted = true;
-    // 0 or less plays nothing; the subtraction cannot overflow.
-    if (c.StartSegmentNumber > 0) StartShellSegment(c.StartSegmentNumber - 1);
+    StartFromCommandLine(c);
     window->setAcceptDrops(window->ActivePlayer().Clock().PlayState.load() == Stopped);
     UpdateMenuState();
 }

@@ -22,6 +22,7 @@
 #include "shell/Commands.h"
 #include "shell/MainWindow.h"
 #include "shell/PlayerVolume.h"
+#include "shell/Seeking.h"
 #include "shell/WindowTitle.h"
 #include "sound/Volume.h"
 
@@ -86,11 +87,14 @@ void PanelBinding::FeedProgress() {
     if (panel == nullptr)
         return;
     std::vector<float> lengths;
+    partSegments.clear();
     const Film& film = source.LoadedFilm();
     for (int32_t i = 0; i < film.Count(); ++i) {
         const Segment* seg = film.Items(i);
-        if (seg != nullptr && seg->Fps != 0)
+        if (seg != nullptr && seg->Fps != 0) {
             lengths.push_back(static_cast<float>(static_cast<double>(seg->FrameCount) / seg->Fps));
+            partSegments.push_back(i);
+        }
     }
     panel->setProgress(lengths, currentPosition);
 }
@@ -175,12 +179,44 @@ void PanelBinding::VolumeChanged(int32_t percent) {
     FeedVolume();
 }
 
-void PanelBinding::StartChosenSegment(int32_t index) {
+void PanelBinding::SeekFromBar(int32_t part, float offset, bool dragging) {
+    Player* player = source.ActivePlayer ? source.ActivePlayer() : nullptr;
     // A click can come from a bar still showing a longer film.
-    if (index < 0 || index >= source.LoadedFilm().Count())
+    if (player == nullptr || !source.Seek || part < 0 || part >= static_cast<int32_t>(partSegments.size()))
         return;
-    if (source.StartSegment)
-        source.StartSegment(index);
+    const int32_t segment = partSegments[static_cast<size_t>(part)];
+    const Segment* seg = source.LoadedFilm().Items(segment);
+    if (seg == nullptr || seg->FrameCount <= 0)
+        return;
+    FilmPosition position;
+    // The bar's end is the segment's last frame.
+    if (!player->PositionAtSegmentTime(segment, offset, &position))
+        position = FilmPosition{segment, offset > 0 ? seg->FrameCount - 1 : 0};
+    if (!dragging) {
+        scrubTarget.reset();
+        source.Seek(position);
+        return;
+    }
+    scrubTarget = position;
+    if (scrubQueued)
+        return;
+    scrubQueued = true;
+    QMetaObject::invokeMethod(
+        &alive, [this] { GuardWndProc([this] { RunQueuedScrub(); }); }, Qt::QueuedConnection);
+}
+
+void PanelBinding::RunQueuedScrub() {
+    scrubQueued = false;
+    if (!scrubTarget || !source.Seek)
+        return;
+    const FilmPosition position = *scrubTarget;
+    scrubTarget.reset();
+    // Each picture of a drag is a frame of its own: the same one again is not shown twice.
+    const std::optional<FilmPosition> shown = ShownPosition(Clock());
+    if (shown && Clock().PlayState.load() != Playing && shown->Segment == position.Segment &&
+        shown->Frame == position.Frame)
+        return;
+    source.Seek(position);
 }
 
 void PanelBinding::CreatePanels(QWidget* clientArea) {
@@ -213,7 +249,8 @@ void PanelBinding::CreatePanels(QWidget* clientArea) {
     });
     QObject::connect(bottom, &BottomPanel::speedChanged, bottom, [this](int32_t v) { SpeedChanged(v); });
     QObject::connect(bottom, &BottomPanel::volumeChanged, bottom, [this](int32_t v) { VolumeChanged(v); });
-    QObject::connect(bottom, &BottomPanel::segmentChosen, bottom, [this](int32_t i) { StartChosenSegment(i); });
+    QObject::connect(bottom, &BottomPanel::seekRequested, bottom,
+                     [this](int32_t part, float offset, bool dragging) { SeekFromBar(part, offset, dragging); });
     QObject::connect(bottom, &BottomPanel::contextMenuRequested, bottom, [] { ShowPopupMenu(); });
     Clock().SpeedPosition = bottom->speedPosition();
     bottom->setPlayState(ToPanelState(Clock().PlayState));
@@ -288,6 +325,13 @@ void PanelBinding::Repaint() {
     FeedVolume();
     FeedProgress();
     panel->setPlayState(ToPanelState(Clock().PlayState));
+}
+
+void PanelBinding::ShowSpeed() {
+    if (panel == nullptr)
+        return;
+    panel->setSpeedFactor(static_cast<float>(Clock().Factor()), Clock().SpeedPosition);
+    RefreshTimeNow();
 }
 
 void PanelBinding::FillSegmentList() {

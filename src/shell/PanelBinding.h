@@ -9,17 +9,19 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "controls/BottomPanel.h"
 #include "controls/SegmentListWindow.h"
 #include "engine/PlaybackClock.h"
+#include "engine/Player.h"
 
 class QWidget;
 
 namespace movarel {
 
 class Film;
-class Player;
 class PlayerVolume;
 struct CaptionTexts;
 
@@ -28,12 +30,14 @@ public:
     // Where the panels' film and player come from: the owner's loaded film
     // and its player (null for none), looked up at every use since a load
     // replaces both. StartSegment starts a chosen segment as a menu command
-    // does, and Command runs a button's or the list's command id as the
-    // menus do; without them nothing is started or run.
+    // does, Seek shows a frame of the film as the shell's seeks do (the
+    // progress bar), and Command runs a button's or the list's command id as
+    // the menus do; without them nothing is started, sought or run.
     struct Source {
         std::function<const Film&()> LoadedFilm;
         std::function<Player*()> ActivePlayer;
         std::function<bool(int32_t)> StartSegment;
+        std::function<bool(const FilmPosition&)> Seek;
         std::function<void(int)> Command;
     };
     // volume is the owner's: the slider sets it and shows each change of it.
@@ -67,6 +71,9 @@ public:
     void SetButtonChecks(bool fullScreen, bool segmentListShown);
     // The whole panel again: volume, progress, Play or Pause.
     void Repaint();
+    // The player's speed factor: the slider at its nearest step, the header
+    // the factor itself.
+    void ShowSpeed();
 
     // The segment list: the film's names with the current segment selected (a
     // film without segments leaves the list as it is).
@@ -88,7 +95,11 @@ private:
     void ShowSegmentNow();
     void SpeedChanged(int32_t position);
     void VolumeChanged(int32_t percent);
-    void StartChosenSegment(int32_t index);
+    // The progress bar asks for offset seconds into its part: a click seeks
+    // at once; a drag's seeks are queued, one at a time, each to where the
+    // pointer is when it runs, so the GUI thread never falls behind it.
+    void SeekFromBar(int32_t part, float offset, bool dragging);
+    void RunQueuedScrub();
 
     Source source;
     PlayerVolume& volume;
@@ -108,6 +119,12 @@ private:
     // The film (Film::Serial) whose invalid frame rate was reported; 0
     // for none. A broken film is named once, not at every refresh.
     uint32_t wrongRateReportedFilm = 0;
+    // The segment each part of the progress bar stands for: the bar leaves
+    // out segments without a frame rate.
+    std::vector<int32_t> partSegments;
+    // Where the drag is to go next, and whether a seek to it is queued.
+    std::optional<FilmPosition> scrubTarget;
+    bool scrubQueued = false;
 };
 
 }  // namespace movarel

@@ -6,13 +6,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "controls/BottomPanel.h"
+#include "engine/PlaybackClock.h"
 #include "shell/Geometry.h"
 #include "shell/MainWindow.h"
 #include "shell/PanelBinding.h"
 #include "shell/PlayerVolume.h"
 #include "shell/RememberedSettings.h"
+#include "shell/Seeking.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -65,6 +68,8 @@ void ApplyRememberedSettings(MainWindow& window, const std::vector<std::string>&
     if (state.PanelPinned) s.PanelPinned = *state.PanelPinned;
     if (BottomPanel* panel = window.Panels().Panel(); panel != nullptr && state.SpeedPosition)
         panel->setSpeedPosition(*state.SpeedPosition);
+    // A factor between the slider's steps ("[" and "]") comes back as itself.
+    if (state.SpeedFactor) SetShellSpeedFactor(*state.SpeedFactor);
     if (state.VolumePercent) window.Volume().Set(*state.VolumePercent);
     if (state.Muted) window.Volume().SetMuted(true);
 }
@@ -76,6 +81,8 @@ void SaveRememberedSettings(MainWindow& window) {
     state.VolumePercent = window.Volume().Percent();
     state.Muted = window.Volume().Muted();
     if (BottomPanel* panel = window.Panels().Panel()) state.SpeedPosition = panel->speedPosition();
+    const double factor = window.ActivePlayer().Clock().SpeedFactor;
+    state.SpeedFactor = factor > 0 ? std::optional<double>(factor) : std::nullopt;
     // Full screen unpins the panel for its own time; the pin and the place
     // worth keeping are those it returns to.
     if (s.FullScreen) {

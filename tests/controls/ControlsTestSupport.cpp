@@ -1,5 +1,7 @@
 #include "ControlsTestSupport.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -105,8 +107,10 @@ PanelFixture::PanelFixture(int width, int height) {
         deviceVolume = v;
         ShowDeviceVolume();
     });
-    QObject::connect(panel, &BottomPanel::segmentChosen, main,
-                     [record](int32_t i) { record("segment " + std::to_string(i)); });
+    QObject::connect(panel, &BottomPanel::seekRequested, main, [record](int32_t part, float offset, bool dragging) {
+        record((dragging ? "drag " : "seek ") + std::to_string(part) + " " +
+               std::to_string(static_cast<int>(std::lround(offset * 100))));
+    });
     QObject::connect(list, &SegmentListWindow::segmentChosen, main,
                      [record](int32_t i) { record("segment " + std::to_string(i)); });
     QObject::connect(panel, &BottomPanel::contextMenuRequested, main, [record] { record("menu"); });

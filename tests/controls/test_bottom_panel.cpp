@@ -238,15 +238,17 @@ TEST(BottomPanel, PlayAndPauseShareOnePlaceAndHandTheFocusOver) {
     EXPECT_TRUE(play->isVisible());
 }
 
-TEST(BottomPanel, ClickingAPartOfTheProgressBarChoosesItsSegment) {
+TEST(BottomPanel, TheProgressBarAsksForTheTimeUnderThePointer) {
     PanelFixture f;
     f.panel->setProgress({10, 20, 30}, 0);
     ProgressBar* bar = f.panel->progressBar();
     ASSERT_EQ(bar->partCount(), 3);
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(60, 5));
-    EXPECT_EQ(f.log, Log{"segment 1"});
-    EXPECT_EQ(bar->currentPart(), 1);
-    EXPECT_EQ(bar->position(), 10.0f);
+    // 60 * 58 / 196 = 17.76 s: 7.76 s into the second part.
+    EXPECT_EQ(f.log, Log{"seek 1 776"});
+    f.log.clear();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(37, 5));
+    EXPECT_EQ(f.log, Log{"seek 1 0"});
 
     // A film without parts has nothing to click.
     f.panel->setProgress({}, 0);

@@ -45,7 +45,7 @@ struct BindingFixture {
     std::vector<int> commands;
     PanelBinding binding{PanelBinding::Source{
                              [this]() -> const Film& { return shown != nullptr ? shown->film() : none; },
-                             [this] { return shown != nullptr ? &shown->player() : nullptr; }, nullptr,
+                             [this] { return shown != nullptr ? &shown->player() : nullptr; }, nullptr, nullptr,
                              [this](int id) { commands.push_back(id); }},
                          volume};
     std::unique_ptr<QWidget> area = std::make_unique<QWidget>();
@@ -87,7 +87,7 @@ TEST(PanelBinding, MakesBothPanelsHiddenWithTheListBelowThePanel) {
     PlayerVolume volume(output);
     PanelBinding binding(
         PanelBinding::Source{[&]() -> const Film& { return none; }, [] { return static_cast<Player*>(nullptr); }, nullptr,
-                             nullptr},
+                             nullptr, nullptr},
         volume);
     binding.CreatePanels(&area);
     BottomPanel* panel = binding.Panel();

@@ -226,7 +226,7 @@ TEST_F(PlayerFixture, AFailureBehindAnyPanelControlIsReportedByThePanel) {
     };
     const QMetaObject::Connection connections[] = {
         QObject::connect(panel, &BottomPanel::commandRequested, panel, [failOnce](int) { failOnce(); }),
-        QObject::connect(panel, &BottomPanel::segmentChosen, panel, [failOnce](int32_t) { failOnce(); })};
+        QObject::connect(panel, &BottomPanel::seekRequested, panel, [failOnce](int32_t, float, bool) { failOnce(); })};
     // A slow clock: no segment ends while the test clicks.
     panel->speedSlider()->setValue(0);
     struct Case {

@@ -1,8 +1,10 @@
-// The progress bar: scale, marks, the click rule and an owner that refuses a click.
+// The progress bar: scale, marks, the click and drag rules and the time tooltip.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 #include <cmath>
 
@@ -18,9 +20,12 @@ struct BarFixture {
     AppFirst app;
     QWidget parent;
     ProgressBar* bar;
-    std::vector<int32_t> asked;
-    // The owner takes the clicked part (or refuses it).
-    bool allow = true;
+    struct Seek {
+        int32_t part;
+        float offset;
+        bool dragging;
+    };
+    std::vector<Seek> asked;
     explicit BarFixture(const std::vector<float>& lengths) {
         EnsureApp();
         parent.resize(300, 40);
@@ -28,16 +33,18 @@ struct BarFixture {
         bar->setGeometry(0, 0, 200, 10);
         for (float l : lengths)
             bar->addPart(l);
-        QObject::connect(bar, &ProgressBar::partClicked, [this](int32_t index) {
-            asked.push_back(index);
-            if (allow)
-                bar->selectPart(index);
+        QObject::connect(bar, &ProgressBar::seekRequested, [this](int32_t part, float offset, bool dragging) {
+            asked.push_back({part, offset, dragging});
         });
     }
-    void Click(int x) {
-        QMouseEvent e(QEvent::MouseButtonPress, QPointF(x, 5), bar->mapToGlobal(QPointF(x, 5)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    void Mouse(QEvent::Type type, int x, Qt::MouseButtons held) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, QPointF(x, 5), bar->mapToGlobal(QPointF(x, 5)), button, held, Qt::NoModifier);
         QApplication::sendEvent(bar, &e);
+    }
+    void Click(int x) {
+        Mouse(QEvent::MouseButtonPress, x, Qt::LeftButton);
+        Mouse(QEvent::MouseButtonRelease, x, Qt::NoButton);
     }
 };
 
@@ -57,49 +64,73 @@ TEST(ProgressBar, ScaleRunsFromTwoToWidthLessTwo) {
     EXPECT_EQ(empty.bar->total(), 0.0f);
 }
 
-TEST(ProgressBar, ClicksChooseThePartOfTheRoundedTime) {
+// Marks at x = 2, 35 and 100; the end of the scale at 198.
+TEST(ProgressBar, AClickAsksForTheTimeUnderThePointerSnappingToStartsNearIt) {
     struct Case {
         int x;
-        int32_t selected;  // -1: nothing
-        float position;
+        int32_t part;
+        float offset;
     } cases[] = {
-        {60, 1, 10},   // t = round(60 * 58 / 196) = 18
-        {198, -1, 0},  // t = 60: at the total, nothing qualifies
-        {197, -1, 0},  // t = round(59.69) = 60 as well
-        {2, 0, 0},
-        {0, 0, 0},     // left of the scale t is -1: still the first part
-        {33, 0, 0},    // t = round(9.49) = 9
-        {34, 1, 10},   // t = round(9.80) = 10, left of the mark at 35: the rounded t decides
-        {101, 2, 30},  // t = round(30.31) = 30 is the end of part 1, so part 2
+        {0, 0, 0},                    // left of the scale: the film's start
+        {6, 0, 0},                    // 4 px from the first start
+        {7, 0, 60.0f * 5 / 196},      // 5 px: the time under the pointer
+        {31, 1, 0},                   // 4 px left of the mark at 35
+        {39, 1, 0},                   // 4 px right of it
+        {60, 1, 60.0f * 58 / 196 - 10},
+        {105, 2, 60.0f * 103 / 196 - 30},
+        {198, 2, 30},                 // the end: the last part's end
+        {250, 2, 30},                 // beyond the scale as well
     };
     for (const Case& c : cases) {
         BarFixture f({10, 20, 30});
         f.Click(c.x);
-        if (c.selected < 0) {
-            EXPECT_TRUE(f.asked.empty()) << c.x;
-            EXPECT_EQ(f.bar->currentPart(), -1) << c.x;
-        } else {
-            ASSERT_EQ(f.asked.size(), 1u) << c.x;
-            EXPECT_EQ(f.asked[0], c.selected) << c.x;
-            EXPECT_EQ(f.bar->currentPart(), c.selected) << c.x;
-            EXPECT_EQ(f.bar->position(), c.position) << c.x;
-        }
+        ASSERT_EQ(f.asked.size(), 1u) << c.x;
+        EXPECT_EQ(f.asked[0].part, c.part) << c.x;
+        EXPECT_NEAR(f.asked[0].offset, c.offset, 1e-4) << c.x;
+        EXPECT_FALSE(f.asked[0].dragging) << c.x;
+        // The owner moves the bar once it has seeked.
+        EXPECT_EQ(f.bar->position(), 0.0f) << c.x;
     }
 }
 
-TEST(ProgressBar, AClickTheOwnerRefusesChangesNothing) {
+TEST(ProgressBar, ADragAsksForEveryPlaceThePointerPassesAndTheBarFollows) {
     BarFixture f({10, 20, 30});
-    f.bar->setPosition(42);
-    f.allow = false;
-    f.Click(60);
-    ASSERT_EQ(f.asked.size(), 1u);
-    EXPECT_EQ(f.bar->currentPart(), -1);
-    EXPECT_EQ(f.bar->position(), 42.0f);
-    // Indexes outside the parts select nothing.
-    f.bar->selectPart(3);
-    f.bar->selectPart(-1);
-    EXPECT_EQ(f.bar->currentPart(), -1);
-    EXPECT_EQ(f.bar->position(), 42.0f);
+    f.Mouse(QEvent::MouseMove, 150, Qt::NoButton);  // hovering asks for nothing
+    EXPECT_TRUE(f.asked.empty());
+    f.Mouse(QEvent::MouseButtonPress, 3, Qt::LeftButton);
+    f.Mouse(QEvent::MouseMove, 36, Qt::LeftButton);  // no snapping while dragging
+    f.Mouse(QEvent::MouseMove, 150, Qt::LeftButton);
+    f.Mouse(QEvent::MouseButtonRelease, 150, Qt::NoButton);
+    f.Mouse(QEvent::MouseMove, 180, Qt::NoButton);
+    ASSERT_EQ(f.asked.size(), 3u);
+    EXPECT_EQ(f.asked[0].part, 0);
+    EXPECT_EQ(f.asked[0].offset, 0.0f);
+    EXPECT_FALSE(f.asked[0].dragging);
+    EXPECT_EQ(f.asked[1].part, 1);
+    EXPECT_NEAR(f.asked[1].offset, 60.0f * 34 / 196 - 10, 1e-4);
+    EXPECT_TRUE(f.asked[1].dragging);
+    EXPECT_EQ(f.asked[2].part, 2);
+    EXPECT_NEAR(f.bar->position(), 60.0f * 148 / 196, 1e-4);
+
+    // Without parts, or too narrow for a scale, the bar asks for nothing.
+    BarFixture empty({});
+    empty.Click(100);
+    BarFixture narrow({10});
+    narrow.bar->setGeometry(0, 0, 4, 10);
+    narrow.Click(2);
+    EXPECT_TRUE(empty.asked.empty());
+    EXPECT_TRUE(narrow.asked.empty());
+}
+
+TEST(ProgressBar, TheTooltipNamesTheTimeUnderThePointer) {
+    BarFixture f({10, 20, 30});
+    f.bar->setToolTip("Progress");
+    f.parent.show();
+    f.bar->setValueText([](float v) { return QString::number(static_cast<double>(v), 'f', 1); });
+    QHelpEvent help(QEvent::ToolTip, QPoint(100, 5), f.bar->mapToGlobal(QPoint(100, 5)));
+    QApplication::sendEvent(f.bar, &help);
+    EXPECT_EQ(QToolTip::text().toStdString(), "30.0");
+    QToolTip::hideText();
 }
 
 TEST(ProgressBar, PositionsAreClampedToTheTotal) {
@@ -142,6 +173,4 @@ TEST(ProgressBar, PaintsMarksAtBoundariesOnly) {
     EXPECT_EQ(img.pixel(100, 5), white);
     EXPECT_EQ(img.pixel(0, 5), fill);
     EXPECT_EQ(img.pixel(199, 5), fill);
-    empty.Click(100);
-    EXPECT_TRUE(empty.asked.empty());
 }

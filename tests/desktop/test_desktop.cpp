@@ -404,6 +404,55 @@ TEST_F(Desktop, PanelButtonsProgressBarAndSliders) {
                           5s));
 }
 
+// Seeks keep the play state; the Play/Pause button tells it. Three 5-second
+// segments: a seek's segment shows in its colour.
+TEST_F(BareDesktop, SeekKeysProgressBarClickAndDrag) {
+    auto p = Start({ColourFilm(dir, 50)});
+    const Point centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kRed));
+    const int top = PanelTop(main);
+    const Grab pauseButton = GrabScreen(main.x + 8, top + 8, 24, 24);
+    auto playing = [&] { return GrabScreen(main.x + 8, top + 8, 24, 24).pixels == pauseButton.pixels; };
+    auto paused = [&] { return !playing(); };
+    // The progress bar (210, 23, 200 x 10): the point at a fraction of the film.
+    auto bar = [&](double fraction) { return Point{main.x + 212 + static_cast<int>(196 * fraction), top + 28}; };
+
+    Key("space");
+    ASSERT_TRUE(WaitUntil(paused));
+    Key("Right");
+    EXPECT_TRUE(ShowsColour(centre, kGreen));
+    Key("period");
+    Key("Right");
+    EXPECT_TRUE(ShowsColour(centre, kBlue));
+    Key("Home");
+    EXPECT_TRUE(ShowsColour(centre, kRed));
+    EXPECT_TRUE(paused());
+    Key("space");
+    EXPECT_TRUE(WaitUntil(playing));
+
+    // A click goes to the time under the pointer and keeps playing.
+    Click(bar(0.8).x, bar(0.8).y);
+    EXPECT_TRUE(ShowsColour(centre, kBlue));
+    MoveMouse(kScreenWidth - 1, 1);
+    EXPECT_TRUE(WaitUntil(playing));
+
+    // A drag while paused: the picture follows the pointer before the button is let go.
+    Key("space");
+    ASSERT_TRUE(WaitUntil(paused));
+    MoveMouse(bar(0.1).x, bar(0.1).y);
+    Xdo({"mousedown", "1"});
+    EXPECT_TRUE(ShowsColour(centre, kRed));
+    for (int step = 1; step <= 8; ++step)
+        MoveMouse(bar(0.1 + 0.05 * step).x, bar(0.1).y);
+    EXPECT_TRUE(ShowsColour(centre, kGreen));
+    for (int step = 1; step <= 6; ++step)
+        MoveMouse(bar(0.5 + 0.05 * step).x, bar(0.1).y);
+    EXPECT_TRUE(ShowsColour(centre, kBlue));
+    Xdo({"mouseup", "1"});
+    MoveMouse(kScreenWidth - 1, 1);
+    EXPECT_TRUE(paused());
+}
+
 TEST_F(Desktop, TooltipOfAPanelButton) {
     auto p = Start({ColourFilm(dir)});
     ASSERT_TRUE(ShowsColour(PictureCentre(main), kRed));

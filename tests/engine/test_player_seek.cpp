@@ -280,6 +280,17 @@ TEST_F(PlayerSeek_, TimesMapToSegmentAndFrame) {
     EXPECT_EQ(position.Segment, 1);
     EXPECT_EQ(position.Frame, 12);
     EXPECT_FALSE(player->PositionAtSegmentTime(1, 1.2, &position));
+
+    // Back from a frame to its start in film time, segments before it summed.
+    const std::pair<FilmPosition, double> starts[] = {
+        {{0, 0}, 0.0}, {{0, 39}, 1.56}, {{1, 0}, 1.6}, {{2, 5}, 2.8 + 0.2}, {{3, 11}, 3.8 + 0.44}};
+    for (const auto& [at, seconds] : starts) {
+        EXPECT_NEAR(player->FilmTimeAt(at), seconds, 1e-9) << at.Segment << ":" << at.Frame;
+        ASSERT_TRUE(player->PositionAtFilmTime(player->FilmTimeAt(at) + 1e-6, &position));
+        EXPECT_EQ(position.Segment, at.Segment);
+        EXPECT_EQ(position.Frame, at.Frame);
+    }
+    EXPECT_NEAR(player->FilmLength(), 4.28, 1e-9);
 }
 
 // The index's build is held halfway through segment 0 while the player

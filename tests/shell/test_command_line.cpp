@@ -111,4 +111,49 @@ TEST(CommandLine, StringToInteger) {
     for (const auto& [text, expected] : cases) EXPECT_EQ(StrToInt32(text), expected) << '"' << text << '"';
 }
 
+TEST(CommandLine, StartTimes) {
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"0", 0.0},          {"90", 90.0},         {"12.5", 12.5},      {".5", 0.5},
+        {"1:30", 90.0},      {"1:02:03", 3723.0},  {"0:00.25", 0.25},   {"100:00", 6000.0},
+        {"1:60", std::nullopt},      {"1.5:00", std::nullopt}, {"1:2:3:4", std::nullopt},
+        {"", std::nullopt},          {":30", std::nullopt},    {"1:", std::nullopt},
+        {"-5", std::nullopt},        {"1e3", std::nullopt},    {"1,5", std::nullopt},
+        {" 5", std::nullopt},        {"1..5", std::nullopt},   {"nan", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(ParseStartTime(text), expected) << '"' << text << '"';
+}
+
+// /start and /speed: a bad word is "Wrong command line" and ends the parsing
+// as a bad number does; the film's own limits are checked once it is loaded.
+TEST(CommandLine, StartAndSpeedOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        double start;
+        double speed;
+        int32_t segment;
+        bool wrong;
+    } cases[] = {
+        {{"/start", "1:05", "/speed", "1.5"}, 65, 1.5, 1, false},
+        {{"film.qxf", "-START", "7.25", "/segm", "2"}, 7.25, 0, 2, false},
+        {{"/speed", "0.1"}, -1, 0.1, 1, false},
+        {{"/speed", "10"}, -1, 10, 1, false},
+        {{"/speed", "0.09", "/segm", "2"}, -1, 0, 1, true},
+        {{"/speed", "10.5"}, -1, 0, 1, true},
+        {{"/speed", "fast"}, -1, 0, 1, true},
+        {{"/start", "soon", "/speed", "2"}, -1, 0, 1, true},
+        {{"/start", "-3"}, -1, 0, 1, true},
+        {{"/start"}, -1, 0, 1, false},  // ends inside the option: nothing set
+    };
+    for (const Case& c : cases) {
+        const CommandLineResult r = ParseCommandLine(c.args, 1024, 768);
+        const std::string line = c.args[0] + " " + c.args.back();
+        EXPECT_EQ(r.Settings.StartSeconds, c.start) << line;
+        EXPECT_EQ(r.Settings.SpeedFactor, c.speed) << line;
+        EXPECT_EQ(r.Settings.StartSegmentNumber, c.segment) << line;
+        EXPECT_EQ(!r.Messages.empty() && r.Messages.back().text == kWrongCommandLine, c.wrong) << line;
+        // An option word first is no film.
+        EXPECT_EQ(r.Settings.FilmPath.empty(), c.args[0][0] != 'f') << line;
+    }
+}
+
 }  // namespace
