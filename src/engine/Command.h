@@ -15,8 +15,10 @@ constexpr int Stop = 112;
 constexpr int Segments = 113;
 constexpr int PrevSegment = 114;
 constexpr int NextSegment = 115;
+constexpr int Home = 116;
 constexpr int ShowPanel = 120;
 constexpr int FullScreen = 121;
+constexpr int ResumeFilms = 122;
 constexpr int ContextHelp = 130;
 constexpr int About = 131;
 

@@ -114,7 +114,7 @@ const std::vector<std::string>& CaptionKeys() {
         "File", "Actions", "View", "Help", "Load", "Properties", "Exit",
         "Play", "Pause", "Stop", "Segments", "Prev", "Next", "ShowPanel",
         "FullScreen", "About", "Speed", "Sound", "Progress", "ContextHelp", "Close",
-        "SaveFrame", "Recent"};
+        "SaveFrame", "Recent", "DropHint", "Resumed", "ResumeFilms"};
     static_assert(std::size(kNames) == kCaptionKeyCount);
     static const std::vector<std::string> keys(std::begin(kNames), std::end(kNames));
     return keys;

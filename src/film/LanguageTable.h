@@ -35,9 +35,9 @@ enum class CaptionKey : size_t {
     File, Actions, View, Help, Load, Properties, Exit,
     Play, Pause, Stop, Segments, Prev, Next, ShowPanel,
     FullScreen, About, Speed, Sound, Progress, ContextHelp, Close,
-    SaveFrame, Recent,
+    SaveFrame, Recent, DropHint, Resumed, ResumeFilms,
 };
-constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::Recent) + 1;
+constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::ResumeFilms) + 1;
 
 // The keys' names in the table, in CaptionKey order.
 const std::vector<std::string>& CaptionKeys();

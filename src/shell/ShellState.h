@@ -7,6 +7,7 @@
 #include <QRect>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "shell/CommandLine.h"
@@ -24,6 +25,12 @@ struct SavedPlacement {
     int32_t Width = 0;
     int32_t Height = 0;
     bool PanelPinned = false;
+};
+
+// A frame of the loaded film, both counted from 0.
+struct FilmPoint {
+    int32_t Segment = 0;
+    int32_t Frame = 0;
 };
 
 struct ShellState {
@@ -45,6 +52,9 @@ struct ShellState {
     bool Closing = false;                 // the close request ran once
     bool HasStarted = false;              // the start-up film was read; drops may load films
     SavedPlacement Saved;
+    // Where Play goes on from while stopped: the frame a reopened film was
+    // left at. Cleared by Play, Stop, Home and the next film.
+    std::optional<FilmPoint> PendingStart;
     QTimer* PanelSlideTimer = nullptr;   // slides the unpinned panel out in full screen
     CommandLineSettings CommandLine;
 };
