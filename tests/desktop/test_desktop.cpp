@@ -707,6 +707,28 @@ TEST_F(BareDesktop, TheNextRunOpensWhereTheLastOneClosed) {
     EXPECT_TRUE(placed(p, 40, 30, 640, 480)) << main.x << "," << main.y << " " << main.width << "x" << main.height;
 }
 
+// The film goes on in the next run where the last one closed, until Home
+// sends it to its start.
+TEST_F(BareDesktop, TheNextRunGoesOnWhereTheFilmWasLeft) {
+    const std::string film = ColourFilm(dir);
+    const std::string config = dir.path + "shared-config";
+    auto run = [&](uint32_t shows, const std::string& keys, uint32_t then) {
+        Player p(PlayerProgram(), {film}, dir.path, config);
+        ASSERT_TRUE(p.WaitForMainWindow(&main));
+        p.Focus();
+        EXPECT_TRUE(ShowsColour(PictureCentre(main), shows));
+        Key(keys);
+        EXPECT_TRUE(ShowsColour(PictureCentre(main), then));
+        Key("ctrl+q");
+        int status = -1;
+        ASSERT_TRUE(p.WaitForExit(&status));
+        EXPECT_EQ(status, 0);
+    };
+    run(kRed, "F5", kGreen);
+    run(kGreen, "Home", kRed);
+    run(kRed, "F5", kGreen);
+}
+
 // Nobody gives the focus on a bare server: the player takes it itself, so
 // the first key works without a click, wherever the pointer is.
 TEST_F(BareDesktop, KeysWorkAtOnceWithoutAClick) {
