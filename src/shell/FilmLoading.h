@@ -9,6 +9,7 @@ namespace movarel {
 
 class Film;
 class Player;
+struct FilmPoint;
 struct ClockState;
 struct Segment;
 
@@ -24,7 +25,6 @@ const Segment* ShellSegment();
 bool StartShellSegment(int32_t index);
 // Starts the film at point: its segment as StartShellSegment does, then on
 // from the frame. False as StartShellSegment.
-struct FilmPoint;
 bool StartFilmAt(const FilmPoint& point);
 // A stopped film shows a still frame, where Play goes on from: the frame a
 // reopened film was left at, else its current segment's first. Nothing while

@@ -52,7 +52,8 @@ double FilmSecondsAt(const FilmPoint& point) {
 }
 
 std::string ShortTime(double seconds) {
-    const long long whole = std::isfinite(seconds) && seconds > 0 ? static_cast<long long>(seconds) : 0;
+    // Capped far beyond any film, so the conversion stays in range.
+    const long long whole = seconds > 0 ? static_cast<long long>(std::min(seconds, 1e12)) : 0;
     char text[32];
     if (whole >= 3600)
         std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);

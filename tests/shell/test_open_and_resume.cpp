@@ -8,6 +8,7 @@
 #include <QPixmap>
 
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 
 #include "ShellTestSupport.h"
@@ -320,7 +321,7 @@ TEST(Resume, TheNextRunGoesOnWhereTheLastOneClosed) {
 
 TEST(Resume, TimesOfTheNote) {
     const std::pair<double, const char*> cases[] = {
-        {0, "0:00"}, {13.9, "0:13"}, {754, "12:34"}, {3723, "1:02:03"}, {-5, "0:00"}};
+        {0, "0:00"}, {13.9, "0:13"}, {754, "12:34"}, {3723, "1:02:03"}, {-5, "0:00"}, {std::nan(""), "0:00"}, {1e300, "277777777:46:40"}};
     for (const auto& [seconds, text] : cases) EXPECT_EQ(ShortTime(seconds), text) << seconds;
 }
 
