@@ -116,7 +116,8 @@ const std::vector<std::string>& CaptionKeys() {
         "FullScreen", "About", "Speed", "Sound", "Progress", "ContextHelp", "Close",
         "SaveFrame", "Recent",
         "PlayPause", "SeekBack", "SeekForward", "SeekBackMinute", "SeekForwardMinute",
-        "FrameBack", "FrameForward", "FirstFrame", "Slower", "Faster"};
+        "FrameBack", "FrameForward", "FirstFrame", "Slower", "Faster",
+        "DropHint", "Resumed", "ResumeFilms"};
     static_assert(std::size(kNames) == kCaptionKeyCount);
     static const std::vector<std::string> keys(std::begin(kNames), std::end(kNames));
     return keys;

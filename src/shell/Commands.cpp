@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+#include "controls/BottomPanel.h"
 #include "controls/WidgetHelpers.h"
 #include "engine/Player.h"
 #include "engine/PlaybackClock.h"
@@ -19,6 +20,8 @@
 #include "shell/Seeking.h"
 #include "shell/FramePresentation.h"
 #include "shell/FilmLoading.h"
+#include "shell/FilmResume.h"
+#include "shell/PictureNote.h"
 #include "sound/SoundTrack.h"
 #include "shell/ShellState.h"
 
@@ -39,12 +42,13 @@ void Play() {
     } else {
         s.FullScreenAtPlay = s.FullScreen;
         SaveWindowPlacement();
-        // Stopped on a frame a seek showed: playing goes on from it, its
-        // segment already prepared.
-        if (player.Clock().FrameIndex.load() >= 0)
-            player.StartTimer();
-        else if (!StartShellSegment(player.Clock().CurrentSegment.load()))
-            return;
+        // From where the film was left, else from the frame a seek put on
+        // the screen while stopped, else from the segment's start.
+        const std::optional<FilmPosition> shown = ShownPosition(player.Clock());
+        const FilmPosition from = s.PendingStart.value_or(
+            shown.value_or(FilmPosition{player.Clock().CurrentSegment.load(), 0}));
+        s.PendingStart.reset();
+        if (!StartFilmAt(from)) return;
     }
     player.SetPlayState(Playing);
     s.Window->DrainPlayerEvents();
@@ -63,6 +67,8 @@ void Stop() {
     ShellState& s = Shell();
     if (s.Window == nullptr) return;
     Player& player = s.Window->ActivePlayer();
+    RememberWhereFilmIs();
+    s.PendingStart.reset();
     if (s.CommandLine.CloseOnFinish) {
         player.Clock().StopRequested = true;
         player.StopTimer();
@@ -135,17 +141,77 @@ void ShowAboutBox() {
 
 void ChooseFile() {
     ShellState& s = Shell();
-    // Loading is offered only while stopped; a key that reaches here in
-    // another state is refused, so a playing film is never loaded over.
-    if (s.Window == nullptr || ShellClock().PlayState.load() != Stopped) return;
+    if (s.Window == nullptr || !s.LoadAllowed) return;
     const std::string path = ChooseFilmPath(s.Window);
     if (path.empty()) return;
-    ClearPresentation(s.Window->Presented());
-    LoadFilmFile(path);
-    // The film is not started here, so the panel would go on describing the
-    // previous one (or an empty list) until Play.
-    if (PanelBinding* panels = ShellPanels()) panels->ShowSegment();
+    OpenFilm(path, false);
+}
+
+namespace {
+
+// The old film's playback ends as a Stop ends it (its place remembered, the
+// screen mode of its start back), but never closes the window.
+void StopForAnotherFilm() {
+    ShellState& s = Shell();
+    Player& player = s.Window->ActivePlayer();
+    RememberWhereFilmIs();
+    s.PendingStart.reset();
+    HidePictureNote();
+    if (player.Clock().PlayState.load() == Stopped) return;
+    player.StopPlaybackCommand();
+    RestoreScreenMode();
+}
+
+// The panels, menus and drops after the film changed; the old player's events
+// went with it.
+void ShowFilmChanged() {
+    ShellState& s = Shell();
+    if (s.Window == nullptr) return;
+    const uint8_t state = ShellClock().PlayState.load();
+    if (PanelBinding* panels = ShellPanels()) {
+        panels->ShowPlayState(state);
+        panels->ShowSegment();
+        panels->RefreshTime();
+    }
+    s.Window->setAcceptDrops(DropsWelcome(state));
+    UpdateMenuState();
+    LayoutPanels();
     if (s.ClientArea != nullptr) s.ClientArea->update();
+}
+
+}  // namespace
+
+void OpenFilm(const std::string& path, bool play) {
+    ShellState& s = Shell();
+    if (s.Window == nullptr) return;
+    StopForAnotherFilm();
+    ClearPresentation(s.Window->Presented());
+    try {
+        LoadFilmFile(path);
+    } catch (...) {
+        ShowFilmChanged();
+        throw;
+    }
+    const std::optional<FilmPosition> left = WhereFilmWasLeft();
+    s.PendingStart = left;
+    if (play)
+        Play();
+    else
+        ShowStoppedFrame();
+    s.Window->DrainPlayerEvents();
+    ShowFilmChanged();
+    if (left) ShowPictureNote(s.ClientArea, ResumedNote(*left), s.PanelPinned ? kPanelHeight : 0);
+}
+
+void GoToFilmStart() {
+    ShellState& s = Shell();
+    s.PendingStart.reset();
+    HidePictureNote();
+    if (s.Window == nullptr || !HasSegments()) return;
+    ForgetWhereFilmIs();
+    // Stopped, the first frame is shown still; playing or paused, the film
+    // goes on from there as it was.
+    GoToFirstFrame();
 }
 
 void DoCommand(int id) {
@@ -164,6 +230,7 @@ void DoCommand(int id) {
             if (HasSegments()) StartShellSegment(ShellClock().CurrentSegment.load() + 1);
             break;
         case cmd::ShowPanel: TogglePanel(); break;
+        case cmd::ResumeFilms: SetResumingFilms(!ResumingFilms()); break;
         case cmd::FullScreen: ToggleFullScreen(); break;
         case cmd::ContextHelp: ShowHelp(); break;
         case cmd::About: ShowAboutBox(); break;
@@ -174,7 +241,7 @@ void DoCommand(int id) {
         case cmd::SeekForwardMinute: SeekBy(kLongSeekSeconds); break;
         case cmd::FrameBack: StepFrame(-1); break;
         case cmd::FrameForward: StepFrame(1); break;
-        case cmd::FirstFrame: GoToFirstFrame(); break;
+        case cmd::FirstFrame: GoToFilmStart(); break;
         case cmd::Slower: StepSpeed(-1); break;
         case cmd::Faster: StepSpeed(1); break;
         default: break;

@@ -111,7 +111,8 @@ void FillRecentMenu() {
     if (menu == nullptr) return;
     menu->clear();
     const QStringList films = RecentFilms();
-    // Loading follows File > Load's rule: only while it is enabled.
+    // Loading follows File > Load's rule: only while it is enabled (not
+    // after a self-playing film started).
     const bool allowed = CommandEnabled(cmd::Load);
     for (const QString& film : films) {
         QAction* action = menu->addAction(film);
@@ -176,7 +177,13 @@ void ApplyDesktopMenuLanguage() {
         // Tables written before these items keep the English words.
         if (const std::string& text = CaptionValue(values, CaptionKey::SaveFrame); !text.empty()) c.SaveFrame = text;
         if (const std::string& text = CaptionValue(values, CaptionKey::Recent); !text.empty()) c.Recent = text;
+        if (const std::string& text = CaptionValue(values, CaptionKey::DropHint); !text.empty()) c.DropHint = text;
+        if (const std::string& text = CaptionValue(values, CaptionKey::Resumed); !text.empty()) c.Resumed = text;
+        if (const std::string& text = CaptionValue(values, CaptionKey::ResumeFilms); !text.empty())
+            c.ResumeFilms = text;
     }
+    if (QAction* resume = MenuItem(Menus().ViewMenu, kResumeFilmsItem))
+        resume->setText(QString::fromStdString(c.ResumeFilms));
     if (Items().SaveFrame != nullptr) Items().SaveFrame->setText(QString::fromStdString(c.SaveFrame + "...\tCtrl+S"));
     if (Items().Recent != nullptr) Items().Recent->setTitle(QString::fromStdString(c.Recent));
 }

@@ -9,6 +9,7 @@ namespace movarel {
 
 class Film;
 class Player;
+struct FilmPosition;
 struct ClockState;
 struct Segment;
 
@@ -22,6 +23,13 @@ const Segment* ShellSegment();
 // Starts a segment on the main window's player and hands its events on at
 // once, as a menu command does. False without a player or when it fails.
 bool StartShellSegment(int32_t index);
+// Starts the film at point: its segment as StartShellSegment does, then on
+// from the frame. False as StartShellSegment.
+bool StartFilmAt(const FilmPosition& point);
+// A stopped film shows a still frame, where Play goes on from: the frame a
+// reopened film was left at, else its current segment's first. Nothing while
+// it plays or is paused.
+void ShowStoppedFrame();
 // The sound the main window's players play through.
 class SoundTrack;
 SoundTrack& ShellSound();

@@ -140,8 +140,19 @@ void FitPicture(bool startingFromStop) {
             client += fit.window.size() - before.size();
         }
     }
-    const PictureGeometry g = ComputePictureGeometry(filmWidth, filmHeight, client.width(),
-                                                     client.height() - PanelSpace());
+    PlacePicture(client);
+}
+
+void PlacePicture() {
+    RefreshClientRect();
+    PlacePicture(Shell().ClientRect.size());
+}
+
+void PlacePicture(const QSize& client) {
+    ShellState& s = Shell();
+    const Segment* segment = ShellSegment();
+    const PictureGeometry g = ComputePictureGeometry(segment ? segment->Width : 0, segment ? segment->Height : 0,
+                                                     client.width(), client.height() - PanelSpace());
     PublishGeometry(g);
     if (s.ClientArea != nullptr) s.ClientArea->update();
 }

@@ -20,6 +20,7 @@
 #include "shell/PanelBinding.h"
 
 class QDialog;
+class QPainter;
 
 namespace movarel {
 
@@ -35,6 +36,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    // A player without a film says how to get one.
+    void PaintDropHint(QPainter& painter);
 };
 
 class MainWindow : public QMainWindow, public FrameSink {
@@ -96,9 +101,13 @@ void ShowLoadingText();
 class AudioOutput;
 AudioOutput& ShellAudioOutput();
 
-// Dropped files: while stopped, the first one is loaded and played when its
-// extension is .qxf in any case; anything else is ignored.
+// Dropped files: the first one is loaded and played when its extension is
+// .qxf in any case (a film that plays is stopped for it); anything else is
+// ignored.
 void DropFiles(const std::vector<std::string>& paths);
+// Whether drops load films in play state: once started, at any time, except
+// while a self-playing film plays or is paused.
+bool DropsWelcome(uint8_t state);
 
 // Replaceable modal parts, so tests never block: the open dialog returns the
 // chosen path or an empty string; the About box runner shows the box.

@@ -18,6 +18,7 @@
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
 #include "shell/FilmLoading.h"
+#include "shell/FilmResume.h"
 #include "shell/ShellState.h"
 
 namespace movarel {
@@ -79,7 +80,8 @@ void BuildMenus(QMainWindow* window) {
                              {cmd::Segments, "Segments\tF6"}, {cmd::PrevSegment, "Previous segment\tF4"},
                              {cmd::NextSegment, "Next segment\tF5"}});
     m.ViewMenu = AddMenu(m.MainMenu, "View",
-                         {{cmd::ShowPanel, "Show control panel\tF7"}, {cmd::FullScreen, "Full screen\tAlt+Enter"}});
+                         {{cmd::ShowPanel, "Show control panel\tF7"}, {cmd::FullScreen, "Full screen\tAlt+Enter"},
+                          {0, ""}, {cmd::ResumeFilms, "Resume films where they were left"}});
     m.HelpMenu =
         AddMenu(m.MainMenu, "Help", {{cmd::ContextHelp, "Context Help\tF1"}, {0, ""}, {cmd::About, "About..."}});
 
@@ -198,14 +200,13 @@ void UpdateMenuState() {
     MenuState& m = Menus();
     ShellState& s = Shell();
     if (m.FileMenu == nullptr) return;
-    SetMenuEnabled(m.FileMenu, 0, false);
-    SetMenuEnabled(m.PopupMenu, 0, false);
     for (int position : {0, 1, 2}) SetMenuCheck(m.ActionsMenu, position, false);
     for (int position : {2, 3, 4, 10, 11}) SetMenuCheck(m.PopupMenu, position, false);
+    // A film opens at any time; only a self-playing film keeps Load grey.
+    SetMenuEnabled(m.FileMenu, 0, s.LoadAllowed);
+    SetMenuEnabled(m.PopupMenu, 0, s.LoadAllowed);
     switch (ShellClock().PlayState.load()) {
         case Stopped:
-            SetMenuEnabled(m.FileMenu, 0, s.LoadAllowed);
-            SetMenuEnabled(m.PopupMenu, 0, s.LoadAllowed);
             SetMenuCheck(m.ActionsMenu, 2, true);
             SetMenuCheck(m.PopupMenu, 4, true);
             break;
@@ -222,6 +223,10 @@ void UpdateMenuState() {
     SetMenuCheck(m.ViewMenu, 0, s.PanelPinned);
     SetMenuCheck(m.PopupMenu, 10, s.PanelPinned);
     SetMenuCheck(m.ViewMenu, 1, s.FullScreen);
+    if (QAction* resume = MenuItem(m.ViewMenu, kResumeFilmsItem)) {
+        resume->setCheckable(true);
+        resume->setChecked(ResumingFilms());
+    }
     SetMenuCheck(m.PopupMenu, 11, s.FullScreen);
     if (PanelBinding* panels = ShellPanels()) panels->SetButtonChecks(s.FullScreen, s.SegmentListShown);
     const bool any = LoadedFilm().Count() > 0;

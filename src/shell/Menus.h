@@ -27,6 +27,9 @@ struct MenuState {
 
 MenuState& Menus();
 
+// The View menu's item that turns resuming films on and off.
+constexpr int kResumeFilmsItem = 3;
+
 // Builds both menus and the shortcuts on window; each chosen item and each key
 // runs its command through choose.
 void BuildMenus(QMainWindow* window);
