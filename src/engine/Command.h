@@ -17,6 +17,7 @@ constexpr int PrevSegment = 114;
 constexpr int NextSegment = 115;
 constexpr int ShowPanel = 120;
 constexpr int FullScreen = 121;
+constexpr int ResumeFilms = 122;
 constexpr int ContextHelp = 130;
 constexpr int About = 131;
 // Seeking and speed, from the keys and the Actions menu.

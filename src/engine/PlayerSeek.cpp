@@ -188,6 +188,10 @@ bool Player::SeekTo(int32_t index, int32_t frame) {
         // time, started here rather than on the first tick.
         RunTimer(true);
         clock.FirstTick = false;
+        // The clock takes up the time from the target, not from where
+        // playing was: a seek ahead would wait, one back would skip, until
+        // the old place's time came round.
+        stalled = true;
         StartSound();
     }
     if (!last)

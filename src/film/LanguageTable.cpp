@@ -97,7 +97,8 @@ const std::vector<std::string>& CaptionKeys() {
         "FullScreen", "About", "Speed", "Sound", "Progress", "ContextHelp", "Close",
         "SaveFrame", "Recent",
         "PlayPause", "SeekBack", "SeekForward", "SeekBackMinute", "SeekForwardMinute",
-        "FrameBack", "FrameForward", "FirstFrame", "Slower", "Faster"};
+        "FrameBack", "FrameForward", "FirstFrame", "Slower", "Faster",
+        "DropHint", "Resumed", "ResumeFilms"};
     static_assert(std::size(kNames) == kCaptionKeyCount);
     static const std::vector<std::string> keys(std::begin(kNames), std::end(kNames));
     return keys;
@@ -143,7 +144,10 @@ void ApplyCaptionTexts() {
         {K::FrameForward, &c.FrameForward},
         {K::FirstFrame, &c.FirstFrame},
         {K::Slower, &c.Slower},
-        {K::Faster, &c.Faster}};
+        {K::Faster, &c.Faster},
+        {K::DropHint, &c.DropHint},
+        {K::Resumed, &c.Resumed},
+        {K::ResumeFilms, &c.ResumeFilms}};
     for (const auto& [key, field] : later)
         if (const std::string& text = CaptionValue(values, key); !text.empty()) *field = text;
 }

@@ -39,8 +39,9 @@ enum class CaptionKey : size_t {
     SaveFrame, Recent,
     PlayPause, SeekBack, SeekForward, SeekBackMinute, SeekForwardMinute,
     FrameBack, FrameForward, FirstFrame, Slower, Faster,
+    DropHint, Resumed, ResumeFilms,
 };
-constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::Faster) + 1;
+constexpr size_t kCaptionKeyCount = static_cast<size_t>(CaptionKey::ResumeFilms) + 1;
 
 // The keys' names in the table, in CaptionKey order.
 const std::vector<std::string>& CaptionKeys();

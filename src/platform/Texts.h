@@ -57,6 +57,11 @@ struct CaptionTexts {
     std::string FirstFrame = "First frame";
     std::string Slower = "Slower";
     std::string Faster = "Faster";
+    // Centred in the picture area of a player without a film.
+    std::string DropHint = "Drop a film here, or press Ctrl+O to open one";
+    // %s is the time the film went on from.
+    std::string Resumed = "Resumed at %s \xE2\x80\x94 Home goes to the start";
+    std::string ResumeFilms = "Resume films where they were left";
 };
 
 // The message texts are its own members (Texts().Error).

@@ -273,6 +273,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args, int32_t
                     break;
                 case ParseState::SegmentNumber:
                     s.StartSegmentNumber = ToInt(arg);
+                    s.StartSegmentGiven = true;
                     state = ParseState::Option;
                     break;
                 case ParseState::StartTime:

@@ -23,6 +23,7 @@ struct CommandLineSettings {
     int32_t WindowWidth = kMinWindowWidth;
     int32_t WindowHeight = kMinWindowHeight;
     int32_t StartSegmentNumber = 1;  // 1-based
+    bool StartSegmentGiven = false;  // /segm named it: it wins over where the film was left
     uint8_t SizeMode = SizeNormal;
     bool FullScreenRequested = false;
     bool CloseOnFinish = false;

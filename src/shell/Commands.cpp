@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+#include "controls/BottomPanel.h"
 #include "controls/WidgetHelpers.h"
 #include "engine/Player.h"
 #include "engine/PlaybackClock.h"
@@ -19,6 +20,8 @@
 #include "shell/Seeking.h"
 #include "shell/FramePresentation.h"
 #include "shell/FilmLoading.h"
+#include "shell/FilmResume.h"
+#include "shell/PictureNote.h"
 #include "shell/ShellState.h"
 #include "sound/SoundTrack.h"
 
@@ -40,12 +43,13 @@ void Play() {
     } else {
         s.FullScreenAtPlay = s.FullScreen;
         SaveWindowPlacement();
-        // Stopped on a frame a seek showed: playing goes on from it, its
-        // segment already prepared.
-        if (player.Clock().FrameIndex.load() >= 0)
-            player.StartTimer();
-        else if (!StartShellSegment(player.Clock().CurrentSegment.load()))
-            return;
+        // From where the film was left, else from the frame a seek put on
+        // the screen while stopped, else from the segment's start.
+        const std::optional<FilmPosition> shown = ShownPosition(player.Clock());
+        const FilmPosition from = s.PendingStart.value_or(
+            shown.value_or(FilmPosition{player.Clock().CurrentSegment.load(), 0}));
+        s.PendingStart.reset();
+        if (!StartFilmAt(from)) return;
     }
     player.SetPlayState(Playing);
     window->DrainPlayerEvents();
@@ -65,6 +69,8 @@ void Stop() {
     if (window == nullptr) return;
     WindowState& s = window->State();
     Player& player = window->ActivePlayer();
+    RememberWhereFilmIs();
+    s.PendingStart.reset();
     if (s.CommandLine.CloseOnFinish) {
         player.Clock().StopRequested = true;
         player.StopTimer();
@@ -139,19 +145,76 @@ void ShowAboutBox() {
 
 void ChooseFile() {
     MainWindow* window = Shell().Window;
-    // Loading is offered only while stopped; a key that reaches here in
-    // another state is refused, so a playing film is never loaded over.
-    if (window == nullptr || window->ActivePlayer().Clock().PlayState.load() != Stopped) return;
+    if (window == nullptr || !window->State().LoadAllowed) return;
     const std::string path = ChooseFilmPath(window);
     if (path.empty()) return;
     // The dialog ran events: the window may have closed meanwhile.
     if (Shell().Window != window) return;
+    OpenFilm(path, false);
+}
+
+namespace {
+
+// The old film's playback ends as a Stop ends it (its place remembered, the
+// screen mode of its start back), but never closes the window.
+void StopForAnotherFilm(MainWindow& window) {
+    Player& player = window.ActivePlayer();
+    RememberWhereFilmIs();
+    window.State().PendingStart.reset();
+    HidePictureNote(window);
+    if (player.Clock().PlayState.load() == Stopped) return;
+    player.StopPlaybackCommand();
+    RestoreScreenMode();
+}
+
+// The panels, menus and drops after the film changed; the old player's events
+// went with it.
+void ShowFilmChanged(MainWindow& window) {
+    const uint8_t state = window.ActivePlayer().Clock().PlayState.load();
+    window.Panels().ShowPlayState(state);
+    window.Panels().ShowSegment();
+    window.Panels().RefreshTime();
+    window.setAcceptDrops(DropsWelcome(state));
+    UpdateMenuState();
+    LayoutPanels();
+    if (window.State().ClientArea != nullptr) window.State().ClientArea->update();
+}
+
+}  // namespace
+
+void OpenFilm(const std::string& path, bool play) {
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    StopForAnotherFilm(*window);
     ClearPresentation(window->Presented());
-    LoadFilmFile(path);
-    // The film is not started here, so the panel would go on describing the
-    // previous one (or an empty list) until Play.
-    window->Panels().ShowSegment();
-    if (window->State().ClientArea != nullptr) window->State().ClientArea->update();
+    try {
+        LoadFilmFile(path);
+    } catch (...) {
+        ShowFilmChanged(*window);
+        throw;
+    }
+    const std::optional<FilmPosition> left = WhereFilmWasLeft();
+    s.PendingStart = left;
+    if (play)
+        Play();
+    else
+        ShowStoppedFrame();
+    window->DrainPlayerEvents();
+    ShowFilmChanged(*window);
+    if (left) ShowPictureNote(*window, ResumedNote(*left), s.PanelPinned ? kPanelHeight : 0);
+}
+
+void GoToFilmStart() {
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    window->State().PendingStart.reset();
+    HidePictureNote(*window);
+    if (!HasSegments()) return;
+    ForgetWhereFilmIs();
+    // Stopped, the first frame is shown still; playing or paused, the film
+    // goes on from there as it was.
+    GoToFirstFrame();
 }
 
 void DoCommand(int id) {
@@ -170,6 +233,7 @@ void DoCommand(int id) {
             if (HasSegments()) StartShellSegment(Shell().Window->ActivePlayer().Clock().CurrentSegment.load() + 1);
             break;
         case cmd::ShowPanel: TogglePanel(); break;
+        case cmd::ResumeFilms: SetResumingFilms(!ResumingFilms()); break;
         case cmd::FullScreen: ToggleFullScreen(); break;
         case cmd::ContextHelp: ShowHelp(); break;
         case cmd::About: ShowAboutBox(); break;
@@ -180,7 +244,7 @@ void DoCommand(int id) {
         case cmd::SeekForwardMinute: SeekBy(kLongSeekSeconds); break;
         case cmd::FrameBack: StepFrame(-1); break;
         case cmd::FrameForward: StepFrame(1); break;
-        case cmd::FirstFrame: GoToFirstFrame(); break;
+        case cmd::FirstFrame: GoToFilmStart(); break;
         case cmd::Slower: StepSpeed(-1); break;
         case cmd::Faster: StepSpeed(1); break;
         default: break;

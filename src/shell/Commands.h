@@ -3,6 +3,7 @@
 // the segment list window all end up here; every function runs on the GUI
 // thread. Before the main window exists they do nothing harmful.
 #include <cstdint>
+#include <string>
 
 #include "engine/Command.h"
 
@@ -16,8 +17,15 @@ void ToggleSegmentList();
 void TogglePanel();
 void ToggleFullScreen();
 void ShowFilmProperties();
-// The open dialog; refused while a film plays or is paused.
+// The open dialog, at any time: a film that plays or is paused is stopped
+// (its place remembered) and the chosen one loaded, stopped on its still
+// frame. Refused only after a self-playing film started.
 void ChooseFile();
+// Stops the loaded film, remembering its place, and loads path in its stead;
+// play starts it. A film left part-way goes on from there.
+void OpenFilm(const std::string& path, bool play);
+// To the film's first frame, in the same play state.
+void GoToFilmStart();
 void ShowHelp();
 void ShowAboutBox();
 void CloseMainWindow();

@@ -100,7 +100,8 @@ void FillRecentMenu(MainWindow& window) {
     if (menu == nullptr) return;
     menu->clear();
     const QStringList films = window.Settings().RecentFilms();
-    // Loading follows File > Load's rule: only while it is enabled.
+    // Loading follows File > Load's rule: only while it is enabled (not
+    // after a self-playing film started).
     const bool allowed = CommandEnabled(window.Menus(), cmd::Load);
     for (const QString& film : films) {
         QAction* action = menu->addAction(film);
@@ -164,6 +165,8 @@ void InstallDesktopKeys(MainWindow& window) {
 void ApplyDesktopMenuLanguage(MainWindow& window) {
     const CaptionTexts& c = Texts().Captions;
     DesktopItems& items = window.DesktopMenuItems();
+    if (QAction* resume = MenuItem(window.Menus().ViewMenu, kResumeFilmsItem))
+        resume->setText(QString::fromStdString(c.ResumeFilms));
     if (items.SaveFrame != nullptr) items.SaveFrame->setText(QString::fromStdString(c.SaveFrame + "...\tCtrl+S"));
     if (items.Recent != nullptr) items.Recent->setTitle(QString::fromStdString(c.Recent));
 }

@@ -9,6 +9,7 @@
 #include "platform/Texts.h"
 #include "platform/UserMessages.h"
 #include "shell/MainWindow.h"
+#include "shell/FramePresentation.h"
 #include "shell/PanelBinding.h"
 #include "shell/SettingsBinding.h"
 #include "shell/WindowTitle.h"
@@ -23,6 +24,29 @@ bool StartShellSegment(int32_t index) {
     const bool started = window->ActivePlayer().StartSegment(index);
     window->DrainPlayerEvents();
     return started;
+}
+
+bool StartFilmAt(const FilmPosition& point) {
+    if (!StartShellSegment(point.Segment)) return false;
+    MainWindow* window = Shell().Window;
+    if (point.Frame > 0 && window != nullptr) {
+        window->ActivePlayer().SeekTo(point.Segment, point.Frame);
+        window->DrainPlayerEvents();
+    }
+    return true;
+}
+
+void ShowStoppedFrame() {
+    MainWindow* window = Shell().Window;
+    if (window == nullptr || window->LoadedFilm().Count() == 0) return;
+    Player& player = window->ActivePlayer();
+    if (player.Clock().PlayState.load() != Stopped) return;
+    const FilmPosition at =
+        window->State().PendingStart.value_or(FilmPosition{player.Clock().CurrentSegment.load(), 0});
+    window->RefreshScreen();
+    // A segment that cannot be shown leaves the picture area empty rather
+    // than holding another segment's picture.
+    if (!player.SeekTo(at.Segment, at.Frame)) ClearPresentation(window->Presented());
 }
 
 namespace {

@@ -7,9 +7,18 @@
 
 namespace movarel {
 
+struct FilmPosition;
+
 // Starts a segment on the main window's player and hands its events on at
 // once, as a menu command does. False without a player or when it fails.
 bool StartShellSegment(int32_t index);
+// Starts the film at point: its segment as StartShellSegment does, then on
+// from the frame. False as StartShellSegment.
+bool StartFilmAt(const FilmPosition& point);
+// A stopped film shows a still frame, where Play goes on from: the frame a
+// reopened film was left at, else its current segment's first. Nothing while
+// it plays or is paused.
+void ShowStoppedFrame();
 // The film at the end of stream (start-up). False when none is appended;
 // named (a film path from the command line) then tells the user so.
 bool LoadStartupFilm(FileStream& stream, bool named);

@@ -122,8 +122,23 @@ void FitPicture(bool startingFromStop) {
             client += fit.window.size() - before.size();
         }
     }
-    const PictureGeometry g = ComputePictureGeometry(filmWidth, filmHeight, client.width(),
-                                                     client.height() - PanelSpace(s));
+    PlacePicture(client);
+}
+
+void PlacePicture() {
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    RefreshClientRect();
+    PlacePicture(window->State().ClientRect.size());
+}
+
+void PlacePicture(const QSize& client) {
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return;
+    WindowState& s = window->State();
+    const Segment* segment = window->ActivePlayer().CurrentSegmentInfo();
+    const PictureGeometry g = ComputePictureGeometry(segment ? segment->Width : 0, segment ? segment->Height : 0,
+                                                     client.width(), client.height() - PanelSpace(s));
     window->Geometry().Publish(g);
     if (s.ClientArea != nullptr) s.ClientArea->update();
 }

@@ -75,6 +75,10 @@ QSize ScreenSize();
 // Fits the picture to the client area; a stopped window (or one whose
 // segment starts from a stop) grows for the film first.
 void FitPicture(bool startingFromStop = false);
+// Places the picture in the client area as it is, the window left alone (a
+// stopped film's still frame), in the client size given or the current one.
+void PlacePicture();
+void PlacePicture(const QSize& client);
 void LayoutSegmentList();
 void PlacePanel();
 void HidePanel();

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "controls/BottomPanel.h"
 #include "engine/Player.h"
 #include "film/FilmReader.h"
 #include "film/LanguageTable.h"
@@ -43,6 +44,8 @@
 #include "shell/FramePresentation.h"
 #include "shell/SettingsBinding.h"
 #include "shell/FilmLoading.h"
+#include "shell/FilmResume.h"
+#include "shell/PictureNote.h"
 #include "shell/ShellState.h"
 #include "shell/Signals.h"
 #include "shell/WindowTitle.h"
@@ -165,6 +168,20 @@ PictureArea::PictureArea(MainWindow& window) : QWidget(&window), owner(window) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+void PictureArea::PaintDropHint(QPainter& painter) {
+    // Centred in the part of the area the panel leaves free.
+    QRect free = rect();
+    if (owner.State().PanelPinned) free.setBottom(free.bottom() - kPanelHeight);
+    QFont font = painter.font();
+    font.setPixelSize(16);
+    painter.setFont(font);
+    QColor pen = palette().color(QPalette::WindowText);
+    pen.setAlpha(170);
+    painter.setPen(pen);
+    painter.drawText(free.adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap,
+                     QString::fromStdString(Texts().Captions.DropHint));
+}
+
 void PictureArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     // A window that closed shows no film any more.
@@ -175,10 +192,11 @@ void PictureArea::paintEvent(QPaintEvent* event) {
     const QBrush background =
         s.FullScreen && state != Stopped ? QBrush(Qt::black) : palette().brush(QPalette::Window);
     const Segment* segment = player != nullptr ? player->CurrentSegmentInfo() : nullptr;
-    // Stopped shows nothing, unless a seek put a frame on the screen.
-    const bool frameShown = player != nullptr && (state != Stopped || player->Clock().FrameIndex.load() >= 0);
-    if (!frameShown || segment == nullptr) {
+    // A stopped film shows its still frame once there is one.
+    const bool still = state == Stopped && segment != nullptr && owner.Presented().HasFrame;
+    if ((state == Stopped && !still) || segment == nullptr) {
         painter.fillRect(event->rect(), background);
+        if (owner.LoadedFilm().Count() == 0 && !s.LoadingTextShown) PaintDropHint(painter);
     } else {
         const PictureGeometry g = owner.Geometry().Current();
         EraseBorders(painter, rect(), g, background);
@@ -210,7 +228,10 @@ void PictureArea::resizeEvent(QResizeEvent*) {
         LayoutPanels();
         const uint8_t state =
             Shell().Window == &owner ? owner.ActivePlayer().Clock().PlayState.load() : uint8_t{Stopped};
-        if (state == Playing || state == Paused) FitPicture();
+        if (state == Playing || state == Paused)
+            FitPicture();
+        else
+            PlacePicture();
     });
 }
 
@@ -312,16 +333,24 @@ void MainWindow::DrainPlayerEvents() {
 void MainWindow::HandleEvent(const PlayerEvent& event) {
     if (Shell().Window != this) return;
     if (const auto* changed = std::get_if<PlayStateChanged>(&event)) {
-        setAcceptDrops(changed->state == Stopped && state.HasStarted);
+        setAcceptDrops(DropsWelcome(changed->state));
         panels.ShowPlayState(changed->state);
         UpdateMenuState();
     } else if (const auto* started = std::get_if<SegmentStarted>(&event)) {
         panels.ShowSegment();
         if (started->minimize) showMinimized();
-        if (started->prepared) {
+        const bool stopped = player->Clock().PlayState.load() == Stopped;
+        if (started->prepared && stopped) {
+            // A still frame: the window stays as it is until the film plays.
+            PlacePicture();
+        } else if (started->prepared) {
             if (started->fillsScreen && !state.FullScreen) ToggleFullScreen();
             // The segment starts from a stop, so the window may grow for it.
             FitPicture(true);
+        } else if (stopped) {
+            // Stopped on another segment (a Stop, a segment that would not
+            // start): its first frame stands there.
+            ShowStoppedFrame();
         }
         if (started->playing) panels.SelectSegmentInList(started->index);
     } else if (std::holds_alternative<TimeDisplayChanged>(event)) {
@@ -347,8 +376,16 @@ std::vector<std::string> LocalFiles(const QMimeData* mime) {
 }
 }  // namespace
 
+bool DropsWelcome(uint8_t state) {
+    MainWindow* window = Shell().Window;
+    if (window == nullptr) return false;
+    const WindowState& s = window->State();
+    // A self-playing film keeps the player to itself while it plays.
+    return s.HasStarted && (s.LoadAllowed || state == Stopped);
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (player->Clock().PlayState.load() == Stopped && !LocalFiles(event->mimeData()).empty())
+    if (DropsWelcome(player->Clock().PlayState.load()) && !LocalFiles(event->mimeData()).empty())
         event->acceptProposedAction();
 }
 
@@ -435,13 +472,22 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
     } catch (const Error&) {
         ShowMessage(FormatText(Texts().CannotOpenFileFmt, {s.FilmSource}), Texts().Error, MsgIcon::Error,
                     MsgOwner::MainWindow);
+        // Nothing was loaded: the player waits for a film like one started
+        // without any.
+        s.LoadAllowed = true;
+        s.HasStarted = true;
+        window->setAcceptDrops(true);
+        UpdateMenuState();
         return;
     }
     ShowLoadingText();
     try {
-        s.LoadAllowed = !LoadStartupFilm(*stream, !c.FilmPath.empty());
+        const bool found = LoadStartupFilm(*stream, !c.FilmPath.empty());
+        // Only a self-playing film keeps Load from the user: a film named on
+        // the command line is one the user opened, and may open another.
+        s.LoadAllowed = !found || !c.FilmPath.empty();
         // The caption names a film from the command line as the open dialog's.
-        if (!s.LoadAllowed) SetFilmCaption(FilmWindowCaption(s.FilmSource, s.ProgramPath));
+        if (found) SetFilmCaption(FilmWindowCaption(s.FilmSource, s.ProgramPath));
         if (!c.FilmPath.empty() && window->LoadedFilm().Count() > 0) RememberFilm(c.FilmPath);
     } catch (...) {
         s.LoadingTextShown = false;
@@ -453,9 +499,25 @@ void InitMainWindow(MainWindow* window, const std::vector<std::string>& args) {
     s.ClientArea->update();
 
     s.HasStarted = true;
-    StartFromCommandLine(c);
-    window->setAcceptDrops(window->ActivePlayer().Clock().PlayState.load() == Stopped);
+    // /segm or /start name where to start; without them a film opened again
+    // goes on from where it was left.
+    const std::optional<FilmPosition> left =
+        c.StartSegmentGiven || c.StartSeconds >= 0 ? std::nullopt : WhereFilmWasLeft();
+    s.PendingStart = left;
+    if (left && c.StartSegmentNumber > 0) {
+        s.PendingStart.reset();
+        if (c.SpeedFactor > 0) SetShellSpeedFactor(c.SpeedFactor);
+        StartFilmAt(*left);
+    } else {
+        // /speed, then the start segment or /start's time; 0 or less plays nothing.
+        StartFromCommandLine(c);
+        if (c.StartSegmentNumber <= 0) ShowStoppedFrame();
+    }
+    window->DrainPlayerEvents();
+    window->setAcceptDrops(DropsWelcome(window->ActivePlayer().Clock().PlayState.load()));
     UpdateMenuState();
+    if (left && Shell().Window == window)
+        ShowPictureNote(*window, ResumedNote(*left), s.PanelPinned ? kPanelHeight : 0);
 }
 
 void DoneMainWindow() {
@@ -464,6 +526,7 @@ void DoneMainWindow() {
     WindowState& s = window->State();
     s.Closing = true;
     SaveRememberedSettings(*window);
+    RememberWhereFilmIs();
     Player& player = window->ActivePlayer();
     if (player.TimerRunning()) Stop();
     player.StopTimer();
@@ -486,20 +549,13 @@ void CloseMainWindow() {
 
 void DropFiles(const std::vector<std::string>& paths) {
     MainWindow* window = Shell().Window;
-    // A drop never loads over a film that plays or is paused.
-    if (paths.empty() || window == nullptr || !window->State().HasStarted ||
-        window->ActivePlayer().Clock().PlayState.load() != Stopped)
-        return;
+    if (paths.empty() || window == nullptr || !DropsWelcome(window->ActivePlayer().Clock().PlayState.load())) return;
     const std::string& name = paths.front();
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".qxf") != 0) return;
-    ClearPresentation(window->Presented());
-    LoadFilmFile(name);
-    Play();
-    UpdateMenuState();
-    LayoutPanels();
+    OpenFilm(name, true);
 }
 
 // --- the whole run --------------------------------------------------------------

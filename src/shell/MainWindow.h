@@ -22,6 +22,7 @@
 #include "shell/Geometry.h"
 #include "shell/Menus.h"
 #include "shell/PanelBinding.h"
+#include "shell/PictureNote.h"
 #include "shell/PlayerVolume.h"
 #include "shell/PointerWatch.h"
 #include "shell/ShellState.h"
@@ -30,6 +31,7 @@
 #include "sound/SoundTrack.h"
 
 class QDialog;
+class QPainter;
 
 namespace movarel {
 
@@ -50,6 +52,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // A player without a film says how to get one.
+    void PaintDropHint(QPainter& painter);
+
     MainWindow& owner;
     // With MOVAREL_STARTUP_TRACE set, the first painted frame is announced
     // on standard error, so the start-up time can be measured from outside.
@@ -86,6 +91,7 @@ public:
     DesktopItems& DesktopMenuItems() { return desktopItems; }
     TitleParts& Title() { return title; }
     PointerState& Pointer() { return pointer; }
+    NoteParts& Note() { return note; }
     // The picture's place as the painter reads it.
     GeometrySnapshot& Geometry() { return pictureGeometry; }
     // The sound the window's players play, its output and the user's volume.
@@ -107,6 +113,7 @@ private:
     DesktopItems desktopItems;
     TitleParts title;
     PointerState pointer;
+    NoteParts note;
     GeometrySnapshot pictureGeometry;
     std::unique_ptr<RememberedSettings> settings;
     // The output, the sound and the volume outlive every player, which plays
@@ -138,9 +145,13 @@ void DoneMainWindow();
 // Draws the loading text on the main window at once.
 void ShowLoadingText();
 
-// Dropped files: while stopped, the first one is loaded and played when its
-// extension is .qxf in any case; anything else is ignored.
+// Dropped files: the first one is loaded and played when its extension is
+// .qxf in any case (a film that plays is stopped for it); anything else is
+// ignored.
 void DropFiles(const std::vector<std::string>& paths);
+// Whether drops load films in play state: once started, at any time, except
+// while a self-playing film plays or is paused.
+bool DropsWelcome(uint8_t state);
 
 // Replaceable modal parts (ShellState.h), so tests never block: each setter
 // returns the previous one.

@@ -16,6 +16,7 @@
 #include "shell/Commands.h"
 #include "shell/PanelBinding.h"
 #include "shell/PointerWatch.h"
+#include "shell/FilmResume.h"
 #include "shell/MainWindow.h"
 #include "shell/ShellState.h"
 
@@ -69,7 +70,8 @@ void BuildMenus(MainWindow& owner) {
                              {cmd::Segments, "Segments\tF6"}, {cmd::PrevSegment, "Previous segment\tF4"},
                              {cmd::NextSegment, "Next segment\tF5"}});
     m.ViewMenu = AddMenu(m.MainMenu, "View",
-                         {{cmd::ShowPanel, "Show control panel\tF7"}, {cmd::FullScreen, "Full screen\tAlt+Enter"}});
+                         {{cmd::ShowPanel, "Show control panel\tF7"}, {cmd::FullScreen, "Full screen\tAlt+Enter"},
+                          {0, ""}, {cmd::ResumeFilms, "Resume films where they were left"}});
     m.HelpMenu =
         AddMenu(m.MainMenu, "Help", {{cmd::ContextHelp, "Context Help\tF1"}, {0, ""}, {cmd::About, "About..."}});
 
@@ -175,14 +177,13 @@ void UpdateMenuState() {
     MenuState& m = window->Menus();
     const WindowState& s = window->State();
     if (m.FileMenu == nullptr) return;
-    SetMenuEnabled(m.FileMenu, 0, false);
-    SetMenuEnabled(m.PopupMenu, 0, false);
     for (int position : {0, 1, 2}) SetMenuCheck(m.ActionsMenu, position, false);
     for (int position : {2, 3, 4, 10, 11}) SetMenuCheck(m.PopupMenu, position, false);
+    // A film opens at any time; only a self-playing film keeps Load grey.
+    SetMenuEnabled(m.FileMenu, 0, s.LoadAllowed);
+    SetMenuEnabled(m.PopupMenu, 0, s.LoadAllowed);
     switch (window->ActivePlayer().Clock().PlayState.load()) {
         case Stopped:
-            SetMenuEnabled(m.FileMenu, 0, s.LoadAllowed);
-            SetMenuEnabled(m.PopupMenu, 0, s.LoadAllowed);
             SetMenuCheck(m.ActionsMenu, 2, true);
             SetMenuCheck(m.PopupMenu, 4, true);
             break;
@@ -199,6 +200,10 @@ void UpdateMenuState() {
     SetMenuCheck(m.ViewMenu, 0, s.PanelPinned);
     SetMenuCheck(m.PopupMenu, 10, s.PanelPinned);
     SetMenuCheck(m.ViewMenu, 1, s.FullScreen);
+    if (QAction* resume = MenuItem(m.ViewMenu, kResumeFilmsItem)) {
+        resume->setCheckable(true);
+        resume->setChecked(ResumingFilms());
+    }
     SetMenuCheck(m.PopupMenu, 11, s.FullScreen);
     window->Panels().SetButtonChecks(s.FullScreen, s.SegmentListShown);
     const bool any = window->LoadedFilm().Count() > 0;

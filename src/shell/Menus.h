@@ -25,6 +25,9 @@ struct MenuState {
     std::vector<QAction*> Shortcuts;
 };
 
+// The View menu's item that turns resuming films on and off.
+constexpr int kResumeFilmsItem = 3;
+
 // Builds both menus and the shortcuts on window (into its MenuState); each
 // chosen item and each key runs its command.
 void BuildMenus(MainWindow& window);

@@ -6,8 +6,10 @@
 #include <QRect>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "engine/Player.h"
 #include "shell/CommandLine.h"
 
 class QTimer;
@@ -38,6 +40,9 @@ struct WindowState {
     bool Closing = false;                 // the close request ran once
     bool HasStarted = false;              // the start-up film was read; drops may load films
     SavedPlacement Saved;
+    // Where Play goes on from while stopped: the frame a reopened film was
+    // left at. Cleared by Play, Stop, Home and the next film.
+    std::optional<FilmPosition> PendingStart;
     QTimer* PanelSlideTimer = nullptr;    // slides the unpinned panel out in full screen
     CommandLineSettings CommandLine;
 };

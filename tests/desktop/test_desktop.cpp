@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -142,28 +143,67 @@ protected:
 
 // ---------------------------------------------------------------------------
 
-TEST_F(Desktop, WithoutAFilmTheOpenDialogLoadsOneThatPlaysOnF9) {
-    auto p = Start({});
-    ASSERT_TRUE(WaitUntil([&] { return PanelShown(main) && MenuBarShown(main); }));
-    const uint32_t background = PixelAt(PictureCentre(main).x, PictureCentre(main).y);
-    const std::string film = ColourFilm(dir);
-
+// Ctrl+O, the path typed into the open dialog, and the dialog gone.
+void OpenByDialog(Player& p, const std::string& film) {
     Key("ctrl+o");
     WindowInfo dialog;
-    ASSERT_TRUE(p->WaitForWindowNamed("Open", &dialog));
+    ASSERT_TRUE(p.WaitForWindowNamed("Open", &dialog));
     Xdo({"type", "--delay", "10", film});
     Key("Return");
     // The dialog's name completer may pop up while the path is typed, when
     // its folder listing comes in time; Return then only takes the
     // completion, and a second one opens the file.
-    if (!p->WaitForNoWindowNamed("Open", std::chrono::seconds(3)))
+    if (!p.WaitForNoWindowNamed("Open", std::chrono::seconds(3)))
         Key("Return");
-    ASSERT_TRUE(p->WaitForNoWindowNamed("Open"));
-    p->Focus();
-    // Loaded and stopped: the picture area stays empty until Play.
-    EXPECT_TRUE(WaitUntil([&] { return Near(PixelAt(PictureCentre(main).x, PictureCentre(main).y), background, 2); }));
+    ASSERT_TRUE(p.WaitForNoWindowNamed("Open"));
+    p.Focus();
+}
+
+// One solid segment of colour, 50 frames at 10 fps, in a file of its own.
+std::string SolidFilm(const TestDir& dir, const std::string& name, uint32_t colour) {
+    FilmSpec film;
+    film.segments.push_back(StillSegment(320, 240, Solid(320, 240, colour), 50, 10.0f, name));
+    const std::string path = dir.path + name + ".qxf";
+    WriteFileBytes(path, BuildFilmFile(film));
+    return path;
+}
+
+TEST_F(Desktop, WithoutAFilmTheOpenDialogLoadsOneThatPlaysOnF9) {
+    auto p = Start({});
+    ASSERT_TRUE(WaitUntil([&] { return PanelShown(main) && MenuBarShown(main); }));
+    const Point centre = PictureCentre(main);
+    // The empty player's hint stands in the middle: something besides the
+    // background there.
+    const uint32_t background = PixelAt(main.x + 5, centre.y);
+    const Grab middle = GrabScreen(centre.x - 150, centre.y - 10, 300, 20);
+    EXPECT_TRUE(std::any_of(middle.pixels.begin(), middle.pixels.end(),
+                            [&](uint32_t pixel) { return !Near(pixel, background, 24); }));
+    const std::string film = ColourFilm(dir);
+
+    OpenByDialog(*p, film);
+    // Loaded and stopped: the first frame stands still until Play.
+    EXPECT_TRUE(ShowsColour(centre, kRed));
     Key("F9");
-    EXPECT_TRUE(ShowsColour(PictureCentre(main), kRed));
+    Key("F5");
+    EXPECT_TRUE(ShowsColour(centre, kGreen));
+}
+
+// Films opened one after another while each plays: every one replaces the
+// last, stopped on its first frame, and plays on F9.
+TEST_F(Desktop, FilmsOpenOneAfterAnotherWhilePlaying) {
+    const std::string blue = SolidFilm(dir, "blue", kBlue);
+    const std::string green = SolidFilm(dir, "green", kGreen);
+    auto p = Start({ColourFilm(dir)});
+    const Point centre = PictureCentre(main);
+    ASSERT_TRUE(ShowsColour(centre, kRed));
+    for (const auto& [film, colour] : {std::pair{blue, kBlue}, std::pair{green, kGreen}, std::pair{blue, kBlue}}) {
+        OpenByDialog(*p, film);
+        EXPECT_TRUE(ShowsColour(centre, colour)) << film;
+        Key("F9");
+        Key("F10");
+        Key("F9");
+        EXPECT_TRUE(ShowsColour(centre, colour)) << film;
+    }
 }
 
 // The window manager here takes F11 for itself, so the keys are pressed on
@@ -190,9 +230,9 @@ TEST_F(BareDesktop, KeysPlayPauseStopAndStepThroughSegments) {
     Key("F9");
     EXPECT_TRUE(WaitUntil(buttonIsPause));
 
-    // Stop empties the picture and goes back to the first segment.
+    // Stop goes back to the first segment and shows its first frame still.
     Key("F11");
-    EXPECT_TRUE(WaitUntil([&] { return !Near(PixelAt(centre.x, centre.y), kGreen, 4); }));
+    EXPECT_TRUE(ShowsColour(centre, kRed));
     EXPECT_FALSE(buttonIsPause());
     Key("F9");
     EXPECT_TRUE(ShowsColour(centre, kRed));
@@ -360,8 +400,8 @@ TEST_F(Desktop, PanelButtonsProgressBarAndSliders) {
     MoveMouse(kScreenWidth - 1, 1);
     EXPECT_TRUE(WaitUntil([&] { return GrabScreen(main.x + 8, top + 8, 24, 24).pixels != pauseButton.pixels; }));
     click(button(8));  // Play
-    click(button(36));  // Stop
-    EXPECT_TRUE(WaitUntil([&] { return !Near(PixelAt(centre.x, centre.y), kBlue, 4); }));
+    click(button(36));  // Stop: the first segment's first frame, still
+    EXPECT_TRUE(ShowsColour(centre, kRed));
     click(button(8));  // Play
     EXPECT_TRUE(ShowsColour(centre, kRed));
 
@@ -392,16 +432,16 @@ TEST_F(Desktop, PanelButtonsProgressBarAndSliders) {
         [&] { return GrabScreen(main.x + 548, top + kPanelHeight - 19, 60, 16).pixels != volumeText.pixels; }));
 
     // The speed slider (420, 18, 70 x 20) dragged to MAX: three 30-second
-    // segments run out at once and the player stops.
+    // segments run out at once and the player stops, Play in Pause's place,
+    // on the first segment's still frame.
     MoveMouse(main.x + 420 + 29, top + 28);
     Xdo({"mousedown", "1"});
     MoveMouse(main.x + 470, top + 28);
     MoveMouse(main.x + 500, top + 28);
     Xdo({"mouseup", "1"});
-    EXPECT_TRUE(WaitUntil([&] { return !Near(PixelAt(centre.x, centre.y), kRed, 4) &&
-                                       !Near(PixelAt(centre.x, centre.y), kGreen, 4) &&
-                                       !Near(PixelAt(centre.x, centre.y), kBlue, 4); },
-                          5s));
+    MoveMouse(kScreenWidth - 1, 1);
+    EXPECT_TRUE(WaitUntil([&] { return GrabScreen(main.x + 8, top + 8, 24, 24).pixels != pauseButton.pixels; }, 5s));
+    EXPECT_TRUE(ShowsColour(centre, kRed));
 }
 
 // Seeks keep the play state; the Play/Pause button tells it. Three 5-second
@@ -714,6 +754,28 @@ TEST_F(BareDesktop, TheNextRunOpensWhereTheLastOneClosed) {
     Player p(PlayerProgram(), {film, "/size", "640", "480"}, dir.path, config);
     ASSERT_TRUE(p.WaitForMainWindow(&main));
     EXPECT_TRUE(placed(p, 40, 30, 640, 480)) << main.x << "," << main.y << " " << main.width << "x" << main.height;
+}
+
+// The film goes on in the next run where the last one closed, until Home
+// sends it to its start.
+TEST_F(BareDesktop, TheNextRunGoesOnWhereTheFilmWasLeft) {
+    const std::string film = ColourFilm(dir);
+    const std::string config = dir.path + "shared-config";
+    auto run = [&](uint32_t shows, const std::string& keys, uint32_t then) {
+        Player p(PlayerProgram(), {film}, dir.path, config);
+        ASSERT_TRUE(p.WaitForMainWindow(&main));
+        p.Focus();
+        EXPECT_TRUE(ShowsColour(PictureCentre(main), shows));
+        Key(keys);
+        EXPECT_TRUE(ShowsColour(PictureCentre(main), then));
+        Key("ctrl+q");
+        int status = -1;
+        ASSERT_TRUE(p.WaitForExit(&status));
+        EXPECT_EQ(status, 0);
+    };
+    run(kRed, "F5", kGreen);
+    run(kGreen, "Home", kRed);
+    run(kRed, "F5", kGreen);
 }
 
 // Nobody gives the focus on a bare server: the player takes it itself, so

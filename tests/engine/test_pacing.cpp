@@ -133,6 +133,25 @@ TEST_F(Pacing_, PauseResumeAndSpeedChangeTakeUpTheTimeAfresh) {
     EXPECT_EQ(TickAt(11500ms), 45);
 }
 
+TEST_F(Pacing_, ASeekWhilePlayingTakesUpTheTimeFromTheTarget) {
+    UseTestClock();
+    Watch();
+    AddSegment({.fps = 25, .records = DistinctRecords(200)});
+    testNow = start;
+    ASSERT_TRUE(StartSegment(0));
+    EXPECT_EQ(TickAt(0ms), 0);
+    EXPECT_EQ(TickAt(40ms), 1);
+    // Ahead: the frames after the target follow at once, frame by frame.
+    ASSERT_TRUE(player->SeekTo(0, 100));
+    EXPECT_EQ(TickAt(80ms), 101);
+    EXPECT_EQ(TickAt(120ms), 102);
+    EXPECT_EQ(TickAt(160ms), 103);
+    // Back: nothing is skipped to make up for the place left.
+    ASSERT_TRUE(player->SeekTo(0, 10));
+    EXPECT_EQ(TickAt(200ms), 11);
+    EXPECT_EQ(TickAt(240ms), 12);
+}
+
 TEST_F(Pacing_, ThreeTicksPerFrameShowTheFrameDueWhenItIsPresented) {
     UseTestClock();
     Watch();

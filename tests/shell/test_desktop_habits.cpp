@@ -302,15 +302,17 @@ TEST(RememberedSettings, RecentFilmsOpenAsLoadDoes) {
     EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
     EXPECT_TRUE(IsState(Stopped));
 
-    // While a film plays, Load is refused, and so are the recent films.
+    // While a film plays the recent films open as Load opens one: the film
+    // that plays stops and the chosen one waits, stopped.
     RunCommand(cmd::Play);
     ASSERT_TRUE(IsState(Playing));
     emit recent->aboutToShow();
     ASSERT_EQ(recent->actions().size(), 2);
-    EXPECT_FALSE(recent->actions()[1]->isEnabled());
-    OpenRecentFilm(second);
-    EXPECT_EQ(test::Running().State().FilmSource, first);
-    EXPECT_TRUE(IsState(Playing));
+    EXPECT_TRUE(recent->actions()[1]->isEnabled());
+    recent->actions()[1]->trigger();
+    EXPECT_EQ(test::Running().State().FilmSource, second);
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 2);
+    EXPECT_TRUE(IsState(Stopped));
 }
 
 TEST(Presentation, AreaAveragingTurnsFineDetailIntoItsMean) {

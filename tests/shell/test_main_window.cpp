@@ -22,6 +22,7 @@
 #include "shell/Geometry.h"
 #include "shell/MainWindow.h"
 #include "shell/Menus.h"
+#include "shell/RememberedSettings.h"
 #include "shell/FramePresentation.h"
 #include "shell/ShellState.h"
 
@@ -97,7 +98,8 @@ TEST(MainWindow, MenuStatesFollowPlayStateAndSegments) {
     PlayerRun run({film});
     const MenuState& m = test::Running().Menus();
     ASSERT_TRUE(WaitFor([] { return IsState(Playing); }));
-    EXPECT_FALSE(test::Running().State().LoadAllowed);  // a film was found at start-up
+    // A film named on the command line leaves Load at hand in every state.
+    EXPECT_TRUE(test::Running().State().LoadAllowed);
     struct Expect {
         uint8_t state;
         bool play, pause, stop;
@@ -109,7 +111,7 @@ TEST(MainWindow, MenuStatesFollowPlayStateAndSegments) {
         EXPECT_EQ(Checked(m.ActionsMenu, 2), e.stop);
         EXPECT_EQ(Checked(m.PopupMenu, 2), e.play);
         EXPECT_EQ(Checked(m.PopupMenu, 4), e.stop);
-        EXPECT_FALSE(Enabled(m.FileMenu, 0));  // Load stays grey in every state
+        EXPECT_TRUE(Enabled(m.FileMenu, 0));
         for (int p : {0, 1, 2, 4, 5, 6}) EXPECT_TRUE(Enabled(m.ActionsMenu, p));
     };
     check({Playing, true, false, false});
@@ -169,12 +171,13 @@ TEST(MainWindow, LanguageTables) {
         EXPECT_EQ(ItemText(m.PopupMenu, 16), c.popupClose) << c.name;
         EXPECT_EQ(Texts().Captions.Help, c.helpCaption) << c.name;  // display text, decoded once
         EXPECT_TRUE(Texts().Captions.Prev.empty()) << c.name;  // tooltip left empty
-        // The film cannot be opened: the box carries the translated caption.
+        // The film cannot be opened: the box carries the translated caption,
+        // and the player waits for another film.
         ASSERT_EQ(run.recorder.Messages().size(), 1u) << c.name;
         EXPECT_EQ(run.recorder.Messages()[0].caption, c.errorCaption) << c.name;
         EXPECT_EQ(run.recorder.Messages()[0].text, "Cannot open file /missing/film.qxf") << c.name;
-        EXPECT_FALSE(Enabled(m.FileMenu, 0)) << c.name;
-        EXPECT_FALSE(run.window->acceptDrops()) << c.name;
+        EXPECT_TRUE(Enabled(m.FileMenu, 0)) << c.name;
+        EXPECT_TRUE(run.window->acceptDrops()) << c.name;
     }
     unsetenv("MOVAREL_CODEPAGE");
 }
@@ -225,27 +228,78 @@ TEST(MainWindow, FullScreenFromCommandLineLeavesTo600x400Unpinned) {
     EXPECT_TRUE(run.window->menuBar()->isVisibleTo(run.window));
 }
 
-TEST(MainWindow, LoadIsRefusedWhilePlaying) {
+// Load and drops work in every play state: the film that plays is stopped
+// and the new one takes its place (loaded stopped, dropped playing).
+TEST(MainWindow, LoadAndDropReplaceAPlayingOrPausedFilm) {
     PlayerRun run({});
     TestDir films;
-    const std::string film = LongFilm(films, "long.qxf");
+    const std::string one = LongFilm(films, "one.qxf");
+    const std::string two = LongFilm(films, "two.qxf", 2);
+    std::string chosen = one;
     int asked = 0;
     OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) {
         ++asked;
-        return film;
+        return chosen;
     });
-    // Stopped with Load allowed: the film is loaded, playback does not start.
     RunCommand(cmd::Load);
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
     EXPECT_TRUE(IsState(Stopped));
     RunCommand(cmd::Play);
     ASSERT_TRUE(IsState(Playing));
+    EXPECT_TRUE(Enabled(test::Running().Menus().FileMenu, 0));
+    EXPECT_TRUE(CommandEnabled(test::Running().Menus(), cmd::Load));
+    EXPECT_TRUE(run.window->acceptDrops());
+
+    chosen = two;
     ChooseFile();  // e.g. Ctrl+O with the menu bar hidden
-    EXPECT_EQ(asked, 1);
-    DropFiles({film});
-    EXPECT_TRUE(IsState(Playing));
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 2);
+    EXPECT_TRUE(IsState(Stopped));
+    EXPECT_TRUE(Checked(test::Running().Menus().ActionsMenu, 2));  // the menus follow the new player
+
+    RunCommand(cmd::Play);
+    RunCommand(cmd::Pause);
+    ASSERT_TRUE(IsState(Paused));
+    DropFiles({one, two});
     EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
+    EXPECT_TRUE(IsState(Playing));
+    EXPECT_EQ(test::Running().State().FilmSource, one);
+    SetOpenFileDialog(previous);
+}
+
+// A self-playing film keeps the player to itself: Load is grey and drops are
+// refused while it plays, as they were before any film could be opened at
+// any time.
+TEST(MainWindow, ASelfPlayingFilmKeepsLoadGrey) {
+    TestDir films;
+    const std::string other = LongFilm(films, "other.qxf");
+    TestDir config;
+    {
+        RememberedSettings earlier(QString::fromStdString(config.path + "movarel/movarel.conf"));
+        earlier.AddRecentFilm(QString::fromStdString(other));
+    }
+    PlayerRun run({}, {}, BuildFilm(StillFilm(64, 48, Solid(64, 48, 0x336699), 100, 10.0f)), config.path);
+    ASSERT_TRUE(WaitFor([] { return IsState(Playing); }));
+    EXPECT_FALSE(test::Running().State().LoadAllowed);
+    EXPECT_FALSE(Enabled(test::Running().Menus().FileMenu, 0));
+    EXPECT_FALSE(CommandEnabled(test::Running().Menus(), cmd::Load));
+    int asked = 0;
+    OpenFileDialogFn previous = SetOpenFileDialog([&](QWidget*) {
+        ++asked;
+        return other;
+    });
+    ChooseFile();
+    EXPECT_EQ(asked, 0);
+    DropFiles({other});
+    EXPECT_EQ(test::Running().State().FilmSource, test::Running().State().ProgramPath);
+    EXPECT_TRUE(IsState(Playing));
+    EXPECT_FALSE(run.window->acceptDrops());
+    QMenu* recent = MenuItem(test::Running().Menus().FileMenu, 3)->menu();
+    ASSERT_NE(recent, nullptr);
+    emit recent->aboutToShow();
+    ASSERT_EQ(recent->actions().size(), 1);
+    EXPECT_FALSE(recent->actions()[0]->isEnabled());
     SetOpenFileDialog(previous);
 }
 
@@ -285,7 +339,7 @@ TEST(MainWindow, FailedLoadSaysWhyAndLeavesThePlayerUsable) {
     SetOpenFileDialog(previous);
 }
 
-TEST(MainWindow, DropsLoadOnlyTheFirstQxfWhileStopped) {
+TEST(MainWindow, DropsLoadOnlyTheFirstQxfInAnyState) {
     PlayerRun run({});
     TestDir films;
     const std::string one = WriteFilm(films, "ONE.QXF", StillFilm(32, 32, Solid(32, 32, 0xFF0000), 100, 10, 1));
@@ -301,7 +355,14 @@ TEST(MainWindow, DropsLoadOnlyTheFirstQxfWhileStopped) {
     DropFiles({one, two, wav});  // capitals accepted, the first one played
     EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
     EXPECT_TRUE(IsState(Playing));
-    EXPECT_FALSE(run.window->acceptDrops());
+    EXPECT_TRUE(run.window->acceptDrops());
+
+    DropFiles({wav, two});  // while playing too, only the first counts
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 1);
+    EXPECT_EQ(test::Running().State().FilmSource, one);
+    DropFiles({two, one});
+    EXPECT_EQ(test::Running().LoadedFilm().Count(), 2);
+    EXPECT_TRUE(IsState(Playing));
 }
 
 // Whichever way a file that is no film comes in, the user is told, and the
