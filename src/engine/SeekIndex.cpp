@@ -9,6 +9,7 @@
 #include "engine/XorRunDecoder.h"
 #include "film/Streams.h"
 #include "platform/LittleEndian.h"
+#include "platform/ThreadPriority.h"
 
 namespace movarel {
 namespace {
@@ -225,6 +226,8 @@ void SeekIndex::Finish(SeekIndexState state) {
 }
 
 void SeekIndex::Build() {
+    // The build may take a core for seconds: playing goes first.
+    LowerThisThreadToBackground();
     if (!Decodable || Handle < 0)
         return Finish(Decodable ? SeekIndexState::Damaged : SeekIndexState::Complete);
     Picture picture;
