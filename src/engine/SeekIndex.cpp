@@ -251,6 +251,9 @@ void SeekIndex::Build() {
             Offsets.push_back(offset);
         }
         Indexed = frame + 1;
+        // A tick that woke on this core runs now, not when the scheduler's
+        // slice for this thread ends (a few ms).
+        YieldToWaitingThreads();
         bytesSince += size;
         ++framesSince;
         if ((bytesSince >= SpacingBytes || framesSince >= SpacingFrames) && frame + 1 < FrameCount) {

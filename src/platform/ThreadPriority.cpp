@@ -1,5 +1,6 @@
 #include "platform/ThreadPriority.h"
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -14,5 +15,7 @@ bool LowerThisThreadToBackground() {
     const auto thread = static_cast<id_t>(::syscall(SYS_gettid));
     return ::setpriority(PRIO_PROCESS, thread, kBackgroundNice) == 0;
 }
+
+void YieldToWaitingThreads() { ::sched_yield(); }
 
 }  // namespace movarel

@@ -8,4 +8,8 @@ namespace movarel {
 // work. False when the system refused; the thread runs on as it was.
 bool LowerThisThreadToBackground();
 
+// Lets a thread waiting for this core have it now (background work calls it
+// between pieces of about a tenth of a millisecond).
+void YieldToWaitingThreads();
+
 }  // namespace movarel
