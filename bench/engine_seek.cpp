@@ -6,7 +6,15 @@
 //   - the index build: frames/s, memory, snapshots;
 //   - 200 seeks to random frames once the index is built: p50, p95, max,
 //     through the index alone and through the player (from the request
-//     until the picture, cursor drawn, is presented).
+//     until the picture, cursor drawn, is presented);
+//   - the lateness of a second player's real timer ticks (a 25 frames/s film
+//     at a 40 ms period), each against the tick before it, while the first
+//     player's index builds (three builds in turn), against the same
+//     player's ticks for 8 s before;
+//   - scrubbing: a drag sweeping across the film in 10 s, the pointer moving
+//     every 16 ms; a move that comes while a seek runs replaces any move
+//     still pending, as a GUI's event queue coalesces them. The figure is the
+//     distinct pictures presented per second.
 //
 //   bench_engine_seek [--frames N]
 // A shorter film (--frames) is measured with the memory limit scaled by
@@ -19,14 +27,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "FilmWriter.h"
+#include "engine/PlaybackClock.h"
 #include "engine/Player.h"
 #include "engine/SeekIndex.h"
 #include "engine/XorRunDecoder.h"
@@ -153,6 +164,71 @@ public:
     Clock::time_point presented;
 };
 
+// A small film of 25 frames/s, played with real ticks: when each frame was
+// presented (timer thread), read on the main thread after the player stops.
+constexpr int32_t kTickedFrames = 25 * 600;
+
+class TickSink : public FrameSink {
+public:
+    explicit TickSink(Player** p) : player(p) { shown.reserve(kTickedFrames); }
+    void PresentFrame(const Picture&) override {
+        if (shown.size() < shown.capacity())
+            shown.push_back({(*player)->Clock().FrameIndex, Clock::now()});
+    }
+    void PresentCursorArea(const Picture&, const PixelRect*, int) override {}
+    struct Shown {
+        int32_t frame;
+        Clock::time_point at;
+    };
+    Player** player;
+    std::vector<Shown> shown;
+};
+
+void AddTickedSegment(Film& film) {
+    Segment* s = film.Add();
+    s->Width = 64;
+    s->Height = 48;
+    s->BitsPerPixel = 32;
+    s->Fps = 25;
+    s->FrameCount = kTickedFrames;
+    for (int32_t f = 0; f < kTickedFrames; ++f) {
+        const writer::Bytes record = writer::MakeFrameRecord({{static_cast<uint32_t>(f) * 2654435761u, 64 * 48}});
+        s->FrameStream->Write(record.data(), static_cast<int32_t>(record.size()));
+    }
+    s->FrameStream->SetPosition(0);
+}
+
+// How late each frame came: its time against the frame before it plus the
+// exact period for each frame between them. (The timer keeps its period from
+// its first tick, but a tick late by more than a period starts the count
+// afresh, so the lateness is taken tick against tick.) p50, p99 and worst,
+// in ms, for the frames presented inside the windows.
+struct Lateness {
+    double p50 = 0, p99 = 0, worst = 0;
+    size_t frames = 0;
+};
+using Window = std::pair<Clock::time_point, Clock::time_point>;
+Lateness LatenessOf(const std::vector<TickSink::Shown>& shown, const std::vector<Window>& windows) {
+    std::vector<double> late;
+    auto inside = [&](Clock::time_point at) {
+        return std::any_of(windows.begin(), windows.end(), [&](const Window& w) { return at >= w.first && at < w.second; });
+    };
+    // The first frame is shown by the start itself, not by a tick.
+    for (size_t i = 2; i < shown.size(); ++i)
+        if (inside(shown[i].at))
+            late.push_back(std::chrono::duration<double, std::milli>(shown[i].at - shown[i - 1].at).count() -
+                           40.0 * (shown[i].frame - shown[i - 1].frame));
+    Lateness out;
+    if (late.empty())
+        return out;
+    std::sort(late.begin(), late.end());
+    out.p50 = late[late.size() / 2];
+    out.p99 = late[std::min(late.size() - 1, late.size() * 99 / 100)];
+    out.worst = late.back();
+    out.frames = late.size();
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -242,6 +318,22 @@ int main(int argc, char** argv) {
         wall.push_back(Seconds(t) * 1e3);
     }
 
+    // A second player plays a film of its own with real ticks: 8 s before
+    // the first player's index build, then while it builds, three times.
+    Film tickedFilm;
+    AddTickedSegment(tickedFilm);
+    Player* ticked = nullptr;
+    TickSink tickSink(&ticked);
+    PlayerSetup tickedSetup;
+    tickedSetup.Sink = &tickSink;
+    tickedSetup.SeekIndexOnStart = false;
+    Player tickedPlayer(tickedFilm, tickedSetup);
+    ticked = &tickedPlayer;
+    tickedPlayer.StartSegment(0);
+    const Clock::time_point quietFrom = Clock::now() + std::chrono::milliseconds(200);
+    std::this_thread::sleep_for(std::chrono::milliseconds(8200));
+    const Window quietWindow{quietFrom, Clock::now()};
+
     // The same targets through the player, its own index built first.
     TimingSink sink;
     PlayerSetup setup;
@@ -249,18 +341,40 @@ int main(int argc, char** argv) {
     setup.ManualTicks = true;
     setup.SeekLimits = limits;
     Player player(film, setup);
-    player.SeekTo(0, 0);
-    while (player.SeekIndexProgressOf(0).State == SeekIndexState::Building)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::vector<Window> builds;
+    double buildSeconds = 0;
+    for (int round = 0; round < 3; ++round) {
+        player.ForgetSeekIndexes();
+        const Clock::time_point buildFrom = Clock::now();
+        player.SeekTo(0, 0);
+        while (player.SeekIndexProgressOf(0).State == SeekIndexState::Building) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            // The refills the ticks ask for, as the GUI thread would.
+            tickedPlayer.DrainEvents();
+        }
+        builds.push_back({buildFrom, Clock::now()});
+        buildSeconds += std::chrono::duration<double>(builds.back().second - buildFrom).count();
+    }
+    tickedPlayer.StopPlaybackForLoad();
+    const Lateness quiet = LatenessOf(tickSink.shown, {quietWindow});
+    const Lateness building = LatenessOf(tickSink.shown, builds);
+    std::printf("\nticks of a 25 frames/s film at 40 ms (target p99 < 1 ms while the index builds):\n"
+                "  before the build: %zu frames, late p50 %.3f ms, p99 %.3f ms, worst %.3f ms\n"
+                "  while it builds (3 builds, %.1f s): %zu frames, late p50 %.3f ms, p99 %.3f ms, worst %.3f ms; "
+                "p99 ratio %.2f\n",
+                quiet.frames, quiet.p50, quiet.p99, quiet.worst, buildSeconds, building.frames, building.p50,
+                building.p99, building.worst, quiet.p99 > 0 ? building.p99 / quiet.p99 : 0.0);
     rng.seed(21);
-    std::vector<double> played;
+    std::vector<double> played, playedCpu;
     int refused = 0;
     for (int i = 0; i < 200; ++i) {
         const int32_t target = static_cast<int32_t>(rng() % static_cast<uint32_t>(frames));
         t = Clock::now();
+        const double c = CpuSeconds();
         if (!player.SeekTo(0, target))
             ++refused;
         played.push_back(std::chrono::duration<double, std::milli>(sink.presented - t).count());
+        playedCpu.push_back((CpuSeconds() - c) * 1e3);
         player.Events().Take();
     }
 
@@ -268,7 +382,36 @@ int main(int argc, char** argv) {
     PrintPercentiles("wall time", wall);
     PrintPercentiles("CPU time", cpu);
     PrintPercentiles("player", played);
+    PrintPercentiles("its CPU", playedCpu);
     std::printf("  (player: the request until the picture is presented, the index's decode included)\n");
+
+    // Scrubbing: the pointer sweeps the whole film in 10 s. Each seek runs to
+    // its end; then the latest pointer position, if it moved, is sought next.
+    constexpr double kSweepSeconds = 10, kMoveSeconds = 0.016;
+    int32_t lastSought = -1, distinct = 0, seeks = 0;
+    double seekingCpu = 0;
+    const Clock::time_point sweepFrom = Clock::now();
+    for (double at = Seconds(sweepFrom); at < kSweepSeconds; at = Seconds(sweepFrom)) {
+        const double pointerAt = std::floor(at / kMoveSeconds) * kMoveSeconds;
+        const int32_t target = std::min(frames - 1, static_cast<int32_t>(pointerAt / kSweepSeconds * frames));
+        if (target == lastSought) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(pointerAt + kMoveSeconds - at));
+            continue;
+        }
+        ++seeks;
+        const double c = CpuSeconds();
+        if (player.SeekTo(0, target))
+            ++distinct;
+        seekingCpu += CpuSeconds() - c;
+        player.Events().Take();
+        lastSought = target;
+    }
+    std::printf("\nscrubbing across the film in %.0f s, a pointer move every %.0f ms (%.1f moves/s): %d seeks, "
+                "%.1f distinct pictures/s (target >= 20); %.1f ms CPU a seek (at most %.0f pictures/s on a core "
+                "of its own)\n",
+                kSweepSeconds, kMoveSeconds * 1e3, 1 / kMoveSeconds, seeks, distinct / Seconds(sweepFrom),
+                seeks ? seekingCpu / seeks * 1e3 : 0.0, seekingCpu > 0 ? std::min(seeks / seekingCpu, 1 / kMoveSeconds) : 0.0);
+
     // The last frame's picture again, through the index.
     index.DecodeFrameAt(frames - 1, picture);
     std::printf("last frame through the index equals decoding from the start: %s\n",

@@ -49,10 +49,10 @@ int32_t NearestSpeedPosition(double factor) {
 
 bool SoundPlaysAt(double factor) { return factor >= 0.5 && factor <= 2.0; }
 
-int32_t DueFrame(double position, double anchorMs, double presentMs, double fps, double factor) {
-    const double frames = position + (presentMs - anchorMs) * fps * factor / 1000.0;
+int32_t DueFrame(double position, double anchorMs, double atMs, double fps, double factor) {
+    const double frames = position + (atMs - anchorMs) * fps * factor / 1000.0;
     // Far outside any segment: keep the sum in range.
-    return static_cast<int32_t>(std::floor(std::clamp(frames + 0.5, -1e9, 1e9)));
+    return static_cast<int32_t>(std::floor(std::clamp(frames, -1e9, 1e9)));
 }
 
 // The sound plays, time-stretched, at the speeds that keep it intelligible;
@@ -76,10 +76,14 @@ int32_t Player::PacedDueFrame(bool firstTick) {
     const double fps = segment->Fps;
     const double factor = clock.Factor();
     const int32_t ticks = std::max<int32_t>(clock.TicksPerFrame, 1);
-    // This tick's frame is on screen at the next tick of phase 0.
+    // This tick's frame is on screen from the next tick of phase 0 until the
+    // next frame replaces it, a frame's ticks later. The frame chosen is the
+    // one whose time holds the middle of that stay, so the picture is as much
+    // ahead of the sound when it appears as behind it when it goes.
     const int32_t ticksToShow = (ticks - clock.TickCount % ticks) % ticks;
     const auto instant = now();
     const auto present = instant + std::chrono::milliseconds(int64_t{ticksToShow} * clock.Period);
+    const double halfStayMs = ticks * clock.Period / 2.0;
     if (firstTick || stalled) {
         stalled = false;
         anchorPosition = clock.FrameIndex;
@@ -92,7 +96,7 @@ int32_t Player::PacedDueFrame(bool firstTick) {
         }
     }
     const double sinceAnchor = std::chrono::duration<double, std::milli>(present - anchorTime).count();
-    return DueFrame(anchorPosition, 0.0, sinceAnchor, fps, factor);
+    return DueFrame(anchorPosition, 0.0, sinceAnchor + halfStayMs, fps, factor);
 }
 
 // Decodes the frames that are late without showing them, so the tick shows

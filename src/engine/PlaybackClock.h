@@ -51,11 +51,11 @@ int32_t NearestSpeedPosition(double factor);
 // speeds it is silent.
 bool SoundPlaysAt(double factor);
 
-// Which frame a tick should put on screen: the frame nearest to the time it
-// will be seen. position is where playback is, in frames of the segment
-// (fractional), at the instant anchorMs; presentMs is when the tick's frame
-// will be on screen; frames run at fps times factor per second.
-int32_t DueFrame(double position, double anchorMs, double presentMs, double fps, double factor);
+// The frame whose time holds the instant atMs: frame f lasts from f to f + 1
+// frames of playback. position is where playback is, in frames of the
+// segment (fractional), at the instant anchorMs; frames run at fps times
+// factor per second.
+int32_t DueFrame(double position, double anchorMs, double atMs, double fps, double factor);
 
 // The resolution asked of the timer for a period: a quarter, at least 1 ms.
 int32_t TimerResolutionFor(int32_t period);

@@ -260,6 +260,8 @@ private:
         std::unique_ptr<SeekIndex> index;
     };
     std::vector<KeptSeekIndex> seekIndexes;
+    // A seek decodes into this and swaps it with the picture on screen.
+    Picture seekPicture;
     uint64_t seekUses = 0;
     bool seekIndexOnStart = true;
     SeekIndexLimits seekLimits;

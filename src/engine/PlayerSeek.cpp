@@ -3,6 +3,7 @@
 // up to that frame, so ticking goes on from there unchanged.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "engine/Player.h"
 #include "film/Streams.h"
@@ -55,7 +56,10 @@ SeekIndex* Player::SeekIndexFor(int32_t index) {
     return seekIndexes.back().index.get();
 }
 
-void Player::ForgetSeekIndexes() { seekIndexes.clear(); }
+void Player::ForgetSeekIndexes() {
+    seekIndexes.clear();
+    seekPicture = Picture{};
+}
 
 SeekIndexProgress Player::SeekIndexProgressOf(int32_t index) {
     const Segment* segment = film.Items(index);
@@ -115,9 +119,10 @@ bool Player::SeekTo(int32_t index, int32_t frame) {
     if (seekIndex == nullptr)
         return false;
     // Decoded while the clock still runs: the index is safe from any thread.
-    Picture target;
+    // Into the picture the seek before let go of, so a drag across the film
+    // does not take fresh memory for every picture.
     int64_t nextRecord = 0;
-    if (seekIndex->DecodeFrameAt(frame, target, &nextRecord) != SeekResult::Done)
+    if (seekIndex->DecodeFrameAt(frame, seekPicture, &nextRecord) != SeekResult::Done)
         return false;
 
     const bool playing = clock.PlayState == Playing;
@@ -147,7 +152,7 @@ bool Player::SeekTo(int32_t index, int32_t frame) {
         sound->Open(segment->SoundFileName);
     }
     ClearFrameBitmaps(decoding);
-    decoding.Image = std::move(target);
+    std::swap(decoding.Image, seekPicture);
     ResetCursorBox(cursor);
     clock.TicksPerFrame = segment->TicksPerFrame();
     frameUnpacked = false;

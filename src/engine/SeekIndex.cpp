@@ -9,6 +9,7 @@
 #include "engine/XorRunDecoder.h"
 #include "film/Streams.h"
 #include "platform/LittleEndian.h"
+#include "platform/ThreadPriority.h"
 
 namespace movarel {
 namespace {
@@ -225,6 +226,8 @@ void SeekIndex::Finish(SeekIndexState state) {
 }
 
 void SeekIndex::Build() {
+    // The build may take a core for seconds: playing goes first.
+    LowerThisThreadToBackground();
     if (!Decodable || Handle < 0)
         return Finish(Decodable ? SeekIndexState::Damaged : SeekIndexState::Complete);
     Picture picture;
@@ -248,10 +251,14 @@ void SeekIndex::Build() {
             Offsets.push_back(offset);
         }
         Indexed = frame + 1;
+        // A tick that woke on this core runs now, not when the scheduler's
+        // slice for this thread ends (a few ms).
+        YieldToWaitingThreads();
         bytesSince += size;
         ++framesSince;
         if ((bytesSince >= SpacingBytes || framesSince >= SpacingFrames) && frame + 1 < FrameCount) {
             AddSnapshot(frame, walker.Offset(), picture);
+            SpreadSnapshots(walker.Offset(), frame + 1);
             bytesSince = 0;
             framesSince = 0;
             if (OnProgress)
@@ -297,6 +304,27 @@ void SeekIndex::AddSnapshot(int32_t frame, int64_t nextRecord, const Picture& pi
         return;  // not even one snapshot fits
     SnapshotBytes += snapshot->Bytes.size();
     Snapshots.push_back(std::move(snapshot));
+}
+
+// The stream's length is known from the start and a snapshot's size from
+// those taken so far: the spacing widens so that the snapshots still to come
+// share the memory left evenly to the end, rather than the limit being
+// passed late and every other snapshot dropped. Thinning stays for pictures
+// that grow larger than the estimate.
+void SeekIndex::SpreadSnapshots(int64_t nextRecord, int32_t nextFrame) {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (Snapshots.empty())
+        return;
+    const size_t used = MemoryBytesLocked();
+    // A tenth of the limit is kept for snapshots larger than those so far.
+    const size_t budget = Limits.MemoryBytes - Limits.MemoryBytes / 10;
+    const double each = static_cast<double>(SnapshotBytes) / static_cast<double>(Snapshots.size()) +
+                        static_cast<double>(sizeof(Snapshot) + sizeof(Snapshots[0]));
+    const double fit = std::max(1.0, (used < budget ? static_cast<double>(budget - used) : 0.0) / each);
+    const double bytesLeft = static_cast<double>(std::max<int64_t>(Length - nextRecord, 0));
+    const double framesLeft = static_cast<double>(std::max(FrameCount - nextFrame, 0));
+    SpacingBytes = std::max(SpacingBytes, static_cast<int64_t>(std::min(bytesLeft / fit, 9e18)));
+    SpacingFrames = std::max(SpacingFrames, static_cast<int32_t>(std::min(framesLeft / fit, 2e9)));
 }
 
 SeekResult SeekIndex::DecodeFrameAt(int32_t frame, Picture& picture, int64_t* nextRecord) const {

@@ -59,8 +59,10 @@ TEST_F(Pacing_, WithoutSoundFramesFollowTheExactRateNotTheRoundedPeriod) {
         for (int n = 0; n <= c.ticks; ++n) {
             const auto at = std::chrono::milliseconds(int64_t{n} * c.roundedPeriod);
             const int32_t frame = TickAt(at);
-            // The frame nearest to the time, by the exact rate.
-            const auto expected = static_cast<int32_t>(std::floor(at.count() * c.fps / 1000.0 + 0.5));
+            // By the exact rate, the frame whose time holds the middle of
+            // the period the tick's frame stays on screen.
+            const double middle = at.count() + c.roundedPeriod / 2.0;
+            const auto expected = static_cast<int32_t>(std::floor(middle * c.fps / 1000.0));
             if (frame >= 0) {
                 EXPECT_EQ(frame, expected) << "tick " << n;
                 last = frame;

@@ -199,9 +199,11 @@ DataParts BuildParts(const SegmentSpec& seg) {
     DataParts p;
     if (seg.title.size() > 255)
         throw std::invalid_argument("title longer than 255 bytes");
-    Bytes title;
-    title.push_back(static_cast<uint8_t>(seg.title.size()));
-    title.insert(title.end(), seg.title.begin(), seg.title.end());
+    // Sized first and filled: GCC's bounds check misreads an insert after a
+    // push_back into an empty vector under the sanitizers.
+    Bytes title(seg.title.size() + 1);
+    title[0] = static_cast<uint8_t>(seg.title.size());
+    std::copy(seg.title.begin(), seg.title.end(), title.begin() + 1);
     uint32_t n = seg.titleField.value_or(static_cast<uint32_t>(title.size()));
     if (seg.titleField && n <= (1u << 20))
         title.resize(n, 0);  // the field says n bytes follow: write that many
