@@ -96,11 +96,16 @@ private:
 };
 
 // The picture as a record against black: runs of equal pixels. Screen
-// content packs well so; noise would not, and is kept as it is.
-void EncodeRuns(const Picture& picture, std::vector<uint8_t>& out) {
+// content packs well so; noise would not, and is kept as it is. out is
+// scratch kept for the whole build, sized once for the worst case: a fresh
+// 10 MB buffer for every 1080p snapshot costs page faults, zeroing and unmaps
+// in the kernel, where a tick that wakes cannot take the core back. Returns
+// the record's size; out keeps its size.
+size_t EncodeRuns(const Picture& picture, std::vector<uint8_t>& out) {
     const uint32_t* p = picture.Pixels.data();
     const size_t n = picture.Pixels.size();
-    out.resize(8 + 5 * n);
+    if (out.size() < 8 + 5 * n)
+        out.resize(8 + 5 * n);
     uint8_t* at = out.data() + 8;
     int32_t runs = 0;
     for (size_t i = 0; i < n;) {
@@ -121,7 +126,7 @@ void EncodeRuns(const Picture& picture, std::vector<uint8_t>& out) {
     const int32_t size = static_cast<int32_t>(at - out.data());
     std::memcpy(out.data(), &size, 4);
     std::memcpy(out.data() + 4, &runs, 4);
-    out.resize(static_cast<size_t>(size));
+    return static_cast<size_t>(size);
 }
 
 bool Decodable(int32_t width, int32_t height, int32_t bitsPerPixel) {
@@ -233,6 +238,7 @@ void SeekIndex::Build() {
     Picture picture;
     picture.Reset(Width, Height);
     RecordWalker walker(Handle, Base, Length, 0, kReadAhead);
+    std::vector<uint8_t> scratch;  // the snapshots' encoding, reused
     int64_t bytesSince = 0;
     int32_t framesSince = 0;
     for (int32_t frame = 0; frame < FrameCount; ++frame) {
@@ -257,7 +263,7 @@ void SeekIndex::Build() {
         bytesSince += size;
         ++framesSince;
         if ((bytesSince >= SpacingBytes || framesSince >= SpacingFrames) && frame + 1 < FrameCount) {
-            AddSnapshot(frame, walker.Offset(), picture);
+            AddSnapshot(frame, walker.Offset(), picture, scratch);
             SpreadSnapshots(walker.Offset(), frame + 1);
             bytesSince = 0;
             framesSince = 0;
@@ -268,18 +274,21 @@ void SeekIndex::Build() {
     Finish(SeekIndexState::Complete);
 }
 
-void SeekIndex::AddSnapshot(int32_t frame, int64_t nextRecord, const Picture& picture) {
+void SeekIndex::AddSnapshot(int32_t frame, int64_t nextRecord, const Picture& picture,
+                            std::vector<uint8_t>& scratch) {
     auto snapshot = std::make_shared<Snapshot>();
     snapshot->Frame = frame;
     snapshot->NextRecord = nextRecord;
-    EncodeRuns(picture, snapshot->Bytes);
+    const size_t runBytes = EncodeRuns(picture, scratch);
     const size_t rawBytes = picture.Pixels.size() * sizeof(uint32_t);
-    if (snapshot->Bytes.size() >= rawBytes) {
+    // One allocation of the exact size either way.
+    if (runBytes >= rawBytes) {
         snapshot->Raw = true;
         snapshot->Bytes.assign(reinterpret_cast<const uint8_t*>(picture.Pixels.data()),
                                reinterpret_cast<const uint8_t*>(picture.Pixels.data()) + rawBytes);
+    } else {
+        snapshot->Bytes.assign(scratch.data(), scratch.data() + runBytes);
     }
-    snapshot->Bytes.shrink_to_fit();
     const size_t adds = snapshot->Bytes.size() + sizeof(Snapshot) + sizeof(Snapshots[0]);
 
     // Dropped snapshots are freed after the lock is let go.

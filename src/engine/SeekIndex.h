@@ -108,8 +108,8 @@ private:
     struct Snapshot;
     void Build();
     // Keeps a snapshot of picture after frame; drops every other one while
-    // the memory limit is passed.
-    void AddSnapshot(int32_t frame, int64_t nextRecord, const Picture& picture);
+    // the memory limit is passed. scratch is the build's encoding buffer.
+    void AddSnapshot(int32_t frame, int64_t nextRecord, const Picture& picture, std::vector<uint8_t>& scratch);
     // Widens the spacing so the snapshots still to come fit the memory left.
     void SpreadSnapshots(int64_t nextRecord, int32_t nextFrame);
     size_t MemoryBytesLocked() const;
