@@ -41,23 +41,6 @@ void SetResumingFilms(bool on) {
     store.Sync();
 }
 
-double FrameSecondsInto(const Segment& segment, int32_t frame) {
-    // As the player times frames: 1/fps, or ticks of 100 ms without a rate.
-    const double length = segment.Fps > 0 ? 1.0 / segment.Fps : 0.1 * segment.TicksPerFrame();
-    return std::max(frame, 0) * length;
-}
-
-double FilmSecondsAt(const FilmPosition& point) {
-    MainWindow* window = Shell().Window;
-    if (window == nullptr) return 0;
-    const Film& film = window->LoadedFilm();
-    double seconds = 0;
-    for (int32_t i = 0; i < point.Segment && i < film.Count(); ++i)
-        seconds += FrameSecondsInto(*film.Items(i), film.Items(i)->FrameCount);
-    if (const Segment* segment = film.Items(point.Segment)) seconds += FrameSecondsInto(*segment, point.Frame);
-    return seconds;
-}
-
 std::string ShortTime(double seconds) {
     // Capped far beyond any film, so the conversion stays in range.
     const long long whole = seconds > 0 ? static_cast<long long>(std::min(seconds, 1e12)) : 0;
@@ -72,7 +55,8 @@ std::string ShortTime(double seconds) {
 std::string ResumedNote(const FilmPosition& point) {
     std::string note = Texts().Captions.Resumed;
     const size_t at = note.find("%s");
-    const std::string time = ShortTime(FilmSecondsAt(point));
+    MainWindow* window = Shell().Window;
+    const std::string time = ShortTime(window != nullptr ? window->ActivePlayer().FilmTimeAt(point) : 0.0);
     if (at == std::string::npos) return note + " " + time;
     return note.replace(at, 2, time);
 }
@@ -91,10 +75,12 @@ void RememberWhereFilmIs() {
     const int32_t frame = std::clamp(clock.FrameIndex.load(), 0, std::max(segment->FrameCount - 1, 0));
     RememberedSettings& store = window->Settings();
     const bool atEnd = index == film.Count() - 1 && (clock.EndPosted.load() || clock.LastFrameShown.load());
+    const Player& player = window->ActivePlayer();
+    const double intoSegment = player.FilmTimeAt({index, frame}) - player.FilmTimeAt({index, 0});
     if (atEnd || (index == 0 && frame == 0))
         store.ForgetResumePoint(file);
     else
-        store.SetResumePoint(file, ResumePoint{index, std::llround(FrameSecondsInto(*segment, frame) * 1000)});
+        store.SetResumePoint(file, ResumePoint{index, std::llround(intoSegment * 1000)});
     store.Sync();
 }
 

@@ -29,9 +29,6 @@ void ForgetWhereFilmIs();
 // past its first frame.
 std::optional<FilmPosition> WhereFilmWasLeft();
 
-// The time of frame into its segment, and into the whole film.
-double FrameSecondsInto(const Segment& segment, int32_t frame);
-double FilmSecondsAt(const FilmPosition& point);
 // "12:34" or "1:02:03".
 std::string ShortTime(double seconds);
 // The note shown when a film goes on from where it was left.
